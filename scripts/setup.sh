@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# Installs what the build and every test tier need, once. Safe to run again:
+# it only calls apt-get when something is missing.
+set -euo pipefail
+
+need_root() { if [ "$(id -u)" -ne 0 ]; then echo "setup: run as root (apt-get needs it)" >&2; exit 1; fi; }
+
+packages=(
+  cmake ninja-build g++ make pkg-config
+  g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix libz-mingw-w64-dev
+  zlib1g-dev googletest libgtest-dev
+  clang libclang-rt-14-dev
+  wine wine32:i386 wine64
+  xvfb xauth xdotool imagemagick fonts-wqy-microhei locales
+  python3
+  zip unzip libarchive-tools p7zip-full hyperfine libpugixml-dev
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  name=${p%%:*}; arch=${p#*:}; [ "$arch" = "$p" ] && arch=""
+  if [ -n "$arch" ]; then q="$name:$arch"; else q="$name"; fi
+  if ! dpkg-query -W -f='${Status}' "$q" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+  need_root
+  echo "setup: installing ${missing[*]}"
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    dpkg --add-architecture i386
+  fi
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+if ! locale -a 2>/dev/null | grep -qiE '^zh_CN\.utf-?8$'; then
+  need_root
+  grep -qx 'zh_CN.UTF-8 UTF-8' /etc/locale.gen 2>/dev/null || echo 'zh_CN.UTF-8 UTF-8' >> /etc/locale.gen
+  locale-gen >/dev/null
+fi
+echo "setup: ready"

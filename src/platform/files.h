@@ -1,0 +1,30 @@
+#pragma once
+// Files and folders. Paths are Windows paths in UTF-8 ("C:\temp\a.zip"); the
+// native build maps them onto the host file system (see posix/host_path.h).
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+bool FileExists(const std::string& path);       // a file, not a folder
+bool DirectoryExists(const std::string& path);  // a folder
+// Creates one folder; false when it could not be created (or already exists).
+bool CreateDir(const std::string& path);
+bool RemoveFile(const std::string& path);
+std::optional<std::string> ReadWholeFile(const std::string& path);
+// Creates or truncates the file and writes all bytes; on failure raises
+// OsError "Cannot create file "<path>". <system text>" (or a write error).
+void WriteWholeFile(const std::string& path, std::string_view bytes);
+
+// Full path of the running program file, and the system's own folders
+// (without a trailing backslash).
+std::string ProgramPath();
+// Tests place "the running program" in a sandbox folder; empty restores the
+// real program path.
+void SetProgramPathForTests(const std::string& path);
+std::string SystemDirectory();
+std::string WindowsDirectory();
+
+}  // namespace platform

@@ -1,0 +1,86 @@
+#include "platform/files.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <mutex>
+#include <sstream>
+
+#include "platform/os_error.h"
+#include "platform/posix/host_path.h"
+
+namespace platform {
+namespace {
+std::mutex g_mutex;
+std::string g_programPath;
+}  // namespace
+
+std::string LastErrorText() { return std::strerror(errno); }
+
+void SetProgramPathForTests(const std::string& path) {
+  std::lock_guard lock(g_mutex);
+  g_programPath = path;
+}
+
+bool FileExists(const std::string& path) {
+  struct stat st {};
+  return ::stat(posix::HostPath(path).c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool DirectoryExists(const std::string& path) {
+  struct stat st {};
+  return ::stat(posix::HostPath(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool CreateDir(const std::string& path) { return ::mkdir(posix::HostPath(path).c_str(), 0777) == 0; }
+
+bool RemoveFile(const std::string& path) { return ::unlink(posix::HostPath(path).c_str()) == 0; }
+
+std::optional<std::string> ReadWholeFile(const std::string& path) {
+  if (!FileExists(path)) return std::nullopt;
+  std::ifstream in(posix::HostPath(path), std::ios::binary);
+  if (!in) return std::nullopt;
+  std::ostringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+void WriteWholeFile(const std::string& path, std::string_view bytes) {
+  int fd = ::open(posix::HostPath(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+  if (fd < 0) throw OsError("Cannot create file \"" + path + "\". " + LastErrorText());
+  size_t done = 0;
+  while (done < bytes.size()) {
+    ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n <= 0) {
+      std::string text = LastErrorText();
+      ::close(fd);
+      throw OsError("Cannot write file \"" + path + "\". " + text);
+    }
+    done += static_cast<size_t>(n);
+  }
+  ::close(fd);
+}
+
+std::string ProgramPath() {
+  {
+    std::lock_guard lock(g_mutex);
+    if (!g_programPath.empty()) return g_programPath;
+  }
+  char buf[4096];
+  ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
+  // Reported as a Windows-style path, like everything the updater handles.
+  std::string path = n > 0 ? std::string(buf, static_cast<size_t>(n)) : std::string();
+  for (char& c : path) {
+    if (c == '/') c = '\\';
+  }
+  return path;
+}
+
+std::string SystemDirectory() { return "C:\\windows\\system32"; }
+std::string WindowsDirectory() { return "C:\\windows"; }
+
+}  // namespace platform

@@ -1,0 +1,17 @@
+#pragma once
+#include <string>
+
+namespace platform {
+
+class IShell {
+ public:
+  virtual ~IShell() = default;
+  // The current user's desktop folder in the file system (no trailing backslash).
+  virtual std::string DesktopDirectory() = 0;
+  // Writes a shell link file at linkPath pointing at target, started in
+  // workingDirectory; an existing link is replaced. Raises OsError on failure.
+  virtual void CreateLink(const std::string& linkPath, const std::string& target,
+                          const std::string& workingDirectory) = 0;
+};
+
+}  // namespace platform

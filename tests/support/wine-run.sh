@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# wine-run.sh STATE_DIR PROGRAM [ARGS...]
+# Runs a Windows program under Wine as the target systems would see it: a
+# prefix inside STATE_DIR, code page 936 (GBK), no mono/gecko installers.
+set -u
+state=$1; shift
+here=$(cd "$(dirname "$0")" && pwd)
+. "$here/wine-env.sh"
+mkdir -p "$state"
+export WINEPREFIX=${WINEPREFIX:-$state/prefix-$WINEARCH}
+export HOME=$state/home
+mkdir -p "$HOME"
+if [ ! -f "$WINEPREFIX/.au-ready" ]; then
+  (
+    flock 9
+    if [ ! -f "$WINEPREFIX/.au-ready" ]; then
+      "$AU_WINE" wineboot -i >/dev/null 2>&1
+      wineserver -w
+      touch "$WINEPREFIX/.au-ready"
+    fi
+  ) 9>"$state/.init-lock"
+fi
+exec "$AU_WINE" "$@"
