@@ -1,0 +1,100 @@
+#pragma once
+// Recording stand-ins for the OS interfaces, for tests of the engine and shell.
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "platform/message_box.h"
+#include "platform/processes.h"
+#include "platform/registry.h"
+#include "platform/shell_link.h"
+
+namespace testing_support {
+
+class RecordingMessageBox : public platform::IMessageBox {
+ public:
+  struct Shown {
+    std::string text, caption;
+    unsigned flags;
+  };
+  int Show(const std::string& text, const std::string& caption, unsigned flags) override {
+    std::lock_guard lock(mutex_);
+    shown.push_back({text, caption, flags});
+    return answer;
+  }
+  std::vector<Shown> shown;
+  int answer = platform::IdOk;
+
+ private:
+  std::mutex mutex_;
+};
+
+class RecordingProcesses : public platform::IProcessLauncher {
+ public:
+  struct Started {
+    std::string commandLine;
+    int showMode;
+    bool waited;
+  };
+  bool Start(const std::string& commandLine, int showMode) override {
+    started.push_back({commandLine, showMode, false});
+    if (onStart) onStart(commandLine);
+    return startSucceeds;
+  }
+  std::uint32_t RunAndWait(const std::string& commandLine, int showMode) override {
+    started.push_back({commandLine, showMode, true});
+    if (onStart) onStart(commandLine);
+    return exitCode;
+  }
+  std::vector<Started> started;
+  bool startSucceeds = true;
+  std::uint32_t exitCode = 0;
+  // Runs for every start, e.g. to make a started program write a file.
+  std::function<void(const std::string&)> onStart;
+};
+
+class FakeRegistry : public platform::IRegistry {
+ public:
+  using Key = std::tuple<platform::RegistryRoot, std::string, std::string>;
+  bool WriteString(platform::RegistryRoot root, const std::string& key, const std::string& name,
+                   const std::string& data) override {
+    writes.push_back({root, key, name, data});
+    if (refuseKeys) return false;
+    values[{root, key, name}] = data;
+    return true;
+  }
+  std::optional<std::string> ReadString(platform::RegistryRoot root, const std::string& key,
+                                        const std::string& name) override {
+    auto it = values.find({root, key, name});
+    if (it == values.end()) return std::nullopt;
+    return it->second;
+  }
+  struct Write {
+    platform::RegistryRoot root;
+    std::string key, name, data;
+  };
+  std::vector<Write> writes;
+  std::map<Key, std::string> values;
+  bool refuseKeys = false;  // every key fails to open
+};
+
+class FakeShell : public platform::IShell {
+ public:
+  std::string DesktopDirectory() override { return desktop; }
+  void CreateLink(const std::string& linkPath, const std::string& target,
+                  const std::string& workingDirectory) override {
+    links.push_back({linkPath, target, workingDirectory});
+  }
+  struct Link {
+    std::string path, target, workingDirectory;
+  };
+  std::string desktop = "C:\\Users\\user\\Desktop";
+  std::vector<Link> links;
+};
+
+}  // namespace testing_support
