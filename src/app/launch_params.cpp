@@ -1,0 +1,131 @@
+#include "app/launch_params.h"
+
+#include <array>
+#include <cstdio>
+#include <ctime>
+
+#include "engine/paths.h"
+#include "engine/server_address.h"
+#include "platform/codepage.h"
+
+namespace app {
+namespace {
+
+// Base64 alphabet position of c, or -1.
+int Base64Value(char c) {
+  if (c >= 'A' && c <= 'Z') return c - 'A';
+  if (c >= 'a' && c <= 'z') return c - 'a' + 26;
+  if (c >= '0' && c <= '9') return c - '0' + 52;
+  if (c == '+') return 62;
+  if (c == '/') return 63;
+  return -1;
+}
+
+// The lines of text, where a line ends at CR, LF or the pair CR LF.
+std::vector<std::string_view> SplitLines(std::string_view text) {
+  std::vector<std::string_view> lines;
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find_first_of("\r\n", start);
+    if (end == std::string_view::npos) {
+      lines.push_back(text.substr(start));
+      break;
+    }
+    lines.push_back(text.substr(start, end - start));
+    start = end + 1;
+    if (text[end] == '\r' && start < text.size() && text[start] == '\n') ++start;
+  }
+  return lines;
+}
+
+}  // namespace
+
+bool StartsWithReg(const Arguments& args) { return !args.empty() && args[0] == "REG"; }
+
+bool IsRegistrationStart(const Arguments& args) {
+  return args.size() < kPositionalCount && StartsWithReg(args);
+}
+
+std::string UrlKeyValue(std::string_view url, std::string_view key) {
+  std::string text;
+  text.reserve(url.size());
+  for (char c : url) {
+    if (c == '?' || c == '&') {
+      text += "\r\n";
+    } else {
+      text += c;
+    }
+  }
+  for (std::string_view line : SplitLines(text)) {
+    size_t eq = line.find('=');
+    if (eq == std::string_view::npos) continue;
+    if (engine::SameTextAscii(line.substr(0, eq), key)) return std::string(line.substr(eq + 1));
+  }
+  return {};
+}
+
+std::string DecodeBase64(std::string_view text) {
+  std::string out;
+  unsigned bits = 0;
+  int count = 0;
+  for (char c : text) {
+    if (c == ' ' || c == '\t' || c == '\r' || c == '\n') continue;
+    int v = Base64Value(c);
+    if (v < 0) break;  // "=" or a foreign character ends the data
+    bits = (bits << 6) | static_cast<unsigned>(v);
+    count += 6;
+    if (count >= 8) {
+      count -= 8;
+      out += static_cast<char>((bits >> count) & 0xFF);
+    }
+  }
+  return out;
+}
+
+std::string UserIdOfUid(std::string_view decoded) {
+  if (decoded.size() <= 3) return {};
+  // The decoded bytes are 8-bit text in the system code page.
+  return platform::AnsiToUtf8(decoded.substr(3, 20));
+}
+
+std::string FormatWorkDate(int year, int month, int day) {
+  std::array<char, 32> buf{};
+  std::snprintf(buf.data(), buf.size(), "%04d%02d%02d", year, month, day);
+  return buf.data();
+}
+
+std::string TodayWorkDate() {
+  std::time_t now = std::time(nullptr);
+  // Read once on the window thread before any other thread exists.
+  const std::tm* local = std::localtime(&now);
+  if (local == nullptr) return FormatWorkDate(1970, 1, 1);
+  return FormatWorkDate(local->tm_year + 1900, local->tm_mon + 1, local->tm_mday);
+}
+
+void ReadParams(const Arguments& args, const std::string& workDate, TParamsRec& params) {
+  if (args.empty()) return;
+  if (args.size() >= kPositionalCount) {
+    std::string* fields[] = {&params.AppName, &params.UserId,   &params.UserId2,    &params.AppCode,
+                             &params.WorkDate, &params.Extra1,  &params.Extra2,     &params.Extra3,
+                             &params.Extra4,   &params.ServerUrl, &params.ServerPort, &params.ClientExe};
+    for (size_t k = 0; k < kPositionalCount; ++k) *fields[k] = engine::Trim(args[k]);
+    return;
+  }
+  // URL form: only the first argument counts.
+  const std::string& url = args[0];
+  params.AppName = "ZEPRA";
+  const std::string userId = UserIdOfUid(DecodeBase64(UrlKeyValue(url, "UID")));
+  params.UserId = userId;
+  params.UserId2 = userId;
+  params.AppCode = "ZEPRA";
+  params.WorkDate = workDate;
+  params.Extra1 = " ";
+  params.Extra2 = " ";
+  params.Extra3 = " ";
+  params.Extra4 = " ";
+  params.ServerUrl = UrlKeyValue(url, "url");
+  params.ServerPort = engine::GetUrlPort(params.ServerUrl);
+  params.ClientExe.clear();
+}
+
+}  // namespace app

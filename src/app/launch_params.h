@@ -1,0 +1,61 @@
+#pragma once
+// The launch parameters of one run and how they are read from the command
+// line: twelve positional arguments, or one ZEPRA: URL given by a browser.
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace app {
+
+struct TParamsRec {
+  std::string AppName;
+  std::string UserId;
+  std::string UserId2;
+  std::string AppCode;
+  std::string WorkDate;
+  std::string Extra1;
+  std::string Extra2;
+  std::string Extra3;
+  std::string Extra4;
+  std::string ServerUrl;
+  std::string ServerPort;
+  std::string ClientExe;
+
+  bool operator==(const TParamsRec&) const = default;
+};
+
+// Arguments of the process without the program name, as UTF-8 texts.
+using Arguments = std::vector<std::string>;
+
+// At least this many arguments select the positional form.
+inline constexpr size_t kPositionalCount = 12;
+
+// "REG" alone (or with fewer than twelve arguments) registers the URL protocol.
+bool IsRegistrationStart(const Arguments& args);
+// The first argument is exactly "REG": whatever the form, no update runs.
+bool StartsWithReg(const Arguments& args);
+
+// Fills params field by field in declaration order, so that an error raised
+// part-way (the trace file write in the URL form) leaves the fields before it
+// filled. workDate is today's local date as "yyyymmdd". Registration is not
+// done here; see IsRegistrationStart.
+void ReadParams(const Arguments& args, const std::string& workDate, TParamsRec& params);
+
+// The value of the first "name=value" line of a URL whose name equals key,
+// ignoring ASCII letter case, after every "?" and "&" became a line break.
+// Empty when there is no such line. Nothing is unescaped.
+std::string UrlKeyValue(std::string_view url, std::string_view key);
+
+// Standard Base64 ("=" fills). Blanks and line breaks are skipped; decoding
+// stops at the first "=" or at any other character outside the alphabet.
+// Trailing bits that make no whole byte are dropped.
+std::string DecodeBase64(std::string_view text);
+
+// The user id carried in a decoded "UID": 20 characters from the fourth on.
+std::string UserIdOfUid(std::string_view decoded);
+
+// "yyyymmdd" for a calendar date, and today's local date in that form.
+std::string FormatWorkDate(int year, int month, int day);
+std::string TodayWorkDate();
+
+}  // namespace app

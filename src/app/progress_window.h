@@ -1,0 +1,99 @@
+#pragma once
+// The progress window's behaviour, apart from its painting: what each status
+// and progress message shows, when the window may close, and the close action
+// that starts the client program. A view (the Win32 window) paints State()
+// and forwards messages, clicks and close requests here.
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "app/launch_params.h"
+#include "app/status_messages.h"
+
+namespace platform {
+class IMessageBox;
+class IProcessLauncher;
+class IRegistry;
+}  // namespace platform
+
+namespace app {
+
+struct LabelState {
+  std::string text;
+  bool visible = false;
+  bool operator==(const LabelState&) const = default;
+};
+
+// What the window shows; the view paints exactly this.
+struct FormState {
+  LabelState lblHint{"正在更新……", true};
+  LabelState lblError{"错误信息", false};
+  LabelState lblRate{"30%", false};
+  std::int32_t shpRateWidth = 144;
+  bool shpRateVisible = false;
+  bool btnCloseVisible = false;
+  bool operator==(const FormState&) const = default;
+};
+
+// What the logic asks of its window.
+class IFormHost {
+ public:
+  virtual ~IFormHost() = default;
+  virtual void Invalidate() = 0;  // State() changed
+  virtual void Close() = 0;       // a close request, answered by FormCloseQuery
+  virtual IStatusSink& StatusSink() = 0;  // where a worker posts to this window
+};
+
+// Starts the update worker with its own copy of the launch parameters.
+using WorkerStarter = std::function<void(const TParamsRec&, IStatusSink&)>;
+
+class TfrmUpMain {
+ public:
+  TfrmUpMain(platform::IProcessLauncher& processes, std::string programPath, WorkerStarter startWorker = {});
+  TfrmUpMain(const TfrmUpMain&) = delete;
+  TfrmUpMain& operator=(const TfrmUpMain&) = delete;
+
+  void AttachHost(IFormHost* host) { host_ = host; }
+
+  // Window creation: reads the launch parameters; "REG" registers the URL
+  // protocol and asks the program to end. An error is shown like any
+  // unhandled error of the window toolkit, and start-up goes on.
+  void FormCreate(const Arguments& args, platform::IRegistry& registry, platform::IMessageBox& messageBox,
+                  const std::string& workDate);
+  bool TerminateRequested() const { return terminate_; }
+  // First showing: closes at once after "REG", else starts the worker.
+  void FormShow();
+
+  // WM_UPDATE_STATUS: for code 0, text is a block from NewStatusText, owned
+  // (and freed) from here on.
+  void WMUpdateStatus(std::uintptr_t code, std::intptr_t text);
+  // WM_UPDATE_PROGRESS. A total of 0 or less changes nothing.
+  void WMUpdateProgress(std::int32_t done, std::int32_t total);
+  bool FormCloseQuery() const { return FCanClose; }
+  // The close action: start the client program and close.
+  void btnCloseClick();
+  std::string BuildClientCommand() const;
+
+  const FormState& State() const { return state_; }
+  const TParamsRec& Params() const { return FParams; }
+
+ private:
+  void Changed();
+
+  platform::IProcessLauncher& processes_;
+  std::string programPath_;
+  WorkerStarter startWorker_;
+  IFormHost* host_ = nullptr;
+  Arguments args_;
+  bool terminate_ = false;
+  FormState state_;
+  TParamsRec FParams;
+  bool FCanClose = false;
+};
+
+// The standard error box text of an unhandled error: its message, with a
+// full stop added unless it already ends in one (or is empty).
+std::string ErrorBoxText(const std::string& message);
+inline constexpr const char* kApplicationTitle = "AutoUpdate";
+
+}  // namespace app

@@ -1,0 +1,44 @@
+#pragma once
+// The two messages by which the update worker reports to the window, and the
+// error text block that travels with status 0.
+#include <cstdint>
+#include <memory>
+#include <string_view>
+
+namespace app {
+
+// WM_USER + 101 and WM_USER + 102.
+inline constexpr unsigned WM_UPDATE_STATUS = 0x0400 + 101;
+inline constexpr unsigned WM_UPDATE_PROGRESS = 0x0400 + 102;
+
+// Status codes carried by WM_UPDATE_STATUS.
+enum StatusCode : int {
+  kStatusFailed = 0,
+  kStatusConnecting = 1,
+  kStatusChecking = 2,
+  kStatusUpdating = 3,
+  kStatusCurrent = 4,
+  kStatusFinished = 9,
+};
+
+// A zero-terminated heap copy of text; whoever receives status 0 owns it and
+// releases it with FreeStatusText (or by adopting it into a StatusText).
+char* NewStatusText(std::string_view text);
+void FreeStatusText(char* text) noexcept;
+
+struct StatusTextDeleter {
+  void operator()(char* p) const noexcept { FreeStatusText(p); }
+};
+using StatusText = std::unique_ptr<char[], StatusTextDeleter>;
+
+// How the worker reports: posted, never waited for, safe from any thread.
+class IStatusSink {
+ public:
+  virtual ~IStatusSink() = default;
+  virtual void PostStatus(int code) = 0;
+  // Status 0 with a copy of the text.
+  virtual void PostError(std::string_view text) = 0;
+  virtual void PostProgress(std::int32_t done, std::int32_t total) = 0;
+};
+
+}  // namespace app

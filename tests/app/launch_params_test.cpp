@@ -1,0 +1,237 @@
+#include "app/launch_params.h"
+
+#include <gtest/gtest.h>
+
+#include "engine/trace_file.h"
+#include "platform/codepage.h"
+#include "platform/files.h"
+#include "support/sandbox.h"
+
+namespace {
+using app::Arguments;
+using app::TParamsRec;
+using testing_support::Sandbox;
+
+Arguments Twelve() {
+  return {"App", "user", "user2", "code", "20240102", "e1", "e2", "e3", "e4", "http://h:81/", "81", "C:\\c.exe"};
+}
+
+TEST(StartForms, RegistrationAndRegFirst) {
+  struct Case {
+    Arguments args;
+    bool registration;
+    bool regFirst;
+  };
+  Arguments twelveReg = Twelve();
+  twelveReg[0] = "REG";
+  const Case cases[] = {
+      {{}, false, false},
+      {{"REG"}, true, true},
+      {{"REG", "x"}, true, true},
+      {{"reg"}, false, false},
+      {{" REG"}, false, false},
+      {{"ZEPRA:?REG"}, false, false},
+      {twelveReg, false, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args.empty() ? std::string("(none)") : c.args[0] + " x" + std::to_string(c.args.size()));
+    EXPECT_EQ(app::IsRegistrationStart(c.args), c.registration);
+    EXPECT_EQ(app::StartsWithReg(c.args), c.regFirst);
+  }
+}
+
+TEST(ReadParamsPositional, TwelveFieldsInOrderTrimmed) {
+  Arguments args = {" App ", "\tuser", "user2\r\n", "code", "20240102", " ", "e2", "e3", "e4 ",
+                    "http://h:81/", "81", "  C:\\Program Files\\c.exe  "};
+  TParamsRec p;
+  app::ReadParams(args, "19990101", p);
+  const TParamsRec expected{"App", "user", "user2", "code", "20240102", "", "e2",
+                            "e3",  "e4",   "http://h:81/", "81", "C:\\Program Files\\c.exe"};
+  EXPECT_EQ(p, expected);
+}
+
+TEST(ReadParamsPositional, ThirteenthIgnoredAndRegIsJustAName) {
+  Arguments args = Twelve();
+  args[0] = "REG";
+  args.push_back("extra");
+  TParamsRec p;
+  app::ReadParams(args, "19990101", p);
+  EXPECT_EQ(p.AppName, "REG");
+  EXPECT_EQ(p.ClientExe, "C:\\c.exe");
+  EXPECT_EQ(p.WorkDate, "20240102");  // taken as given, not today's date
+}
+
+TEST(ReadParamsPositional, WritesNoTraceFile) {
+  Sandbox box;
+  TParamsRec p;
+  app::ReadParams(Twelve(), "19990101", p);
+  EXPECT_FALSE(platform::FileExists(engine::TraceFilePath()));
+}
+
+struct KeyCase {
+  const char* url;
+  const char* key;
+  const char* value;
+};
+
+TEST(UrlKeyValue, LookupRules) {
+  const KeyCase cases[] = {
+      {"ZEPRA:?UID=abc&url=http://h/", "UID", "abc"},
+      {"ZEPRA:?UID=abc&url=http://h/", "url", "http://h/"},
+      {"ZEPRA:?url=http://h/&UID=abc", "UID", "abc"},          // any order
+      {"ZEPRA:?uid=abc&URL=http://h/", "UID", "abc"},          // name case ignored
+      {"ZEPRA:?uid=abc&URL=http://h/", "url", "http://h/"},
+      {"ZEPRA:?url=http://h/a?b=1&c=2", "url", "http://h/a"},  // "?" and "&" cut the value
+      {"ZEPRA:?url=http://h/a?b=1&c=2", "b", "1"},
+      {"ZEPRA:?UID=YQ==", "UID", "YQ=="},                       // later "=" belong to the value
+      {"ZEPRA:?UID=1&UID=2", "UID", "1"},                       // first match wins
+      {"ZEPRA:?UID=", "UID", ""},
+      {"ZEPRA:?x=1", "UID", ""},                                // missing key
+      {"ZEPRA:", "url", ""},
+      {"not a url", "url", ""},
+      {"ZEPRA:?url=a%20b", "url", "a%20b"},                     // no unescaping
+      {"ZEPRA:?url= spaced ", "url", " spaced "},               // not trimmed
+      {"ZEPRA:?a=1\rurl=2", "url", "2"},                        // line breaks split too
+      {"ZEPRA:?UIDX=1&UID=2", "UID", "2"},                      // whole names only
+  };
+  for (const KeyCase& c : cases) {
+    SCOPED_TRACE(std::string(c.url) + " / " + c.key);
+    EXPECT_EQ(app::UrlKeyValue(c.url, c.key), c.value);
+  }
+}
+
+TEST(DecodeBase64, AlphabetPaddingAndForeignCharacters) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"", ""},
+      {"YQ==", "a"},
+      {"YWI=", "ab"},
+      {"YWJj", "abc"},
+      {"YWJjZA==", "abcd"},
+      {"YWJj\r\nZA==", "abcd"},       // line breaks skipped
+      {"YW Jj", "abc"},               // blanks skipped
+      {"YQ", "a"},                    // fill characters may be missing
+      {"YWJjZ", "abc"},               // a lone trailing character makes no byte
+      {"YWJj!ZA==", "abc"},           // a foreign character ends the data
+      {"YQ==YWJj", "a"},              // so does the fill
+      {"+/+/", "\xfb\xff\xbf"},
+      {"MTIzNDU2Nzg5MA==", "1234567890"},
+  };
+  for (const auto& [in, out] : cases) {
+    SCOPED_TRACE(in);
+    EXPECT_EQ(app::DecodeBase64(in), out);
+  }
+}
+
+TEST(UserIdOfUid, TwentyCharactersFromTheFourth) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"", ""},
+      {"abc", ""},
+      {"abcd", "d"},
+      {"abcdefgh", "defgh"},
+      {"xyz12345678901234567890", "12345678901234567890"},
+      {"xyz12345678901234567890TAIL", "12345678901234567890"},
+  };
+  for (const auto& [decoded, id] : cases) {
+    SCOPED_TRACE(decoded);
+    EXPECT_EQ(app::UserIdOfUid(decoded), id);
+  }
+}
+
+TEST(WorkDate, EightDigits) {
+  EXPECT_EQ(app::FormatWorkDate(2024, 1, 2), "20240102");
+  EXPECT_EQ(app::FormatWorkDate(1999, 12, 31), "19991231");
+  const std::string today = app::TodayWorkDate();
+  ASSERT_EQ(today.size(), 8u);
+  EXPECT_EQ(today.find_first_not_of("0123456789"), std::string::npos);
+  EXPECT_GE(today, "20240101");
+}
+
+// Base64 of a text, for building UIDs in the tests below.
+std::string Encode(const std::string& raw) {
+  static const char* alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::string out;
+  size_t i = 0;
+  for (; i + 2 < raw.size(); i += 3) {
+    unsigned v = (static_cast<unsigned char>(raw[i]) << 16) | (static_cast<unsigned char>(raw[i + 1]) << 8) |
+                 static_cast<unsigned char>(raw[i + 2]);
+    for (int s = 18; s >= 0; s -= 6) out += alphabet[(v >> s) & 63];
+  }
+  if (raw.size() - i == 1) {
+    unsigned v = static_cast<unsigned char>(raw[i]) << 16;
+    out += alphabet[(v >> 18) & 63];
+    out += alphabet[(v >> 12) & 63];
+    out += "==";
+  } else if (raw.size() - i == 2) {
+    unsigned v = (static_cast<unsigned char>(raw[i]) << 16) | (static_cast<unsigned char>(raw[i + 1]) << 8);
+    out += alphabet[(v >> 18) & 63];
+    out += alphabet[(v >> 12) & 63];
+    out += alphabet[(v >> 6) & 63];
+    out += '=';
+  }
+  return out;
+}
+
+TEST(ReadParamsUrl, FieldsFromKeysAndFixedValues) {
+  Sandbox box;
+  const std::string uid = Encode("ts=U0012345678901234567890");
+  for (const std::string& url : {"ZEPRA:?UID=" + uid + "&url=http://srv:8080/upd/",
+                                "ZEPRA:?url=http://srv:8080/upd/&uid=" + uid}) {
+    SCOPED_TRACE(url);
+    TParamsRec p;
+    app::ReadParams({url}, "20240607", p);
+    const TParamsRec expected{"ZEPRA", "U0012345678901234567", "U0012345678901234567", "ZEPRA", "20240607",
+                              " ",     " ",                   " ",                   " ",     "http://srv:8080/upd/",
+                              "8080",  ""};
+    EXPECT_EQ(p, expected);
+  }
+}
+
+TEST(ReadParamsUrl, OnlyTheFirstOfSeveralArgumentsCounts) {
+  Sandbox box;
+  TParamsRec p;
+  app::ReadParams({"ZEPRA:?url=http://a:1/", "url=http://b:2/", "x"}, "20240607", p);
+  EXPECT_EQ(p.ServerUrl, "http://a:1/");
+  EXPECT_EQ(p.ServerPort, "1");
+}
+
+TEST(ReadParamsUrl, MissingKeysGiveEmptyFields) {
+  Sandbox box;
+  TParamsRec p;
+  p.ClientExe = "left over";
+  app::ReadParams({"REG"}, "20240607", p);
+  EXPECT_EQ(p.AppName, "ZEPRA");
+  EXPECT_EQ(p.UserId, "");
+  EXPECT_EQ(p.UserId2, "");
+  EXPECT_EQ(p.ServerUrl, "");
+  EXPECT_EQ(p.ServerPort, "");
+  EXPECT_EQ(p.ClientExe, "");
+}
+
+TEST(ReadParamsUrl, RecordsThePortLookupInTheTraceFile) {
+  Sandbox box;
+  TParamsRec p;
+  app::ReadParams({"ZEPRA:?url=http://127.0.0.1:8123/upd/"}, "20240607", p);
+  const std::string expected = platform::Utf8ToAnsi(
+      "[debug]\r\n"
+      "取端口-url=http://127.0.0.1:8123/upd/\r\n"
+      "取端口=8123\r\n");
+  EXPECT_EQ(box.read("Client\\Update\\debug.ini"), expected);
+}
+
+TEST(ReadParamsUrl, UnwritableTraceFileRaisesAfterEarlierFields) {
+  Sandbox box;
+  // A folder where the trace file should be makes every write fail.
+  box.mkdirs("Client\\Update\\debug.ini");
+  TParamsRec p;
+  try {
+    app::ReadParams({"ZEPRA:?url=http://h:9/"}, "20240607", p);
+    FAIL() << "no error";
+  } catch (const engine::ETraceWriteError& e) {
+    EXPECT_EQ(std::string(e.what()), "Unable to write to " + engine::TraceFilePath());
+  }
+  EXPECT_EQ(p.AppName, "ZEPRA");
+  EXPECT_EQ(p.ServerUrl, "http://h:9/");
+  EXPECT_EQ(p.ServerPort, "");
+}
+
+}  // namespace
