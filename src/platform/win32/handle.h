@@ -51,3 +51,48 @@ struct RegistryKeyTraits {
 using RegistryKey = UniqueHandle<RegistryKeyTraits>;
 
 }  // namespace platform::win32
+
+#include <objbase.h>
+
+namespace platform::win32 {
+
+// Owner of one COM interface reference: released exactly once.
+template <typename I>
+class ComPtr {
+ public:
+  ComPtr() = default;
+  ComPtr(const ComPtr&) = delete;
+  ComPtr& operator=(const ComPtr&) = delete;
+  ComPtr(ComPtr&& o) noexcept : p_(std::exchange(o.p_, nullptr)) {}
+  ComPtr& operator=(ComPtr&& o) noexcept {
+    if (this != &o) reset(std::exchange(o.p_, nullptr));
+    return *this;
+  }
+  ~ComPtr() { reset(); }
+  I* get() const { return p_; }
+  I* operator->() const { return p_; }
+  explicit operator bool() const { return p_ != nullptr; }
+  // For out-parameters of creating calls: releases what is held first.
+  I** put() {
+    reset();
+    return &p_;
+  }
+  void** put_void() { return reinterpret_cast<void**>(put()); }
+  void reset(I* p = nullptr) {
+    if (p_) p_->Release();
+    p_ = p;
+  }
+
+ private:
+  I* p_ = nullptr;
+};
+
+// Memory the shell hands out (item id lists and the like).
+struct CoTaskMemTraits {
+  using type = void*;
+  static bool valid(void* p) { return p != nullptr; }
+  static void close(void* p) { CoTaskMemFree(p); }
+};
+using CoTaskMem = UniqueHandle<CoTaskMemTraits>;
+
+}  // namespace platform::win32

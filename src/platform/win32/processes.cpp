@@ -1,0 +1,60 @@
+#include "platform/processes.h"
+
+#include <windows.h>
+
+#include <memory>
+#include <vector>
+
+#include "platform/win32/handle.h"
+#include "platform/win32/wide.h"
+
+namespace platform::win32 {
+namespace {
+
+struct Started {
+  Handle process;
+  Handle thread;
+};
+
+// The system resolves the program from the first word of the command line
+// (".exe" added, program folder, current folder, system folders, search path);
+// no command interpreter is involved. The whole line is passed, however long.
+bool Launch(const std::string& commandLine, int showMode, DWORD flags, Started& started) {
+  std::wstring wide = Widen(commandLine);
+  std::vector<wchar_t> buffer(wide.begin(), wide.end());
+  buffer.push_back(L'\0');  // CreateProcessW may write into the command line
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  si.dwFlags = STARTF_USESHOWWINDOW;
+  si.wShowWindow = static_cast<WORD>(showMode);
+  PROCESS_INFORMATION pi{};
+  if (!CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE, flags, nullptr, nullptr, &si, &pi)) {
+    return false;
+  }
+  started.process.reset(pi.hProcess);
+  started.thread.reset(pi.hThread);
+  return true;
+}
+
+class Win32Processes : public IProcessLauncher {
+ public:
+  bool Start(const std::string& commandLine, int showMode) override {
+    Started started;
+    return Launch(commandLine, showMode, 0, started);
+  }
+
+  std::uint32_t RunAndWait(const std::string& commandLine, int showMode) override {
+    Started started;
+    if (!Launch(commandLine, showMode, CREATE_NEW_CONSOLE | NORMAL_PRIORITY_CLASS, started)) return 0;
+    WaitForSingleObject(started.process.get(), INFINITE);
+    DWORD code = 0;
+    if (!GetExitCodeProcess(started.process.get(), &code)) return 0;
+    return code;
+  }
+};
+
+}  // namespace
+
+std::unique_ptr<IProcessLauncher> CreateProcessLauncher() { return std::make_unique<Win32Processes>(); }
+
+}  // namespace platform::win32
