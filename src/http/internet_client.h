@@ -2,7 +2,8 @@
 // The few calls of the system's internet client (WinInet) that the HTTP fetch
 // needs, with WinInet's meanings, so that the fetch algorithm can run over the
 // real client on Windows and over a scripted fake in tests. Text arguments
-// are bytes as WinInet's ANSI calls take them.
+// are bytes as WinInet's ANSI calls take them, except the URL of OpenUrl,
+// which is internal UTF-8 text that the client converts for the system.
 #include <cstdint>
 #include <string>
 
@@ -22,6 +23,17 @@ enum : std::uint32_t {
   kFlagReload = 0x80000000u,
   kQueryRawHeadersCrlf = 22,
 };
+
+// The system's proxy information record (INTERNET_PROXY_INFO): the access
+// type and the addresses of the proxy list and bypass list texts. Its size
+// follows the build's pointer size: 12 bytes in the 32-bit product, 24 in a
+// 64-bit build of the same sources.
+struct ProxyInfoRecord {
+  std::uint32_t accessType;
+  const char* proxy;
+  const char* proxyBypass;
+};
+inline constexpr std::uint32_t kProxyInfoRecordSize = sizeof(ProxyInfoRecord);
 
 class IInternetClient {
  public:
