@@ -1,0 +1,77 @@
+#include "platform/file_stream.h"
+
+#include <windows.h>
+
+#include "platform/win32/handle.h"
+#include "platform/win32/wide.h"
+
+namespace platform {
+
+struct FileStream::Impl {
+  win32::Handle h;
+};
+
+FileStream::FileStream(const std::string& path, FileMode mode) : impl_(std::make_unique<Impl>()), path_(path) {
+  const std::wstring wide = win32::Widen(path);
+  if (mode == FileMode::ReadDenyWrite) {
+    impl_->h.reset(CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!impl_->h) throw FileOpenError("Cannot open file \"" + path + "\". " + LastErrorText());
+  } else {
+    impl_->h.reset(CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                               FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!impl_->h) throw FileCreateError("Cannot create file \"" + path + "\". " + LastErrorText());
+  }
+}
+
+FileStream::~FileStream() = default;
+
+size_t FileStream::Read(void* buffer, size_t count) {
+  size_t done = 0;
+  while (done < count) {
+    DWORD chunk = static_cast<DWORD>(std::min<size_t>(count - done, 1u << 30));
+    DWORD got = 0;
+    if (!ReadFile(impl_->h.get(), static_cast<char*>(buffer) + done, chunk, &got, nullptr) || got == 0) break;
+    done += got;
+  }
+  return done;
+}
+
+size_t FileStream::Write(const void* buffer, size_t count) {
+  size_t done = 0;
+  while (done < count) {
+    DWORD chunk = static_cast<DWORD>(std::min<size_t>(count - done, 1u << 30));
+    DWORD wrote = 0;
+    if (!WriteFile(impl_->h.get(), static_cast<const char*>(buffer) + done, chunk, &wrote, nullptr) || wrote == 0) {
+      break;
+    }
+    done += wrote;
+  }
+  return done;
+}
+
+int64_t FileStream::Seek(int64_t offset, int origin) {
+  LARGE_INTEGER to, now;
+  to.QuadPart = offset;
+  DWORD method = origin == 0 ? FILE_BEGIN : origin == 1 ? FILE_CURRENT : FILE_END;
+  if (!SetFilePointerEx(impl_->h.get(), to, &now, method)) return -1;
+  return now.QuadPart;
+}
+
+int64_t FileStream::Size() {
+  LARGE_INTEGER size;
+  if (!GetFileSizeEx(impl_->h.get(), &size)) return -1;
+  return size.QuadPart;
+}
+
+bool FileStream::SetSize(int64_t size) {
+  int64_t pos = Seek(0, 1);
+  if (pos < 0 || Seek(size, 0) < 0) return false;
+  bool ok = SetEndOfFile(impl_->h.get()) != 0;
+  Seek(pos, 0);
+  return ok;
+}
+
+bool FileStream::FlushToDisk() { return FlushFileBuffers(impl_->h.get()) != 0; }
+
+}  // namespace platform

@@ -1,0 +1,166 @@
+#include "zip/buffer_stream.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+#include "zip/zip_errors.h"
+
+namespace zip {
+
+TBufferStream::TBufferStream(TStream& underlying, size_t bufferSize)
+    : underlying_(underlying), buffer_(std::max<size_t>(bufferSize, 1)) {
+  underPos_ = underlying_.Position();
+}
+
+TBufferStream::~TBufferStream() { FinishBeforeDestroy(); }
+
+void TBufferStream::FinishBeforeDestroy() {
+  if (finished_) return;
+  finished_ = true;
+  try {
+    if (state_ == Writing) Flush();
+    if (flushOnDestroy && wroteAnything_ && underlying_.IsFile()) underlying_.FlushToDisk();
+  } catch (...) {
+    // Nothing can be reported from a destructor; the data that could be
+    // written has been.
+  }
+}
+
+bool TBufferStream::Flush() {
+  if (state_ != Writing) return true;
+  size_t pending = pos_;
+  size_t wrote = pending ? underlying_.Write(buffer_.data(), pending) : 0;
+  underPos_ += static_cast<int64_t>(wrote);
+  pos_ = 0;
+  end_ = 0;
+  state_ = Idle;
+  if (OnFlush) OnFlush(*this);
+  return wrote == pending;
+}
+
+size_t TBufferStream::Read(void* out, size_t count) {
+  if (state_ == Writing) Flush();
+  uint8_t* dest = static_cast<uint8_t*>(out);
+  size_t done = 0;
+  while (done < count) {
+    if (pos_ >= end_ || state_ != Reading) {
+      if (state_ != Reading) {
+        pos_ = end_ = 0;
+        state_ = Reading;
+      }
+      // A large read past an empty buffer goes straight to the caller.
+      if (count - done >= buffer_.size()) {
+        size_t got = underlying_.Read(dest + done, count - done);
+        underPos_ += static_cast<int64_t>(got);
+        pos_ = end_ = 0;
+        done += got;
+        break;
+      }
+      end_ = underlying_.Read(buffer_.data(), buffer_.size());
+      underPos_ += static_cast<int64_t>(end_);
+      pos_ = 0;
+      if (OnRefill) OnRefill(*this);
+      if (end_ == 0) break;
+    }
+    size_t n = std::min(count - done, end_ - pos_);
+    std::memcpy(dest + done, buffer_.data() + pos_, n);
+    pos_ += n;
+    done += n;
+  }
+  return done;
+}
+
+size_t TBufferStream::Write(const void* in, size_t count) {
+  if (state_ == Reading) {
+    // Drop the read-ahead: writing continues at the logical position.
+    int64_t logical = underPos_ - static_cast<int64_t>(end_ - pos_);
+    underPos_ = underlying_.Seek(logical, 0);
+    pos_ = end_ = 0;
+    state_ = Idle;
+  }
+  const uint8_t* src = static_cast<const uint8_t*>(in);
+  size_t done = 0;
+  while (done < count) {
+    if (state_ != Writing) {
+      pos_ = end_ = 0;
+      state_ = Writing;
+    }
+    if (pos_ == 0 && count - done >= buffer_.size()) {
+      size_t wrote = underlying_.Write(src + done, count - done);
+      underPos_ += static_cast<int64_t>(wrote);
+      done += wrote;
+      if (wrote == 0) break;
+      continue;
+    }
+    size_t n = std::min(count - done, buffer_.size() - pos_);
+    std::memcpy(buffer_.data() + pos_, src + done, n);
+    pos_ += n;
+    done += n;
+    if (pos_ == buffer_.size() && !Flush()) break;
+  }
+  if (state_ == Writing && pos_ == 0) state_ = Idle;
+  if (done > 0) wroteAnything_ = true;
+  return done;
+}
+
+int64_t TBufferStream::Seek(int64_t offset, int origin) {
+  int64_t logical = state_ == Reading   ? underPos_ - static_cast<int64_t>(end_ - pos_)
+                    : state_ == Writing ? underPos_ + static_cast<int64_t>(pos_)
+                                        : underPos_;
+  int64_t target;
+  switch (origin) {
+    case 0: target = offset; break;
+    case 1: target = logical + offset; break;
+    case 2: {
+      int64_t end = std::max(underPos_ + static_cast<int64_t>(state_ == Writing ? pos_ : 0), underlying_.Size());
+      target = end - std::llabs(offset);
+      break;
+    }
+    default: throw EStreamError("Invalid seek origin (" + std::to_string(origin) + ")");
+  }
+  if (target == logical) return target;
+  if (target < 0) throw EStreamError("Seek error");
+  if (state_ == Reading && target >= underPos_ - static_cast<int64_t>(end_) && target <= underPos_) {
+    // Still inside the read-ahead: no system call needed.
+    pos_ = static_cast<size_t>(target - (underPos_ - static_cast<int64_t>(end_)));
+    return target;
+  }
+  if (state_ == Writing && !Flush()) throw EStreamError("Seek error");
+  underPos_ = underlying_.Seek(target, 0);
+  pos_ = end_ = 0;
+  state_ = Idle;
+  return target;
+}
+
+int64_t TBufferStream::Size() {
+  int64_t pending = state_ == Writing ? static_cast<int64_t>(pos_) : 0;
+  return std::max(underlying_.Size(), underPos_ + pending);
+}
+
+bool TBufferStream::SetSize(int64_t size) {
+  int64_t logical = Position();
+  if (state_ == Writing && !Flush()) return false;
+  pos_ = end_ = 0;
+  state_ = Idle;
+  bool ok = underlying_.SetSize(size);
+  underPos_ = underlying_.Seek(std::min(logical, size), 0);
+  return ok;
+}
+
+bool TBufferStream::FlushToDisk() { return Flush() && underlying_.FlushToDisk(); }
+
+void TBufferStream::PutBack(uint8_t byte) {
+  if (state_ != Reading || pos_ == 0) throw EStreamError("Putback overflow");
+  buffer_[--pos_] = byte;
+}
+
+TBufferedFileStream::TBufferedFileStream(const std::string& path, size_t bufferSize, bool flushOnClose,
+                                         platform::FileMode mode)
+    : detail::FileOwner(path, mode), TBufferStream(file, bufferSize) {
+  flushOnDestroy = flushOnClose && mode == platform::FileMode::Create;
+}
+
+TBufferedFileStream::~TBufferedFileStream() { FinishBeforeDestroy(); }
+
+}  // namespace zip

@@ -1,0 +1,75 @@
+#pragma once
+// A read/write buffer in front of another stream, so that the many small
+// reads of zip headers cost one system call per buffer; TBufferedFileStream
+// is the same over a file it opens and owns.
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/file_stream.h"
+#include "zip/stream.h"
+
+namespace zip {
+
+class TBufferStream : public TStream {
+ public:
+  enum State { Idle = 0, Reading = 1, Writing = 2 };
+
+  TBufferStream(TStream& underlying, size_t bufferSize);
+  ~TBufferStream() override;
+  TBufferStream(const TBufferStream&) = delete;
+  TBufferStream& operator=(const TBufferStream&) = delete;
+
+  size_t Read(void* buffer, size_t count) override;
+  size_t Write(const void* buffer, size_t count) override;
+  int64_t Seek(int64_t offset, int origin) override;
+  int64_t Size() override;
+  bool SetSize(int64_t size) override;
+  bool IsFile() const override { return underlying_.IsFile(); }
+  bool FlushToDisk() override;
+  // Puts one byte back in front of the read position ("Putback overflow" at
+  // the start of the buffer).
+  void PutBack(uint8_t byte);
+  // Writes the pending bytes; false when fewer could be written.
+  bool Flush();
+
+  State state() const { return state_; }
+  bool flushOnDestroy = false;
+  std::function<void(TBufferStream&)> OnRefill;
+  std::function<void(TBufferStream&)> OnFlush;
+
+ protected:
+  // Derived classes that own the underlying stream flush before it goes.
+  void FinishBeforeDestroy();
+
+ private:
+  TStream& underlying_;
+  std::vector<uint8_t> buffer_;
+  size_t pos_ = 0;   // read or write position in the buffer
+  size_t end_ = 0;   // end of valid data while reading
+  State state_ = Idle;
+  bool wroteAnything_ = false;
+  bool finished_ = false;
+  int64_t underPos_ = 0;  // the underlying stream's position as we left it
+};
+
+namespace detail {
+// Opens the file before the buffer is built over it.
+struct FileOwner {
+  FileOwner(const std::string& path, platform::FileMode mode) : file(path, mode) {}
+  TFileStream file;
+};
+}  // namespace detail
+
+class TBufferedFileStream : private detail::FileOwner, public TBufferStream {
+ public:
+  // EFOpenError / EFCreateError when the file cannot be opened.
+  TBufferedFileStream(const std::string& path, size_t bufferSize, bool flushOnClose, platform::FileMode mode);
+  ~TBufferedFileStream() override;
+  TFileStream& fileStream() { return file; }
+};
+
+}  // namespace zip

@@ -1,0 +1,64 @@
+#pragma once
+// Byte streams under the buffered stream: a file and a block of memory.
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "platform/file_stream.h"
+
+namespace zip {
+
+class TStream {
+ public:
+  virtual ~TStream() = default;
+  virtual size_t Read(void* buffer, size_t count) = 0;
+  virtual size_t Write(const void* buffer, size_t count) = 0;
+  // origin 0 beginning, 1 current, 2 end; returns the new position.
+  virtual int64_t Seek(int64_t offset, int origin) = 0;
+  virtual int64_t Size();
+  virtual bool SetSize(int64_t size) = 0;
+  // Whether the stream stands for an OS file, and flushing the system's
+  // cache of it.
+  virtual bool IsFile() const { return false; }
+  virtual bool FlushToDisk() { return false; }
+  int64_t Position() { return Seek(0, 1); }
+};
+
+// Open failures come as EFOpenError / EFCreateError.
+class TFileStream : public TStream {
+ public:
+  TFileStream(const std::string& path, platform::FileMode mode);
+  size_t Read(void* buffer, size_t count) override { return file_->Read(buffer, count); }
+  size_t Write(const void* buffer, size_t count) override { return file_->Write(buffer, count); }
+  int64_t Seek(int64_t offset, int origin) override;
+  int64_t Size() override { return file_->Size(); }
+  bool SetSize(int64_t size) override { return file_->SetSize(size); }
+  bool IsFile() const override { return true; }
+  bool FlushToDisk() override { return file_->FlushToDisk(); }
+
+ private:
+  std::unique_ptr<platform::FileStream> file_;
+};
+
+class TMemoryStream : public TStream {
+ public:
+  TMemoryStream() = default;
+  explicit TMemoryStream(std::string bytes) : data_(std::move(bytes)) {}
+  size_t Read(void* buffer, size_t count) override;
+  size_t Write(const void* buffer, size_t count) override;
+  int64_t Seek(int64_t offset, int origin) override;
+  int64_t Size() override { return static_cast<int64_t>(data_.size()); }
+  bool SetSize(int64_t size) override;
+  const std::string& data() const { return data_; }
+  // Test hook: writes beyond this many bytes in all are refused.
+  void LimitWrites(size_t maxBytes) { writeLimit_ = maxBytes; }
+
+ private:
+  std::string data_;
+  size_t pos_ = 0;
+  size_t writeLimit_ = SIZE_MAX;
+  size_t written_ = 0;
+};
+
+}  // namespace zip

@@ -1,0 +1,66 @@
+#include "zip/dest_path.h"
+
+#include <gtest/gtest.h>
+
+namespace zip {
+namespace {
+
+struct MapCase {
+  std::string dest, dir;
+  bool recreate;
+  std::vector<std::string> relative;
+  std::string expected;
+};
+
+class MapDestinationDirTable : public ::testing::TestWithParam<MapCase> {};
+
+TEST_P(MapDestinationDirTable, Maps) {
+  const MapCase& c = GetParam();
+  EXPECT_EQ(MapDestinationDir(c.dest, c.dir, c.recreate, c.relative), c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rules, MapDestinationDirTable,
+    ::testing::Values(
+        MapCase{"D:\\App", "bin\\", true, {}, "D:\\App\\bin\\"},
+        MapCase{"D:\\App", "bin\\", false, {}, "D:\\App\\"},
+        MapCase{"D:\\App", "", true, {}, "D:\\App\\"},
+        MapCase{"D:", "bin\\", true, {}, "D:\\bin\\"},                      // drive root kept as the root
+        MapCase{"D:\\App", "\\abs\\", true, {}, "D:\\App\\abs\\"},           // leading backslash stays inside
+        MapCase{"D:\\App", "C:\\x\\", true, {}, "D:\\App\\x\\"},             // a drive is dropped
+        MapCase{"", "\\abs\\", true, {}, "\\abs\\"},
+        MapCase{"D:\\App", "D:\\App\\bin\\", true, {"d:\\app\\"}, "D:\\App\\bin\\"},  // root prefix cut, any case
+        MapCase{"D:\\App", "other\\bin\\", true, {"x\\", "OTHER\\"}, "D:\\App\\bin\\"},
+        MapCase{"D:\\App", "bin\\", true, {""}, "D:\\App\\bin\\"}));
+
+struct SafeCase {
+  std::string dir, name;
+  bool safe;
+};
+
+class EntryNameGuard : public ::testing::TestWithParam<SafeCase> {};
+
+TEST_P(EntryNameGuard, RejectsClimbingComponents) {
+  EXPECT_EQ(IsSafeEntryName(GetParam().dir, GetParam().name), GetParam().safe)
+      << GetParam().dir << "|" << GetParam().name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, EntryNameGuard,
+                         ::testing::Values(SafeCase{"bin\\", "a.dll", true}, SafeCase{"", "a..b", true},
+                                           SafeCase{".\\", "x", true}, SafeCase{"..\\", "x", false},
+                                           SafeCase{"a\\..\\..\\", "x", false}, SafeCase{"", "..", false},
+                                           SafeCase{"a\\.. \\", "x", false}, SafeCase{"a\\...\\", "x", false},
+                                           SafeCase{"..a\\", "x", true}));
+
+TEST(IsInsideFolder, ResolvesDotsAndIgnoresCase) {
+  EXPECT_TRUE(IsInsideFolder("D:\\App", "D:\\App\\bin\\a.dll"));
+  EXPECT_TRUE(IsInsideFolder("D:\\App", "d:\\app\\.\\x"));
+  EXPECT_TRUE(IsInsideFolder("D:", "D:\\x"));
+  EXPECT_FALSE(IsInsideFolder("D:\\App", "D:\\App\\..\\x"));
+  EXPECT_FALSE(IsInsideFolder("D:\\App", "D:\\Apple\\x"));
+  EXPECT_FALSE(IsInsideFolder("D:\\App", "D:\\App"));
+  EXPECT_FALSE(IsInsideFolder("D:\\App", "D:\\App\\a\\..\\..\\..\\x"));
+}
+
+}  // namespace
+}  // namespace zip

@@ -1,0 +1,102 @@
+#include "zip/zip_entry.h"
+
+#include <gtest/gtest.h>
+
+#include "zip_builder.h"
+
+namespace zip {
+namespace {
+
+using ziptest::Dos;
+
+struct FixCase {
+  uint32_t in, out;
+};
+
+class FixDosDateTimeTable : public ::testing::TestWithParam<FixCase> {};
+
+TEST_P(FixDosDateTimeTable, ClampsOnlyWhatIsOutOfRange) { EXPECT_EQ(FixDosDateTime(GetParam().in), GetParam().out); }
+
+// Raw value from parts without any checking.
+uint32_t Raw(unsigned y, unsigned mo, unsigned d, unsigned h, unsigned mi, unsigned s2) {
+  return (((y - 1980) << 9 | mo << 5 | d) << 16) | (h << 11 | mi << 5 | s2);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, FixDosDateTimeTable,
+    ::testing::Values(FixCase{Dos(2020, 5, 6, 7, 8, 10), Dos(2020, 5, 6, 7, 8, 10)},
+                      FixCase{Raw(2020, 5, 6, 31, 8, 5), Dos(2020, 5, 6, 23, 8, 10)},     // hour 31
+                      FixCase{Raw(2020, 0, 6, 7, 8, 5), Dos(2020, 1, 6, 7, 8, 10)},       // month 0
+                      FixCase{Raw(2020, 15, 0, 7, 63, 31), Dos(2020, 12, 1, 7, 59, 58)},  // month, day, minute, second
+                      FixCase{Raw(2100, 5, 6, 7, 8, 5), Dos(2099, 5, 6, 7, 8, 10)},       // year beyond 2099
+                      FixCase{0u, Dos(1980, 1, 1, 0, 0, 0)}));
+
+TEST(ZipHeaderInfo, DefaultsOfANewEntry) {
+  TZipHeaderInfo e;
+  EXPECT_EQ(e.versionMadeBy, 45);
+  EXPECT_EQ(e.versionNeeded, 20);
+  EXPECT_EQ(e.compressionMethod, 8);
+  EXPECT_EQ(e.crc32, 0xFFFFFFFFu);
+  EXPECT_EQ(e.internalAttributes, 1);
+  EXPECT_EQ(e.externalAttributes, 0x20u);
+  EXPECT_FALSE(e.zip64);
+}
+
+TEST(ZipHeaderInfo, NamesSplitAndLengths) {
+  TZipHeaderInfo e;
+  e.SetFullName("dir\\sub\\");
+  EXPECT_EQ(e.Directory(), "dir\\sub\\");
+  EXPECT_EQ(e.FileName(), "");
+  e.SetFullName("plain.txt");
+  EXPECT_EQ(e.Directory(), "");
+  EXPECT_EQ(e.nameLength, 9);
+  e.SetDirectory("bin");
+  EXPECT_EQ(e.Directory(), "bin\\");
+  EXPECT_EQ(e.nameLength, 13);
+  e.SetFullName("C:name");
+  EXPECT_EQ(e.Directory(), "C:");
+  EXPECT_EQ(e.FileName(), "name");
+}
+
+TEST(ZipHeaderInfo, LargeValuesGoToTheZip64Record) {
+  TZipHeaderInfo e;
+  e.SetUncompressedSize(0x123456789ull);
+  e.SetCompressedSize(0xFFFFFFFFull);  // the escape value itself needs the record
+  e.SetLocalHeaderOffset(77);
+  e.SetDiskNumberStart(0x10000);
+  ASSERT_TRUE(e.zip64);
+  EXPECT_EQ(e.uncompressedSize32, 0xFFFFFFFFu);
+  EXPECT_EQ(e.UncompressedSize(), 0x123456789ull);
+  EXPECT_EQ(e.CompressedSize(), 0xFFFFFFFFull);
+  EXPECT_EQ(e.localHeaderOffset32, 77u);
+  EXPECT_EQ(e.LocalHeaderOffset(), 77u);
+  EXPECT_EQ(e.diskNumberStart16, 0xFFFF);
+  EXPECT_EQ(e.DiskNumberStart(), 0x10000u);
+  TZipHeaderInfo copy(e);
+  EXPECT_EQ(copy.UncompressedSize(), 0x123456789ull);
+  EXPECT_NE(copy.zip64.get(), e.zip64.get());
+}
+
+TEST(EndCentral, StoringLargeCountsAndOffsetsCreatesZip64Parts) {
+  TEndCentral end;
+  end.SetTotalEntries(0xFFFE);
+  EXPECT_FALSE(end.zip64End);
+  EXPECT_EQ(end.TotalEntries(), 0xFFFEu);
+  end.SetTotalEntries(70000);
+  ASSERT_TRUE(end.zip64End);
+  ASSERT_TRUE(end.zip64Locator);
+  EXPECT_EQ(end.totalEntries16, 0xFFFF);
+  EXPECT_EQ(end.TotalEntries(), 70000u);
+  EXPECT_EQ(end.zip64End->recordSize, 44u);
+  EXPECT_EQ(end.zip64End->versionMadeBy, 45);
+  EXPECT_EQ(end.zip64Locator->totalDisks, 1u);
+  end.SetCentralOffset(0x100000000ull);
+  EXPECT_EQ(end.centralOffset32, 0xFFFFFFFFu);
+  EXPECT_EQ(end.CentralOffset(), 0x100000000ull);
+  end.Reset();
+  EXPECT_EQ(end.TotalEntries(), 0u);
+  EXPECT_FALSE(end.comment);
+}
+
+}  // namespace
+}  // namespace zip
