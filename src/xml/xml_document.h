@@ -89,6 +89,8 @@ class XmlNode {
   std::string name_;
   std::string value_;
   XmlNode* parent_ = nullptr;
+  XmlNode* ownerElement_ = nullptr;  // the element an attribute is set on
+  size_t index_ = 0;                 // position among the parent's children
   std::vector<XmlNode*> children_;
   XmlAttributes attributes_;
 };
@@ -136,7 +138,13 @@ class XmlDocument {
   friend class XmlParser;
   XmlNode* newNode(NodeType type, std::string name);
   void clear();
-  std::vector<std::unique_ptr<XmlNode>> arena_;
+  void checkInsertable(const XmlNode* parent, const XmlNode* child) const;
+  // Nodes are placement-constructed in blocks: one allocation per block
+  // rather than per node keeps parsing fast, and destroying them is a flat
+  // loop however deep the tree is.
+  struct NodeBlock;
+  std::vector<std::unique_ptr<NodeBlock>> blocks_;
+  size_t usedInLastBlock_ = 0;
   std::vector<XmlNode*> children_;
   bool hasDeclaration_ = false;
   std::string version_, encoding_, standalone_;
