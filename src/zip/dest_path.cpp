@@ -91,9 +91,10 @@ bool IsInsideFolder(const std::string& folder, const std::string& path) {
 
 void CreateFolderPath(const std::string& path) {
   std::string p = path;
-  if (!p.empty() && p.back() == '\\') p.pop_back();
+  if (!p.empty() && (p.back() == '\\' || p.back() == '/')) p.pop_back();
   if (p.size() <= 2 || platform::DirectoryExists(p)) return;
-  size_t cut = p.find_last_of('\\');
+  // (Native test paths use slashes.)
+  size_t cut = p.find_last_of("\\/");
   if (cut != std::string::npos && cut > 0) CreateFolderPath(p.substr(0, cut));
   platform::CreateDir(p);
 }

@@ -67,7 +67,8 @@ TEST(ObjectList, InsertIndexNeighboursAndErrors) {
   EXPECT_EQ(l.IndexOf(&stranger), -1);
   EXPECT_THROW(l.Item(3), EListError);
   EXPECT_THROW(l.Item(-1), EListError);
-  EXPECT_THROW(l.Insert(5, new Counted(0)), EListError);  // (the item leaks only on this failing call)
+  Counted outside(0);
+  EXPECT_THROW(l.Insert(5, &outside), EListError);
 }
 
 TEST(ObjectList, FreesOwnedItemsOnly) {

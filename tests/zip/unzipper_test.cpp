@@ -1,0 +1,570 @@
+#include "zip/unzipper.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "platform/file_info.h"
+#include "platform/files.h"
+#include "support/fakes.h"
+#include "support/test_paths.h"
+#include "zip_builder.h"
+#ifndef _WIN32
+#include "platform/posix/host_path.h"
+#endif
+
+namespace zip {
+namespace {
+
+using ziptest::Builder;
+using ziptest::Dos;
+
+class Unzip : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dest = dir / "dest";
+    z.SetDestDir(dest);
+    z.SetRootDir(dest);
+    z.RecreateDirs = true;
+    z.DoAll = true;
+    z.OverwriteMode = TUZOverwriteMode::Always;
+    z.ReplaceReadOnly = true;
+    z.OnHandleMessage = [this](TUnZipper&, int id, const std::string& text, const std::string& title, uint32_t flags,
+                               int& result) {
+      messages.push_back(std::to_string(id) + "|" + text + "|" + title + "|" + std::to_string(flags));
+      result = answer;
+    };
+    z.OnSkippingFile = [this](TUnZipper&, TSkipReason r, const std::string& name, int, bool&) {
+      skips.push_back(static_cast<int>(r));
+    };
+  }
+  std::string Write(const std::string& name, const std::string& bytes) {
+    std::string path = dir / name;
+    platform::WriteWholeFile(path, bytes);
+    return path;
+  }
+  int Extract(const std::string& archiveBytes, const std::string& name = "p.zip") {
+    z.SetZipName(Write(name, archiveBytes));
+    return z.ExtractFiles();
+  }
+  std::string Out(const std::string& rel) const { return dest + "\\" + rel; }
+  std::string Read(const std::string& rel) const { return platform::ReadWholeFile(Out(rel)).value_or("<missing>"); }
+  // Every name below the temp folder (temporary files left behind show up).
+  std::vector<std::string> AllFiles() const {
+    std::vector<std::string> names;
+    for (auto& e : std::filesystem::recursive_directory_iterator(dir.path())) {
+      if (e.is_regular_file()) names.push_back(std::filesystem::relative(e.path(), dir.path()).generic_string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  testing_support::TempDir dir;
+  std::string dest;
+  TUnZipper z;
+  std::vector<std::string> messages;
+  std::vector<int> skips;
+  int answer = platform::IdOk;
+};
+
+TEST_F(Unzip, FoldersAndFilesWithTimesAndAttributes) {
+  Builder b;
+  b.Add("bin/", "", 0);
+  b.Add("bin/a.dll", std::string(50000, 'a') + "tail").dosTime = Dos(2019, 3, 4, 5, 6, 8);
+  b.Add("readme.txt", "hello", 0).external = 0x21;  // read-only
+  EXPECT_EQ(Extract(b.Build()), 3);
+  EXPECT_EQ(z.FailedCount(), 0);
+  EXPECT_TRUE(platform::DirectoryExists(Out("bin")));
+  EXPECT_EQ(Read("bin\\a.dll"), std::string(50000, 'a') + "tail");
+  EXPECT_EQ(platform::FileDosDateTime(Out("bin\\a.dll")), Dos(2019, 3, 4, 5, 6, 8));
+  EXPECT_EQ(Read("readme.txt"), "hello");
+  EXPECT_TRUE(*platform::FileAttributes(Out("readme.txt")) & platform::FileAttrReadOnly);
+  EXPECT_FALSE(*platform::FileAttributes(Out("bin\\a.dll")) & platform::FileAttrReadOnly);
+}
+
+TEST_F(Unzip, WithoutRecreateDirsFilesLandInDestAndFoldersStillCount) {
+  Builder b;
+  b.Add("bin/", "", 0);
+  b.Add("bin/sub/a.txt", "A");
+  z.RecreateDirs = false;
+  EXPECT_EQ(Extract(b.Build()), 2);
+  EXPECT_EQ(Read("a.txt"), "A");
+  EXPECT_FALSE(platform::DirectoryExists(Out("bin")));
+}
+
+TEST_F(Unzip, EmptyAndUnknownMethodEntries) {
+  Builder b;
+  b.Add("empty.txt", "", 0);
+  b.Add("empty-odd.bin", "", 99);      // unknown method, size 0, CRC 0: counted
+  b.Add("bzip.bin", "some data", 12);  // unknown method with data: fails
+  b.entries.back().payload = "BZh-not-decoded";
+  b.entries.back().payloadSet = true;
+  EXPECT_EQ(Extract(b.Build()), 2);
+  EXPECT_EQ(z.FailedCount(), 1);
+  EXPECT_EQ(Read("empty.txt"), "");
+  EXPECT_EQ(Read("empty-odd.bin"), "");
+  EXPECT_FALSE(platform::FileExists(Out("bzip.bin")));
+  ASSERT_EQ(messages.size(), 2u);
+  EXPECT_EQ(messages[1], "197|Unknown Compression Method|Zip Error|0");
+}
+
+TEST_F(Unzip, UnknownMethodGoesToTheMessageBoxWithoutAHandler) {
+  testing_support::RecordingMessageBox box;
+  z.OnHandleMessage = nullptr;
+  z.MessageBox = &box;
+  Builder b;
+  b.Add("x.bin", "data", 14);
+  EXPECT_EQ(Extract(b.Build()), 0);
+  ASSERT_EQ(box.shown.size(), 1u);
+  EXPECT_EQ(box.shown[0].text, "Unknown Compression Method");
+  EXPECT_EQ(box.shown[0].caption, "Zip Error");
+}
+
+struct OverwriteCase {
+  TUZOverwriteMode mode;
+  int existingSecondsOffset;  // existing file's time against the entry's (in even seconds)
+  int answer;                 // prompt answer
+  bool replaced;
+};
+
+class UnzipOverwrite : public Unzip, public ::testing::WithParamInterface<OverwriteCase> {};
+
+TEST_P(UnzipOverwrite, FollowsTheMode) {
+  const auto& c = GetParam();
+  const uint32_t entryTime = Dos(2021, 6, 1, 12, 0, 10);
+  platform::CreateDir(dest);
+  platform::WriteWholeFile(Out("a.txt"), "old");
+  ASSERT_TRUE(platform::SetFileDosDateTime(Out("a.txt"), Dos(2021, 6, 1, 12, 0, 10 + c.existingSecondsOffset)));
+  Builder b;
+  b.Add("a.txt", "new").dosTime = entryTime;
+  z.OverwriteMode = c.mode;
+  answer = c.answer;
+  EXPECT_EQ(Extract(b.Build()), c.replaced ? 1 : 0);
+  EXPECT_EQ(Read("a.txt"), c.replaced ? "new" : "old");
+  EXPECT_EQ(z.FailedCount(), 0);  // the overwrite rule is no failure
+  if (!c.replaced) {
+    EXPECT_EQ(skips, std::vector<int>{static_cast<int>(TSkipReason::srNoOverwrite)});
+  }
+  if (c.mode == TUZOverwriteMode::Prompt) {
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0], "196|Replace existing file a.txt?|File Exists Alert|4");
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, UnzipOverwrite,
+                         ::testing::Values(OverwriteCase{TUZOverwriteMode::Always, 0, 0, true},
+                                           OverwriteCase{TUZOverwriteMode::Never, -20, 0, false},
+                                           OverwriteCase{TUZOverwriteMode::ifNewer, 0, 0, false},  // same time
+                                           OverwriteCase{TUZOverwriteMode::ifNewer, -2, 0, true},
+                                           OverwriteCase{TUZOverwriteMode::ifNewer, 2, 0, false},
+                                           OverwriteCase{TUZOverwriteMode::ifOlder, 0, 0, false},
+                                           OverwriteCase{TUZOverwriteMode::ifOlder, 2, 0, true},
+                                           OverwriteCase{TUZOverwriteMode::Prompt, 0, platform::IdYes, true},
+                                           OverwriteCase{TUZOverwriteMode::Prompt, 0, platform::IdNo, false}));
+
+TEST_F(Unzip, ReadOnlyTargetIsReplacedOnlyWhenAllowed) {
+  platform::CreateDir(dest);
+  platform::WriteWholeFile(Out("ro.txt"), "old");
+  platform::SetFileAttributes(Out("ro.txt"), platform::FileAttrReadOnly);
+  Builder b;
+  b.Add("ro.txt", "new");
+  z.ReplaceReadOnly = false;
+  EXPECT_EQ(Extract(b.Build()), 0);
+  EXPECT_EQ(z.FailedCount(), 1);
+  EXPECT_EQ(Read("ro.txt"), "old");
+  EXPECT_EQ(skips, std::vector<int>{static_cast<int>(TSkipReason::srCreateError)});
+  z.ReplaceReadOnly = true;
+  EXPECT_EQ(z.ExtractFiles(), 1);
+  EXPECT_EQ(Read("ro.txt"), "new");
+}
+
+TEST_F(Unzip, CrcMismatchKeepsTheInstalledFileAndTheRunGoesOn) {
+  platform::CreateDir(dest);
+  platform::WriteWholeFile(Out("a.dll"), "installed");
+  Builder b;
+  b.Add("a.dll", "corrupted payload").crc = 0x12345678;
+  b.Add("b.dll", "fine");
+  uint32_t seenStored = 0;
+  z.OnBadCRC = [&](TUnZipper&, uint32_t, uint32_t stored, int) { seenStored = stored; };
+  EXPECT_EQ(Extract(b.Build()), 1);
+  EXPECT_EQ(seenStored, 0x12345678u);
+  EXPECT_EQ(z.FailedCount(), 1);
+  EXPECT_EQ(Read("a.dll"), "installed");
+  EXPECT_EQ(Read("b.dll"), "fine");
+  EXPECT_EQ(AllFiles(), (std::vector<std::string>{"dest/a.dll", "dest/b.dll", "p.zip"}));
+}
+
+TEST_F(Unzip, FlippedBitsInStoredDataFailTheCrc) {
+  Builder b;
+  b.Add("s.bin", std::string(1000, 'x'), 0);
+  std::string bytes = b.Build();
+  bytes[30 + 5 + 500] ^= 0x10;
+  EXPECT_EQ(Extract(bytes), 0);
+  EXPECT_EQ(z.FailedCount(), 1);
+  EXPECT_FALSE(platform::FileExists(Out("s.bin")));
+}
+
+TEST_F(Unzip, TruncatedInsideAnEntryEndsTheRunAndLeavesNothingHalfWritten) {
+  std::string big(200000, '\0');
+  for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>((i * 7919) >> 5);
+  Builder b;
+  b.Add("big.bin", big, 0);
+  std::string full = b.Build();
+  platform::CreateDir(dest);
+  platform::WriteWholeFile(Out("big.bin"), "installed");
+  z.SetZipName(Write("p.zip", full));
+  z.OpenArchive();  // directory read from the whole file
+  z.CloseArchive();
+  Write("p.zip", full.substr(0, 100000));  // the data now ends early
+  // The changed file is read again: no end record any more.
+  EXPECT_THROW(z.ExtractFiles(), EIncompleteZip);
+  // A directory whose entry's data ends early: the run ends with the fatal error.
+  std::string tail = full.substr(30 + 7 + big.size());  // central directory and end record
+  std::string cut = full.substr(0, 30 + 7 + 50000);     // the header and part of the data
+  // Point the directory at the same offsets, placed right after the cut data.
+  std::string moved = cut + tail;
+  uint32_t cdAt = static_cast<uint32_t>(cut.size());
+  size_t endAt = moved.size() - 22;
+  for (int i = 0; i < 4; ++i) moved[endAt + 16 + i] = static_cast<char>((cdAt >> (8 * i)) & 0xFF);
+  try {
+    Extract(moved, "cut.zip");
+    FAIL() << "no error";
+  } catch (const EFatalUnzipError& e) {
+    EXPECT_STREQ(e.what(), "Premature end of file reached");
+  }
+  EXPECT_EQ(z.FailedCount(), 1);
+  EXPECT_EQ(Read("big.bin"), "installed");
+  EXPECT_FALSE(platform::FileExists(Out("big.bin.~unzip")));
+}
+
+TEST_F(Unzip, LyingSizesFailOnlyTheirEntry) {
+  const std::string data(100000, 'z');
+  Builder b;
+  b.Add("bomb.bin", data).uncompressedSize = 1000;  // inflates far beyond what it declares
+  b.Add("short.bin", data).compressedSize = 40;     // deflate data cut short
+  b.Add("ok.txt", "fine");
+  EXPECT_EQ(Extract(b.Build()), 1);
+  EXPECT_EQ(z.FailedCount(), 2);
+  EXPECT_FALSE(platform::FileExists(Out("bomb.bin")));
+  EXPECT_FALSE(platform::FileExists(Out("short.bin")));
+  EXPECT_EQ(Read("ok.txt"), "fine");
+  EXPECT_EQ(AllFiles(), (std::vector<std::string>{"dest/ok.txt", "p.zip"}));
+}
+
+TEST_F(Unzip, HighRatioBombStopsAtTheDeclaredSize) {
+  // 64 MiB of zeros in about 64 KiB, declared as 1 MiB.
+  Builder b;
+  b.Add("zeros.bin", std::string(64u << 20, '\0')).uncompressedSize = 1 << 20;
+  EXPECT_EQ(Extract(b.Build()), 0);
+  EXPECT_EQ(z.FailedCount(), 1);
+  EXPECT_FALSE(platform::FileExists(Out("zeros.bin")));
+}
+
+TEST_F(Unzip, PathTraversalNamesArePassedOver) {
+  Builder b;
+  b.Add("../evil1.txt", "x");
+  b.Add("a/../../evil2.txt", "x");
+  b.Add("..\\evil3.txt", "x");
+  b.Add("a/.. /evil4.txt", "x");
+  b.Add("../", "", 0);
+  b.Add("good/ok.txt", "ok");
+  EXPECT_EQ(Extract(b.Build()), 1);
+  EXPECT_EQ(z.FailedCount(), 5);
+  for (int s : skips) EXPECT_EQ(s, static_cast<int>(TSkipReason::srCreateError));
+  EXPECT_EQ(AllFiles(), (std::vector<std::string>{"dest/good/ok.txt", "p.zip"}));
+}
+
+TEST_F(Unzip, AbsoluteAndDriveNamesStayInsideTheDestination) {
+  Builder b;
+  b.Add("/abs/a.txt", "a");
+  b.Add("C:/drive/b.txt", "b");
+  EXPECT_EQ(Extract(b.Build()), 2);
+  EXPECT_EQ(Read("abs\\a.txt"), "a");
+  EXPECT_EQ(Read("drive\\b.txt"), "b");
+}
+
+TEST_F(Unzip, EncryptedEntriesArePassedOverForTheirPassword) {
+  Builder b;
+  auto& e = b.Add("secret.txt", "x", 0);
+  e.flags = 1;
+  e.payload = std::string(12, '\x55') + "x";
+  e.payloadSet = true;
+  EXPECT_EQ(Extract(b.Build()), 0);
+  EXPECT_EQ(skips, std::vector<int>{static_cast<int>(TSkipReason::srBadPassword)});
+  EXPECT_EQ(z.FailedCount(), 1);
+}
+
+TEST_F(Unzip, SelectionByMasksWhenNotDoAll) {
+  Builder b;
+  b.Add("bin/a.dll", "a");
+  b.Add("bin/b.txt", "b");
+  b.Add("c.DLL", "c");
+  z.DoAll = false;
+  z.FilesList = {"*.dll"};
+  int infoCount = -1;
+  z.OnStartUnZipInfo = [&](TUnZipper&, int n, int64_t, bool&) { infoCount = n; };
+  EXPECT_EQ(Extract(b.Build()), 2);
+  EXPECT_EQ(infoCount, 2);
+  EXPECT_TRUE(z.FilesList.empty());
+  EXPECT_FALSE(platform::FileExists(Out("bin\\b.txt")));
+  EXPECT_EQ(Read("c.DLL"), "c");
+}
+
+TEST_F(Unzip, CancelFromAHandlerEndsTheRun) {
+  Builder b;
+  b.Add("a.txt", "a");
+  int completed = -1;
+  z.OnStartUnZipInfo = [](TUnZipper& self, int, int64_t, bool&) { self.RequestCancel(); };
+  z.OnUnZipComplete = [&](TUnZipper&, int n) { completed = n; };
+  try {
+    Extract(b.Build());
+    FAIL();
+  } catch (const EUserCanceled& e) {
+    EXPECT_STREQ(e.what(), "User Aborted Operation");
+  }
+  EXPECT_EQ(completed, 0);
+  EXPECT_FALSE(platform::FileExists(Out("a.txt")));
+}
+
+TEST_F(Unzip, StartHandlerCanRenameOrSkip) {
+  Builder b;
+  b.Add("a.txt", "a");
+  b.Add("b.txt", "b");
+  z.OnStartUnZip = [](TUnZipper&, int index, std::string& name, bool& skip) {
+    if (index == 0) name += ".renamed";
+    else skip = true;
+  };
+  std::vector<std::string> ended;
+  z.OnEndUnZip = [&](TUnZipper&, int, const std::string& name) { ended.push_back(name); };
+  EXPECT_EQ(Extract(b.Build()), 1);
+  EXPECT_EQ(Read("a.txt.renamed"), "a");
+  EXPECT_EQ(ended, std::vector<std::string>{Out("a.txt.renamed")});
+  EXPECT_EQ(z.FailedCount(), 0);
+}
+
+TEST_F(Unzip, PercentEventsReachAHundred) {
+  Builder b;
+  b.Add("a.bin", std::string(100000, 'q'));
+  int lastFile = -1, lastTotal = -1;
+  z.OnFilePercentDone = [&](TUnZipper&, int p) { lastFile = p; };
+  z.OnTotalPercentDone = [&](TUnZipper&, int p) { lastTotal = p; };
+  EXPECT_EQ(Extract(b.Build()), 1);
+  EXPECT_EQ(lastFile, 100);
+  EXPECT_EQ(lastTotal, 100);
+}
+
+TEST_F(Unzip, OneComponentServesManyPackages) {
+  Builder one, two;
+  one.Add("a.txt", "first");
+  two.Add("b.txt", "second");
+  EXPECT_EQ(Extract(one.Build(), "one.zip"), 1);
+  z.SetDestDir(dest + "\\other\\");
+  EXPECT_EQ(z.DestDir(), dest + "\\other");
+  EXPECT_EQ(Extract(two.Build(), "two.zip"), 1);
+  EXPECT_EQ(Read("other\\b.txt"), "second");
+  EXPECT_FALSE(z.ArchiveOpen());
+}
+
+// ---- Reading side ----
+
+class ZipRead : public Unzip {
+ protected:
+  void Open(const std::string& bytes, const std::string& name = "r.zip") {
+    z.SetZipName(Write(name, bytes));
+    z.OpenArchive();
+  }
+};
+
+TEST_F(ZipRead, ZeroLengthArchiveIsEmpty) {
+  Open("");
+  EXPECT_EQ(z.EntryCount(), 0);
+  EXPECT_EQ(z.ExtractFiles(), 0);
+}
+
+TEST_F(ZipRead, ShortOrEndlessArchivesAreIncomplete) {
+  for (size_t n : {1u, 10u, 21u}) {
+    z.SetZipName(Write("s" + std::to_string(n) + ".zip", std::string(n, 'P')));
+    try {
+      z.OpenArchive();
+      FAIL() << n;
+    } catch (const EIncompleteZip& e) {
+      EXPECT_STREQ(e.what(), "Incomplete Zip File");
+    }
+  }
+  Builder b;
+  b.Add("a.txt", "a");
+  std::string noEnd = b.Build();
+  noEnd.resize(noEnd.size() - 22);
+  z.SetZipName(Write("noend.zip", noEnd + std::string(70000, 'x')));
+  EXPECT_THROW(z.OpenArchive(), EIncompleteZip);
+  z.IncompleteZipMode = TIncompleteZipMode::izAssumeNotAZip;
+  EXPECT_THROW(z.OpenArchive(), ENotAZipFile);
+  z.IncompleteZipMode = TIncompleteZipMode::izAssumeBad;
+  z.OpenArchive();  // the recovery scan finds the local header
+  EXPECT_TRUE(z.Rebuilt());
+  ASSERT_EQ(z.EntryCount(), 1);
+  EXPECT_EQ(z.Entry(0).FileName(), "a.txt");
+  z.SetZipName(Write("junk.zip", std::string(5000, 'j')));
+  try {
+    z.OpenArchive();
+    FAIL();
+  } catch (const EBadZipFile& e) {
+    EXPECT_STREQ(e.what(), "Not a valid zip file!");
+  }
+  EXPECT_EQ(z.ZipName(), "");  // cleared
+}
+
+TEST_F(ZipRead, HandlerMayChooseTheRecoveryScan) {
+  Builder b;
+  b.Add("a.txt", "a");
+  std::string noEnd = b.Build();
+  noEnd.resize(noEnd.size() - 22);
+  z.OnInCompleteZip = [](TUnZipper&, TIncompleteZipMode& mode) { mode = TIncompleteZipMode::izAssumeBad; };
+  EXPECT_EQ(Extract(noEnd), 1);
+  EXPECT_EQ(Read("a.txt"), "a");
+}
+
+TEST_F(ZipRead, ImplausibleDiskNumbersMeanNoEndRecord) {
+  for (auto [thisDisk, cdDisk] : {std::pair{1000, 0}, std::pair{1, 1000}, std::pair{1, 2}}) {
+    Builder b;
+    b.Add("a.txt", "a");
+    b.thisDisk = static_cast<uint16_t>(thisDisk);
+    b.centralDisk = static_cast<uint16_t>(cdDisk);
+    z.SetZipName(Write("d" + std::to_string(thisDisk) + "_" + std::to_string(cdDisk) + ".zip", b.Build()));
+    EXPECT_THROW(z.OpenArchive(), EIncompleteZip) << thisDisk << " " << cdDisk;
+  }
+}
+
+TEST_F(ZipRead, LongestCommentAndTheEndRecordNearestTheEnd) {
+  Builder b;
+  b.Add("a.txt", "a");
+  b.comment = std::string(65535, 'c');
+  Open(b.Build());
+  EXPECT_EQ(z.EntryCount(), 1);
+  EXPECT_EQ(z.EndRecord().commentLength, 65535);
+}
+
+TEST_F(ZipRead, NamesSplitIntoFolderAndFileWithBackslashes) {
+  Builder b;
+  b.Add("dir/sub/", "", 0);
+  b.Add("top.txt", "t");
+  b.Add("dir/sub/f.txt", "f");
+  Open(b.Build());
+  ASSERT_EQ(z.EntryCount(), 3);
+  EXPECT_EQ(z.Entry(0).Directory(), "dir\\sub\\");
+  EXPECT_EQ(z.Entry(0).FileName(), "");
+  EXPECT_EQ(z.Entry(1).Directory(), "");
+  EXPECT_EQ(z.Entry(2).Directory(), "dir\\sub\\");
+  try {
+    z.Entry(3);
+    FAIL();
+  } catch (const EListError& e) {
+    EXPECT_STREQ(e.what(), "Index 3 is out of range");
+  }
+}
+
+TEST_F(ZipRead, OutOfRangeTimesReadBackClamped) {
+  Builder b;
+  b.Add("a.txt", "a").dosTime = (Dos(2020, 1, 5, 0, 0, 0) & 0xFFFF0000u) | (31u << 11);  // hour 31
+  b.Add("b.txt", "b").dosTime = Dos(2020, 1, 5, 10, 0, 0) & ~(0xFu << 21);           // month 0
+  Open(b.Build());
+  EXPECT_EQ(z.Entry(0).dateTime, Dos(2020, 1, 5, 23, 0, 0));
+  EXPECT_EQ(z.Entry(1).dateTime, (Dos(2020, 1, 5, 10, 0, 0) & ~(0xFu << 21)) | (1u << 21));
+}
+
+TEST_F(ZipRead, SharedLocalHeaderOffsetsFallBackToTheScan) {
+  Builder b;
+  b.Add("a.txt", "aaa");
+  b.Add("b.txt", "bbb").localOffset = 0;  // claims the first entry's header
+  Open(b.Build());
+  EXPECT_TRUE(z.Rebuilt());
+  ASSERT_EQ(z.EntryCount(), 2);
+  EXPECT_EQ(z.Entry(1).FileName(), "b.txt");
+  // The second central entry lands on the first local header: its CRC then
+  // fails against that data, and the scanned b.txt still comes out whole.
+  EXPECT_EQ(z.Entry(0).FileName(), "b.txt");
+  EXPECT_EQ(z.ExtractFiles(), 1);
+  EXPECT_EQ(z.FailedCount(), 1);
+  EXPECT_EQ(Read("b.txt"), "bbb");
+}
+
+TEST_F(ZipRead, MoreEntriesCountedThanPresentRebuildsFromLocalHeaders) {
+  Builder b;
+  b.Add("a.txt", "a");
+  b.Add("b.txt", "b");
+  b.endCount = 5;
+  Open(b.Build());
+  EXPECT_TRUE(z.Rebuilt());
+  EXPECT_EQ(z.EntryCount(), 2);
+}
+
+TEST_F(ZipRead, SameNameInOtherCaseKeepsTheDirectoryAndAChangedFileIsReadAgain) {
+  Builder b;
+  b.Add("a.txt", "a");
+  Open(b.Build());
+  const TZipHeaderInfo* first = &z.Entry(0);
+  std::string upper = z.ZipName();
+  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  z.SetZipName(upper);
+  z.OpenArchive();
+  EXPECT_EQ(&z.Entry(0), first);
+  z.CloseArchive();
+  Builder c;
+  c.Add("a.txt", "a");
+  c.Add("b.txt", "b");
+  Write("r.zip", c.Build());
+  z.OpenArchive();
+  EXPECT_EQ(z.EntryCount(), 2);
+}
+
+TEST_F(ZipRead, SortModesGiveTheViewOrder) {
+  Builder b;
+  b.Add("b.txt", "1");
+  b.Add("a.txt", "22");
+  Open(b.Build());
+  z.SetSortMode(TZipSortMode::ByName);
+  EXPECT_EQ(z.Entry(0).FileName(), "a.txt");
+  EXPECT_EQ(z.ExtractFiles(), 2);
+  z.SetSortMode(TZipSortMode::ByNone);
+  EXPECT_EQ(z.Entry(0).FileName(), "b.txt");
+}
+
+TEST_F(ZipRead, MissingArchiveAndDialogNames) {
+  z.SetZipName(dir / "missing.zip");
+  try {
+    z.ExtractFiles();
+    FAIL();
+  } catch (const EFOpenError& e) {
+    EXPECT_EQ(std::string(e.what()).rfind("Cannot open file \"" + (dir / "missing.zip") + "\". ", 0), 0u);
+  }
+  EXPECT_THROW(z.SetZipName("C:\\x\\?"), EUserCanceled);
+  EXPECT_THROW(z.SetDestDir("?"), EUserCanceled);
+}
+
+TEST_F(ZipRead, DeclaredEntryCountIsNotTrustedForMemory) {
+  Builder b;
+  b.Add("a.txt", "a");
+  b.endCount = 0xFFFF;
+  std::string bytes = b.Build();
+  Open(bytes);  // reads what is there, then the scan
+  EXPECT_EQ(z.EntryCount(), 1);
+}
+
+TEST_F(ZipRead, OemNamesAreConvertedForMsDosHostsOnly) {
+#ifndef _WIN32
+  struct Restore {
+    ~Restore() { platform::posix::SetAnsiEncoding(""); }
+  } restore;
+  platform::posix::SetAnsiEncoding("CP936");
+#endif
+  const std::string gbk = "\xD6\xD0\xCE\xC4.txt";  // "中文.txt" in code page 936
+  Builder b;
+  b.Add(gbk, "x");
+  Open(b.Build());
+  EXPECT_EQ(z.Entry(0).FileName(), "\xE4\xB8\xAD\xE6\x96\x87.txt");
+  EXPECT_EQ(z.ExtractFiles(), 1);
+  EXPECT_EQ(Read("\xE4\xB8\xAD\xE6\x96\x87.txt"), "x");
+}
+
+}  // namespace
+}  // namespace zip
