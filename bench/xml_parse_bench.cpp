@@ -55,11 +55,11 @@ std::string GenerateManifestUtf8(int entries) {
       name += rng.next(6) == 0 ? "" : ".dll";  // some folders
       char version[32];
       std::snprintf(version, sizeof version, "2024.%02u.%02u.%04u", rng.next(12) + 1, rng.next(28) + 1, rng.next(9999));
-      std::string note = std::string(words[rng.next(8)]) + words[rng.next(8)] + " &amp; " + words[rng.next(8)];
+      std::string note = std::string(words[rng.next(8)]) + (rng.next(10) == 0 ? "&amp;" : "") + words[rng.next(8)];
       out += "    <" + name + " SetupPath=\"" + setupPaths[rng.next(5)] + "\" Version=\"" + version +
              "\" FileName=\"pkg" + std::to_string(id) + ".zip\" IsReplace=\"" + std::to_string(rng.next(2)) +
-             "\" IsRegister=\"" + std::to_string(rng.next(2)) + "\" Script=\"\" AutoRun=\"" +
-             (rng.next(20) == 0 ? "setup.exe" : "") + "\" Note=\"" + note + "\"/>\r\n";
+             "\" IsRegister=\"" + std::to_string(rng.next(2)) + "\" Script=\"\"" +
+             (rng.next(20) == 0 ? " AutoRun=\"setup.exe\"" : "") + " Note=\"" + note + "\"/>\r\n";
     }
     out += "  </" + std::string(apps[a]) + ">\r\n";
   }
