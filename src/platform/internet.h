@@ -1,0 +1,12 @@
+#pragma once
+// The system's internet client for the HTTP fetch.
+#include <memory>
+
+#include "http/internet_client.h"
+
+namespace platform {
+
+// WinInet on Windows. Builds without a system internet client raise OsError.
+std::unique_ptr<http::IInternetClient> CreateInternetClient();
+
+}  // namespace platform

@@ -1,0 +1,39 @@
+#pragma once
+// The internet-client interface over WinInet's ANSI calls.
+#include <windows.h>
+#include <wininet.h>
+
+#include "http/internet_client.h"
+#include "platform/win32/handle.h"
+
+namespace platform::win32 {
+
+struct InternetHandleTraits {
+  using type = HINTERNET;
+  static bool valid(HINTERNET h) { return h != nullptr; }
+  static void close(HINTERNET h) { InternetCloseHandle(h); }
+};
+using UniqueInternetHandle = UniqueHandle<InternetHandleTraits>;
+
+// Hands WinInet's handles through to the caller, who closes them with
+// CloseHandle. The URL is converted from UTF-8 to the ANSI code page here.
+// The system's last error survives each call, so GetLastError gives the code
+// of the call that failed.
+class WinInetClient : public http::IInternetClient {
+ public:
+  bool QueryOption(std::uint32_t option, void* buffer, std::uint32_t* length) override;
+  http::InternetHandle Open(const char* agent, std::uint32_t accessType, const char* proxy, const char* bypass,
+                            std::uint32_t flags) override;
+  bool SetOption(http::InternetHandle handle, std::uint32_t option, const void* buffer,
+                 std::uint32_t length) override;
+  http::InternetHandle OpenUrl(http::InternetHandle internet, const char* url, const char* headers,
+                               std::uint32_t headersLength, std::uint32_t flags, std::uintptr_t context) override;
+  bool QueryInfo(http::InternetHandle request, std::uint32_t infoLevel, void* buffer, std::uint32_t* length,
+                 std::uint32_t* index) override;
+  bool ReadFile(http::InternetHandle request, void* buffer, std::uint32_t toRead, std::uint32_t* read) override;
+  bool CloseHandle(http::InternetHandle handle) override;
+  std::uint32_t GetLastError() override;
+  void Sleep(std::uint32_t milliseconds) override;
+};
+
+}  // namespace platform::win32
