@@ -1,0 +1,91 @@
+// Reads an arbitrary byte string as a zip archive and extracts it into a
+// private temporary folder, which is emptied after every input. An entry
+// that lands anywhere but below the destination folder aborts the run.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <system_error>
+
+#include "zip/unzipper.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Jail {
+  fs::path root, dest, archive;
+  Jail() {
+    std::error_code ec;
+    fs::path base = fs::exists("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path();
+    root = base / ("au-zip-fuzz-" + std::to_string(::getpid()));
+    fs::remove_all(root, ec);
+    fs::create_directories(root / "jail");
+    dest = root / "jail" / "dest";
+    archive = root / "jail" / "input.zip";
+  }
+  ~Jail() {
+    std::error_code ec;
+    fs::remove_all(root, ec);
+  }
+};
+
+Jail& TheJail() {
+  static Jail jail;
+  return jail;
+}
+
+class NoMessages : public platform::IMessageBox {
+ public:
+  int Show(const std::string&, const std::string&, unsigned) override { return platform::IdNo; }
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  Jail& jail = TheJail();
+  {
+    std::ofstream out(jail.archive, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+  }
+  static NoMessages quiet;
+  {
+    zip::TUnZipper z;
+    z.MessageBox = &quiet;
+    z.DoProcessMessages = false;
+    z.SetDestDir(jail.dest.string());
+    z.SetRootDir(jail.dest.string());
+    z.RecreateDirs = true;
+    z.DoAll = true;
+    z.ReplaceReadOnly = true;
+    // The first byte picks the overwrite mode and the incomplete-archive
+    // rule, so that both recovery paths are reached.
+    z.OverwriteMode = size && (data[0] & 1) ? zip::TUZOverwriteMode::ifNewer : zip::TUZOverwriteMode::Always;
+    z.IncompleteZipMode = size && (data[0] & 2) ? zip::TIncompleteZipMode::izAssumeBad
+                                                 : zip::TIncompleteZipMode::izAssumeMulti;
+    z.SetZipName(jail.archive.string());
+    try {
+      z.ExtractFiles();
+      z.ExtractFiles();  // again over what the first run left
+    } catch (const std::runtime_error&) {
+      // Broken archives end in the subsystem's errors; anything else escapes.
+    }
+  }
+  std::error_code ec;
+  for (const auto& e : fs::directory_iterator(jail.root / "jail")) {
+    if (e.path() != jail.dest && e.path() != jail.archive) {
+      std::fprintf(stderr, "written outside the destination: %s\n", e.path().c_str());
+      std::abort();
+    }
+  }
+  for (const auto& e : fs::directory_iterator(jail.root)) {
+    if (e.path() != jail.root / "jail") {
+      std::fprintf(stderr, "written outside the destination: %s\n", e.path().c_str());
+      std::abort();
+    }
+  }
+  fs::remove_all(jail.dest, ec);
+  return 0;
+}

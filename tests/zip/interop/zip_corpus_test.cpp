@@ -1,0 +1,115 @@
+// The peer corpus of edge-case archives: each one read and extracted the way
+// the updater does it, with no crash, no write outside the destination, and
+// byte-identical output for every file that unzip or bsdtar extract too.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <map>
+
+#include "interop_support.h"
+#include "platform/files.h"
+#include "support/test_paths.h"
+#include "zip/unzipper.h"
+
+namespace zip {
+namespace {
+
+using ziptest::DataDir;
+using ziptest::FilesBelow;
+using ziptest::Join;
+
+struct Expected {
+  int entries;       // entries read (-1: the archive is refused)
+  int extracted;     // ExtractFiles result (-1: the run raises)
+  std::string error; // what() of the raised error
+};
+
+// What each archive must come to, by the rules of the reader (see the notes
+// beside each one).
+const std::map<std::string, Expected>& Expectations() {
+  static const std::map<std::string, Expected> table = {
+#include "zip_corpus_expected.inc"
+  };
+  return table;
+}
+
+std::string Outcome(const Expected& e) {
+  if (e.extracted < 0) return e.error;
+  return std::to_string(e.extracted) + " extracted";
+}
+
+TEST(Corpus, EveryArchiveEndsAsExpectedWithoutEscapeAndMatchesOtherTools) {
+  const std::string corpus = testing_support::SharedDir() + (testing_support::SharedDir().find('\\') != std::string::npos ? "\\zip-corpus" : "/zip-corpus");
+  std::vector<std::string> archives;
+  for (const std::string& f : FilesBelow(corpus)) {
+    if (f.size() > 4 && f.substr(f.size() - 4) == ".zip") archives.push_back(f);
+  }
+  ASSERT_EQ(archives.size(), 22u) << corpus;
+  ASSERT_TRUE(platform::DirectoryExists(Join(DataDir(), "corpus"))) << "run through ctest (fixture zip_archives)";
+  std::printf("| archive | entries | our result | unzip | bsdtar |\n|---|---|---|---|---|\n");
+  for (const std::string& name : archives) {
+    SCOPED_TRACE(name);
+    const std::string stem = name.substr(0, name.size() - 4);
+    testing_support::TempDir jail;
+    const std::string dest = jail / "dest";
+    TUnZipper z;
+    z.SetDestDir(dest);
+    z.SetRootDir(dest);
+    z.OverwriteMode = TUZOverwriteMode::Always;
+    z.RecreateDirs = true;
+    z.DoAll = true;
+    z.ReplaceReadOnly = true;
+    z.OnHandleMessage = [](TUnZipper&, int, const std::string&, const std::string&, uint32_t, int& r) { r = 1; };
+    z.SetZipName(Join(corpus, name));
+    Expected got{-1, -1, ""};
+    try {
+      z.OpenArchive();
+      got.entries = z.EntryCount();
+      z.CloseArchive();
+      got.extracted = z.ExtractFiles();
+    } catch (const std::exception& e) {
+      got.error = e.what();
+    }
+    // Nothing outside the destination folder.
+    for (const std::string& f : FilesBelow(jail.path())) {
+      EXPECT_EQ(f.rfind("dest/", 0), 0u) << "escaped: " << f;
+    }
+    // Same bytes as the other tools, for every file both produced.
+    const std::string refs = Join(Join(DataDir(), "corpus"), stem);
+    std::map<std::string, std::string> refResult;
+    for (const char* tool : {"unzip", "bsdtar"}) {
+      const std::string toolDir = Join(refs, tool);
+      int same = 0, theirsOnly = 0;
+      for (const std::string& rel : FilesBelow(toolDir)) {
+        auto ours = platform::ReadWholeFile(Join(dest, rel));
+        if (!ours) {
+          ++theirsOnly;
+          continue;
+        }
+        auto theirs = platform::ReadWholeFile(Join(toolDir, rel));
+        EXPECT_TRUE(ours == theirs) << tool << " differs on " << rel;
+        ++same;
+      }
+      std::string rc = platform::ReadWholeFile(Join(refs, std::string(tool) + ".rc")).value_or("?");
+      while (!rc.empty() && (rc.back() == '\n' || rc.back() == '\r')) rc.pop_back();
+      refResult[tool] = rc + ", " + std::to_string(FilesBelow(toolDir).size()) + " files (" + std::to_string(same) +
+                        " identical to ours, " + std::to_string(theirsOnly) + " not extracted by us)";
+    }
+    std::printf("| %s | %d | %s | %s | %s |\n", name.c_str(), got.entries,
+                got.extracted >= 0 ? (std::to_string(got.extracted) + " extracted, " + std::to_string(z.FailedCount()) +
+                                      " failed").c_str()
+                                   : got.error.c_str(),
+                refResult["unzip"].c_str(), refResult["bsdtar"].c_str());
+    auto want = Expectations().find(name);
+    if (want == Expectations().end()) {
+      ADD_FAILURE() << "no expectation for " << name;
+      continue;
+    }
+    EXPECT_EQ(got.entries, want->second.entries);
+    EXPECT_EQ(got.extracted, want->second.extracted);
+    EXPECT_EQ(got.error, want->second.error) << Outcome(want->second);
+  }
+}
+
+}  // namespace
+}  // namespace zip
