@@ -1,0 +1,95 @@
+// How the update check scales: manifest and client configuration of N
+// entries each, every entry present on disk, every third one newer.
+// Prints the time of CheckUpdate for 10,000 and 20,000 entries and their ratio.
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "engine/client_update.h"
+#include "engine/xml_routines.h"
+#include "http/internet_client.h"
+#include "platform/files.h"
+#include "platform/message_box.h"
+#include "platform/posix/host_path.h"
+#include "platform/processes.h"
+#include "platform/registry.h"
+#include "platform/shell_link.h"
+#include "xml/xml_document.h"
+
+namespace {
+
+struct Quiet : platform::IMessageBox, platform::IProcessLauncher, platform::IRegistry, platform::IShell,
+               http::IInternetClient {
+  int Show(const std::string&, const std::string&, unsigned) override { return 1; }
+  bool Start(const std::string&, int) override { return false; }
+  std::uint32_t RunAndWait(const std::string&, int) override { return 0; }
+  bool WriteString(platform::RegistryRoot, const std::string&, const std::string&, const std::string&) override {
+    return false;
+  }
+  std::optional<std::string> ReadString(platform::RegistryRoot, const std::string&, const std::string&) override {
+    return std::nullopt;
+  }
+  std::string DesktopDirectory() override { return {}; }
+  void CreateLink(const std::string&, const std::string&, const std::string&) override {}
+  bool QueryOption(std::uint32_t, void*, std::uint32_t*) override { return false; }
+  http::InternetHandle Open(const char*, std::uint32_t, const char*, const char*, std::uint32_t) override {
+    return nullptr;
+  }
+  bool SetOption(http::InternetHandle, std::uint32_t, const void*, std::uint32_t) override { return false; }
+  http::InternetHandle OpenUrl(http::InternetHandle, const char*, const char*, std::uint32_t, std::uint32_t,
+                               std::uintptr_t) override {
+    return nullptr;
+  }
+  bool QueryInfo(http::InternetHandle, std::uint32_t, void*, std::uint32_t*, std::uint32_t*) override { return false; }
+  bool ReadFile(http::InternetHandle, void*, std::uint32_t, std::uint32_t*) override { return false; }
+  bool CloseHandle(http::InternetHandle) override { return true; }
+  std::uint32_t GetLastError() override { return 0; }
+  void Sleep(std::uint32_t) override {}
+};
+
+std::string Document(int n, bool server) {
+  std::string xml = "<?xml version=\"1.0\" encoding=\"GB2312\"?>\r\n<data>\r\n<ZEPRA>\r\n";
+  for (int i = 0; i < n; ++i) {
+    const std::string version = server && i % 3 == 0 ? "2.0" : "1.0";
+    // Client names in another letter case: the match ignores it.
+    const std::string name = (server ? "Module" : "MODULE") + std::to_string(i) + ".dll";
+    xml += "  <" + name + " Version=\"" + version + "\" FileName=\"" + name + ".zip\" IsReplace=\"1\"/>\r\n";
+  }
+  return xml + "</ZEPRA>\r\n</data>\r\n";
+}
+
+double Measure(int n, const std::string& root, Quiet& os) {
+  const std::string app = "C:\\bench" + std::to_string(n) + "\\";
+  std::filesystem::create_directories(root + "/C/bench" + std::to_string(n));
+  for (int i = 0; i < n; ++i) platform::WriteWholeFile(app + "Module" + std::to_string(i) + ".dll", "");
+  platform::SetProgramPathForTests(app + "AutoUpdate.exe");
+  engine::Environment env{os, os, os, os, os};
+  engine::TClientUpdate update("", env);
+  update.FServerUrl = "http://bench/";
+  update.FServerDoc = engine::LoadXmlFromStream(Document(n, true));
+  update.FClientDoc = engine::LoadXmlFromStream(Document(n, false));
+  double best = 1e9;
+  for (int round = 0; round < 5; ++round) {
+    const auto start = std::chrono::steady_clock::now();
+    update.CheckUpdate("ZEPRA");
+    const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    best = std::min(best, ms);
+  }
+  std::printf("%6d entries: CheckUpdate %.2f ms (best of 5), %zu to update\n", n, best, update.FUpdateList.size());
+  return best;
+}
+
+}  // namespace
+
+int main() {
+  const std::string root = std::filesystem::temp_directory_path().string() + "/au-check-bench";
+  std::filesystem::remove_all(root);
+  platform::posix::SetDriveRoot(root);
+  Quiet os;
+  const double t10 = Measure(10000, root, os);
+  const double t20 = Measure(20000, root, os);
+  std::printf("ratio 20,000 / 10,000: %.2f (target under 2.2); 10,000 entries target under 50 ms\n", t20 / t10);
+  std::filesystem::remove_all(root);
+  return 0;
+}

@@ -1,0 +1,22 @@
+// Server manifest bytes through the loader and the entry reader, as the
+// update check takes them.
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "engine/client_update.h"
+#include "engine/xml_routines.h"
+#include "xml/xml_document.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+  auto doc = engine::LoadXmlFromStream(bytes);
+  engine::TFileList list;
+  engine::TClientUpdate::ReadFileList(list, doc.get(), "ZEPRA");
+  // The application name is also free text from the command line.
+  const size_t cut = bytes.find('\n');
+  if (cut != std::string_view::npos && cut < 64) {
+    engine::TClientUpdate::ReadFileList(list, doc.get(), std::string(bytes.substr(0, cut)));
+  }
+  return 0;
+}

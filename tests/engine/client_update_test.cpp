@@ -1,0 +1,143 @@
+#include "engine/client_update.h"
+
+#include <gtest/gtest.h>
+
+#include "engine_fixture.h"
+#include "platform/files.h"
+#include "xml/xml_document.h"
+
+namespace {
+using engine_testing::EngineTest;
+using engine_testing::kConfigName;
+using engine_testing::kServer;
+
+const char* kTemplate = "<?xml version=\"1.0\" encoding=\"GB2312\"?><data><DataSource ServerURL=\"http://b/\"/></data>";
+const char* kManifest = "<data><ZEPRA><a.dll Version=\"1\"/></ZEPRA></data>";
+
+class EngineSetUp : public EngineTest {};
+
+TEST_F(EngineSetUp, FirstRunFetchesAndSavesTheTemplate) {
+  for (const std::string server : {"http://10.0.0.5:8080/upd/", "http://10.0.0.5:8080/upd"}) {
+    SCOPED_TRACE(server);
+    platform::RemoveFile(AppPath(kConfigName));
+    web.requested.clear();
+    web.Serve("http://10.0.0.5:8080/upd/AutoUpdateIniC.xml", kTemplate);
+    web.Serve("http://10.0.0.5:8080/upd/AutoUpdateIniS.xml", kManifest);
+    auto engine = MakeEngine(server);
+    EXPECT_EQ(web.requested, (std::vector<std::string>{"http://10.0.0.5:8080/upd/AutoUpdateIniC.xml",
+                                                        "http://10.0.0.5:8080/upd/AutoUpdateIniS.xml"}));
+    EXPECT_TRUE(box.exists(AppFile(kConfigName)));
+    ASSERT_TRUE(engine->FClientDoc && engine->FClientDoc->documentElement());
+    ASSERT_TRUE(engine->FServerDoc && engine->FServerDoc->documentElement());
+    EXPECT_EQ(engine->FServerUrl, server);  // the given address wins over DataSource
+    EXPECT_EQ(engine->FConfigPath, AppPath(kConfigName));
+    EXPECT_TRUE(messages.shown.empty());
+  }
+}
+
+TEST_F(EngineSetUp, FoldersAndFlags) {
+  registry.values[{platform::RegistryRoot::LocalMachine, "Software\\Borland\\BLW32", "BLAPIPATH"}] = "C:\\BDE";
+  auto engine = MakeEngine("");
+  EXPECT_EQ(engine->FAppDir, box.programFolder());
+  EXPECT_EQ(engine->FConfigDir, box.programFolder());
+  EXPECT_EQ(engine->FSysDir, platform::SystemDirectory() + "\\");
+  EXPECT_EQ(engine->FWinDir, platform::WindowsDirectory() + "\\");
+  EXPECT_TRUE(engine->FHasBDE);
+  EXPECT_FALSE(engine->FOnProgress);
+  EXPECT_TRUE(engine->FUpdateList.empty());
+}
+
+TEST_F(EngineSetUp, LocalConfigurationIsUsedAndNotWritten) {
+  UseLocalConfig(kTemplate);
+  web.Serve(std::string(kServer) + "AutoUpdateIniS.xml", kManifest);
+  auto engine = MakeEngine();
+  EXPECT_EQ(web.requested, std::vector<std::string>{std::string(kServer) + "AutoUpdateIniS.xml"});
+  EXPECT_EQ(ReadAppFile(kConfigName), kTemplate);
+}
+
+TEST_F(EngineSetUp, AddressFromDataSourceWhenNoneGiven) {
+  WriteAppFile("__AutoUpdateIniC.xml", kTemplate);
+  web.Serve("http://b/AutoUpdateIniS.xml", kManifest);
+  auto engine = MakeEngine("");
+  EXPECT_EQ(engine->FServerUrl, "http://b/");
+  EXPECT_EQ(web.requested, std::vector<std::string>{"http://b/AutoUpdateIniS.xml"});
+  EXPECT_TRUE(engine->FServerDoc);
+  // The installation records into the file that was read.
+  EXPECT_EQ(engine->FConfigPath, AppPath("__AutoUpdateIniC.xml"));
+}
+
+TEST_F(EngineSetUp, NoAddressAndNoFileFetchesNothing) {
+  auto engine = MakeEngine("");
+  EXPECT_TRUE(web.requested.empty());
+  EXPECT_TRUE(messages.shown.empty());
+  EXPECT_FALSE(engine->FClientDoc);
+  EXPECT_FALSE(engine->FServerDoc);
+  EXPECT_EQ(engine->FServerUrl, "");
+  EXPECT_FALSE(engine->CheckUpdate("ZEPRA"));
+}
+
+TEST_F(EngineSetUp, UnreachableServerShowsOneBoxAndStillConstructs) {
+  web.Unreachable(12029);
+  auto engine = MakeEngine();
+  ASSERT_EQ(messages.shown.size(), 1u);
+  EXPECT_EQ(messages.shown[0].text, "请求后台数据时出现异常。\r\n函数：InternetOpenUrl() 错误代码: 12029");
+  EXPECT_EQ(messages.shown[0].flags, platform::MbOk);
+  EXPECT_EQ(web.requested.size(), 1u);  // the manifest is not asked for after the failure
+  EXPECT_FALSE(engine->FClientDoc);
+  EXPECT_FALSE(engine->FServerDoc);
+  EXPECT_FALSE(engine->CheckUpdate("ZEPRA"));
+}
+
+TEST_F(EngineSetUp, ManifestFailureOrEmptyAnswer) {
+  UseLocalConfig(kTemplate);
+  web.Fail(std::string(kServer) + "AutoUpdateIniS.xml", 12002);
+  auto failed = MakeEngine();
+  ASSERT_EQ(messages.shown.size(), 1u);
+  EXPECT_NE(messages.shown[0].text.find("12002"), std::string::npos);
+  EXPECT_TRUE(failed->FClientDoc);
+  EXPECT_FALSE(failed->FServerDoc);
+
+  messages.shown.clear();
+  web.Serve(std::string(kServer) + "AutoUpdateIniS.xml", "");
+  auto empty = MakeEngine();
+  EXPECT_TRUE(messages.shown.empty());
+  EXPECT_FALSE(empty->FServerDoc);
+}
+
+TEST_F(EngineSetUp, ErrorPageIsNotSavedAsConfiguration) {
+  // An HTML error page, and a well-formed document with another root.
+  for (const char* page : {"<html><body><h1>404 Not Found</h1></body></html>", "<html><body>x</body></html>",
+                           "not xml at all"}) {
+    SCOPED_TRACE(page);
+    web.Serve(std::string(kServer) + "AutoUpdateIniC.xml", page);
+    web.Serve(std::string(kServer) + "AutoUpdateIniS.xml", kManifest);
+    auto engine = MakeEngine();
+    EXPECT_FALSE(box.exists(AppFile(kConfigName)));
+    EXPECT_FALSE(engine->FClientDoc);
+    EXPECT_TRUE(engine->FServerDoc);  // set-up goes on
+    EXPECT_TRUE(messages.shown.empty());
+  }
+}
+
+TEST_F(EngineSetUp, TemplateThatCannotBeSavedIsReported) {
+  web.Serve(std::string(kServer) + "AutoUpdateIniC.xml", kTemplate);
+  web.Serve(std::string(kServer) + "AutoUpdateIniS.xml", kManifest);
+  box.mkdirs(AppFile(kConfigName));  // a folder where the file should go
+  // debug.ini still works; saving the configuration does not.
+  auto engine = MakeEngine();
+  ASSERT_EQ(messages.shown.size(), 1u);
+  EXPECT_TRUE(engine->FClientDoc);
+  EXPECT_FALSE(engine->FServerDoc);  // the manifest is not fetched after the failure
+}
+
+TEST_F(EngineSetUp, UnwritableTraceFileStopsSetUp) {
+  platform::SetProgramPathForTests(box.path("gone\\AutoUpdate.exe"));
+  auto engine = MakeEngine();
+  ASSERT_EQ(messages.shown.size(), 1u);
+  EXPECT_EQ(messages.shown[0].text, "Unable to write to " + box.path("gone\\debug.ini"));
+  EXPECT_TRUE(web.requested.empty());
+  EXPECT_FALSE(engine->FClientDoc);
+  EXPECT_FALSE(engine->FServerDoc);
+}
+
+}  // namespace

@@ -1,0 +1,44 @@
+#pragma once
+// A sandboxed machine for engine tests: program folder, system folders, the
+// staging folder, recording OS fakes and a web server answering from a table.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "engine/client_update.h"
+#include "engine/environment.h"
+#include "support/fake_web_server.h"
+#include "support/fakes.h"
+#include "support/sandbox.h"
+
+namespace engine_testing {
+
+inline constexpr const char* kServer = "http://10.0.0.5:8080/upd/";
+inline constexpr const char* kConfigName = "10.0.0.5_8080_AutoUpdateIniC.xml";
+
+class EngineTest : public ::testing::Test {
+ protected:
+  testing_support::Sandbox box;
+  testing_support::RecordingMessageBox messages;
+  testing_support::RecordingProcesses processes;
+  testing_support::FakeRegistry registry;
+  testing_support::FakeShell shell;
+  testing_support::FakeWebServer web;
+  engine::Environment env{messages, processes, registry, shell, web};
+
+  std::unique_ptr<engine::TClientUpdate> MakeEngine(const std::string& server = kServer) {
+    return std::make_unique<engine::TClientUpdate>(server, env);
+  }
+  // The program folder relative to the sandbox, and files in it.
+  std::string AppFile(const std::string& name) const { return "Client\\Update\\" + name; }
+  std::string AppPath(const std::string& name) const { return box.path(AppFile(name)); }
+  void WriteAppFile(const std::string& name, const std::string& bytes) const { box.write(AppFile(name), bytes); }
+  std::string ReadAppFile(const std::string& name) const { return box.read(AppFile(name)); }
+  void ServeManifest(const std::string& xml, const std::string& server = kServer) {
+    web.Serve(server + std::string("AutoUpdateIniS.xml"), xml);
+  }
+  void UseLocalConfig(const std::string& xml) const { WriteAppFile(kConfigName, xml); }
+};
+
+}  // namespace engine_testing

@@ -1,0 +1,298 @@
+#include <gtest/gtest.h>
+
+#include <utility>
+
+#include "engine/client_update.h"
+#include "engine/system_routines.h"
+#include "engine/xml_routines.h"
+#include "engine_fixture.h"
+#include "platform/files.h"
+#include "support/zip_builder.h"
+#include "xml/xml_document.h"
+
+namespace {
+using engine_testing::EngineTest;
+using engine_testing::kConfigName;
+using engine_testing::kServer;
+using testing_support::ZipBuilder;
+
+using Calls = std::vector<std::pair<int, int>>;
+
+class InstallUpdate : public EngineTest {
+ protected:
+  // Serves a manifest of application ZEPRA with the given entries (and group
+  // attributes), and a client configuration.
+  void SetUpServer(const std::string& entries, const std::string& groupAttrs = "",
+                   const std::string& config = "<?xml version=\"1.0\" encoding=\"GB2312\"?><data/>") {
+    ServeManifest("<?xml version=\"1.0\" encoding=\"GB2312\"?><data><ZEPRA" + groupAttrs + ">" + entries +
+                  "</ZEPRA></data>");
+    UseLocalConfig(config);
+  }
+  void ServePackage(const std::string& name, const ZipBuilder& zip) {
+    web.Serve(std::string(kServer) + "clientfile/" + name, zip.Bytes());
+  }
+  // Creates the engine, checks and installs; returns the progress calls.
+  Calls Run() {
+    engine = MakeEngine();
+    Calls calls;
+    engine->FOnProgress = [&calls](int done, int total) { calls.emplace_back(done, total); };
+    EXPECT_TRUE(engine->CheckUpdate("ZEPRA"));
+    EXPECT_TRUE(engine->InstallUpdate());
+    return calls;
+  }
+  std::unique_ptr<xml::XmlDocument> SavedConfig() { return engine::LoadXmlFromFile(AppPath(kConfigName)); }
+  std::string Attr(const std::string& path, const std::string& name) {
+    auto doc = SavedConfig();
+    return engine::GetAttrValue(doc->selectSingleNode(path), name, "<absent>");
+  }
+  std::vector<std::string> AttrNames(const std::string& path) {
+    auto doc = SavedConfig();
+    std::vector<std::string> names;
+    if (const xml::XmlNode* node = doc->selectSingleNode(path)) {
+      for (size_t i = 0; i < node->attributes().length(); ++i) names.push_back(node->attributes().item(i)->nodeName());
+    }
+    return names;
+  }
+  std::vector<testing_support::RecordingProcesses::Started> Started() const { return processes.started; }
+
+  std::unique_ptr<engine::TClientUpdate> engine;
+};
+
+TEST_F(InstallUpdate, ThreeModulesProgressFilesAndRecording) {
+  SetUpServer(
+      "<a.dll Version=\"2\" FileName=\"a.dll.zip\" IsReplace=\"1\" Script=\"sa\"/>"
+      "<b.dll Version=\"3\" FileName=\"b.dll.zip\"/>"
+      "<Reports Version=\"1\" FileName=\"Reports.zip\" SetupPath=\"rep\"/>");
+  ServePackage("a.dll.zip", ZipBuilder().File("a.dll", "A2"));
+  ServePackage("b.dll.zip", ZipBuilder().File("b.dll", "B3", false));
+  ServePackage("Reports.zip", ZipBuilder().Folder("Reports/").File("Reports/r1.txt", "R1"));
+  const Calls calls = Run();
+  EXPECT_EQ(calls, (Calls{{0, 6}, {1, 6}, {2, 6}, {3, 6}, {4, 6}, {5, 6}, {6, 6}}));
+  EXPECT_EQ(ReadAppFile("a.dll"), "A2");
+  EXPECT_EQ(ReadAppFile("b.dll"), "B3");
+  EXPECT_EQ(ReadAppFile("Reports\\r1.txt"), "R1");
+  // The application element is created with its three attributes in order,
+  // one child per entry with version, setupPath and script.
+  EXPECT_EQ(AttrNames("data/ZEPRA"), (std::vector<std::string>{"name", "mainfile", "IsDesktop"}));
+  EXPECT_EQ(Attr("data/ZEPRA", "IsDesktop"), "0");
+  EXPECT_EQ(Attr("data/ZEPRA", "mainfile"), "");
+  EXPECT_EQ(AttrNames("data/ZEPRA/a.dll"), (std::vector<std::string>{"version", "setupPath", "script"}));
+  EXPECT_EQ(Attr("data/ZEPRA/a.dll", "version"), "2");
+  EXPECT_EQ(Attr("data/ZEPRA/a.dll", "script"), "sa");
+  EXPECT_EQ(Attr("data/ZEPRA/Reports", "setupPath"), "rep");
+  // The install root is the program folder less its last seven characters.
+  EXPECT_EQ(Attr("data/setup", "path"), box.path("Client"));
+  // The trace records each package with its version.
+  EXPECT_NE(ReadAppFile("debug.ini").find("b.dll.zip=3\r\n"), std::string::npos);
+  // Nothing registered; the clean-up command is started, not waited for, and
+  // names no program, so the staged packages stay.
+  ASSERT_EQ(Started().size(), 1u);
+  EXPECT_EQ(Started()[0].commandLine, "RD /S /Q \"C:\\temp\"");
+  EXPECT_EQ(Started()[0].showMode, 1);
+  EXPECT_FALSE(Started()[0].waited);
+  EXPECT_TRUE(platform::FileExists("C:\\temp\\a.dll.zip"));
+}
+
+TEST_F(InstallUpdate, ExistingElementsAreUpdatedInPlace) {
+  SetUpServer("<a.dll Version=\"2\" FileName=\"a.dll.zip\" IsReplace=\"1\"/>", "",
+              "<data><setup/><ZEPRA name=\"Old\"><a.dll Version=\"1\" extra=\"e\"/></ZEPRA>"
+              "<OTHER><A.DLL version=\"0\"/><b.dll version=\"5\"/><a.dll Version=\"0\"/></OTHER></data>");
+  ServePackage("a.dll.zip", ZipBuilder().File("a.dll", "A2"));
+  WriteAppFile("a.dll", "A1");
+  Run();
+  EXPECT_EQ(ReadAppFile("a.dll"), "A2");
+  // setup without a path attribute gets none; the application element keeps
+  // its attributes and gets no mainfile (no main-file entry).
+  EXPECT_EQ(AttrNames("data/setup"), std::vector<std::string>{});
+  EXPECT_EQ(AttrNames("data/ZEPRA"), std::vector<std::string>{"name"});
+  // A new "version" after the old "Version" (which then no longer counts).
+  EXPECT_EQ(AttrNames("data/ZEPRA/a.dll"), (std::vector<std::string>{"Version", "extra", "version", "setupPath", "script"}));
+  EXPECT_EQ(Attr("data/ZEPRA/a.dll", "version"), "2");
+  // Other applications' elements of the same name get the new version where
+  // they have a "version" attribute; nothing is created there.
+  EXPECT_EQ(Attr("data/OTHER/A.DLL", "version"), "2");
+  EXPECT_EQ(Attr("data/OTHER/b.dll", "version"), "5");
+  EXPECT_EQ(Attr("data/OTHER/a.dll", "Version"), "0");
+}
+
+TEST_F(InstallUpdate, SystemFolderComponentIsRegisteredHidden) {
+  SetUpServer(
+      "<x.ocx Version=\"1\" FileName=\"x.ocx.zip\" SetupPath=\"#System32\" IsRegister=\"1\" IsReplace=\"1\"/>"
+      "<y.ocx Version=\"1\" FileName=\"y.ocx.ZIP\" SetupPath=\"#system32\" IsRegister=\"1\"/>");
+  ServePackage("x.ocx.zip", ZipBuilder().File("x.ocx", "X"));
+  ServePackage("y.ocx.ZIP", ZipBuilder().File("y.ocx", "Y"));
+  Run();
+  const std::string sys = engine->FSysDir;
+  EXPECT_EQ(platform::ReadWholeFile(sys + "x.ocx").value_or(""), "X");
+  // "#system32" in other letter case is an ordinary value: program folder.
+  EXPECT_EQ(ReadAppFile("y.ocx"), "Y");
+  ASSERT_EQ(Started().size(), 3u);
+  EXPECT_EQ(Started()[0].commandLine, "Regsvr32 /s \"" + sys + "x.ocx \" ");
+  EXPECT_EQ(Started()[0].showMode, 0);
+  EXPECT_FALSE(Started()[0].waited);
+  EXPECT_EQ(Started()[1].commandLine, "Regsvr32 /s \"" + box.programFolder() + "y.ocx \" ");
+  EXPECT_EQ(Started()[2].commandLine, "RD /S /Q \"C:\\temp\"");
+}
+
+TEST_F(InstallUpdate, AutoRunProgramsAreWaitedFor) {
+  SetUpServer(
+      "<tool.exe Version=\"1\" FileName=\"tool.zip\" AutoRun=\"tool.exe\"/>"
+      "<none.dll Version=\"1\" FileName=\"none.zip\" AutoRun=\"missing.exe\"/>"
+      "<s.dll Version=\"1\" FileName=\"s.zip\" SetupPath=\"#System32\" AutoRun=\"#SYSTEM32sinst.exe\"/>");
+  ServePackage("tool.zip", ZipBuilder().File("tool.exe", "MZ"));
+  ServePackage("none.zip", ZipBuilder().File("none.dll", "N"));
+  ServePackage("s.zip", ZipBuilder().File("sinst.exe", "MZ"));
+  Run();
+  ASSERT_EQ(Started().size(), 3u);
+  EXPECT_EQ(Started()[0].commandLine, box.programFolder() + "tool.exe");
+  EXPECT_TRUE(Started()[0].waited);
+  EXPECT_EQ(Started()[0].showMode, 1);
+  EXPECT_EQ(Started()[1].commandLine, engine->FSysDir + "sinst.exe");
+  EXPECT_TRUE(Started()[1].waited);
+}
+
+TEST_F(InstallUpdate, MainFileEntryAndShortcut) {
+  SetUpServer(
+      "<ZEPRA.exe Version=\"1\" FileName=\"ZEPRA.exe.zip\" Script=\"Client\"/>"
+      "<Other.exe Version=\"1\" FileName=\"ZEPRA.exe.ZIP\" Script=\"NotMain\"/>",
+      " IsDeskTop=\"1\"");
+  ServePackage("ZEPRA.exe.zip", ZipBuilder().File("ZEPRA.exe", "MZ"));
+  ServePackage("ZEPRA.exe.ZIP", ZipBuilder().File("Other.exe", "MZ"));
+  Run();
+  EXPECT_EQ(Attr("data/ZEPRA", "mainfile"), box.programFolder() + "ZEPRA.exe");
+  EXPECT_EQ(Attr("data/ZEPRA", "name"), "Client");
+  EXPECT_EQ(Attr("data/ZEPRA", "IsDesktop"), "1");
+  ASSERT_EQ(shell.links.size(), 1u);
+  EXPECT_EQ(shell.links[0].path, shell.desktop + "\\Client.lnk");
+  EXPECT_EQ(shell.links[0].target, box.programFolder() + "ZEPRA.exe");
+  EXPECT_EQ(shell.links[0].workingDirectory, box.programFolder());
+}
+
+TEST_F(InstallUpdate, ShortcutRules) {
+  struct Case {
+    const char* flag;
+    const char* title;
+    const char* link;  // "" for no link
+  } cases[] = {
+      {"1", "Client", "\\Client.lnk"},
+      {"01", "Client", ""},
+      {" 1", "Client", ""},
+      {"1", "\\Sub\\My Link", "\\Sub\\My Link"},
+      {"1", "", "\\ZEPRA.lnk"},  // no title: the program's own name
+      {"1", "\\..\\..\\evil", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.flag) + "|" + c.title);
+    shell.links.clear();
+    messages.shown.clear();
+    SetUpServer("<ZEPRA.exe Version=\"1\" FileName=\"ZEPRA.exe.zip\" Script=\"" + std::string(c.title) + "\"/>",
+                " IsDeskTop=\"" + std::string(c.flag) + "\"");
+    ServePackage("ZEPRA.exe.zip", ZipBuilder().File("ZEPRA.exe", "MZ"));
+    Run();
+    if (*c.link) {
+      ASSERT_EQ(shell.links.size(), 1u);
+      EXPECT_EQ(shell.links[0].path, shell.desktop + c.link);
+    } else {
+      EXPECT_TRUE(shell.links.empty());
+    }
+  }
+  // The one refused title was reported in a box.
+  EXPECT_EQ(messages.shown.size(), 1u);
+}
+
+TEST_F(InstallUpdate, ExistingApplicationWithoutMainfileMakesNoLink) {
+  SetUpServer("<ZEPRA.exe Version=\"1\" FileName=\"ZEPRA.exe.zip\" Script=\"Client\"/>", " IsDeskTop=\"1\"",
+              "<data><ZEPRA name=\"Client\"/></data>");
+  ServePackage("ZEPRA.exe.zip", ZipBuilder().File("ZEPRA.exe", "MZ"));
+  Run();
+  // mainfile is only changed where it exists; with no target there is no link.
+  EXPECT_EQ(Attr("data/ZEPRA", "mainfile"), "<absent>");
+  EXPECT_TRUE(shell.links.empty());
+}
+
+TEST_F(InstallUpdate, DatabaseEngineInstalledSkipsItsEntry) {
+  registry.values[{platform::RegistryRoot::LocalMachine, "Software\\Borland\\BLW32", "BLAPIPATH"}] = "C:\\BDE";
+  SetUpServer(
+      "<a.dll Version=\"1\" FileName=\"a.zip\"/>"
+      "<bde.dll Version=\"1\" FileName=\"bdesetup.exe.zip\" SetupPath=\"#BDE\"/>"
+      "<c.dll Version=\"1\" FileName=\"c.zip\"/>");
+  ServePackage("a.zip", ZipBuilder().File("a.dll", "A"));
+  ServePackage("c.zip", ZipBuilder().File("c.dll", "C"));
+  const Calls calls = Run();
+  // bde.dll is new to the client configuration, so it is in the list; its
+  // download is skipped and so is its progress call in the download phase.
+  EXPECT_EQ(calls, (Calls{{0, 6}, {2, 6}, {3, 6}, {4, 6}, {5, 6}, {6, 6}}));
+  for (const std::string& url : web.requested) EXPECT_EQ(url.find("bdesetup"), std::string::npos);
+  EXPECT_NE(ReadAppFile("debug.ini").find("bdesetup.exe.zip=1\r\n"), std::string::npos);
+  EXPECT_EQ(Attr("data/ZEPRA/bde.dll", "version"), "1");
+  for (const auto& s : Started()) EXPECT_EQ(s.commandLine.find("bdesetup"), std::string::npos);
+}
+
+TEST_F(InstallUpdate, DatabaseEngineMissingRunsItsSetupLast) {
+  SetUpServer("<bde.dll Version=\"1\" FileName=\"bdesetup.exe.zip\" SetupPath=\"#BDE\" IsRegister=\"1\"/>");
+  ServePackage("bdesetup.exe.zip", ZipBuilder().File("bdesetup.exe", "MZ"));
+  Run();
+  EXPECT_TRUE(platform::FileExists("C:\\temp\\bdesetup.exe"));
+  ASSERT_EQ(Started().size(), 2u);  // never registered
+  EXPECT_EQ(Started()[0].commandLine, "RD /S /Q \"C:\\temp\"");
+  EXPECT_EQ(Started()[1].commandLine, "C:\\temp\\bdesetup.exe");
+  EXPECT_TRUE(Started()[1].waited);
+}
+
+TEST_F(InstallUpdate, FailedDownloadInstallsNothingStaleAndRecordsNothing) {
+  SetUpServer(
+      "<a.dll Version=\"2\" FileName=\"a.zip\" IsReplace=\"1\" IsRegister=\"1\" AutoRun=\"a.exe\"/>"
+      "<b.dll Version=\"2\" FileName=\"b.zip\"/>",
+      "", "<data><ZEPRA><a.dll version=\"1\"/></ZEPRA><OTHER><a.dll version=\"1\"/></OTHER></data>");
+  // A stale package from an earlier run lies in the staging folder.
+  engine::ForceDirectories("C:\\temp");
+  platform::WriteWholeFile("C:\\temp\\a.zip", ZipBuilder().File("a.dll", "STALE").File("a.exe", "MZ").Bytes());
+  web.Fail(std::string(kServer) + "clientfile/a.zip", 12002);
+  ServePackage("b.zip", ZipBuilder().File("b.dll", "B"));
+  WriteAppFile("a.dll", "A1");
+  const Calls calls = Run();
+  EXPECT_EQ(calls.size(), 5u);  // every progress step is still reported
+  EXPECT_EQ(messages.shown.size(), 1u);
+  EXPECT_EQ(ReadAppFile("a.dll"), "A1");
+  EXPECT_EQ(ReadAppFile("b.dll"), "B");
+  EXPECT_EQ(Attr("data/ZEPRA/a.dll", "version"), "1");
+  EXPECT_EQ(Attr("data/OTHER/a.dll", "version"), "1");
+  EXPECT_EQ(Attr("data/ZEPRA/b.dll", "version"), "2");
+  ASSERT_EQ(Started().size(), 1u);  // no AutoRun, no Regsvr32: only the clean-up command
+}
+
+TEST_F(InstallUpdate, DamagedPackageIsNotRecordedButKeptFilesAre) {
+  SetUpServer(
+      "<page.dll Version=\"2\" FileName=\"page.zip\" IsReplace=\"1\"/>"
+      "<keep.dll Version=\"2\" FileName=\"keep.zip\"/>",
+      "", "<data><ZEPRA><page.dll version=\"1\"/></ZEPRA></data>");
+  // page.zip is answered with the server's 404 page; keep.dll is new to the
+  // configuration and its package holds a file no newer than the installed
+  // one, which the overwrite rule keeps.
+  ServePackage("keep.zip", ZipBuilder().File("keep.dll", "NEW", true, 0x21210000u /* 1996 */));
+  WriteAppFile("page.dll", "P1");
+  WriteAppFile("keep.dll", "OLD");
+  Run();
+  EXPECT_EQ(ReadAppFile("page.dll"), "P1");
+  EXPECT_EQ(ReadAppFile("keep.dll"), "OLD");
+  EXPECT_EQ(Attr("data/ZEPRA/page.dll", "version"), "1");
+  EXPECT_EQ(Attr("data/ZEPRA/keep.dll", "version"), "2");
+}
+
+TEST_F(InstallUpdate, MissingConfigurationEndsTheRunNamingTheFile) {
+  SetUpServer("<a.dll Version=\"1\" FileName=\"a.zip\"/>");
+  ServePackage("a.zip", ZipBuilder().File("a.dll", "A"));
+  engine = MakeEngine();
+  ASSERT_TRUE(engine->CheckUpdate("ZEPRA"));
+  platform::RemoveFile(AppPath(kConfigName));
+  try {
+    engine->InstallUpdate();
+    FAIL() << "no error";
+  } catch (const std::exception& e) {
+    EXPECT_NE(std::string(e.what()).find(AppPath(kConfigName)), std::string::npos);
+  }
+  EXPECT_EQ(ReadAppFile("a.dll"), "A");  // unpacked before the recording failed
+  EXPECT_TRUE(Started().empty());        // nothing after the recording ran
+}
+
+}  // namespace

@@ -1,0 +1,198 @@
+#include <gtest/gtest.h>
+
+#include "engine/client_update.h"
+#include "engine/trace_file.h"
+#include "engine/xml_routines.h"
+#include "engine_fixture.h"
+#include "platform/codepage.h"
+#include "platform/files.h"
+#include "xml/xml_document.h"
+
+namespace {
+using engine_testing::EngineTest;
+using engine_testing::kServer;
+
+std::string Doc(const std::string& group, const std::string& entries) {
+  return "<?xml version=\"1.0\" encoding=\"GB2312\"?>\r\n<data><" + group + ">" + entries + "</" + group +
+         "></data>";
+}
+
+std::vector<std::string> Names(const engine::TFileList& list) {
+  std::vector<std::string> names;
+  for (const auto& e : list) names.push_back(e->Name);
+  return names;
+}
+
+class UpdateCheck : public EngineTest {
+ protected:
+  // Runs a check of application ZEPRA with the given entries on both sides.
+  std::vector<std::string> Check(const std::string& serverEntries, const std::string& clientEntries,
+                                 const std::string& app = "ZEPRA") {
+    UseLocalConfig(Doc("ZEPRA", clientEntries));
+    ServeManifest(Doc("ZEPRA", serverEntries));
+    engine_ = MakeEngine();
+    engine_->CheckUpdate(app);
+    return Names(engine_->FUpdateList);
+  }
+  std::unique_ptr<engine::TClientUpdate> engine_;
+};
+
+TEST_F(UpdateCheck, VersionAndPresenceRules) {
+  struct Case {
+    const char* name;
+    const char* server;  // attributes of the manifest entry a.dll
+    const char* client;  // attributes of the configuration entry a.dll ("-" for none)
+    bool present;        // a.dll exists in the program folder
+    int times;           // how often a.dll is appended
+  } cases[] = {
+      {"newer by bytes, replaceable", "Version=\"2.0\" IsReplace=\"1\"", "Version=\"10.0\"", true, 1},
+      {"not newer as bytes", "Version=\"1.0.10\" IsReplace=\"1\"", "Version=\"1.0.9\"", true, 0},
+      {"prefix is older", "Version=\"1.0\" IsReplace=\"1\"", "Version=\"1.0.1\"", true, 0},
+      {"client has no version", "Version=\"1\" IsReplace=\"1\"", "", true, 1},
+      {"newer, replace absent", "Version=\"2\"", "Version=\"1\"", true, 0},
+      {"newer, replace 0", "Version=\"2\" IsReplace=\"0\"", "Version=\"1\"", true, 0},
+      {"newer, replace true", "Version=\"2\" IsReplace=\"true\"", "Version=\"1\"", true, 0},
+      {"newer and missing: twice", "Version=\"2\" IsReplace=\"1\"", "Version=\"1\"", false, 2},
+      {"same and missing: once", "Version=\"1\" IsReplace=\"1\"", "Version=\"1\"", false, 1},
+      {"only on the server", "Version=\"1\"", "-", true, 1},
+      {"client flags do not count", "Version=\"2\"", "Version=\"1\" IsReplace=\"1\"", true, 0},
+      {"attribute names ignore case", "VERSION=\"2\" isreplace=\"1\"", "version=\"1\"", true, 1},
+      {"last matching attribute wins", "Version=\"1\" version=\"3\" IsReplace=\"1\"", "Version=\"2\"", true, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (c.present) {
+      WriteAppFile("a.dll", "x");
+    } else {
+      box.write(AppFile("a.dll"), "x");
+      ASSERT_TRUE(platform::RemoveFile(AppPath("a.dll")));
+    }
+    const std::string client = std::string(c.client) == "-" ? "" : "<a.dll " + std::string(c.client) + "/>";
+    const auto list = Check("<a.dll " + std::string(c.server) + "/>", client);
+    EXPECT_EQ(list, std::vector<std::string>(static_cast<size_t>(c.times), "a.dll"));
+  }
+}
+
+TEST_F(UpdateCheck, NamesMatchIgnoringCaseFirstClientEntryOnly) {
+  WriteAppFile("Main.DLL", "x");
+  // Server Main.DLL matches client main.dll; a second client entry of the same
+  // name is never consulted.
+  auto list = Check("<Main.DLL Version=\"2\" IsReplace=\"1\"/>",
+                    "<main.dll Version=\"2\"/><MAIN.dll Version=\"1\"/>");
+  EXPECT_TRUE(list.empty());
+  // Client entries without a server entry are ignored; order is the manifest's.
+  list = Check("<b.dll/><a.dll/>", "<z.dll/>");
+  EXPECT_EQ(list, (std::vector<std::string>{"b.dll", "a.dll"}));
+}
+
+TEST_F(UpdateCheck, PresenceByFolderToken) {
+  struct Case {
+    const char* name;
+    const char* setupPath;
+    const char* createFile;    // relative to the sandbox, "" for none
+    const char* createFolder;  // relative to the sandbox, "" for none
+    bool hasBDE;
+    bool present;
+  } cases[] = {
+      {"s.dll", "#System32", "", "", false, false},
+      {"s.dll", "#system32", "SYS\\s.dll", "", false, true},
+      {"w.dll", "#WINDOWS", "WIN\\w.dll", "", false, true},
+      {"b.dll", "#bde", "", "", true, true},
+      {"b.dll", "#BDE", "APP\\b.dll", "", false, false},  // no file is looked at
+      {"a.dll", "other", "APP\\a.dll", "", false, true},
+      {"a.dll", " #System32", "APP\\a.dll", "", false, true},  // blanks: not a token
+      {"a.dll", "", "", "APP\\a.dll", false, false},           // a folder is no file
+      {"Reports", "#windows", "", "APP\\Reports", false, true},  // folders: program folder
+      {"Reports", "#System32", "", "SYS\\Reports", false, true},
+      {"Reports", "", "APP\\Reports", "", false, false},  // a file is no folder
+  };
+  auto e = MakeEngine();
+  int n = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.name) + " " + c.setupPath);
+    // Each case gets its own three folders: APP, SYS and WIN below caseN.
+    const std::string dir = "case" + std::to_string(n++);
+    for (const char* sub : {"\\APP", "\\SYS", "\\WIN"}) box.mkdirs(dir + sub);
+    e->FHasBDE = c.hasBDE;
+    e->FAppDir = box.path(dir + "\\APP\\");
+    e->FSysDir = box.path(dir + "\\SYS\\");
+    e->FWinDir = box.path(dir + "\\WIN\\");
+    if (*c.createFile) box.write(dir + "\\" + c.createFile, "x");
+    if (*c.createFolder) box.mkdirs(dir + "\\" + c.createFolder);
+    EXPECT_EQ(e->IsFilePresent(c.name, c.setupPath), c.present);
+  }
+}
+
+TEST_F(UpdateCheck, GroupsDocumentsAndTrace) {
+  // The group element name is case-sensitive: no client entries, so every
+  // manifest entry is appended.
+  UseLocalConfig(Doc("zepra", "<a.dll Version=\"1\"/>"));
+  ServeManifest(Doc("ZEPRA", "<a.dll Version=\"1\"/><b.dll/><c.dll/>"));
+  WriteAppFile("a.dll", "x");
+  auto engine = MakeEngine();
+  EXPECT_TRUE(engine->CheckUpdate("ZEPRA"));
+  EXPECT_EQ(Names(engine->FUpdateList), (std::vector<std::string>{"a.dll", "b.dll", "c.dll"}));
+  EXPECT_EQ(engine->FAppName, "ZEPRA");
+  const std::string trace = ReadAppFile("debug.ini");
+  EXPECT_NE(trace.find(platform::Utf8ToAnsi("等更新模块=3\r\n")), std::string::npos);
+
+  // A group that differs only in case on the server: nothing to update.
+  EXPECT_FALSE(engine->CheckUpdate("Zepra"));
+  EXPECT_TRUE(engine->FUpdateList.empty());
+  EXPECT_NE(ReadAppFile("debug.ini").find(platform::Utf8ToAnsi("等更新模块=0\r\n")), std::string::npos);
+  // An application name that is no element name selects nothing.
+  EXPECT_FALSE(engine->CheckUpdate("bad name/"));
+  EXPECT_FALSE(engine->CheckUpdate(""));
+}
+
+TEST_F(UpdateCheck, DuplicatesCountInTheTrace) {
+  UseLocalConfig(Doc("ZEPRA", "<a.dll Version=\"1\"/><b.dll Version=\"1\"/>"));
+  ServeManifest(Doc("ZEPRA", "<a.dll Version=\"2\" IsReplace=\"1\"/><b.dll Version=\"2\" IsReplace=\"1\"/><c.dll/>"));
+  WriteAppFile("b.dll", "x");
+  auto engine = MakeEngine();
+  EXPECT_TRUE(engine->CheckUpdate("ZEPRA"));
+  EXPECT_EQ(Names(engine->FUpdateList), (std::vector<std::string>{"a.dll", "a.dll", "b.dll", "c.dll"}));
+  EXPECT_NE(ReadAppFile("debug.ini").find(platform::Utf8ToAnsi("等更新模块=4\r\n")), std::string::npos);
+  EXPECT_EQ(engine::TClientUpdate::IndexOfFile(engine->FUpdateList, "B.DLL"), 2);
+  EXPECT_EQ(engine::TClientUpdate::IndexOfFile(engine->FUpdateList, "a.dll"), 0);
+  EXPECT_EQ(engine::TClientUpdate::IndexOfFile(engine->FUpdateList, "d.dll"), -1);
+}
+
+TEST_F(UpdateCheck, NoServerNoManifestOrEmptyGroup) {
+  // No server address: false at once, the list is not touched.
+  auto engine = MakeEngine("");
+  engine->FUpdateList.push_back(std::make_shared<engine::TClientFileInfo>());
+  EXPECT_FALSE(engine->CheckUpdate("ZEPRA"));
+  EXPECT_EQ(engine->FUpdateList.size(), 1u);
+  EXPECT_EQ(engine->FAppName, "");
+
+  // Manifest absent (404 page does not parse) or an empty group: false.
+  EXPECT_TRUE(Check("", "").empty());
+  web.Serve(std::string(kServer) + "AutoUpdateIniS.xml", "<html><body>busy</body></html>");
+  auto noManifest = MakeEngine();
+  EXPECT_FALSE(noManifest->CheckUpdate("ZEPRA"));
+}
+
+TEST_F(UpdateCheck, EntryFieldsAreRead) {
+  engine::TFileList list;
+  auto doc = engine::LoadXmlFromStream(Doc(
+      "APP", "<x.ocx SetupPath=\"#System32\" FileName=\"x.ocx.zip\" IsRegister=\"1\" Script=\"s\" AutoRun=\"r.exe\" "
+             "Version=\"7\" IsReplace=\"1\" Other=\"o\"/><!-- note --><Reports/>"));
+  engine::TClientUpdate::ReadFileList(list, doc.get(), "APP");
+  ASSERT_EQ(list.size(), 2u);
+  const engine::TClientFileInfo& e = *list[0];
+  EXPECT_EQ(e.Name, "x.ocx");
+  EXPECT_EQ(e.SetupPath, "#System32");
+  EXPECT_EQ(e.FileName, "x.ocx.zip");
+  EXPECT_TRUE(e.IsRegister);
+  EXPECT_TRUE(e.IsReplace);
+  EXPECT_EQ(e.Script, "s");
+  EXPECT_EQ(e.AutoRun, "r.exe");
+  EXPECT_EQ(e.Version, "7");
+  EXPECT_EQ(list[1]->Name, "Reports");
+  EXPECT_FALSE(list[1]->IsRegister);
+  engine::TClientUpdate::ReadFileList(list, nullptr, "APP");
+  EXPECT_EQ(list.size(), 2u);
+}
+
+}  // namespace
