@@ -1,0 +1,42 @@
+#pragma once
+// The update worker: runs one whole update away from the window's thread and
+// reports every stage to the window by posting status and progress messages.
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "app/launch_params.h"
+#include "app/status_messages.h"
+
+namespace engine {
+class TClientUpdate;
+}
+
+namespace app {
+
+// Creates the engine of one run for a server address.
+using EngineFactory = std::function<std::unique_ptr<engine::TClientUpdate>(const std::string& serverUrl)>;
+
+class TCheckUrlThread {
+ public:
+  // Starts a thread at once with its own copy of the parameters; the object
+  // lives on that thread and frees itself when the body returns. Nobody waits
+  // for it: the program's end cuts it off.
+  static void Create(const TParamsRec& params, IStatusSink& sink, EngineFactory makeEngine);
+
+  TCheckUrlThread(const TParamsRec& params, IStatusSink& sink, EngineFactory makeEngine);
+  // The thread body: statuses 1, 2, then 3 ... 9 or 4; any error as status 0.
+  void Execute();
+
+ private:
+  void PostStatus(int code) { sink_.PostStatus(code); }
+  void PostError(const std::string& text) { sink_.PostError(text); }
+  void PostProgress(std::int32_t done, std::int32_t total) { sink_.PostProgress(done, total); }
+
+  TParamsRec FParams;
+  std::unique_ptr<engine::TClientUpdate> FUpdate;
+  IStatusSink& sink_;
+  EngineFactory makeEngine_;
+};
+
+}  // namespace app

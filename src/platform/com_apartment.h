@@ -1,0 +1,17 @@
+#pragma once
+// COM for the calling thread for as long as the object lives (a single-
+// threaded apartment): the worker creates shell link objects.
+namespace platform {
+
+class ComApartment {
+ public:
+  ComApartment();
+  ~ComApartment();
+  ComApartment(const ComApartment&) = delete;
+  ComApartment& operator=(const ComApartment&) = delete;
+
+ private:
+  bool initialized_ = false;
+};
+
+}  // namespace platform

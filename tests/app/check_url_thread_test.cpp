@@ -1,0 +1,139 @@
+#include "app/check_url_thread.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+
+#include "engine/client_update.h"
+#include "engine/engine_fixture.h"
+#include "platform/files.h"
+#include "support/zip_builder.h"
+
+namespace {
+using engine_testing::EngineTest;
+using engine_testing::kConfigName;
+using engine_testing::kServer;
+
+// Records what the worker posts, in order, as text: "1", "p0/2", "0:text".
+class RecordingSink : public app::IStatusSink {
+ public:
+  void PostStatus(int code) override { Add(std::to_string(code), code == app::kStatusFinished || code == app::kStatusCurrent); }
+  void PostError(std::string_view text) override { Add("0:" + std::string(text), true); }
+  void PostProgress(std::int32_t done, std::int32_t total) override {
+    Add("p" + std::to_string(done) + "/" + std::to_string(total), false);
+  }
+  std::vector<std::string> WaitForEnd() {
+    std::unique_lock lock(mutex_);
+    cv_.wait_for(lock, std::chrono::seconds(30), [&] { return ended_; });
+    return posted_;
+  }
+  std::vector<std::string> posted_;
+
+ private:
+  void Add(std::string s, bool last) {
+    std::lock_guard lock(mutex_);
+    posted_.push_back(std::move(s));
+    ended_ = ended_ || last;
+    cv_.notify_all();
+  }
+  std::mutex mutex_;
+  std::condition_variable cv_;
+  bool ended_ = false;
+};
+
+class Worker : public EngineTest {
+ protected:
+  app::EngineFactory Factory() {
+    return [this](const std::string& url) { return std::make_unique<engine::TClientUpdate>(url, env); };
+  }
+  std::vector<std::string> RunWorker(const std::string& server = kServer) {
+    app::TParamsRec params;
+    params.AppName = "ZEPRA";
+    params.ServerUrl = server;
+    app::TCheckUrlThread worker(params, sink, Factory());
+    worker.Execute();
+    return sink.posted_;
+  }
+  RecordingSink sink;
+};
+
+TEST_F(Worker, AlreadyCurrent) {
+  UseLocalConfig("<data><ZEPRA><a.dll Version=\"1\"/></ZEPRA></data>");
+  ServeManifest("<data><ZEPRA><a.dll Version=\"1\" IsReplace=\"1\"/></ZEPRA></data>");
+  WriteAppFile("a.dll", "x");
+  EXPECT_EQ(RunWorker(), (std::vector<std::string>{"1", "2", "4"}));
+}
+
+TEST_F(Worker, UpdateWithProgressThenFinished) {
+  UseLocalConfig("<data/>");
+  ServeManifest("<data><ZEPRA><a.dll Version=\"2\" FileName=\"a.zip\"/><b.dll Version=\"2\" FileName=\"b.zip\"/></ZEPRA></data>");
+  web.Serve(std::string(kServer) + "clientfile/a.zip", testing_support::ZipBuilder().File("a.dll", "A").Bytes());
+  web.Serve(std::string(kServer) + "clientfile/b.zip", testing_support::ZipBuilder().File("b.dll", "B").Bytes());
+  EXPECT_EQ(RunWorker(), (std::vector<std::string>{"1", "2", "3", "p0/4", "p1/4", "p2/4", "p3/4", "p4/4", "9"}));
+  EXPECT_EQ(ReadAppFile("b.dll"), "B");
+}
+
+// Removes the client configuration when the first progress step arrives, so
+// that the recording after the downloads fails.
+class RemovingSink : public app::IStatusSink {
+ public:
+  RemovingSink(RecordingSink& inner, std::string path) : inner_(inner), path_(std::move(path)) {}
+  void PostStatus(int code) override { inner_.PostStatus(code); }
+  void PostError(std::string_view text) override { inner_.PostError(text); }
+  void PostProgress(std::int32_t done, std::int32_t total) override {
+    platform::RemoveFile(path_);
+    inner_.PostProgress(done, total);
+  }
+
+ private:
+  RecordingSink& inner_;
+  std::string path_;
+};
+
+TEST_F(Worker, ErrorDuringTheRunEndsWithItsText) {
+  UseLocalConfig("<data/>");
+  ServeManifest("<data><ZEPRA><a.dll Version=\"2\" FileName=\"a.zip\"/></ZEPRA></data>");
+  web.Serve(std::string(kServer) + "clientfile/a.zip", testing_support::ZipBuilder().File("a.dll", "A").Bytes());
+  app::TParamsRec params;
+  params.AppName = "ZEPRA";
+  params.ServerUrl = kServer;
+  RemovingSink removing(sink, AppPath(kConfigName));
+  app::TCheckUrlThread worker(params, removing, Factory());
+  worker.Execute();
+  ASSERT_EQ(sink.posted_.size(), 6u);
+  EXPECT_EQ((std::vector<std::string>(sink.posted_.begin(), sink.posted_.begin() + 5)),
+            (std::vector<std::string>{"1", "2", "3", "p0/2", "p1/2"}));
+  EXPECT_EQ(sink.posted_[5].substr(0, 2), "0:");
+  EXPECT_NE(sink.posted_[5].find(AppPath(kConfigName)), std::string::npos);
+}
+
+TEST_F(Worker, FailedSetUpIsShownAndTheApplicationCountsAsCurrent) {
+  web.Unreachable();
+  EXPECT_EQ(RunWorker(), (std::vector<std::string>{"1", "2", "4"}));
+  EXPECT_EQ(messages.shown.size(), 1u);
+}
+
+TEST_F(Worker, ErrorTextWithLineBreaksArrivesUnchanged) {
+  app::TParamsRec params;
+  params.ServerUrl = kServer;
+  app::TCheckUrlThread worker(params, sink, [](const std::string&) -> std::unique_ptr<engine::TClientUpdate> {
+    throw std::runtime_error("line one\r\nline two");
+  });
+  worker.Execute();
+  EXPECT_EQ(sink.posted_, (std::vector<std::string>{"1", "0:line one\r\nline two"}));
+}
+
+TEST_F(Worker, CreateRunsOnItsOwnThreadWithACopy) {
+  UseLocalConfig("<data/>");
+  ServeManifest("<data><ZEPRA/></data>");
+  app::TParamsRec params;
+  params.AppName = "ZEPRA";
+  params.ServerUrl = kServer;
+  app::TCheckUrlThread::Create(params, sink, Factory());
+  params.ServerUrl = "changed after the start";
+  EXPECT_EQ(sink.WaitForEnd(), (std::vector<std::string>{"1", "2", "4"}));
+}
+
+}  // namespace
