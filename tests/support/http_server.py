@@ -9,8 +9,8 @@ every request it receives, and can act as the HTTP proxy of the client.
                    [--exec COMMAND [ARG...]]
 
   --root DIR        folder served; request paths map onto it (percent-decoded,
-                    query ignored, nothing outside it). A missing file is a 404
-                    with an HTML error page.
+                    UTF-8 or else GBK, query ignored, nothing outside it). A
+                    missing file is a 404 with an HTML error page.
   --port N          port to listen on; 0 (default) takes a free one. The port
                     is printed as "port N" on stdout and written to --port-file.
   --log FILE        every request is appended as its request line, its header
@@ -57,12 +57,12 @@ import urllib.parse
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 
 
-def parse_rules(specs):
+def parse_rules(texts):
     rules = {}
-    for spec in specs:
-        path, sep, item = spec.partition(":")
+    for text in texts:
+        path, sep, item = text.partition(":")
         if not sep or not path.startswith("/"):
-            raise SystemExit(f"bad --rule {spec!r}: expected PATH:KEY[=VALUE]")
+            raise SystemExit(f"bad --rule {text!r}: expected PATH:KEY[=VALUE]")
         key, _, value = item.partition("=")
         rule = rules.setdefault(path, {"headers": []})
         if key == "header":
@@ -79,7 +79,7 @@ def parse_rules(specs):
         elif key == "proxy-auth":
             rule[key] = "Basic " + base64.b64encode(value.encode("utf-8")).decode("ascii")
         else:
-            raise SystemExit(f"bad --rule {spec!r}: unknown key {key!r}")
+            raise SystemExit(f"bad --rule {text!r}: unknown key {key!r}")
     return rules
 
 
@@ -87,6 +87,25 @@ def error_page(status, reason):
     text = (f"<html><head><title>{status} {html.escape(reason)}</title></head>"
             f"<body><h1>{status} {html.escape(reason)}</h1></body></html>\n")
     return text.encode("utf-8")
+
+
+def decode_path(target):
+    # The request line arrives as latin-1 text; its bytes, percent-decoded,
+    # are UTF-8 or else the client's code page (GBK).
+    raw = urllib.parse.unquote_to_bytes(target.encode("latin-1"))
+    try:
+        return raw.decode("utf-8")
+    except UnicodeDecodeError:
+        return raw.decode("gbk", errors="replace")
+
+
+class Server(ThreadingHTTPServer):
+    daemon_threads = True
+
+    def handle_error(self, request, client_address):
+        # A connection reset on purpose (drop=N) or by the client is no news.
+        if not isinstance(sys.exc_info()[1], OSError):
+            super().handle_error(request, client_address)
 
 
 class Handler(BaseHTTPRequestHandler):
@@ -124,7 +143,7 @@ class Handler(BaseHTTPRequestHandler):
             if not cfg.proxy:
                 return self.send_page(400, "Bad Request", send_body)
             target = urllib.parse.urlsplit(target).path or "/"
-        path = urllib.parse.unquote(target.split("?", 1)[0].split("#", 1)[0])
+        path = decode_path(target.split("?", 1)[0].split("#", 1)[0])
         rule = cfg.rules.get(path, {"headers": []})
         if proxy_form and "proxy-auth" in rule and self.headers.get("Proxy-Authorization") != rule["proxy-auth"]:
             return self.send_page(407, "Proxy Authentication Required", send_body,
@@ -202,8 +221,7 @@ def main():
     parser.add_argument("--exec", nargs=argparse.REMAINDER, dest="command")
     args = parser.parse_args()
 
-    server = ThreadingHTTPServer(("127.0.0.1", args.port), Handler)
-    server.daemon_threads = True
+    server = Server(("127.0.0.1", args.port), Handler)
     server.config = Config(args)
     port = server.server_address[1]
     if args.log:

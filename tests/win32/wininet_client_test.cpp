@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "http/http_file.h"
+#include "platform/codepage.h"
 #include "platform/internet.h"
 
 namespace {
@@ -29,9 +30,9 @@ std::string WinePath(std::string hostPath) {
   return "Z:" + hostPath;
 }
 
-std::string Pattern(std::size_t size, unsigned seed) {
+std::string Pattern(std::size_t size, unsigned salt) {
   std::string s(size, '\0');
-  for (std::size_t i = 0; i < size; ++i) s[i] = static_cast<char>((i * 7 + seed + i / 4099) & 0xFF);
+  for (std::size_t i = 0; i < size; ++i) s[i] = static_cast<char>((i * 7 + salt + i / 4099) & 0xFF);
   return s;
 }
 
@@ -57,7 +58,7 @@ class WinInetFetch : public ::testing::Test {
 
   // A file in the served folder; its URL path is "/" + name.
   void Put(const std::string& name, const std::string& bytes) const {
-    std::ofstream(root_ + "\\" + name, std::ios::binary) << bytes;
+    std::ofstream(platform::Utf8ToAnsi(root_ + "\\" + name), std::ios::binary) << bytes;
   }
 
   // The header lines of the logged requests for path, one string per request.
@@ -199,14 +200,16 @@ TEST_F(WinInetFetch, EveryFetchGoesToTheServer) {
 }
 
 TEST_F(WinInetFetch, NonAsciiPathGoesOutInTheAnsiCodePage) {
+  Put("模块.zip", "PK-module");
   http::THTTPFile file(*client_);
   std::string dest;
-  file.GetURLFile(Url("/clientfile/模块.zip"), dest);
+  EXPECT_EQ(file.GetURLFile(Url("/模块.zip"), dest), 9);
+  EXPECT_EQ(dest, "PK-module");
   const std::string log = ReadAll(log_);
   // GBK bytes of the name, as the system sends an ANSI request path
   // (percent-escaped or raw, depending on the client).
-  const bool raw = log.find("GET /clientfile/\xC4\xA3\xBF\xE9.zip") != std::string::npos;
-  const bool escaped = log.find("GET /clientfile/%C4%A3%BF%E9.zip") != std::string::npos;
+  const bool raw = log.find("GET /\xC4\xA3\xBF\xE9.zip") != std::string::npos;
+  const bool escaped = log.find("GET /%C4%A3%BF%E9.zip") != std::string::npos;
   EXPECT_TRUE(raw || escaped) << log;
 }
 
