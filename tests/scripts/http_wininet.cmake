@@ -13,7 +13,7 @@ if(WIN32 AND CMAKE_CROSSCOMPILING AND TARGET win32_tests)
                    --rule /no-length.bin:no-length
                    --rule /lower-length.bin:lower-length
                    --rule /truncated.zip:truncate=100000
-                   --rule /dropped.zip:drop=100000
+                   --rule /dropped.zip:drop=131072
                    --rule /slow.xml:delay=1.5
                    --exec ${http_wine} $<TARGET_FILE:win32_tests> --gtest_filter=WinInetFetch.*)
   # Wine reads proxy credentials from http_proxy only, once per process.

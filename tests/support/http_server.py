@@ -27,7 +27,8 @@ every request it receives, and can act as the HTTP proxy of the client.
                       truncate=N      announce the full length, send N bytes of
                                       the body, then close the connection
                       drop=N          send N bytes of the body, then reset the
-                                      connection
+                                      connection half a second later (a reset
+                                      discards what the client has not read)
                       header=NAME: VALUE  an extra response header
                       proxy-auth=USER:PASS  a proxy-form request without these
                                       Basic credentials gets 407 with a
@@ -188,6 +189,7 @@ class Handler(BaseHTTPRequestHandler):
         self.wfile.write(body if cut is None else body[:cut])
         self.wfile.flush()
         if "drop" in rule:
+            time.sleep(0.5)
             # Linger 0: closing resets the connection instead of ending it.
             self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
             self.connection.close()
