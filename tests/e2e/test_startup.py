@@ -1,0 +1,65 @@
+"""Starting AutoUpdate.exe: no arguments, registration only, the URL form."""
+import base64
+import socket
+import unittest
+
+from harness import BACKGROUND, E2ETestCase, WHITE
+
+APP = "C:\\app\\AutoUpdate.exe"
+USER_AGENT_KEY = ("HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\5.0"
+                  "\\User Agent\\Post Platform")
+
+
+def free_port():
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+class StartUp(E2ETestCase):
+    def setUp(self):
+        super().setUp()
+        self.machine.install(self.programs.autoupdate, APP)
+
+    def test_no_arguments_ends_at_once_and_writes_nothing(self):
+        before = self.machine.listing("C:\\app")
+        result = self.machine.run(APP, [], timeout=60)
+        self.assertEqual(result.returncode, 0)
+        self.assertEqual(self.machine.listing("C:\\app"), before)
+        self.assertIsNone(self.machine.reg_query("HKCR\\ZEPRA", "URL Protocol"))
+        self.assertEqual(self.machine.windows(), [])
+
+    def test_reg_writes_the_protocol_and_user_agent_and_ends(self):
+        self.assertIsNone(self.machine.reg_query("HKCR\\ZEPRA", "URL Protocol"))
+        result = self.machine.run(APP, ["REG"], timeout=60)
+        self.assertEqual(result.returncode, 0)
+        self.assertEqual(self.machine.reg_query("HKCR\\ZEPRA", "URL Protocol"), "URL:ZEPRA")
+        self.assertEqual(self.machine.reg_query("HKCR\\ZEPRA\\shell\\open\\command", ""),
+                         '"C:\\app\\AutoUpdate.exe" "%1"')
+        self.assertEqual(self.machine.reg_query(USER_AGENT_KEY, "ZEPRA 1.0"), "")
+        self.assertEqual(self.machine.windows(), [])
+
+    def test_twelve_arguments_with_reg_first_register_nothing(self):
+        args = ["REG", "u1", "u2", "code", "20240607", "e1", "e2", "e3", "e4", "http://h:1/", "1", "c.exe"]
+        result = self.machine.run(APP, args, timeout=60)
+        self.assertEqual(result.returncode, 0)
+        self.assertIsNone(self.machine.reg_query("HKCR\\ZEPRA", "URL Protocol"))
+
+    def test_url_form_records_the_port_lookup_and_shows_the_window(self):
+        port = free_port()
+        uid = base64.b64encode(b"ts=U0042abcdefghijklmnop").decode()
+        url = f"ZEPRA:?UID={uid}&url=http://127.0.0.1:{port}/upd/"
+        proc = self.machine.start(APP, [url])
+        window = self.machine.wait_window()
+        expected = f"[debug]\r\n取端口-url=http://127.0.0.1:{port}/upd/\r\n取端口={port}\r\n".encode("gbk")
+        self.assertEqual(self.machine.host_path("C:\\app\\debug.ini").read_bytes(), expected)
+        x, y, _, _ = self.machine.geometry(window)
+        image = self.machine.wait_screen("url-start", lambda im: im.pixel(x + 250, y + 150) == BACKGROUND)
+        self.assertEqual(image.pixel(x + 250, y + 150), BACKGROUND)
+        self.assertEqual(image.pixel(x + 1, y + 100), WHITE)
+        # No worker yet: the program waits with its window open.
+        self.assertIsNone(proc.poll())
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)

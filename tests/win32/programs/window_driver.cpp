@@ -1,0 +1,111 @@
+// window_driver.exe [--close-log PATH] LAUNCH-ARGS... -- STEP...
+//
+// Shows the updater's real progress window, read from LAUNCH-ARGS as the
+// updater would, and plays a scripted update into it from a second thread,
+// posting exactly what the update worker posts. Steps, in order:
+//   1, 2, 3, 4, 9, ...   status code
+//   error:TEXT           status 0 with TEXT ("\n" in TEXT becomes a line break)
+//   progress:DONE/TOTAL  progress message
+//   sleep:MS             pause
+//   mark:PATH            write PATH (tells a test that the steps before it were posted)
+//   gate:PATH            wait until PATH exists (a test says when to go on), at most 120 s
+// --close-log PATH appends a line "WM_CLOSE" to PATH for every close request
+// that reaches the window, so a test can tell a refused request from a lost one.
+#include <windows.h>
+
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/progress_window.h"
+#include "app/window_layout.h"
+#include "main_window.h"
+#include "platform/files.h"
+#include "platform/system_services.h"
+#include "platform/win32/command_line.h"
+#include "platform/win32/wide.h"
+
+namespace {
+
+std::string g_closeLog;
+WNDPROC g_windowProc = nullptr;
+
+LRESULT CALLBACK LoggingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_CLOSE && !g_closeLog.empty()) {
+    platform::WriteWholeFile(g_closeLog, platform::ReadWholeFile(g_closeLog).value_or("") + "WM_CLOSE\n");
+  }
+  return CallWindowProcW(g_windowProc, window, message, wParam, lParam);
+}
+
+BOOL CALLBACK HookWindow(HWND window, LPARAM) {
+  wchar_t name[64] = {};
+  GetClassNameW(window, name, 64);
+  if (platform::win32::Narrow(name) != app::layout::kWindowClass) return TRUE;
+  g_windowProc = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(LoggingProc)));
+  return FALSE;
+}
+
+bool StartsWith(const std::string& s, const char* prefix, std::string& rest) {
+  const std::string p(prefix);
+  if (s.compare(0, p.size(), p) != 0) return false;
+  rest = s.substr(p.size());
+  return true;
+}
+
+void Play(const std::vector<std::string>& steps, app::IStatusSink& sink) {
+  for (const std::string& step : steps) {
+    std::string rest;
+    if (StartsWith(step, "error:", rest)) {
+      std::string text;
+      for (size_t i = 0; i < rest.size(); ++i) {
+        if (rest[i] == '\\' && i + 1 < rest.size() && rest[i + 1] == 'n') {
+          text += "\r\n";
+          ++i;
+        } else {
+          text += rest[i];
+        }
+      }
+      sink.PostError(text);
+    } else if (StartsWith(step, "progress:", rest)) {
+      const size_t slash = rest.find('/');
+      sink.PostProgress(std::stoi(rest.substr(0, slash)), std::stoi(rest.substr(slash + 1)));
+    } else if (StartsWith(step, "sleep:", rest)) {
+      Sleep(static_cast<DWORD>(std::stoul(rest)));
+    } else if (StartsWith(step, "mark:", rest)) {
+      platform::WriteWholeFile(rest, "posted");
+    } else if (StartsWith(step, "gate:", rest)) {
+      for (int i = 0; i < 1200 && !platform::FileExists(rest); ++i) Sleep(100);
+    } else {
+      sink.PostStatus(std::stoi(step));
+    }
+  }
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
+  std::vector<std::string> args = platform::win32::ProcessArguments();
+  if (args.size() >= 2 && args[0] == "--close-log") {
+    g_closeLog = args[1];
+    args.erase(args.begin(), args.begin() + 2);
+  }
+  std::vector<std::string> steps;
+  for (size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "--") {
+      steps.assign(args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args.end());
+      args.resize(i);
+      break;
+    }
+  }
+  if (args.empty()) return 2;
+
+  platform::SystemServices services = platform::CreateSystemServices();
+  // Started by the window's first showing, like the update worker.
+  auto startScript = [steps](const app::TParamsRec&, app::IStatusSink& sink) {
+    EnumThreadWindows(GetCurrentThreadId(), HookWindow, 0);
+    std::thread(Play, steps, std::ref(sink)).detach();
+  };
+  app::TfrmUpMain form(*services.processes, platform::ProgramPath(), startScript);
+  return shell::RunProgressWindow(form, args, *services.registry, *services.messageBox, showCommand);
+}
