@@ -53,7 +53,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static NoMessages quiet;
   {
     zip::TUnZipper z;
-    z.MessageBox = &quiet;
+    z.MessageSink = &quiet;
     z.DoProcessMessages = false;
     z.SetDestDir(jail.dest.string());
     z.SetRootDir(jail.dest.string());

@@ -22,12 +22,12 @@ std::optional<uint64_t> FileChangeStamp(const std::string& path);
 
 // Windows attribute bits; natively the read-only bit means "no write
 // permission" and the other bits are not kept.
-std::optional<uint32_t> FileAttributes(const std::string& path);
-bool SetFileAttributes(const std::string& path, uint32_t attributes);
+std::optional<uint32_t> FileAttributeBits(const std::string& path);
+bool SetFileAttributeBits(const std::string& path, uint32_t attributes);
 
 // Moves `from` over `to`, replacing an existing file in one step
 // (MoveFileExW with MOVEFILE_REPLACE_EXISTING / rename). False when the
 // system refused, for example because a program holds the target open.
-bool ReplaceFile(const std::string& from, const std::string& to);
+bool MoveFileOver(const std::string& from, const std::string& to);
 
 }  // namespace platform

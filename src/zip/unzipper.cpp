@@ -33,7 +33,7 @@ constexpr size_t kScanYieldBytes = 10240;
 
 }  // namespace
 
-TUnZipper::TUnZipper() : MessageBox(&platform::OwnerlessMessageBox()) {}
+TUnZipper::TUnZipper() : MessageSink(&platform::OwnerlessMessageBox()) {}
 
 TUnZipper::~TUnZipper() {
   try {
@@ -86,7 +86,7 @@ TZipHeaderInfo& TUnZipper::Entry(int index) const {
   return *viewList_->Entry(index);
 }
 
-void TUnZipper::Yield() {
+void TUnZipper::YieldPoint() {
   if (DoProcessMessages) platform::PumpThreadMessages();
   if (cancelRequested_) {
     cancelRequested_ = false;
@@ -173,7 +173,7 @@ void TUnZipper::ReadCentralDirectory() {
     TZipHeaderInfo* previous = nullptr;
     uint16_t previousExtra = 0;
     for (uint64_t i = 0; i < total; ++i) {
-      Yield();
+      YieldPoint();
       auto entry = std::make_unique<TZipHeaderInfo>();
       entry->oemConvert = OEMConvert;
       bool ok = ReadCentralHeader(*entry, in);
@@ -248,7 +248,7 @@ bool TUnZipper::RecoveryScan() {
     for (size_t i = 0; i < got; ++i) {
       if (++sinceYield >= kScanYieldBytes) {
         sinceYield = 0;
-        Yield();
+        YieldPoint();
       }
       const uint8_t b = chunk[i];
       if (matched < 4) {
@@ -276,7 +276,7 @@ bool TUnZipper::RecoveryScan() {
     auto entry = std::make_unique<TZipHeaderInfo>();
     entry->oemConvert = OEMConvert;
     if (!ReadLocalHeader(*entry, in)) break;
-    Yield();
+    YieldPoint();
     const uint64_t advance = entry->CompressedSize() + entry->localExtraFieldLength +
                              (entry->HasDataDescriptor() ? 16 : 0);
     const int64_t here = in.Position();
@@ -307,7 +307,7 @@ int TUnZipper::Message(int id, const std::string& text, const std::string& title
     OnHandleMessage(*this, id, text, title, flags, result);
     return result;
   }
-  return MessageBox ? MessageBox->Show(text, title, flags) : 0;
+  return MessageSink ? MessageSink->Show(text, title, flags) : 0;
 }
 
 }  // namespace zip

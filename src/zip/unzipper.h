@@ -73,7 +73,7 @@ class TUnZipper {
   // Where the component's questions and complaints are shown when no
   // OnHandleMessage handler is assigned; the system's owner-less box by
   // default.
-  platform::IMessageBox* MessageBox;
+  platform::IMessageBox* MessageSink;
 
   // Extracts the selected entries; returns the files whose CRC matched plus
   // the folder entries. Whole-run failures raise.
@@ -105,7 +105,7 @@ class TUnZipper {
   void ReadCentralDirectory();
   void RebuildView();
   void FreeLists();
-  void Yield();
+  void YieldPoint();
   void OpenArchiveWithRetry();
   int ExtractLoop();
   void ExtractEntry(Run& run, int index);

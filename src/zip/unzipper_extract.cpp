@@ -154,7 +154,7 @@ int TUnZipper::ExtractLoop() {
   std::vector<std::string> masks;
   for (const std::string& m : FilesList) masks.push_back(Lower(m));
   for (int i = 0; i < count; ++i) {
-    Yield();
+    YieldPoint();
     TZipHeaderInfo& e = Entry(i);
     e.selected = DoAll;
     if (!e.FileName().empty() || RecreateDirs) {
@@ -285,7 +285,7 @@ void TUnZipper::ExtractEntry(Run& run, int index) {
     }
   }
   if (exists) {
-    auto attrs = platform::FileAttributes(outPath);
+    auto attrs = platform::FileAttributeBits(outPath);
     if (attrs && (*attrs & platform::FileAttrReadOnly) && !ReplaceReadOnly) {
       PassOver(run, TSkipReason::srCreateError, outPath, index);
       return;
@@ -332,19 +332,19 @@ void TUnZipper::ExtractEntry(Run& run, int index) {
     return;
   }
   if (exists && ReplaceReadOnly) {
-    auto attrs = platform::FileAttributes(outPath);
+    auto attrs = platform::FileAttributeBits(outPath);
     if (attrs && (*attrs & platform::FileAttrReadOnly)) {
-      platform::SetFileAttributes(outPath, *attrs & ~static_cast<uint32_t>(platform::FileAttrReadOnly));
+      platform::SetFileAttributeBits(outPath, *attrs & ~static_cast<uint32_t>(platform::FileAttrReadOnly));
     }
   }
-  if (!platform::ReplaceFile(tempPath, outPath)) {
+  if (!platform::MoveFileOver(tempPath, outPath)) {
     // Held open by a running program, or a folder of that name.
     platform::RemoveFile(tempPath);
     PassOver(run, TSkipReason::srCreateError, outPath, index);
     return;
   }
   platform::SetFileDosDateTime(outPath, FixDosDateTime(entry.dateTime));
-  if (RetainAttributes) platform::SetFileAttributes(outPath, FileAttributesOf(entry.externalAttributes));
+  if (RetainAttributes) platform::SetFileAttributeBits(outPath, FileAttributesOf(entry.externalAttributes));
   if (OnEndUnZip) OnEndUnZip(*this, index, outPath);
   ++run.processed;
 }
@@ -362,7 +362,7 @@ void TUnZipper::Decode(Run& run, TBufferStream& out, const std::string& fileName
 }
 
 void TUnZipper::ReadInput(Run& run, uint8_t* buffer, size_t count) {
-  Yield();
+  YieldPoint();
   if (archiveStream_->Read(buffer, count) != count) throw EFatalUnzipError("Premature end of file reached");
   run.compressedLeft -= count;
 }

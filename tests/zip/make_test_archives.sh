@@ -44,6 +44,11 @@ if [ -d "$corpus" ]; then
       t=$(readlink "$l"); rm -f "$l"; printf '%s' "$t" >"$l"
     done
     chmod -R u+rwX "$out/corpus/$name"
+    # A backslash is a path separator to Windows: such names (which Windows
+    # cannot hold, and which would read as ".." there) are renamed.
+    find "$out/corpus/$name" -depth -name '*\\*' | while read -r p; do
+      b=$(basename "$p"); mv "$p" "$(dirname "$p")/${b//\\/%5C}"
+    done
   done
 fi
 echo "$stamp_want" >"$out/.stamp"

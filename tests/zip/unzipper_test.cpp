@@ -78,8 +78,8 @@ TEST_F(Unzip, FoldersAndFilesWithTimesAndAttributes) {
   EXPECT_EQ(Read("bin\\a.dll"), std::string(50000, 'a') + "tail");
   EXPECT_EQ(platform::FileDosDateTime(Out("bin\\a.dll")), Dos(2019, 3, 4, 5, 6, 8));
   EXPECT_EQ(Read("readme.txt"), "hello");
-  EXPECT_TRUE(*platform::FileAttributes(Out("readme.txt")) & platform::FileAttrReadOnly);
-  EXPECT_FALSE(*platform::FileAttributes(Out("bin\\a.dll")) & platform::FileAttrReadOnly);
+  EXPECT_TRUE(*platform::FileAttributeBits(Out("readme.txt")) & platform::FileAttrReadOnly);
+  EXPECT_FALSE(*platform::FileAttributeBits(Out("bin\\a.dll")) & platform::FileAttrReadOnly);
 }
 
 TEST_F(Unzip, WithoutRecreateDirsFilesLandInDestAndFoldersStillCount) {
@@ -111,7 +111,7 @@ TEST_F(Unzip, EmptyAndUnknownMethodEntries) {
 TEST_F(Unzip, UnknownMethodGoesToTheMessageBoxWithoutAHandler) {
   testing_support::RecordingMessageBox box;
   z.OnHandleMessage = nullptr;
-  z.MessageBox = &box;
+  z.MessageSink = &box;
   Builder b;
   b.Add("x.bin", "data", 14);
   EXPECT_EQ(Extract(b.Build()), 0);
@@ -131,10 +131,10 @@ class UnzipOverwrite : public Unzip, public ::testing::WithParamInterface<Overwr
 
 TEST_P(UnzipOverwrite, FollowsTheMode) {
   const auto& c = GetParam();
-  const uint32_t entryTime = Dos(2021, 6, 1, 12, 0, 10);
+  const uint32_t entryTime = Dos(2021, 6, 1, 12, 0, 30);
   platform::CreateDir(dest);
   platform::WriteWholeFile(Out("a.txt"), "old");
-  ASSERT_TRUE(platform::SetFileDosDateTime(Out("a.txt"), Dos(2021, 6, 1, 12, 0, 10 + c.existingSecondsOffset)));
+  ASSERT_TRUE(platform::SetFileDosDateTime(Out("a.txt"), Dos(2021, 6, 1, 12, 0, 30 + c.existingSecondsOffset)));
   Builder b;
   b.Add("a.txt", "new").dosTime = entryTime;
   z.OverwriteMode = c.mode;
@@ -165,7 +165,7 @@ INSTANTIATE_TEST_SUITE_P(Modes, UnzipOverwrite,
 TEST_F(Unzip, ReadOnlyTargetIsReplacedOnlyWhenAllowed) {
   platform::CreateDir(dest);
   platform::WriteWholeFile(Out("ro.txt"), "old");
-  platform::SetFileAttributes(Out("ro.txt"), platform::FileAttrReadOnly);
+  platform::SetFileAttributeBits(Out("ro.txt"), platform::FileAttrReadOnly);
   Builder b;
   b.Add("ro.txt", "new");
   z.ReplaceReadOnly = false;

@@ -56,7 +56,7 @@ std::optional<uint64_t> FileChangeStamp(const std::string& path) {
   return ns ^ (static_cast<uint64_t>(st->st_size) * 0x9E3779B97F4A7C15ull) ^ static_cast<uint64_t>(st->st_ino);
 }
 
-std::optional<uint32_t> FileAttributes(const std::string& path) {
+std::optional<uint32_t> FileAttributeBits(const std::string& path) {
   auto st = Stat(path);
   if (!st) return std::nullopt;
   uint32_t a = S_ISDIR(st->st_mode) ? FileAttrDirectory : FileAttrArchive;
@@ -64,7 +64,7 @@ std::optional<uint32_t> FileAttributes(const std::string& path) {
   return a;
 }
 
-bool SetFileAttributes(const std::string& path, uint32_t attributes) {
+bool SetFileAttributeBits(const std::string& path, uint32_t attributes) {
   auto st = Stat(path);
   if (!st) return false;
   mode_t mode = st->st_mode & 07777;
@@ -76,7 +76,7 @@ bool SetFileAttributes(const std::string& path, uint32_t attributes) {
   return ::chmod(posix::HostPath(path).c_str(), mode) == 0;
 }
 
-bool ReplaceFile(const std::string& from, const std::string& to) {
+bool MoveFileOver(const std::string& from, const std::string& to) {
   return std::rename(posix::HostPath(from).c_str(), posix::HostPath(to).c_str()) == 0;
 }
 

@@ -48,17 +48,17 @@ std::optional<uint64_t> FileChangeStamp(const std::string& path) {
   return stamp ^ (size * 0x9E3779B97F4A7C15ull);
 }
 
-std::optional<uint32_t> FileAttributes(const std::string& path) {
+std::optional<uint32_t> FileAttributeBits(const std::string& path) {
   DWORD a = GetFileAttributesW(win32::Widen(path).c_str());
   if (a == INVALID_FILE_ATTRIBUTES) return std::nullopt;
   return a;
 }
 
-bool SetFileAttributes(const std::string& path, uint32_t attributes) {
+bool SetFileAttributeBits(const std::string& path, uint32_t attributes) {
   return SetFileAttributesW(win32::Widen(path).c_str(), attributes) != 0;
 }
 
-bool ReplaceFile(const std::string& from, const std::string& to) {
+bool MoveFileOver(const std::string& from, const std::string& to) {
   return MoveFileExW(win32::Widen(from).c_str(), win32::Widen(to).c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
 }
 
