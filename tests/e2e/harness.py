@@ -8,8 +8,10 @@ ImageMagick.
 """
 import fcntl
 import os
+import re
 import shutil
 import subprocess
+import sys
 import tempfile
 import time
 import unittest
@@ -124,6 +126,44 @@ class Image:
         """Pixels at least this light in every channel (white text)."""
         return sum(1 for y in range(top, top + height) for x in range(left, left + width)
                    if min(self.pixel(x, y)) >= threshold)
+
+
+# ------------------------------------------------------------- HTTP server
+
+class HttpServer:
+    """tests/support/http_server.py serving a folder on 127.0.0.1, with its
+    request log; `rules` are its --rule texts (PATH:KEY[=VALUE])."""
+
+    def __init__(self, root, rules=(), log=None):
+        self.log = Path(log or Path(root) / "requests.log")
+        args = [sys.executable, str(SOURCE / "tests" / "support" / "http_server.py"), "--root", str(root),
+                "--log", str(self.log)]
+        for rule in rules:
+            args += ["--rule", rule]
+        self.proc = subprocess.Popen(args, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        line = self.proc.stdout.readline().decode()
+        if not line.startswith("port "):
+            self.close()
+            raise RuntimeError("the test server did not start")
+        self.port = int(line.split()[1])
+
+    def requests(self):
+        """The paths of the requests received so far, in order."""
+        if not self.log.exists():
+            return []
+        text = self.log.read_bytes().decode("latin-1")
+        return [line.split(" ")[1] for line in text.split("\r\n")
+                if re.match(r"^(GET|HEAD|POST) ", line)]
+
+    def close(self):
+        if self.proc.poll() is None:
+            self.proc.terminate()
+            try:
+                self.proc.wait(10)
+            except subprocess.TimeoutExpired:
+                self.proc.kill()
+                self.proc.wait()
+        self.proc.stdout.close()
 
 
 # ----------------------------------------------------------------- machine
@@ -329,3 +369,156 @@ def client_command(client_exe, params):
     first = user_id2 if app == "ZEPRA" else f"[{user_id}]"
     words = [first, code, date, e1, e2, e3, e4, url, port, " ", "HTTP", " "]
     return client_exe + "".join(f' "{w}"' for w in words)
+
+
+# ------------------------------------------------ what Wine traced of a run
+
+# Run a program with this WINEDEBUG to read its message boxes and the status
+# and progress messages its window received from stderr.
+TRACE_CHANNELS = "-all,+msgbox,+message"
+WM_UPDATE_STATUS, WM_UPDATE_PROGRESS = 0x465, 0x466
+_DISPATCHED = re.compile(r'spy_enter_message \(0x[0-9a-f]+\) L"VelqorCastrel[^"]*" \[(0465|0466)\] '
+                         r'WM_USER\+10[12] dispatched\s+wp=([0-9a-f]+) lp=([0-9a-f]+)')
+_MSGBOX = re.compile(r'trace:msgbox:MSGBOX_OnInit L"((?:[^"\\]|\\.)*)"')
+
+
+def _signed32(hex_text):
+    value = int(hex_text, 16) & 0xFFFFFFFF
+    return value - (1 << 32) if value & 0x80000000 else value
+
+
+def _unescape_wine(text):
+    """Wine's debug string: \\XXXX hex escapes, \\r, \\n, \\t, \\\\ and \\"."""
+    out, i = [], 0
+    simple = {"r": "\r", "n": "\n", "t": "\t", "\\": "\\", '"': '"'}
+    while i < len(text):
+        c = text[i]
+        if c == "\\" and i + 1 < len(text):
+            nxt = text[i + 1]
+            if nxt in simple:
+                out.append(simple[nxt])
+                i += 2
+                continue
+            digits = re.match(r"[0-9a-fA-F]{4}", text[i + 1:i + 5])
+            if digits:
+                out.append(chr(int(digits.group(0), 16)))
+                i += 5
+                continue
+        out.append(c)
+        i += 1
+    return "".join(out)
+
+
+class Trace:
+    """Status codes, progress steps and message box texts from a traced run."""
+
+    def __init__(self, path):
+        text = Path(path).read_bytes().decode("latin-1") if Path(path).exists() else ""
+        self.events = []
+        for match in _DISPATCHED.finditer(text):
+            message, wp, lp = match.groups()
+            if int(message, 16) == WM_UPDATE_STATUS:
+                self.events.append(("status", _signed32(wp)))
+            else:
+                self.events.append(("progress", _signed32(wp), _signed32(lp)))
+        self.boxes = [_unescape_wine(m) for m in _MSGBOX.findall(text)]
+
+    @property
+    def statuses(self):
+        return [e[1] for e in self.events if e[0] == "status"]
+
+    @property
+    def progress(self):
+        return [(e[1], e[2]) for e in self.events if e[0] == "progress"]
+
+
+# --------------------------------------------------- update runs, end to end
+
+class UpdateTestCase(E2ETestCase):
+    """A machine with AutoUpdate.exe and the stand-in client in UPDATER_DIR,
+    a server folder for the test, and helpers to run one traced update."""
+
+    UPDATER_DIR = "C:\\ZEPRA\\Update"   # the install root is C:\ZEPRA
+    UPDATER = UPDATER_DIR + "\\AutoUpdate.exe"
+
+    @classmethod
+    def setUpClass(cls):
+        super().setUpClass()
+        programs = cls.programs.build / "tests/win32/programs"
+        cls.recorder = programs / "command_recorder.exe"
+        cls.holder = programs / "file_holder.exe"
+        for exe in (cls.recorder, cls.holder):
+            if not exe.exists():
+                raise AssertionError(f"not built: {exe}")
+
+    def setUp(self):
+        super().setUp()
+        from sample_app import ServerFolder
+        self.machine.install(self.programs.autoupdate, self.UPDATER)
+        self.machine.install(self.programs.client, self.app_path("ZEPRA.exe"))
+        self.server_folder = ServerFolder(self.machine.root / "server")
+        self.server = None
+        self.trace_file = self.machine.root / "trace.txt"
+
+    def app_path(self, name):
+        return self.UPDATER_DIR + "\\" + name
+
+    def app_file(self, name):
+        return self.machine.host_path(self.app_path(name))
+
+    def serve(self, rules=()):
+        self.server = HttpServer(self.server_folder.root, rules)
+        self.addCleanup(self.server.close)
+        return self.server
+
+    def params(self, app="ZEPRA", client="C:\\elsewhere\\ignored.exe", url=None):
+        url = url if url is not None else self.server_folder.url(self.server.port)
+        port = url.split(":")[2].split("/")[0] if url.count(":") >= 2 else ""
+        return [app, "u1", "UID0042", "A01", "20240607", "e1", "e2", "e3", "e4", url, port, client]
+
+    def start_update(self, args, extra_env=None):
+        env = dict({"WINEDEBUG": TRACE_CHANNELS}, **(extra_env or {}))
+        with open(self.trace_file, "ab") as trace:
+            return self.machine.start(self.UPDATER, args, extra_env=env, stderr=trace)
+
+    def trace(self):
+        return Trace(self.trace_file)
+
+    def finish(self, proc, timeout=90):
+        """Waits for the updater to end by itself; its trace."""
+        self.assertEqual(self.machine.wait_exit(proc, timeout), 0)
+        return self.trace()
+
+    def run_update(self, args, extra_env=None, timeout=90):
+        return self.finish(self.start_update(args, extra_env), timeout)
+
+    def dismiss_box(self, title, count, timeout=60):
+        """Waits for a message box with this title, presses its OK button;
+        returns the texts of the boxes traced so far once there are `count`."""
+        box = self.machine.wait_window(f"^{title}$", timeout)
+        deadline = time.time() + 20
+        while len(self.trace().boxes) < count and time.time() < deadline:
+            time.sleep(0.2)
+        self.machine.xdotool("windowfocus", "--sync", box)
+        self.machine.xdotool("key", "--window", box, "Return")
+        deadline = time.time() + 30
+        while box in self.machine.windows(f"^{title}$") and time.time() < deadline:
+            time.sleep(0.2)
+        return self.trace().boxes
+
+    def assertBoxText(self, traced, expected, shown=None):
+        """Wine's trace cuts long texts short: the traced text must be the
+        start of the expected one and hold at least `shown` (default: all)."""
+        self.assertTrue(expected.startswith(traced), f"box text {traced!r}, expected {expected!r}")
+        self.assertTrue(traced.startswith(shown if shown is not None else expected), traced)
+
+    def client_record(self, client_exe):
+        """The command line the stand-in client recorded, once it ran."""
+        record = self.machine.host_path(client_exe.rsplit("\\", 1)[0] + "\\client-command.txt")
+        self.assertTrue(wait_for_file(record, 30), "the client was not started")
+        return record.read_text(encoding="utf-8")
+
+    def config(self):
+        """The client configuration beside the updater, parsed."""
+        from sample_app import config_name, parse
+        return parse(self.app_file(config_name(self.server.port)).read_bytes())
