@@ -325,6 +325,15 @@ def wait_for_file(path, timeout=60):
     return False
 
 
+def wait_until(condition, timeout=60):
+    deadline = time.time() + timeout
+    while not condition():
+        if time.time() > deadline:
+            return False
+        time.sleep(0.2)
+    return True
+
+
 class E2ETestCase(unittest.TestCase):
     """One display for the test file, one fresh machine per test."""
 

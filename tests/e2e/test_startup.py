@@ -1,19 +1,12 @@
 """Starting AutoUpdate.exe: no arguments, registration only, the URL form."""
 import base64
-import socket
 import unittest
 
-from harness import BACKGROUND, E2ETestCase, WHITE
+from harness import BACKGROUND, E2ETestCase, HttpServer, WHITE, wait_until
 
 APP = "C:\\app\\AutoUpdate.exe"
 USER_AGENT_KEY = ("HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\5.0"
                   "\\User Agent\\Post Platform")
-
-
-def free_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
 
 
 class StartUp(E2ETestCase):
@@ -46,18 +39,26 @@ class StartUp(E2ETestCase):
         self.assertIsNone(self.machine.reg_query("HKCR\\ZEPRA", "URL Protocol"))
 
     def test_url_form_records_the_port_lookup_and_shows_the_window(self):
-        port = free_port()
+        # A server that holds back its answer keeps the update connecting.
+        (self.machine.root / "server").mkdir()
+        server = HttpServer(self.machine.root / "server", ["/upd/AutoUpdateIniC.xml:delay=120"])
+        self.addCleanup(server.close)
+        port = server.port
         uid = base64.b64encode(b"ts=U0042abcdefghijklmnop").decode()
         url = f"ZEPRA:?UID={uid}&url=http://127.0.0.1:{port}/upd/"
         proc = self.machine.start(APP, [url])
         window = self.machine.wait_window()
-        expected = f"[debug]\r\n取端口-url=http://127.0.0.1:{port}/upd/\r\n取端口={port}\r\n".encode("gbk")
+        self.assertTrue(wait_until(lambda: "/upd/AutoUpdateIniC.xml" in server.requests()), "no request")
+        # The start-up's port look-up, then the update's name of the
+        # configuration file, which it asked the server for.
+        address = f"http://127.0.0.1:{port}/upd/"
+        expected = (f"[debug]\r\n取端口-url={address}\r\n取端口={port}\r\n取IP-url={address}\r\n"
+                    f"取IP=127.0.0.1\r\nhost=127.0.0.1\r\nport={port}\r\n").encode("gbk")
         self.assertEqual(self.machine.host_path("C:\\app\\debug.ini").read_bytes(), expected)
         x, y, _, _ = self.machine.geometry(window)
         image = self.machine.wait_screen("url-start", lambda im: im.pixel(x + 250, y + 150) == BACKGROUND)
         self.assertEqual(image.pixel(x + 250, y + 150), BACKGROUND)
         self.assertEqual(image.pixel(x + 1, y + 100), WHITE)
-        # No worker yet: the program waits with its window open.
         self.assertIsNone(proc.poll())
 
 

@@ -1,8 +1,8 @@
 """The progress window: its looks per state, the refused close and the close action."""
 import unittest
 
-from harness import (BACKGROUND, BUTTON_FACE, E2ETestCase, FULL_BAR, RATE_FILL, WHITE, client_command,
-                     wait_for_file)
+from harness import (BACKGROUND, BUTTON_FACE, E2ETestCase, FULL_BAR, RATE_FILL, WHITE, HttpServer, client_command,
+                     wait_for_file, wait_until)
 
 APP = "C:\\app\\AutoUpdate.exe"
 DRIVER = "C:\\app\\window_driver.exe"
@@ -35,8 +35,14 @@ class Window(E2ETestCase):
             self.assertEqual(image.pixel(*edge), WHITE, edge)
 
     def test_positional_start_shows_the_window_centred(self):
-        proc = self.machine.start(APP, PARAMS)
+        # A server that holds back its answer keeps the update connecting.
+        (self.machine.root / "server").mkdir()
+        server = HttpServer(self.machine.root / "server", ["/upd/AutoUpdateIniC.xml:delay=120"])
+        self.addCleanup(server.close)
+        url = f"http://127.0.0.1:{server.port}/upd/"
+        proc = self.machine.start(APP, PARAMS[:9] + [url, str(server.port), PARAMS[11]])
         x, y, w, h = self.locate()
+        self.assertTrue(wait_until(lambda: "/upd/AutoUpdateIniC.xml" in server.requests(), 60), "no request")
         self.assertEqual((w, h), (500, 200))
         image = self.machine.wait_screen("positional-start", lambda im: im.count_light(x + 32, y + 32, 200, 26) > 50)
         self.assertEqual((x, y), ((image.width - 500) // 2, (image.height - 200) // 2))

@@ -1,0 +1,172 @@
+"""Updates that go wrong, the window's error state, the URL form and the
+progress state, through the real AutoUpdate.exe."""
+import base64
+import time
+import unittest
+
+from harness import (BACKGROUND, BUTTON_FACE, FULL_BAR, RATE_FILL, UpdateTestCase, client_command,
+                     wait_for_file)
+from sample_app import DECLARATION, ENCODING, Module, client_config, config_name, recorded_versions
+
+STATUS_FAILED, STATUS_CONNECTING, STATUS_CHECKING, STATUS_UPDATING, STATUS_FINISHED = 0, 1, 2, 3, 9
+UPDATED = [STATUS_CONNECTING, STATUS_CHECKING, STATUS_UPDATING, STATUS_FINISHED]
+
+
+class Failures(UpdateTestCase):
+    def installed(self, app, modules):
+        self.app_file(config_name(self.server.port)).write_bytes(
+            client_config(app, [(m.name, m.version) for m in modules]))
+        for m in modules:
+            for name, data in m.files.items():
+                self.app_file(name).write_bytes(data)
+
+    def window_origin(self):
+        x, y, _, _ = self.machine.geometry(self.machine.wait_window())
+        return x, y
+
+    def test_package_that_is_an_error_page_is_not_recorded(self):
+        old = [Module("a.dll", "1"), Module("b.dll", "1")]
+        self.server_folder.publish("ZEPRA", [Module("a.dll", "2"), Module("b.dll", "2")])
+        self.server_folder.package_path("b.dll.zip").unlink()
+        self.serve()
+        self.installed("ZEPRA", old)
+
+        trace = self.run_update(self.params())
+
+        self.assertEqual(trace.statuses, UPDATED)
+        self.assertEqual(trace.boxes, [])
+        self.assertEqual(self.app_file("a.dll").read_bytes(), b"a.dll 2\r\n")
+        self.assertEqual(self.app_file("b.dll").read_bytes(), b"b.dll 1\r\n")
+        self.assertEqual(recorded_versions(self.config(), "ZEPRA"), {"a.dll": "2", "b.dll": "1"})
+
+    def test_failed_download_records_nothing_and_installs_no_stale_package(self):
+        old = [Module("a.dll", "1"), Module("b.dll", "1")]
+        # "gate" is refused before any request (its name would leave C:\temp);
+        # while its box is up the server goes away, so b.dll cannot be fetched.
+        new = [Module("a.dll", "2"), Module("gate", "1", file_name="..\\gate.zip"), Module("b.dll", "2")]
+        self.server_folder.publish("ZEPRA", new)
+        server = self.serve()
+        self.installed("ZEPRA", old)
+        # A newer b.dll package that an earlier run left behind.
+        self.machine.host_path("C:\\temp").mkdir()
+        self.machine.host_path("C:\\temp\\b.dll.zip").write_bytes(
+            Module("b.dll", "9", files={"b.dll": b"stale"}).package())
+        params = self.params()
+        proc = self.start_update(params)
+
+        self.machine.wait_window("^Information$", 60)
+        server.close()
+        self.dismiss_box("Information", 1)
+        boxes = self.dismiss_box("Information", 2)
+        trace = self.finish(proc)
+
+        self.assertEqual(len(boxes), 2)
+        self.assertIn("clientfile/b.dll.zip", boxes[1])
+        self.assertEqual(trace.statuses, UPDATED)
+        # Progress steps are reported for the failed entries all the same.
+        self.assertEqual(trace.progress, [(i, 6) for i in range(7)])
+        self.assertEqual(self.app_file("a.dll").read_bytes(), b"a.dll 2\r\n")
+        self.assertEqual(self.app_file("b.dll").read_bytes(), b"b.dll 1\r\n", "stale package unpacked")
+        self.assertEqual(recorded_versions(self.config(), "ZEPRA"), {"a.dll": "2", "b.dll": "1"})
+        self.assertEqual(self.client_record(self.app_path("ZEPRA.exe")),
+                         client_command(self.app_path("ZEPRA.exe"), params))
+
+    def test_dll_held_open_by_a_running_program_is_left_in_place(self):
+        old = [Module("a.dll", "1"), Module("b.dll", "1")]
+        self.server_folder.publish("ZEPRA", [Module("a.dll", "2"), Module("b.dll", "2")])
+        self.serve()
+        self.installed("ZEPRA", old)
+        self.machine.install(self.holder, "C:\\tools\\file_holder.exe")
+        self.machine.start("C:\\tools\\file_holder.exe", [self.app_path("a.dll"), "300", "C:\\tools\\holding"])
+        self.assertTrue(wait_for_file(self.machine.host_path("C:\\tools\\holding"), 60))
+
+        trace = self.run_update(self.params())
+
+        self.assertEqual(trace.statuses, UPDATED)
+        self.assertEqual(self.app_file("a.dll").read_bytes(), b"a.dll 1\r\n")
+        self.assertEqual(self.app_file("b.dll").read_bytes(), b"b.dll 2\r\n")
+        self.assertEqual(recorded_versions(self.config(), "ZEPRA"), {"a.dll": "1", "b.dll": "2"})
+
+    def test_error_state_and_the_button_starting_the_client(self):
+        # An application name with a path in it selects a nested group in the
+        # manifest, but cannot be written as an element of the configuration:
+        # recording fails after the packages were installed.
+        app = "Sales/Reports"
+        manifest = "\r\n".join([DECLARATION, "<data>", "  <Sales>", "    <Reports>",
+                                '      <a.dll Version="2" FileName="a.dll.zip" IsReplace="1"/>',
+                                '      <b.dll Version="2" FileName="b.dll.zip" IsReplace="1"/>',
+                                "    </Reports>", "  </Sales>", "</data>", ""]).encode(ENCODING)
+        self.server_folder.publish("Sales", [Module("a.dll", "2"), Module("b.dll", "2")])
+        (self.server_folder.base / "AutoUpdateIniS.xml").write_bytes(manifest)
+        self.serve()
+        # In the form the updater writes, so that set-up saves it unchanged.
+        template = "\r\n".join([DECLARATION, "<data>", '  <setup path="D:\\old"/>', "</data>", ""]).encode(ENCODING)
+        self.server_folder.write_template(template)
+        client = "C:\\Sales\\client.exe"
+        self.machine.install(self.programs.client, client)
+        params = self.params(app, client=client)
+        proc = self.start_update(params)
+
+        x, y = self.window_origin()
+        image = self.machine.wait_screen(
+            "update-error-state", lambda im: im.count(x + 192, y + 144, 121, 33, BUTTON_FACE) > 2000, timeout=60)
+        trace = self.trace()
+        self.assertEqual(trace.statuses, [STATUS_CONNECTING, STATUS_CHECKING, STATUS_UPDATING, STATUS_FAILED])
+        self.assertEqual(trace.progress, [(0, 4), (1, 4), (2, 4), (3, 4)])
+        self.assertGreater(image.count(x + 192, y + 144, 121, 33, BUTTON_FACE), 2000, "button")
+        self.assertGreater(image.count_light(x + 32, y + 72, 400, 18), 30, "error text")
+        self.assertEqual(image.count(x + 33, y + 109, FULL_BAR, 1, RATE_FILL), FULL_BAR * 3 // 4, "bar kept")
+        self.assertEqual(self.app_file("a.dll").read_bytes(), b"a.dll 2\r\n", "installed before recording")
+        self.assertEqual(self.app_file(config_name(self.server.port)).read_bytes(), template, "not saved")
+        self.assertIsNone(proc.poll(), "waits for the button")
+        self.assertFalse(self.machine.host_path("C:\\Sales\\client-command.txt").exists())
+
+        self.machine.xdotool("mousemove", "--sync", x + 252, y + 160)
+        self.machine.xdotool("click", "1")
+        self.assertEqual(self.machine.wait_exit(proc, 60), 0)
+        self.assertEqual(self.client_record(client), client_command(client, params))
+
+    def test_url_form_runs_a_whole_update(self):
+        self.server_folder.publish("ZEPRA", [Module("a.dll", "2")])
+        self.serve()
+        url = self.server_folder.url(self.server.port)
+        raw = "ts=U0042销售部abcdefghijklmnop".encode("gbk")
+        uid = base64.b64encode(raw).decode()
+        before = time.strftime("%Y%m%d")
+
+        trace = self.run_update([f"ZEPRA:?UID={uid}&url={url}"])
+
+        self.assertEqual(trace.statuses, UPDATED)
+        self.assertEqual(self.app_file("a.dll").read_bytes(), b"a.dll 2\r\n")
+        self.assertEqual(recorded_versions(self.config(), "ZEPRA"), {"a.dll": "2"})
+        user = raw[3:23].decode("gbk")  # the user id: 20 bytes after the first three
+        record = self.client_record(self.app_path("ZEPRA.exe"))
+        expected = {self.app_path("ZEPRA.exe") + "".join(f' "{w}"' for w in words)
+                    for day in {before, time.strftime("%Y%m%d")}
+                    for words in [[user, "ZEPRA", day, " ", " ", " ", " ", url, str(self.server.port), " ", "HTTP",
+                                   " "]]}
+        self.assertIn(record, expected)
+
+    def test_progress_state_while_a_package_is_slow(self):
+        modules = [Module("a.dll", "2"), Module("b.dll", "2"), Module("c.dll", "2")]
+        self.server_folder.publish("ZEPRA", modules)
+        self.serve(["/upd/clientfile/c.dll.zip:delay=8"])
+        proc = self.start_update(self.params())
+
+        x, y = self.window_origin()
+        fill = FULL_BAR * 1 // 6
+        image = self.machine.wait_screen(
+            "update-progress", lambda im: im.count(x + 33, y + 109, FULL_BAR, 1, RATE_FILL) == fill, timeout=60)
+        self.assertEqual(image.count(x + 33, y + 109, FULL_BAR, 1, RATE_FILL), fill)
+        self.assertEqual(image.count(x + 33, y + 97, FULL_BAR, 24, RATE_FILL), fill * 24)
+        self.assertEqual(image.pixel(x + 250, y + 190), BACKGROUND)
+        self.assertGreater(image.count_light(x + 32, y + 144, 60, 28), 20, "percentage")
+        self.assertEqual(image.count(x + 192, y + 144, 121, 33, BUTTON_FACE), 0, "no button")
+        self.assertEqual(self.trace().progress, [(0, 6), (1, 6)])
+        trace = self.finish(proc)
+        self.assertEqual(trace.statuses, UPDATED)
+        self.assertEqual(trace.progress, [(i, 6) for i in range(7)])
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
