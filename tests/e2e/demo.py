@@ -1,22 +1,34 @@
-"""Demo: the updater's window through a scripted update under Wine.
+"""Demo: a real update of a sample application by AutoUpdate.exe under Wine.
 
-Until the update worker exists, the window test driver plays what the worker
-will post (connecting, checking, updating with progress, finished), and then a
-failed run with its error text and button. Screenshots of each step are saved
-and their folder printed. Uses the user's X display when DISPLAY is set, else
-a private Xvfb.
+Generates a sample ZEPRA installation (an updater folder with the client
+program, three DLLs, a folder module, and a client configuration recording
+their versions) and a newer release of it on a local HTTP server: two newer
+DLLs, a newer folder module, a new component for the system folder marked for
+registration, a new program that runs after unpacking (AutoRun), and a new
+client program with a desktop shortcut. Then runs the updater against that
+server, screenshots its window, and prints what changed: files, recorded
+versions, the programs it started and the client's command line. A second run
+shows the application already current. Uses the user's X display when DISPLAY
+is set, else a private Xvfb.
+
+The client program, Regsvr32 and the AutoRun program are small stand-ins that
+record the command line they were started with.
 """
 import argparse
+import hashlib
 import os
 import sys
 import time
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
-from harness import Display, Machine, Programs, wait_for_file  # noqa: E402
+from harness import (FULL_BAR, RATE_FILL, TRACE_CHANNELS, Display, HttpServer, Machine, Programs,  # noqa: E402
+                     Trace, wait_for_file)
+from sample_app import Module, ServerFolder, client_config, config_name, parse, recorded_versions  # noqa: E402
 
-PARAMS = ["ZEPRA", "demo", "UID0042", "ZEPRA", time.strftime("%Y%m%d"), " ", " ", " ", " ",
-          "http://127.0.0.1:8080/upd/", "8080", ""]
+UPDATER_DIR = "C:\\ZEPRA\\Update"
+SYSTEM_DIR = "C:\\windows\\system32"
+STATUS_NAMES = {0: "failed", 1: "connecting", 2: "checking", 3: "updating", 4: "already current", 9: "finished"}
 
 
 class UserDisplay:
@@ -27,66 +39,159 @@ class UserDisplay:
         pass
 
 
-def play(machine, name, steps, pause):
-    """Runs the driver with steps; after each "shot" step takes a screenshot."""
-    script, names = [], []
-    for step in steps:
-        if step.startswith("shot:"):
-            n = len(names)
-            names.append(step[5:])
-            script += [f"mark:C:\\app\\mark{n}", f"gate:C:\\app\\gate{n}"]
+def text_file(text):
+    return (text + "\r\n").encode("gbk")
+
+
+def releases(client_exe, recorder):
+    """The installed release and the newer one on the server."""
+    installed = [
+        Module("ZEPRA.exe", "1.0.0", files={"ZEPRA.exe": client_exe}, script="ZEPRA 客户端"),
+        Module("Sales.dll", "1.0.0", files={"Sales.dll": text_file("Sales 1.0.0")}),
+        Module("Stock.dll", "1.0.0", files={"Stock.dll": text_file("Stock 1.0.0")}),
+        Module("Print.dll", "1.0.0", files={"Print.dll": text_file("Print 1.0.0")}),
+        Module("reports", "20240101", files={"reports/daily.rpt": text_file("daily, January"),
+                                             "reports/monthly.rpt": text_file("monthly, January")}),
+    ]
+    newer = [
+        # The same stand-in client, with a release note appended after its image.
+        Module("ZEPRA.exe", "1.1.0", files={"ZEPRA.exe": client_exe + b"\0release 1.1.0"}, script="ZEPRA 客户端"),
+        Module("Sales.dll", "1.1.0", files={"Sales.dll": text_file("Sales 1.1.0")}),
+        Module("Stock.dll", "1.0.0", files={"Stock.dll": text_file("Stock 1.0.0")}),
+        Module("Print.dll", "1.2.0", files={"Print.dll": text_file("Print 1.2.0")}),
+        Module("reports", "20240601", files={"reports/daily.rpt": text_file("daily, June"),
+                                             "reports/monthly.rpt": text_file("monthly, June"),
+                                             "reports/yearly/2024.rpt": text_file("yearly")}),
+        Module("ZpChart.ocx", "3.0", "#System32", register=True, files={"ZpChart.ocx": text_file("chart control")}),
+        Module("Migrate.exe", "1.0", files={"Migrate.exe": recorder}, auto_run="Migrate.exe"),
+    ]
+    return installed, newer
+
+
+def snapshot(machine, folders):
+    """{windows path: sha256} of every file below the folders."""
+    files = {}
+    for folder in folders:
+        root = machine.host_path(folder)
+        for p in sorted(root.rglob("*")):
+            if p.is_file() and not p.name.endswith((".log", ".ini", ".txt")):
+                files[folder + "\\" + str(p.relative_to(root)).replace("/", "\\")] = \
+                    hashlib.sha256(p.read_bytes()).hexdigest()
+    return files
+
+
+def run(machine, args, trace_path):
+    with open(trace_path, "wb") as trace:
+        return machine.start(f"{UPDATER_DIR}\\AutoUpdate.exe", args, extra_env={"WINEDEBUG": TRACE_CHANNELS},
+                             stderr=trace)
+
+
+def describe(trace):
+    parts = []
+    for event in trace.events:
+        if event[0] == "status":
+            parts.append(f"status {event[1]} ({STATUS_NAMES.get(event[1], '?')})")
         else:
-            script.append(step)
-    proc = machine.start("C:\\app\\window_driver.exe", PARAMS + ["--"] + script)
-    saved = []
-    for n, shot in enumerate(names):
-        if not wait_for_file(machine.host_path(f"C:\\app\\mark{n}"), 60):
-            raise SystemExit(f"demo: the window did not reach step {shot}")
-        time.sleep(pause)
-        saved.append(machine.screenshot(f"{name}-{n + 1}-{shot}"))
-        print(f"  {shot:<12} {saved[-1]}")
-        machine.host_path(f"C:\\app\\gate{n}").write_text("go")
-    return proc, saved
+            parts.append(f"{event[1]}/{event[2]}")
+    return ", ".join(parts)
 
 
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--build", required=True)
-    parser.add_argument("--pause", type=float, default=1.0, help="seconds to show each step")
     args = parser.parse_args()
     programs = Programs(Path(args.build).resolve())
     programs.shots = programs.build / "demo-shots"
+    recorder_exe = programs.build / "tests/win32/programs/command_recorder.exe"
+    for exe in (programs.autoupdate, programs.client, recorder_exe):
+        if not exe.exists():
+            raise SystemExit(f"demo: not built: {exe}")
     display = UserDisplay(os.environ["DISPLAY"]) if os.environ.get("DISPLAY") else Display()
     machine = Machine(programs, display, "demo")
+    server = None
+    started = time.time()
     try:
-        machine.install(programs.driver, "C:\\app\\window_driver.exe")
-        machine.install(programs.client, "C:\\app\\ZEPRA.exe")
-        print("A scripted update of ZEPRA:")
-        update = ["1", "shot:connecting", "2", "shot:checking", "3", "shot:updating"]
-        for done in range(1, 5):
-            update += [f"progress:{done}/4", f"shot:progress-{done}of4"]
-        update += ["9"]
-        proc, _ = play(machine, "update", update, args.pause)
-        proc.wait(60)
-        record = machine.host_path("C:\\app\\client-command.txt")
+        client_exe = programs.client.read_bytes()
+        installed, newer = releases(client_exe, recorder_exe.read_bytes())
+        folder = ServerFolder(machine.root / "server")
+        folder.publish("ZEPRA", newer, mainfile="ZEPRA.exe", desktop="1")
+        # One slow package, so that the window can be seen at work.
+        server = HttpServer(folder.root, ["/upd/clientfile/reports.zip:delay=2"])
+        url = folder.url(server.port)
+
+        machine.install(programs.autoupdate, f"{UPDATER_DIR}\\AutoUpdate.exe")
+        machine.install(recorder_exe, f"{UPDATER_DIR}\\Regsvr32.exe")
+        for m in installed:
+            for name, data in m.files.items():
+                target = machine.host_path(f"{UPDATER_DIR}\\{name}")
+                target.parent.mkdir(parents=True, exist_ok=True)
+                target.write_bytes(data)
+        config = machine.host_path(f"{UPDATER_DIR}\\{config_name(server.port)}")
+        main_file = f"{UPDATER_DIR}\\ZEPRA.exe"
+        config.write_bytes(client_config("ZEPRA", [(m.name, m.version) for m in installed],
+                                         app_attrs=[("name", "ZEPRA 客户端"), ("mainfile", main_file),
+                                                    ("IsDesktop", "1")]))
+
+        before = snapshot(machine, [UPDATER_DIR])
+        versions_before = recorded_versions(parse(config.read_bytes()), "ZEPRA")
+        print(f"Sample application ZEPRA in {UPDATER_DIR}, update server {url}")
+        print(f"  server release: {', '.join(f'{m.name} {m.version}' for m in newer)}")
+
+        params = ["ZEPRA", "demo", "UID0042", "ZEPRA", time.strftime("%Y%m%d"), " ", " ", " ", " ", url,
+                  str(server.port), ""]
+        print("Updating (AutoUpdate.exe " + " ".join(f'"{p}"' for p in params) + ") ...")
+        trace_path = machine.root / "trace-update.txt"
+        proc = run(machine, params, trace_path)
+        window = machine.wait_window(timeout=60)
+        x, y = machine.geometry(window)[:2]
+        machine.wait_screen("updating", lambda im: im.count(x + 33, y + 109, FULL_BAR, 1, RATE_FILL) > 0,
+                            timeout=30)
+        shots = [programs.shots / "updating.png"]
+        code = proc.wait(90)
+        trace = Trace(trace_path)
+        print(f"  window received: {describe(trace)}; exit code {code}")
+
+        after = snapshot(machine, [UPDATER_DIR])
+        system_file = machine.host_path(SYSTEM_DIR + "\\ZpChart.ocx")
+        print("Files:")
+        for path in sorted(set(before) | set(after)):
+            if path not in before:
+                print(f"  new      {path}")
+            elif before[path] != after.get(path):
+                print(f"  changed  {path}")
+        if system_file.exists():
+            print(f"  new      {SYSTEM_DIR}\\ZpChart.ocx")
+        versions_after = recorded_versions(parse(config.read_bytes()), "ZEPRA")
+        print(f"Versions recorded in {UPDATER_DIR}\\{config.name}:")
+        for name, version in versions_after.items():
+            old = versions_before.get(name)
+            note = "" if old == version else f"   (was {old})" if old else "   (new)"
+            print(f"  {name:<12} {version}{note}")
+        print("Programs it started:")
+        for log, what in ((f"{UPDATER_DIR}\\Migrate.log", "AutoRun"), (f"{UPDATER_DIR}\\Regsvr32.log", "Regsvr32")):
+            path = machine.host_path(log)
+            if wait_for_file(path, 10):
+                for line in path.read_text(encoding="utf-8").splitlines():
+                    print(f"  {what:<9} {line}")
+        record = machine.host_path(f"{UPDATER_DIR}\\client-command.txt")
         if wait_for_file(record, 30):
-            print("Then the window started the client program:")
-            print("  " + record.read_text(encoding="utf-8"))
+            print("  client    " + record.read_text(encoding="utf-8"))
             record.unlink()
-        print("A failed update:")
-        failed = ["1", "2", "3", "progress:1/4", "error:下载文件失败：连接被拒绝。", "shot:error"]
-        proc, _ = play(machine, "failed", failed, args.pause)
-        # The button's close action, as a user would click it.
-        window = machine.wait_window()
-        x, y, _, _ = machine.geometry(window)
-        machine.xdotool("mousemove", "--sync", x + 252, y + 160)
-        machine.xdotool("click", "1")
-        proc.wait(60)
-        if wait_for_file(record, 30):
-            print("The button started the client program:")
-            print("  " + record.read_text(encoding="utf-8"))
-        print(f"Screenshots are in {programs.shots}")
+        links = list(machine.prefix.glob("drive_c/users/*/Desktop/*.lnk"))
+        for link in links:
+            print(f"Desktop shortcut: {link.name}")
+
+        print("Running it again:")
+        trace_path = machine.root / "trace-again.txt"
+        proc = run(machine, params, trace_path)
+        code = proc.wait(90)
+        print(f"  window received: {describe(Trace(trace_path))}; exit code {code}")
+        print(f"  requests this time: {server.requests()[-1]}")
+        print(f"Screenshots are in {programs.shots}: {', '.join(p.name for p in shots)}")
+        print(f"Done in {time.time() - started:.0f} s.")
     finally:
+        if server:
+            server.close()
         machine.stop()
         machine.remove()
         display.close()

@@ -91,14 +91,16 @@ def manifest(app, modules, mainfile=None, desktop=None):
     return "\r\n".join(lines).encode(ENCODING)
 
 
-def client_config(app=None, installed=(), server_url=None):
+def client_config(app=None, installed=(), server_url=None, app_attrs=()):
     """The bytes of a client configuration: `installed` lists (name, version)
-    pairs recorded for `app`; `server_url` adds data/DataSource."""
+    pairs recorded for `app`, `app_attrs` (name, value) pairs of its element;
+    `server_url` adds data/DataSource."""
     lines = [DECLARATION, "<data>"]
     if server_url is not None:
         lines.append(f"\t<DataSource ServerURL={quoteattr(server_url)}/>")
     if app is not None:
-        lines.append(f"\t<{app}>")
+        head = "".join(f" {key}={quoteattr(value)}" for key, value in app_attrs)
+        lines.append(f"\t<{app}{head}>")
         lines += [_element(name, [("version", version)]) for name, version in installed]
         lines.append(f"\t</{app}>")
     lines += ["</data>", ""]
