@@ -11,7 +11,7 @@ class ComApartment {
   ComApartment& operator=(const ComApartment&) = delete;
 
  private:
-  bool initialized_ = false;
+  [[maybe_unused]] bool initialized_ = false;  // the native build has no COM to initialise
 };
 
 }  // namespace platform
