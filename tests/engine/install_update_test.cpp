@@ -152,12 +152,8 @@ TEST_F(InstallUpdate, AutoRunProgramsAreWaitedFor) {
 }
 
 TEST_F(InstallUpdate, MainFileEntryAndShortcut) {
-  SetUpServer(
-      "<ZEPRA.exe Version=\"1\" FileName=\"ZEPRA.exe.zip\" Script=\"Client\"/>"
-      "<Other.exe Version=\"1\" FileName=\"ZEPRA.exe.ZIP\" Script=\"NotMain\"/>",
-      " IsDeskTop=\"1\"");
+  SetUpServer("<ZEPRA.exe Version=\"1\" FileName=\"ZEPRA.exe.zip\" Script=\"Client\"/>", " IsDeskTop=\"1\"");
   ServePackage("ZEPRA.exe.zip", ZipBuilder().File("ZEPRA.exe", "MZ"));
-  ServePackage("ZEPRA.exe.ZIP", ZipBuilder().File("Other.exe", "MZ"));
   Run();
   EXPECT_EQ(Attr("data/ZEPRA", "mainfile"), box.programFolder() + "ZEPRA.exe");
   EXPECT_EQ(Attr("data/ZEPRA", "name"), "Client");
@@ -166,6 +162,17 @@ TEST_F(InstallUpdate, MainFileEntryAndShortcut) {
   EXPECT_EQ(shell.links[0].path, shell.desktop + "\\Client.lnk");
   EXPECT_EQ(shell.links[0].target, box.programFolder() + "ZEPRA.exe");
   EXPECT_EQ(shell.links[0].workingDirectory, box.programFolder());
+}
+
+TEST_F(InstallUpdate, OnlyALowerCaseZipMakesTheMainFileEntry) {
+  // ".ZIP" is not removed, so this package does not name the main program.
+  SetUpServer("<ZEPRA.exe Version=\"1\" FileName=\"ZEPRA.exe.ZIP\" Script=\"NotMain\"/>", " IsDeskTop=\"1\"");
+  ServePackage("ZEPRA.exe.ZIP", ZipBuilder().File("ZEPRA.exe", "MZ"));
+  Run();
+  EXPECT_EQ(ReadAppFile("ZEPRA.exe"), "MZ");
+  EXPECT_EQ(Attr("data/ZEPRA", "mainfile"), "");
+  EXPECT_EQ(Attr("data/ZEPRA", "name"), "");
+  EXPECT_TRUE(shell.links.empty());
 }
 
 TEST_F(InstallUpdate, ShortcutRules) {
