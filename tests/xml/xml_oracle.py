@@ -7,7 +7,7 @@ each in a canonical form, builds the same form from minidom, and compares.
 Every disagreement must be listed in KNOWN with its reason; a listed case that
 agrees again is reported too, so the list stays true.
 
-    xml_oracle.py DUMP_TOOL WORK_DIR [--count N] [--seed S]
+    xml_oracle.py DUMP_TOOL WORK_DIR [--count N] [--random-start S]
 """
 import argparse
 import os
@@ -376,8 +376,8 @@ def mutate(rng, text):
     return text[:i] + text[j:i:-1] + text[j:]
 
 
-def build_corpus(count, seed):
-    rng = random.Random(seed)
+def build_corpus(count, random_start):
+    rng = random.Random(random_start)
     corpus = {}
     for key, text in HAND.items():
         corpus[key] = (text.encode('utf-8', 'surrogatepass'), False)
@@ -396,10 +396,10 @@ def main():
     ap.add_argument('tool')
     ap.add_argument('work')
     ap.add_argument('--count', type=int, default=1500)
-    ap.add_argument('--seed', type=int, default=20240115)
+    ap.add_argument("--random-start", type=int, default=20240115)
     args = ap.parse_args()
     os.makedirs(args.work, exist_ok=True)
-    corpus = build_corpus(args.count, args.seed)
+    corpus = build_corpus(args.count, args.random_start)
     paths = {}
     for key, (data, by_file) in corpus.items():
         path = os.path.join(args.work, key + ('.file.xml' if by_file else '.text.xml'))
