@@ -276,7 +276,7 @@ TEST_F(InstallUpdate, DamagedPackageIsNotRecordedButKeptFilesAre) {
   // page.zip is answered with the server's 404 page; keep.dll is new to the
   // configuration and its package holds a file no newer than the installed
   // one, which the overwrite rule keeps.
-  ServePackage("keep.zip", ZipBuilder().File("keep.dll", "NEW", true, 0x21210000u /* 1996 */));
+  ServePackage("keep.zip", ZipBuilder().File("keep.dll", "NEW", true, ziptest::Dos(1996, 9, 1, 0, 0, 0)));
   WriteAppFile("page.dll", "P1");
   WriteAppFile("keep.dll", "OLD");
   Run();

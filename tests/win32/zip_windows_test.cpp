@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "../zip/zip_builder.h"
+#include "support/zip_builder.h"
 #include "platform/files.h"
 #include "platform/win32/wide.h"
 #include "support/test_paths.h"

@@ -8,7 +8,7 @@
 #include "platform/files.h"
 #include "support/fakes.h"
 #include "support/test_paths.h"
-#include "zip_builder.h"
+#include "support/zip_builder.h"
 #ifndef _WIN32
 #include "platform/posix/host_path.h"
 #endif
