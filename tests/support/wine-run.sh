@@ -3,7 +3,7 @@
 # Runs a Windows program under Wine as the target systems would see it: a
 # prefix inside STATE_DIR, code page 936 (GBK), no mono/gecko installers.
 set -u
-state=$1; shift
+state=$(mkdir -p "$1" && cd "$1" && pwd); shift
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/wine-env.sh"
 mkdir -p "$state"
