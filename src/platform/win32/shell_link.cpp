@@ -56,7 +56,7 @@ class Win32Shell : public IShell {
     Check(link->SetWorkingDirectory(Utf8ToAnsi(workingDirectory).c_str()), "Shell link folder");
     ComPtr<IPersistFile> file;
     Check(link->QueryInterface(IID_IPersistFile, file.put_void()), "Shell link file");
-    Check(file->Save(Widen(linkPath).c_str(), TRUE), ("Cannot save " + linkPath).c_str());
+    Check(file->Save(Widen(linkPath).c_str(), FALSE), ("Cannot save " + linkPath).c_str());
   }
 };
 
