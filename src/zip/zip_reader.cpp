@@ -118,19 +118,35 @@ void ParseZip64Extra(TZipHeaderInfo& entry, const std::string& extra) {
   }
 }
 
-bool ReadCentralHeader(TZipHeaderInfo& entry, TBufferStream& archive) {
-  const int64_t start = archive.Position();
-  uint8_t h[46];
-  if (archive.Read(h, sizeof h) != sizeof h || Get32(h) != kCentralSignature) {
+namespace {
+
+// Reads a fixed header of N bytes with the given signature and the name that
+// follows it (its length at nameLengthAt). On a short read or another
+// signature the stream goes back to where it was and nothing is returned.
+template <size_t N>
+bool ReadHeaderAndName(TBufferStream& archive, uint32_t signature, size_t nameLengthAt, uint8_t (&h)[N],
+                       std::string& name, int64_t& start) {
+  start = archive.Position();
+  if (archive.Read(h, N) != N || Get32(h) != signature) {
     archive.Seek(start, 0);
     return false;
   }
-  const uint16_t nameLen = Get16(h + 28);
-  std::string name(nameLen, '\0');
+  const uint16_t nameLen = Get16(h + nameLengthAt);
+  name.assign(nameLen, '\0');
   if (archive.Read(name.data(), nameLen) != nameLen) {
     archive.Seek(start, 0);
     return false;
   }
+  return true;
+}
+
+}  // namespace
+
+bool ReadCentralHeader(TZipHeaderInfo& entry, TBufferStream& archive) {
+  int64_t start = 0;
+  uint8_t h[46];
+  std::string name;
+  if (!ReadHeaderAndName(archive, kCentralSignature, 28, h, name, start)) return false;
   entry.versionMadeBy = Get16(h + 4);
   entry.versionNeeded = Get16(h + 6);
   entry.flags = Get16(h + 8);
@@ -162,18 +178,10 @@ bool ReadCentralHeader(TZipHeaderInfo& entry, TBufferStream& archive) {
 }
 
 bool ReadLocalHeader(TZipHeaderInfo& entry, TBufferStream& archive) {
-  const int64_t start = archive.Position();
+  int64_t start = 0;
   uint8_t h[30];
-  if (archive.Read(h, sizeof h) != sizeof h || Get32(h) != kLocalSignature) {
-    archive.Seek(start, 0);
-    return false;
-  }
-  const uint16_t nameLen = Get16(h + 26);
-  std::string name(nameLen, '\0');
-  if (archive.Read(name.data(), nameLen) != nameLen) {
-    archive.Seek(start, 0);
-    return false;
-  }
+  std::string name;
+  if (!ReadHeaderAndName(archive, kLocalSignature, 26, h, name, start)) return false;
   entry.versionMadeBy = 0;
   entry.versionNeeded = Get16(h + 4);
   entry.flags = Get16(h + 6);
