@@ -22,8 +22,8 @@ namespace {
 struct Quiet : platform::IMessageBox, platform::IProcessLauncher, platform::IRegistry, platform::IShell,
                http::IInternetClient {
   int Show(const std::string&, const std::string&, unsigned) override { return 1; }
-  bool Start(const std::string&, int) override { return false; }
-  std::uint32_t RunAndWait(const std::string&, int) override { return 0; }
+  bool Start(const std::string&, const std::string&, int) override { return false; }
+  std::uint32_t RunAndWait(const std::string&, const std::string&, int) override { return 0; }
   bool WriteString(platform::RegistryRoot, const std::string&, const std::string&, const std::string&) override {
     return false;
   }

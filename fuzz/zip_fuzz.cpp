@@ -1,6 +1,8 @@
 // Reads an arbitrary byte string as a zip archive and extracts it into a
 // private temporary folder, which is emptied after every input. An entry
-// that lands anywhere but below the destination folder aborts the run.
+// that lands anywhere but below the destination folder, or a file or folder
+// whose name Windows would read as a stream, a device or a cut path, aborts
+// the run.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -9,6 +11,7 @@
 #include <string>
 #include <system_error>
 
+#include "platform/file_names.h"
 #include "zip/unzipper.h"
 
 namespace fs = std::filesystem;
@@ -84,6 +87,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (e.path() != jail.root / "jail") {
       std::fprintf(stderr, "written outside the destination: %s\n", e.path().c_str());
       std::abort();
+    }
+  }
+  if (fs::exists(jail.dest)) {
+    for (const auto& e : fs::recursive_directory_iterator(jail.dest)) {
+      const std::string name = e.path().filename().string();
+      if (!platform::IsPlainName(name)) {
+        std::fprintf(stderr, "not a plain file name: %s\n", e.path().c_str());
+        std::abort();
+      }
     }
   }
   fs::remove_all(jail.dest, ec);

@@ -38,9 +38,25 @@ std::vector<std::string_view> SplitLines(std::string_view text) {
   return lines;
 }
 
+// Quotes and control characters cannot be part of a value handed on to the
+// client program: the URL comes from any web page.
+std::string WithoutQuotesAndControls(std::string_view text) {
+  std::string out;
+  for (char c : text) {
+    const auto u = static_cast<unsigned char>(c);
+    if (c != '"' && u >= 0x20 && u != 0x7F) out += c;
+  }
+  return out;
+}
+
 }  // namespace
 
 bool StartsWithReg(const Arguments& args) { return !args.empty() && args[0] == "REG"; }
+
+bool IsUrlForm(const Arguments& args) {
+  const std::string_view scheme = kUrlScheme;
+  return !args.empty() && engine::SameTextAscii(std::string_view(args[0]).substr(0, scheme.size()), scheme);
+}
 
 bool IsRegistrationStart(const Arguments& args) {
   return args.size() < kPositionalCount && StartsWithReg(args);
@@ -104,17 +120,18 @@ std::string TodayWorkDate() {
 
 void ReadParams(const Arguments& args, const std::string& workDate, TParamsRec& params) {
   if (args.empty()) return;
-  if (args.size() >= kPositionalCount) {
+  if (args.size() >= kPositionalCount && !IsUrlForm(args)) {
     std::string* fields[] = {&params.AppName, &params.UserId,   &params.UserId2,    &params.AppCode,
                              &params.WorkDate, &params.Extra1,  &params.Extra2,     &params.Extra3,
                              &params.Extra4,   &params.ServerUrl, &params.ServerPort, &params.ClientExe};
     for (size_t k = 0; k < kPositionalCount; ++k) *fields[k] = engine::Trim(args[k]);
     return;
   }
-  // URL form: only the first argument counts.
+  // URL form: only the first argument counts, whatever else the caller's
+  // quoting split off it.
   const std::string& url = args[0];
   params.AppName = "ZEPRA";
-  const std::string userId = UserIdOfUid(DecodeBase64(UrlKeyValue(url, "UID")));
+  const std::string userId = WithoutQuotesAndControls(UserIdOfUid(DecodeBase64(UrlKeyValue(url, "UID"))));
   params.UserId = userId;
   params.UserId2 = userId;
   params.AppCode = "ZEPRA";
@@ -123,7 +140,7 @@ void ReadParams(const Arguments& args, const std::string& workDate, TParamsRec& 
   params.Extra2 = " ";
   params.Extra3 = " ";
   params.Extra4 = " ";
-  params.ServerUrl = UrlKeyValue(url, "url");
+  params.ServerUrl = WithoutQuotesAndControls(UrlKeyValue(url, "url"));
   params.ServerPort = engine::GetUrlPort(params.ServerUrl);
   params.ClientExe.clear();
 }

@@ -27,18 +27,25 @@ struct TParamsRec {
 // Arguments of the process without the program name, as UTF-8 texts.
 using Arguments = std::vector<std::string>;
 
-// At least this many arguments select the positional form.
+// At least this many arguments select the positional form, unless the first
+// is a ZEPRA: URL.
 inline constexpr size_t kPositionalCount = 12;
+// How a URL of the protocol begins, in any letter case.
+inline constexpr const char* kUrlScheme = "ZEPRA:";
 
 // "REG" alone (or with fewer than twelve arguments) registers the URL protocol.
 bool IsRegistrationStart(const Arguments& args);
 // The first argument is exactly "REG": whatever the form, no update runs.
 bool StartsWithReg(const Arguments& args);
+// The first argument begins with "ZEPRA:": the URL form, however many
+// arguments a browser's quoting made of it.
+bool IsUrlForm(const Arguments& args);
 
 // Fills params field by field in declaration order, so that an error raised
 // part-way (the trace file write in the URL form) leaves the fields before it
-// filled. workDate is today's local date as "yyyymmdd". Registration is not
-// done here; see IsRegistrationStart.
+// filled. URL-form values come from outside: quotes and control characters
+// are dropped from them. workDate is today's local date as "yyyymmdd".
+// Registration is not done here; see IsRegistrationStart.
 void ReadParams(const Arguments& args, const std::string& workDate, TParamsRec& params);
 
 // The value of the first "name=value" line of a URL whose name equals key,

@@ -5,6 +5,7 @@
 #include "app/protocol_registration.h"
 #include "app/window_layout.h"
 #include "engine/paths.h"
+#include "platform/file_names.h"
 #include "platform/message_box.h"
 #include "platform/processes.h"
 
@@ -19,7 +20,28 @@ std::int32_t Mul32(std::int32_t a, std::int32_t b) {
   return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) * static_cast<std::uint32_t>(b));
 }
 
-std::string Quoted(const std::string& text) { return " \"" + text + "\""; }
+// A blank and the value in quotes, written so that the standard Windows
+// argument parsing (CommandLineToArgvW, the C runtime) gives back exactly the
+// value: a quote inside is escaped, and backslashes before a quote or before
+// the closing quote are doubled. Other values keep their bytes as they are.
+std::string Quoted(std::string_view text) {
+  std::string out = " \"";
+  size_t backslashes = 0;
+  for (char c : text) {
+    if (c == '"') out.append(backslashes + 1, '\\');
+    backslashes = c == '\\' ? backslashes + 1 : 0;
+    out += c;
+  }
+  out.append(backslashes, '\\');
+  out += '"';
+  return out;
+}
+
+// The program's own word of the command line: quoted only when a blank
+// would otherwise split it.
+std::string ProgramWord(const std::string& path) {
+  return path.find_first_of(" \t") == std::string::npos ? path : "\"" + path + "\"";
+}
 
 }  // namespace
 
@@ -107,14 +129,14 @@ void TfrmUpMain::WMUpdateProgress(std::int32_t done, std::int32_t total) {
 
 void TfrmUpMain::btnCloseClick() {
   if (FParams.AppName == "ZEPRA") FParams.ClientExe = engine::FolderOf(programPath_) + "ZEPRA.exe";
-  processes_.Start(BuildClientCommand(), platform::SwShowNormal);
+  processes_.Start(ClientProgramPath(), BuildClientCommand(), platform::SwShowNormal);
   FCanClose = true;
   if (host_) host_->Close();
 }
 
 std::string TfrmUpMain::BuildClientCommand() const {
   const TParamsRec& p = FParams;
-  std::string cmd = p.ClientExe;
+  std::string cmd = ProgramWord(p.ClientExe);
   cmd += Quoted(p.AppName == "ZEPRA" ? p.UserId2 : "[" + p.UserId + "]");
   for (const std::string* field : {&p.AppCode, &p.WorkDate, &p.Extra1, &p.Extra2, &p.Extra3, &p.Extra4,
                                    &p.ServerUrl, &p.ServerPort}) {
@@ -124,6 +146,16 @@ std::string TfrmUpMain::BuildClientCommand() const {
   cmd += Quoted("HTTP");
   cmd += Quoted(" ");
   return cmd;
+}
+
+std::string TfrmUpMain::ClientProgramPath() const {
+  const std::string& exe = FParams.ClientExe;
+  if (exe.empty() || platform::IsFullPath(exe)) return exe;
+  // A bare name means a program beside the updater, as the system's own
+  // search would have found first; nothing else is searched.
+  std::string path = engine::JoinPath(engine::FolderOf(programPath_), exe);
+  if (engine::NameOf(path).find('.') == std::string::npos) path += ".exe";
+  return path;
 }
 
 void TfrmUpMain::Changed() {

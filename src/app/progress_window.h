@@ -72,7 +72,12 @@ class TfrmUpMain {
   bool FormCloseQuery() const { return FCanClose; }
   // The close action: start the client program and close.
   void btnCloseClick();
+  // The client's command line: its program word, then twelve quoted values
+  // that the client's argument parsing reads back exactly.
   std::string BuildClientCommand() const;
+  // The client program file: ClientExe, or for a bare name the file of that
+  // name (".exe" added when it has no extension) in the updater's folder.
+  std::string ClientProgramPath() const;
 
   const FormState& State() const { return state_; }
   const TParamsRec& Params() const { return FParams; }

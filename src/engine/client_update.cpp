@@ -47,7 +47,11 @@ void TClientUpdate::SetUp() {
 
   if (FServerUrl.empty() && FClientDoc) {
     if (const xml::XmlNode* source = FClientDoc->selectSingleNode("data/DataSource")) {
-      FServerUrl = GetAttrValue(source, "ServerURL", "");
+      const std::string address = GetAttrValue(source, "ServerURL", "");
+      // The same rule as for an address given at start: the installation
+      // looks this one up too.
+      if (!IsUsableServerAddress(address)) throw EBadServerAddress(address);
+      FServerUrl = address;
     }
   }
 

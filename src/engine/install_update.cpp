@@ -7,8 +7,10 @@
 
 #include "engine/client_update.h"
 #include "engine/paths.h"
+#include "engine/server_address.h"
 #include "engine/trace_file.h"
 #include "engine/xml_routines.h"
+#include "platform/file_names.h"
 #include "platform/files.h"
 #include "platform/message_box.h"
 #include "platform/processes.h"
@@ -44,6 +46,11 @@ xml::XmlNode* CreateAttribute(xml::XmlDocument& doc, xml::XmlNode* element, cons
   attr->setNodeValue(value);
   return attr;
 }
+
+// The updater lives in "<installation>\Update": the installation folder is
+// its own folder less these 7 characters.
+constexpr size_t kUpdateFolderLength = 7;
+constexpr const char* kRegsvr32 = "regsvr32.exe";
 
 class EConfigMissing : public std::runtime_error {
  public:
@@ -82,7 +89,7 @@ bool TClientUpdate::InstallUpdate() {
   // A. Preparation.
   std::string installRoot = FolderOf(platform::ProgramPath());
   if (!installRoot.empty() && installRoot.back() == '\\') installRoot.pop_back();
-  installRoot = installRoot.substr(0, installRoot.size() >= 7 ? installRoot.size() - 7 : 0);
+  installRoot = WithoutLastAnsiBytes(installRoot, kUpdateFolderLength);
   std::vector<std::string> registrations;
   bool bdeSeen = false;
   std::string mainFilePath, appTitle, bdePackagePath;
@@ -133,7 +140,10 @@ bool TClientUpdate::InstallUpdate() {
         target = FAppDir;
       }
       if (!target.empty()) installed = fetched && ExtractPackage(zipper, staged, e.IsReplace, target);
-      if (!installed) notInstalled.insert(UpperAscii(e.Name));
+      if (!installed) {
+        notInstalled.insert(UpperAscii(e.Name));
+        if (e.SetupPath == "#BDE") bdeFailed = true;
+      }
       if (installed && registrable && e.IsRegister) {
         registrations.push_back(JoinPath(target, WithoutZipAnyCase(e.FileName)));
       }
@@ -146,12 +156,15 @@ bool TClientUpdate::InstallUpdate() {
       if (installed && !e.AutoRun.empty()) {
         const std::string program =
             e.SetupPath == "#System32" ? ReplaceSystemToken(e.AutoRun, FSysDir) : JoinPath(FAppDir, e.AutoRun);
-        if (platform::FileExists(program)) env_.processes.RunAndWait(program, platform::SwShowNormal);
+        if (platform::FileExists(program)) env_.processes.RunAndWait(program, program, platform::SwShowNormal);
       }
       Progress(n + i, total);
     }
 
-    // D. Recording in the client configuration.
+    // D. Recording in the client configuration. The file is the one set-up
+    // read; the address look-up is traced all the same, with the address the
+    // run used.
+    ClientConfigName(FServerUrl);
     FClientDoc = LoadXmlFromFile(FConfigPath);
     xml::XmlNode* root = FClientDoc->documentElement();
     if (!root) {
@@ -181,20 +194,23 @@ bool TClientUpdate::InstallUpdate() {
     SyncEntryVersions(notInstalled);
     FClientDoc->save(FConfigPath);
 
-    // E. Registration: started hidden, nobody waits.
+    // E. Registration: Regsvr32 of the system folder, started hidden, nobody
+    // waits.
+    const std::string regsvr32 = JoinPath(FSysDir, kRegsvr32);
     for (const std::string& path : registrations) {
-      env_.processes.Start("Regsvr32 /s \"" + path + " \" ", platform::SwHide);
+      env_.processes.Start(regsvr32, "Regsvr32 /s \"" + path + " \" ", platform::SwHide);
     }
 
-    // F. The staging clean-up command. It names no program, so it starts
-    // nothing and the staged files stay: the BDE setup below runs from there.
-    env_.processes.Start("RD /S /Q \"C:\\temp\"", platform::SwShowNormal);
+    // F. The staging folder stays: the BDE setup below runs from there. (The
+    // clean-up command "RD" names no program, so on a clean machine starting
+    // it runs nothing; all it could ever start is a program planted under
+    // that name, so it is not started at all.)
   }
 
   // G. BDE setup, when the engine was missing and its package came.
   if (!FHasBDE && bdeSeen && !bdeFailed) {
     const std::string setupProgram = WithoutZipAnyCase(bdePackagePath);
-    if (!setupProgram.empty()) env_.processes.RunAndWait(setupProgram, platform::SwShowNormal);
+    if (!setupProgram.empty()) env_.processes.RunAndWait(setupProgram, setupProgram, platform::SwShowNormal);
   }
 
   // H. Shortcut.
@@ -253,17 +269,16 @@ void TClientUpdate::CreateDesktopLink(const std::string& target, const std::stri
       size_t dot = name.rfind('.');
       if (dot != std::string::npos && dot > 0) name.erase(dot);
     }
-    const std::string linkName = name.front() == '\\' ? name : "\\" + name + ".lnk";
-    for (size_t start = 0; start <= linkName.size();) {
-      size_t end = linkName.find('\\', start);
-      if (end == std::string::npos) end = linkName.size();
-      if (linkName.compare(start, end - start, "..") == 0 && end - start == 2) {
-        throw std::runtime_error("快捷方式名称“" + title + "”无效。");
-      }
-      start = end + 1;
-    }
+    const std::string linkName = !name.empty() && name.front() == '\\' ? name : "\\" + name + ".lnk";
+    // The title comes from the server: the link must be an ordinary file
+    // below the desktop, whatever separators, dots or streams it names.
     const std::string desktop = env_.shell.DesktopDirectory();
-    env_.shell.CreateLink(desktop + linkName, target, FolderOf(target));
+    const std::string linkPath = desktop + linkName;
+    if (!platform::IsPlainRelativePath(std::string_view(linkName).substr(1)) ||
+        !platform::IsInsideFolder(desktop, linkPath)) {
+      throw std::runtime_error("快捷方式名称“" + title + "”无效。");
+    }
+    env_.shell.CreateLink(linkPath, target, FolderOf(target));
   } catch (const std::exception& e) {
     env_.messageBox.Show(e.what(), kEngineCaption, platform::MbOk);
   }

@@ -5,31 +5,32 @@
 #include "engine/paths.h"
 #include "engine/system_routines.h"
 #include "http/http_file.h"
+#include "platform/file_names.h"
 #include "platform/files.h"
 #include "platform/message_box.h"
 
 namespace engine {
 namespace {
 
-// A package name from the manifest must stay inside the staging folder: the
-// updater runs with administrator rights.
-bool IsSafePackageName(const std::string& name) {
-  if (name.empty() || name.find(':') != std::string::npos) return false;
-  size_t start = 0;
-  while (start <= name.size()) {
-    size_t end = name.find_first_of("\\/", start);
-    if (end == std::string::npos) end = name.size();
-    if (name.compare(start, end - start, "..") == 0 && end - start == 2) return false;
-    if (end == 0) return false;  // rooted
-    start = end + 1;
-  }
-  return true;
-}
-
 class EUnsafeName : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
+
+class EIncompleteDownload : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// An empty body or one shorter than the server announced is a dropped
+// connection, never a package.
+void CheckComplete(const std::string& body, std::int32_t announced) {
+  if (body.empty()) throw EIncompleteDownload("服务器没有返回任何数据，连接可能已中断。");
+  if (announced > 0 && body.size() < static_cast<std::size_t>(announced)) {
+    throw EIncompleteDownload("下载不完整：只收到 " + std::to_string(body.size()) + " 字节，服务器声明的长度为 " +
+                              std::to_string(announced) + " 字节，连接可能已中断。");
+  }
+}
 
 }  // namespace
 
@@ -38,14 +39,18 @@ bool TClientUpdate::DownloadPackage(const std::string& fileName) {
                               ? FServerUrl + "/clientfile/" + fileName
                               : FServerUrl + "clientfile/" + fileName;
   try {
-    if (!IsSafePackageName(fileName)) {
+    // The name comes from the manifest and the updater runs as
+    // administrator: it must name a file inside the staging folder.
+    if (!platform::IsPlainRelativePath(fileName)) {
       throw EUnsafeName("文件名 \"" + fileName + "\" 不能用作本地文件名。");
     }
     std::string body;
+    std::int32_t announced = -1;
     {
       http::THTTPFile fetch(env_.internet);
-      fetch.GetURLFile(url, body);
+      announced = fetch.GetURLFile(url, body);
     }
+    CheckComplete(body, announced);
     if (!platform::DirectoryExists(kStagingFolder)) ForceDirectories(kStagingFolder);
     platform::WriteWholeFile(JoinPath(kStagingFolder, fileName), body);
     return true;

@@ -17,6 +17,9 @@ std::string Trim(std::string_view text);
 // ASCII letters upper-cased, every other byte kept.
 std::string UpperAscii(std::string_view text);
 bool SameTextAscii(std::string_view a, std::string_view b);
+// The text less its last `count` bytes as the system counts 8-bit text (in
+// the ANSI code page); a character that the cut would split goes whole.
+std::string WithoutLastAnsiBytes(std::string_view utf8, size_t count);
 // Index of the first occurrence of needle, ASCII letters compared ignoring
 // case; npos when absent.
 size_t FindIgnoringCase(std::string_view text, std::string_view needle);

@@ -2,14 +2,16 @@
 
 #include "engine/paths.h"
 #include "engine/trace_file.h"
+#include "platform/file_names.h"
 
 namespace engine {
 namespace {
 
 constexpr std::string_view kScheme = "http://";
+constexpr std::string_view kConfigSuffix = "AutoUpdateIniC.xml";
 
 // The address less its first "http://" (any case) and everything from the
-// first "/" after it; nullopt-like empty flag when there is no "http://".
+// first "/" after it; false when there is no "http://".
 bool AuthorityOf(const std::string& address, std::string& authority) {
   size_t p = FindIgnoringCase(address, kScheme);
   if (p == std::string::npos) return false;
@@ -19,7 +21,37 @@ bool AuthorityOf(const std::string& address, std::string& authority) {
   return true;
 }
 
+std::string HostOf(const std::string& address) {
+  std::string authority;
+  if (!AuthorityOf(address, authority)) return address;
+  return authority.find(':') == std::string::npos ? authority : TextBefore(authority, ':');
+}
+
+std::string PortOf(const std::string& address) {
+  std::string authority;
+  if (AuthorityOf(address, authority) && authority.find(':') != std::string::npos) {
+    return TextAfter(authority, ':');
+  }
+  return {};
+}
+
+std::string ConfigNameOf(const std::string& host, const std::string& port) {
+  return host + "_" + port + "_" + std::string(kConfigSuffix);
+}
+
+// Host and port become part of a file name in the program folder: neither
+// may make it a path, a stream or a device.
+bool IsUsableAsFileName(const std::string& host, const std::string& port) {
+  return (host.empty() || platform::IsPlainName(host)) && (port.empty() || platform::IsPlainName(port)) &&
+         platform::IsPlainName(ConfigNameOf(host, port));
+}
+
 }  // namespace
+
+EBadServerAddress::EBadServerAddress(const std::string& address)
+    : std::runtime_error("服务器地址“" + address +
+                         "”无效：其中的主机名或端口含有路径分隔符、冒号或文件名中不允许的字符，"
+                         "不能用来命名客户端配置文件。") {}
 
 std::string TextBefore(std::string_view text, char c) {
   size_t p = text.find(c);
@@ -33,22 +65,14 @@ std::string TextAfter(std::string_view text, char c) {
 
 std::string GetUrlHost(const std::string& address) {
   DebugLog("取IP-url", address);
-  std::string host = address;
-  std::string authority;
-  if (AuthorityOf(address, authority)) {
-    host = authority.find(':') == std::string::npos ? authority : TextBefore(authority, ':');
-  }
+  const std::string host = HostOf(address);
   DebugLog("取IP", host);
   return host;
 }
 
 std::string GetUrlPort(const std::string& address) {
   DebugLog("取端口-url", address);
-  std::string port;
-  std::string authority;
-  if (AuthorityOf(address, authority) && authority.find(':') != std::string::npos) {
-    port = TextAfter(authority, ':');
-  }
+  const std::string port = PortOf(address);
   DebugLog("取端口", port);
   return port;
 }
@@ -58,7 +82,12 @@ std::string ClientConfigName(const std::string& address) {
   const std::string port = GetUrlPort(address);
   DebugLog("host", host);
   DebugLog("port", port);
-  return host + "_" + port + "_" + "AutoUpdateIniC.xml";
+  if (!IsUsableAsFileName(host, port)) throw EBadServerAddress(address);
+  return ConfigNameOf(host, port);
+}
+
+bool IsUsableServerAddress(const std::string& address) {
+  return IsUsableAsFileName(HostOf(address), PortOf(address));
 }
 
 }  // namespace engine

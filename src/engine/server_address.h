@@ -2,17 +2,28 @@
 // Host and port of an update server address, and the name of the client
 // configuration file kept per server. Each routine records what it was given
 // and what it found in the trace file.
+#include <stdexcept>
 #include <string>
 #include <string_view>
 
 namespace engine {
+
+// An address whose host or port would make the configuration file name a
+// path, a stream or a device.
+class EBadServerAddress : public std::runtime_error {
+ public:
+  explicit EBadServerAddress(const std::string& address);
+};
 
 std::string TextBefore(std::string_view text, char c);  // empty when c is absent
 std::string TextAfter(std::string_view text, char c);   // whole text when c is absent
 
 std::string GetUrlHost(const std::string& address);
 std::string GetUrlPort(const std::string& address);
-// host + "_" + port + "_" + "AutoUpdateIniC.xml"
+// host + "_" + port + "_" + "AutoUpdateIniC.xml"; raises EBadServerAddress
+// (after tracing host and port) when that is no plain file name.
 std::string ClientConfigName(const std::string& address);
+// The same test, without tracing.
+bool IsUsableServerAddress(const std::string& address);
 
 }  // namespace engine

@@ -6,17 +6,21 @@ namespace platform {
 
 enum : int { SwHide = 0, SwShowNormal = 1 };
 
-// Starting other programs from a command line whose first word names the
-// program (resolved by the system: ".exe" added, program folder, current
-// folder, system folders, search path); no command interpreter is involved.
+// Starting other programs. The program is always named by its full path and
+// never searched for: a search looks in the updater's folder, the current
+// folder and along PATH, where anybody may have planted a program of that
+// name, and it would run as administrator. The command line is handed over as it is (its first
+// word names the program for the program's own use); no command interpreter
+// is involved.
 class IProcessLauncher {
  public:
   virtual ~IProcessLauncher() = default;
-  // Starts and returns at once (like WinExec); false when it could not start.
-  virtual bool Start(const std::string& commandLine, int showMode) = 0;
+  // Starts and returns at once; false when it could not start (also when the
+  // program is not a full path).
+  virtual bool Start(const std::string& program, const std::string& commandLine, int showMode) = 0;
   // Starts, waits without a time limit and returns the exit code; 0 when the
   // program could not be started.
-  virtual std::uint32_t RunAndWait(const std::string& commandLine, int showMode) = 0;
+  virtual std::uint32_t RunAndWait(const std::string& program, const std::string& commandLine, int showMode) = 0;
 };
 
 }  // namespace platform

@@ -25,14 +25,14 @@ XmlNode* XmlAttributes::getNamedItem(std::string_view name) const {
 
 XmlNode* XmlAttributes::setNamedItem(XmlNode* attribute) {
   if (attribute == nullptr || attribute->type_ != NodeType::Attribute) {
-    throw XmlError("setNamedItem: the node is not an attribute");
+    throw XmlError("setNamedItem：该节点不是属性。");
   }
   if (attribute->doc_ != owner_->doc_) {
-    throw XmlError("setNamedItem: the attribute \"" + attribute->name_ + "\" belongs to another document");
+    throw XmlError("setNamedItem：属性“" + attribute->name_ + "”属于另一个文档。");
   }
   if (attribute->ownerElement_ == owner_) return attribute;
   if (attribute->ownerElement_ != nullptr) {
-    throw XmlError("setNamedItem: the attribute \"" + attribute->name_ + "\" is already set on another element");
+    throw XmlError("setNamedItem：属性“" + attribute->name_ + "”已经属于另一个元素。");
   }
   attribute->ownerElement_ = owner_;
   for (XmlNode*& a : items_) {
@@ -53,7 +53,7 @@ XmlNode::XmlNode(XmlDocument* doc, NodeType type, std::string name)
 
 void XmlNode::setNodeValue(std::string value) {
   if (type_ == NodeType::Element) {
-    throw XmlError("The value of element \"" + name_ + "\" cannot be set; set its text instead");
+    throw XmlError("不能设置元素“" + name_ + "”的值，只能设置它的文本。");
   }
   value_ = std::move(value);
 }
@@ -107,7 +107,7 @@ XmlNode* XmlNode::nextSibling() const {
 
 XmlNode* XmlNode::appendChild(XmlNode* child) {
   if (type_ != NodeType::Element) {
-    throw XmlError("appendChild: \"" + name_ + "\" is not an element and cannot hold children");
+    throw XmlError("appendChild：“" + name_ + "”不是元素，不能含有子节点。");
   }
   doc_->checkInsertable(this, child);
   child->index_ = children_.size();
@@ -128,7 +128,7 @@ std::vector<std::string_view> PathSteps(std::string_view path) {
     const std::string_view step = path.substr(start, slash == std::string_view::npos ? std::string_view::npos
                                                                                       : slash - start);
     if (!IsValidXmlName(step)) {
-      throw XmlError("selectSingleNode: \"" + std::string(path) + "\" is not a path of element names");
+      throw XmlError("selectSingleNode：“" + std::string(path) + "”不是由元素名组成的路径。");
     }
     steps.push_back(step);
     if (slash == std::string_view::npos) return steps;
@@ -218,7 +218,7 @@ void XmlDocument::save(const std::string& path) const {
   try {
     platform::WriteWholeFile(path, bytes);
   } catch (const platform::OsError& e) {
-    throw XmlError(e.what());
+    throw XmlError("无法保存文件“" + path + "”：" + e.systemText());
   }
 }
 
@@ -240,38 +240,38 @@ XmlNode* XmlDocument::selectSingleNode(std::string_view path) const {
 
 XmlNode* XmlDocument::createElement(std::string_view name) {
   if (!IsValidXmlName(name)) {
-    throw XmlError("createElement: \"" + std::string(name) + "\" is not a valid element name");
+    throw XmlError("createElement：“" + std::string(name) + "”不是有效的元素名。");
   }
   return newNode(NodeType::Element, std::string(name));
 }
 
 XmlNode* XmlDocument::createAttribute(std::string_view name) {
   if (!IsValidXmlName(name)) {
-    throw XmlError("createAttribute: \"" + std::string(name) + "\" is not a valid attribute name");
+    throw XmlError("createAttribute：“" + std::string(name) + "”不是有效的属性名。");
   }
   return newNode(NodeType::Attribute, std::string(name));
 }
 
 void XmlDocument::checkInsertable(const XmlNode* parent, const XmlNode* child) const {
-  if (child == nullptr) throw XmlError("appendChild: no node given");
-  if (child->doc_ != this) throw XmlError("appendChild: \"" + child->name_ + "\" belongs to another document");
+  if (child == nullptr) throw XmlError("appendChild：没有给出节点。");
+  if (child->doc_ != this) throw XmlError("appendChild：“" + child->name_ + "”属于另一个文档。");
   if (child->type_ == NodeType::Attribute) {
-    throw XmlError("appendChild: the attribute \"" + child->name_ + "\" cannot be placed as a child");
+    throw XmlError("appendChild：属性“" + child->name_ + "”不能作为子节点。");
   }
   for (const XmlNode* p = parent; p != nullptr; p = p->parent_) {
-    if (p == child) throw XmlError("appendChild: \"" + child->name_ + "\" cannot be placed inside itself");
+    if (p == child) throw XmlError("appendChild：“" + child->name_ + "”不能放在它自身之内。");
   }
   const bool placed = child->parent_ != nullptr || (child->index_ < children_.size() && children_[child->index_] == child);
-  if (placed) throw XmlError("appendChild: \"" + child->name_ + "\" is already placed in the document");
+  if (placed) throw XmlError("appendChild：“" + child->name_ + "”已经在文档中。");
 }
 
 XmlNode* XmlDocument::appendChild(XmlNode* child) {
   checkInsertable(nullptr, child);
   if (child->type_ == NodeType::Element && documentElement() != nullptr) {
-    throw XmlError("appendChild: the document already has the root element \"" + documentElement()->name_ + "\"");
+    throw XmlError("appendChild：文档已经有根元素“" + documentElement()->name_ + "”。");
   }
   if (child->type_ == NodeType::Text || child->type_ == NodeType::CData) {
-    throw XmlError("appendChild: text cannot stand outside the root element");
+    throw XmlError("appendChild：文本不能位于根元素之外。");
   }
   child->index_ = children_.size();
   children_.push_back(child);

@@ -107,7 +107,7 @@ class Writer {
       if (b >= 0x80) {
         size_t len;
         const long cp = chars::DecodeUtf8(text, i, len);
-        if (cp < 0 || !chars::IsXmlChar(static_cast<unsigned long>(cp))) Invalid("text");
+        if (cp < 0 || !chars::IsXmlChar(static_cast<unsigned long>(cp))) Invalid("文本");
         if (canHold_(static_cast<unsigned long>(cp))) {
           out_.append(text, i, len);
         } else {
@@ -126,7 +126,7 @@ class Writer {
         case '\n': out_ += attribute ? "&#10;" : "\n"; break;
         case '\t': out_ += attribute ? "&#9;" : "\t"; break;
         default:
-          if (b < 0x20) Invalid("text");
+          if (b < 0x20) Invalid("文本");
           out_ += c;
       }
     }
@@ -151,11 +151,11 @@ class Writer {
       const size_t end = text.find("]]>", start);
       out_ += "<![CDATA[";
       if (end == std::string::npos) {
-        Raw(text.substr(start), "CDATA section");
+        Raw(text.substr(start), "CDATA 段");
         out_ += "]]>";
         return;
       }
-      Raw(text.substr(start, end + 2 - start), "CDATA section");
+      Raw(text.substr(start, end + 2 - start), "CDATA 段");
       out_ += "]]>";
       start = end + 2;
     }
@@ -163,29 +163,28 @@ class Writer {
 
   void Comment(const std::string& text) {
     if (text.find("--") != std::string::npos || (!text.empty() && text.back() == '-')) {
-      throw XmlError("The comment \"" + text + "\" cannot be written: a comment cannot hold \"--\" or end with \"-\"");
+      throw XmlError("无法写出注释“" + text + "”：注释中不能含有“--”，也不能以“-”结尾。");
     }
     out_ += "<!--";
-    Raw(text, "comment");
+    Raw(text, "注释");
     out_ += "-->";
   }
 
   void Pi(const XmlNode* pi) {
     if (pi->nodeValue().find("?>") != std::string::npos) {
-      throw XmlError("The processing instruction \"" + pi->nodeName() + "\" cannot be written: its data holds \"?>\"");
+      throw XmlError("无法写出处理指令“" + pi->nodeName() + "”：其内容含有“?>”。");
     }
     out_ += "<?";
     out_ += pi->nodeName();
     if (!pi->nodeValue().empty()) {
       out_ += ' ';
-      Raw(pi->nodeValue(), "processing instruction");
+      Raw(pi->nodeValue(), "处理指令");
     }
     out_ += "?>";
   }
 
   [[noreturn]] static void Invalid(const char* what) {
-    throw XmlError(std::string("The document cannot be written: a ") + what +
-                   " holds characters that are not allowed in XML");
+    throw XmlError(std::string("无法写出文档：") + what + "中含有 XML 不允许的字符。");
   }
 
   std::string& out_;
@@ -222,7 +221,7 @@ std::string EncodeDocument(const XmlDocument& doc) {
   const std::string encoding = doc.encoding().empty() ? std::string("UTF-8") : doc.encoding();
   const std::string lower = Lower(encoding);
   if (!platform::IsKnownEncoding(encoding)) {
-    throw XmlError("The document cannot be saved: the encoding \"" + encoding + "\" is not supported");
+    throw XmlError("无法保存文档：不支持编码“" + encoding + "”。");
   }
   const bool unicode = lower == "utf-8" || lower == "utf8" || lower.rfind("utf-16", 0) == 0;
   std::unordered_map<unsigned long, bool> held;
@@ -245,8 +244,7 @@ std::string EncodeDocument(const XmlDocument& doc) {
     bytes = platform::EncodeFromUtf8(text, encoding);
   }
   if (!bytes) {
-    throw XmlError("The document cannot be saved: a name, comment or processing instruction holds a character that "
-                   "the encoding \"" + encoding + "\" cannot hold");
+    throw XmlError("无法保存文档：名称、注释或处理指令中含有编码“" + encoding + "”无法表示的字符。");
   }
   if (lower == "utf-16") return "\xFF\xFE" + *bytes;  // the byte-order mark tells the byte order
   return *bytes;

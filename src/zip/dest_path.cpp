@@ -2,6 +2,7 @@
 
 #include <cctype>
 
+#include "platform/file_names.h"
 #include "platform/files.h"
 
 namespace zip {
@@ -13,43 +14,6 @@ bool StartsWithText(const std::string& s, const std::string& prefix) {
     if (std::toupper(static_cast<unsigned char>(s[i])) != std::toupper(static_cast<unsigned char>(prefix[i]))) {
       return false;
     }
-  }
-  return true;
-}
-
-std::vector<std::string> Components(const std::string& path) {
-  std::vector<std::string> parts;
-  size_t start = 0;
-  while (start <= path.size()) {
-    size_t end = path.find_first_of("\\/", start);
-    if (end == std::string::npos) end = path.size();
-    parts.push_back(path.substr(start, end - start));
-    start = end + 1;
-  }
-  return parts;
-}
-
-bool Climbs(const std::string& part) {
-  if (part.empty() || part == ".") return false;
-  for (char c : part) {
-    if (c != '.' && c != ' ') return false;
-  }
-  return true;
-}
-
-// Lexically resolved components; false when ".." climbs above the start.
-bool Resolve(const std::string& path, std::vector<std::string>& out) {
-  out.clear();
-  for (const std::string& part : Components(path)) {
-    if (part.empty() || part == ".") continue;
-    if (Climbs(part)) {
-      if (out.empty()) return false;
-      out.pop_back();
-      continue;
-    }
-    std::string upper;
-    for (char c : part) upper += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    out.push_back(upper);
   }
   return true;
 }
@@ -73,18 +37,18 @@ std::string MapDestinationDir(const std::string& destDir, const std::string& dir
 }
 
 bool IsSafeEntryName(const std::string& directory, const std::string& fileName) {
-  for (const std::string& part : Components(directory)) {
-    if (Climbs(part)) return false;
-  }
-  return !Climbs(fileName);
-}
-
-bool IsInsideFolder(const std::string& folder, const std::string& path) {
-  std::vector<std::string> base, full;
-  if (!Resolve(folder, base) || !Resolve(path, full)) return false;
-  if (full.size() <= base.size()) return false;
-  for (size_t i = 0; i < base.size(); ++i) {
-    if (base[i] != full[i]) return false;
+  const std::string full = directory + fileName;
+  std::string_view name = full;
+  // A leading drive and leading separators are dropped when the entry is
+  // placed below the destination; every other component must be a plain name.
+  if (name.size() >= 2 && name[1] == ':' && std::isalpha(static_cast<unsigned char>(name[0]))) name.remove_prefix(2);
+  while (!name.empty() && (name.front() == '\\' || name.front() == '/')) name.remove_prefix(1);
+  for (size_t start = 0; start <= name.size();) {
+    size_t end = name.find_first_of("\\/", start);
+    if (end == std::string_view::npos) end = name.size();
+    const std::string_view part = name.substr(start, end - start);
+    if (!part.empty() && part != "." && !platform::IsPlainName(part)) return false;
+    start = end + 1;
   }
   return true;
 }

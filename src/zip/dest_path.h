@@ -1,6 +1,6 @@
 #pragma once
 // Where an entry lands: the output folder for an entry's stored folder, the
-// parent-folder guard and the creation of folder paths.
+// entry-name guard and the creation of folder paths.
 #include <string>
 #include <vector>
 
@@ -13,14 +13,11 @@ namespace zip {
 std::string MapDestinationDir(const std::string& destDir, const std::string& directory, bool recreateDirs,
                               const std::vector<std::string>& relativePaths);
 
-// False when a path component (of the stored folder or the name) would climb
-// out of the destination: ".." and what Windows reads as ".." (a name made of
-// dots and spaces only, other than ".").
+// False when a component of the stored folder or name is no plain file name
+// (platform::IsPlainName): ".." and what Windows reads as "..", a control
+// character (a NUL would cut the path), a colon other than a leading drive
+// (an alternate data stream), a device name, or a character Windows refuses.
 bool IsSafeEntryName(const std::string& directory, const std::string& fileName);
-
-// True when `path` lies inside `folder` after "." and ".." components are
-// resolved (both Windows paths; letter case ignored).
-bool IsInsideFolder(const std::string& folder, const std::string& path);
 
 // Creates a folder and its missing parents; errors are ignored.
 void CreateFolderPath(const std::string& path);

@@ -277,8 +277,14 @@ bool TUnZipper::RecoveryScan() {
     entry->oemConvert = OEMConvert;
     if (!ReadLocalHeader(*entry, in)) break;
     YieldPoint();
-    const uint64_t advance = entry->CompressedSize() + entry->localExtraFieldLength +
-                             (entry->HasDataDescriptor() ? 16 : 0);
+    // A claimed size near the top of the range must not wrap round to a
+    // small step.
+    uint64_t advance = 0;
+    if (__builtin_add_overflow(entry->CompressedSize(),
+                               uint64_t{entry->localExtraFieldLength} + (entry->HasDataDescriptor() ? 16 : 0),
+                               &advance)) {
+      advance = UINT64_MAX;
+    }
     const int64_t here = in.Position();
     try {
       masterList_->Add(entry.get());

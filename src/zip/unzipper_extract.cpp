@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/file_info.h"
+#include "platform/file_names.h"
 #include "platform/files.h"
 #include "zip/dest_path.h"
 #include "zip/unzipper.h"
@@ -75,6 +76,16 @@ std::string ParentFolder(const std::string& path) {
   size_t cut = path.find_last_of('\\');
   return cut == std::string::npos ? std::string() : path.substr(0, cut);
 }
+
+// Sizes come from the archive and may claim anything: totals stop at the
+// limits instead of wrapping.
+int64_t SaturatingAdd(int64_t a, int64_t b) {
+  int64_t sum = 0;
+  if (!__builtin_add_overflow(a, b, &sum)) return sum;
+  return b > 0 ? INT64_MAX : INT64_MIN;
+}
+
+int64_t ClaimedSize(uint64_t size) { return static_cast<int64_t>(std::min<uint64_t>(size, INT64_MAX)); }
 
 // An entry that fails on its own; the run goes on.
 struct EntryFailed {};
@@ -169,7 +180,7 @@ int TUnZipper::ExtractLoop() {
       e.selected = false;
     }
     if (e.selected) {
-      run.totalBytes += static_cast<int64_t>(std::min<uint64_t>(e.UncompressedSize(), INT64_MAX / 2));
+      run.totalBytes = SaturatingAdd(run.totalBytes, ClaimedSize(e.UncompressedSize()));
     } else {
       --run.selectedCount;
     }
@@ -189,7 +200,7 @@ int TUnZipper::ExtractLoop() {
 
 void TUnZipper::PassOver(Run& run, TSkipReason reason, const std::string& fileName, int index) {
   if (OnSkippingFile) OnSkippingFile(*this, reason, fileName, index, run.retry);
-  run.totalBytes -= static_cast<int64_t>(std::min<uint64_t>(run.current.CompressedSize(), INT64_MAX / 2));
+  run.totalBytes = SaturatingAdd(run.totalBytes, -ClaimedSize(run.current.CompressedSize()));
   --run.selectedCount;
   if (reason != TSkipReason::srNoOverwrite) ++failedCount_;
 }
@@ -199,11 +210,12 @@ void TUnZipper::ExtractEntry(Run& run, int index) {
   run.current = Entry(index);
   TZipHeaderInfo& entry = run.current;
   const std::string outDir = MapDestinationDir(destDir_, entry.Directory(), RecreateDirs, RelativePathList);
-  // Nothing may land outside the destination folder (a stored ".." or a
-  // name that resolves above it): such entries are passed over.
+  // Nothing may land outside the destination folder or anywhere but in an
+  // ordinary file (a stored "..", a device, a stream, a NUL that cuts the
+  // path): such entries are passed over.
   const std::string probe = outDir + (entry.FileName().empty() ? "x" : entry.FileName());
   const bool safe = IsSafeEntryName(entry.Directory(), entry.FileName()) &&
-                    (destDir_.empty() || IsInsideFolder(destDir_, probe));
+                    (destDir_.empty() || platform::IsInsideFolder(destDir_, probe));
   if (entry.FileName().empty()) {
     if (!safe) {
       PassOver(run, TSkipReason::srCreateError, outDir, index);

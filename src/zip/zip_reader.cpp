@@ -54,7 +54,8 @@ bool FindEndOfCentral(TBufferStream& archive, TEndCentral& end) {
       loc->totalDisks = Get32(l + 16);
       uint8_t z[56];
       // An offset beyond the archive cannot hold the record; it stays absent.
-      if (loc->zip64EndOffset <= static_cast<uint64_t>(size) - sizeof z) {
+      const uint64_t archiveSize = static_cast<uint64_t>(size);
+      if (archiveSize >= sizeof z && loc->zip64EndOffset <= archiveSize - sizeof z) {
         archive.Seek(static_cast<int64_t>(loc->zip64EndOffset), 0);
         if (archive.Read(z, sizeof z) == sizeof z && Get32(z) == kZip64EndSignature) {
           auto rec = std::make_unique<TZip64EndRecord>();

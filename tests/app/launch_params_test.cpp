@@ -194,6 +194,37 @@ TEST(ReadParamsUrl, OnlyTheFirstOfSeveralArgumentsCounts) {
   EXPECT_EQ(p.ServerPort, "1");
 }
 
+TEST(ReadParamsUrl, AUrlFirstIsTheUrlFormHoweverManyArguments) {
+  // Raw quotes in a page's link can split its URL into twelve arguments or
+  // more; the last of them must never become the client program.
+  Sandbox box;
+  for (const char* first : {"ZEPRA:?url=http://a:1/", "zepra:?url=http://a:1/", "Zepra:"}) {
+    SCOPED_TRACE(first);
+    Arguments args = Twelve();
+    args[0] = first;
+    args.push_back("C:\\evil.exe");
+    EXPECT_TRUE(app::IsUrlForm(args));
+    TParamsRec p;
+    app::ReadParams(args, "20240607", p);
+    EXPECT_EQ(p.AppName, "ZEPRA");
+    EXPECT_EQ(p.ClientExe, "");
+  }
+  for (const char* first : {"ZEPRA", "ZEPRA;x", " ZEPRA:x", "App"}) {
+    Arguments args = Twelve();
+    args[0] = first;
+    EXPECT_FALSE(app::IsUrlForm(args)) << first;
+  }
+}
+
+TEST(ReadParamsUrl, QuotesAndControlCharactersAreDropped) {
+  Sandbox box;
+  TParamsRec p;
+  app::ReadParams({"ZEPRA:?UID=" + Encode("ts=a\"b\x01" "c\\\"") + "&url=http://h:1/\"x\t"}, "20240607", p);
+  EXPECT_EQ(p.UserId, "abc\\");
+  EXPECT_EQ(p.UserId2, "abc\\");
+  EXPECT_EQ(p.ServerUrl, "http://h:1/x");
+}
+
 TEST(ReadParamsUrl, MissingKeysGiveEmptyFields) {
   Sandbox box;
   TParamsRec p;

@@ -248,14 +248,61 @@ TEST(BuildClientCommand, EmptyClientExeStartsWithABlank) {
   EXPECT_EQ(w.form.BuildClientCommand().substr(0, 7), " \"[u1]\"");
 }
 
-TEST(BuildClientCommand, NothingInsideAnArgumentIsEscaped) {
-  Window w;
-  app::Arguments args = Positional("Sales", "c.exe");
-  args[1] = "a\"b";
-  args[3] = "x\\\"";
-  TfrmUpMain form(w.processes, kProgram);
-  form.FormCreate(args, w.registry, w.boxes, "20000101");
-  EXPECT_EQ(form.BuildClientCommand().substr(0, 24), "c.exe \"[a\"b]\" \"x\\\"\" \"202");
+// Values the client's argument parsing must read back exactly: a quote inside
+// is escaped, backslashes before a quote or the closing quote are doubled,
+// and a program path with a blank is quoted. Ordinary values keep their bytes.
+TEST(BuildClientCommand, QuotesSoThatTheClientReadsBackEveryValue) {
+  struct Case {
+    const char* clientExe;
+    const char* userId;
+    const char* appCode;
+    const char* expectedStart;
+  };
+  const Case cases[] = {
+      {"c.exe", "u1", "code", "c.exe \"[u1]\" \"code\" \"2024"},
+      {"c.exe", "a\"b", "x", "c.exe \"[a\\\"b]\" \"x\" \"2024"},
+      {"c.exe", "u", "x\\", "c.exe \"[u]\" \"x\\\\\" \"2024"},         // x\ -> "x\\"
+      {"c.exe", "u", "x\\\"", "c.exe \"[u]\" \"x\\\\\\\"\" \"2024"},  // x\" -> "x\\\""
+      {"c.exe", "u", "a\\b", "c.exe \"[u]\" \"a\\b\" \"2024"},          // inner backslash kept
+      {"D:\\ERP Client\\c.exe", "u", "x", "\"D:\\ERP Client\\c.exe\" \"[u]\" \"x\" \"2024"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.expectedStart);
+    RecordingProcesses processes;
+    testing_support::FakeRegistry registry;
+    RecordingMessageBox boxes;
+    app::Arguments args = Positional("Sales", c.clientExe);
+    args[1] = c.userId;
+    args[3] = c.appCode;
+    TfrmUpMain form(processes, kProgram);
+    form.FormCreate(args, registry, boxes, "20000101");
+    const std::string expected = c.expectedStart;
+    EXPECT_EQ(form.BuildClientCommand().substr(0, expected.size()), expected);
+  }
+}
+
+TEST(CloseAction, TheClientIsStartedByItsFullPath) {
+  struct Case {
+    const char* clientExe;
+    const char* program;
+  };
+  const Case cases[] = {
+      {"C:\\Sales\\sales.exe", "C:\\Sales\\sales.exe"},
+      {"D:\\ERP Client\\ZEPRA.exe", "D:\\ERP Client\\ZEPRA.exe"},
+      {"\\\\srv\\share\\c.exe", "\\\\srv\\share\\c.exe"},
+      // A bare name is the file beside the updater, never one searched for.
+      {"sales.exe", "C:\\Zepra\\Update\\sales.exe"},
+      {"sales", "C:\\Zepra\\Update\\sales.exe"},
+      {"bin\\sales.exe", "C:\\Zepra\\Update\\bin\\sales.exe"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.clientExe);
+    Window w("Sales", c.clientExe);
+    w.form.btnCloseClick();
+    ASSERT_EQ(w.processes.started.size(), 1u);
+    EXPECT_EQ(w.processes.started[0].program, c.program);
+    EXPECT_EQ(w.processes.started[0].commandLine, w.form.BuildClientCommand());
+  }
 }
 
 TEST(CloseAction, ZepraIsStartedFromTheUpdatersFolder) {
@@ -267,6 +314,7 @@ TEST(CloseAction, ZepraIsStartedFromTheUpdatersFolder) {
             "C:\\Zepra\\Update\\ZEPRA.exe \"u2\" \"code\" \"20240607\" \"e1\" \"e2\" \"e3\" \"e4\" "
             "\"http://srv:81/upd/\" \"81\" \" \" \"HTTP\" \" \"");
   EXPECT_EQ(w.form.Params().ClientExe, "C:\\Zepra\\Update\\ZEPRA.exe");
+  EXPECT_EQ(w.processes.started[0].program, "C:\\Zepra\\Update\\ZEPRA.exe");
 }
 
 TEST(CloseAction, ApplicationNameMustMatchExactly) {

@@ -22,8 +22,8 @@ import time
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
-from harness import (FULL_BAR, RATE_FILL, TRACE_CHANNELS, Display, HttpServer, Machine, Programs,  # noqa: E402
-                     Trace, wait_for_file)
+from harness import (FULL_BAR, NATIVE_REGSVR32, RATE_FILL, TRACE_CHANNELS, Display, HttpServer,  # noqa: E402
+                     Machine, Programs, Trace, wait_for_file)
 from sample_app import Module, ServerFolder, client_config, config_name, parse, recorded_versions  # noqa: E402
 
 UPDATER_DIR = "C:\\ZEPRA\\Update"
@@ -74,7 +74,7 @@ def snapshot(machine, folders):
     for folder in folders:
         root = machine.host_path(folder)
         for p in sorted(root.rglob("*")):
-            if p.is_file() and not p.name.endswith((".log", ".ini", ".txt")):
+            if p.is_file() and not p.name.endswith((".log", ".ini", ".txt", ".txt.args")):
                 files[folder + "\\" + str(p.relative_to(root)).replace("/", "\\")] = \
                     hashlib.sha256(p.read_bytes()).hexdigest()
     return files
@@ -82,8 +82,8 @@ def snapshot(machine, folders):
 
 def run(machine, args, trace_path):
     with open(trace_path, "wb") as trace:
-        return machine.start(f"{UPDATER_DIR}\\AutoUpdate.exe", args, extra_env={"WINEDEBUG": TRACE_CHANNELS},
-                             stderr=trace)
+        env = dict(NATIVE_REGSVR32, WINEDEBUG=TRACE_CHANNELS)
+        return machine.start(f"{UPDATER_DIR}\\AutoUpdate.exe", args, extra_env=env, stderr=trace)
 
 
 def describe(trace):
@@ -120,7 +120,7 @@ def main():
         url = folder.url(server.port)
 
         machine.install(programs.autoupdate, f"{UPDATER_DIR}\\AutoUpdate.exe")
-        machine.install(recorder_exe, f"{UPDATER_DIR}\\Regsvr32.exe")
+        machine.install(recorder_exe, f"{SYSTEM_DIR}\\regsvr32.exe")
         for m in installed:
             for name, data in m.files.items():
                 target = machine.host_path(f"{UPDATER_DIR}\\{name}")
@@ -168,7 +168,7 @@ def main():
             note = "" if old == version else f"   (was {old})" if old else "   (new)"
             print(f"  {name:<12} {version}{note}")
         print("Programs it started:")
-        for log, what in ((f"{UPDATER_DIR}\\Migrate.log", "AutoRun"), (f"{UPDATER_DIR}\\Regsvr32.log", "Regsvr32")):
+        for log, what in ((f"{UPDATER_DIR}\\Migrate.log", "AutoRun"), (f"{SYSTEM_DIR}\\regsvr32.log", "Regsvr32")):
             path = machine.host_path(log)
             if wait_for_file(path, 10):
                 for line in path.read_text(encoding="utf-8").splitlines():
@@ -177,6 +177,7 @@ def main():
         if wait_for_file(record, 30):
             print("  client    " + record.read_text(encoding="utf-8"))
             record.unlink()
+            machine.host_path(f"{UPDATER_DIR}\\client-command.txt.args").unlink(missing_ok=True)
         links = list(machine.prefix.glob("drive_c/users/*/Desktop/*.lnk"))
         for link in links:
             print(f"Desktop shortcut: {link.name}")

@@ -51,6 +51,8 @@ class Programs:
         self.client = programs / "ZEPRA.exe"
         self.driver = programs / "window_driver.exe"
         self.exit_helper = programs / "exit_helper.exe"
+        self.launcher = programs / "launcher.exe"
+        self.planted_dll = programs / "planted.dll"
         self.win32_tests = self.build / "tests/win32_tests.exe"
         self.shots = self.build / "e2e-shots"
 
@@ -316,6 +318,11 @@ class Machine:
                               timeout=30)
 
 
+# Wine starts its own builtin programs of the system folder; tests that put a
+# stand-in there (regsvr32.exe) have Wine load the file instead.
+NATIVE_REGSVR32 = {"WINEDLLOVERRIDES": "mscoree,mshtml=;regsvr32.exe=n"}
+
+
 def wait_for_file(path, timeout=60):
     deadline = time.time() + timeout
     while time.time() < deadline:
@@ -490,6 +497,15 @@ class UpdateTestCase(E2ETestCase):
         with open(self.trace_file, "ab") as trace:
             return self.machine.start(self.UPDATER, args, extra_env=env, stderr=trace)
 
+    def launch_update(self, line, show=1):
+        """Starts the updater from a raw command line `line` (which names it
+        first) with show command `show`, the way a browser or the shell starts
+        a protocol handler; the launcher ends with the updater's exit code."""
+        launcher = self.machine.install(self.programs.launcher, "C:\\tools\\launcher.exe")
+        env = {"WINEDEBUG": TRACE_CHANNELS, "AU_LAUNCH_LINE": line}
+        with open(self.trace_file, "ab") as trace:
+            return self.machine.start(launcher, [str(show)], extra_env=env, stderr=trace)
+
     def trace(self):
         return Trace(self.trace_file)
 
@@ -526,6 +542,23 @@ class UpdateTestCase(E2ETestCase):
         record = self.machine.host_path(client_exe.rsplit("\\", 1)[0] + "\\client-command.txt")
         self.assertTrue(wait_for_file(record, 30), "the client was not started")
         return record.read_text(encoding="utf-8")
+
+    def installed(self, app, modules):
+        """Records the modules as installed for `app`, with their files on disk."""
+        from sample_app import client_config, config_name
+        self.app_file(config_name(self.server.port)).write_bytes(
+            client_config(app, [(m.name, m.version) for m in modules]))
+        for m in modules:
+            for name, data in m.files.items():
+                target = self.app_file(name)
+                target.parent.mkdir(parents=True, exist_ok=True)
+                target.write_bytes(data)
+
+    def client_args(self, client_exe):
+        """The arguments the stand-in client's own parsing made of its command line."""
+        self.client_record(client_exe)
+        record = self.machine.host_path(client_exe.rsplit("\\", 1)[0] + "\\client-command.txt.args")
+        return record.read_bytes().decode("utf-8").split("\0")[:-1]
 
     def config(self):
         """The client configuration beside the updater, parsed."""

@@ -6,20 +6,13 @@ import unittest
 
 from harness import (BACKGROUND, BUTTON_FACE, FULL_BAR, RATE_FILL, UpdateTestCase, client_command,
                      wait_for_file)
-from sample_app import DECLARATION, ENCODING, Module, client_config, config_name, recorded_versions
+from sample_app import DECLARATION, ENCODING, Module, config_name, recorded_versions
 
 STATUS_FAILED, STATUS_CONNECTING, STATUS_CHECKING, STATUS_UPDATING, STATUS_FINISHED = 0, 1, 2, 3, 9
 UPDATED = [STATUS_CONNECTING, STATUS_CHECKING, STATUS_UPDATING, STATUS_FINISHED]
 
 
 class Failures(UpdateTestCase):
-    def installed(self, app, modules):
-        self.app_file(config_name(self.server.port)).write_bytes(
-            client_config(app, [(m.name, m.version) for m in modules]))
-        for m in modules:
-            for name, data in m.files.items():
-                self.app_file(name).write_bytes(data)
-
     def window_origin(self):
         x, y, _, _ = self.machine.geometry(self.machine.wait_window())
         return x, y

@@ -4,8 +4,8 @@ window is told about it."""
 import time
 import unittest
 
-from harness import UpdateTestCase, client_command, wait_for_file
-from sample_app import Module, client_config, config_name, recorded_versions
+from harness import NATIVE_REGSVR32, UpdateTestCase, client_command, wait_for_file
+from sample_app import Module, config_name, recorded_versions
 
 STATUS_CONNECTING, STATUS_CHECKING, STATUS_UPDATING, STATUS_CURRENT, STATUS_FINISHED = 1, 2, 3, 4, 9
 UPDATED = [STATUS_CONNECTING, STATUS_CHECKING, STATUS_UPDATING, STATUS_FINISHED]
@@ -20,16 +20,6 @@ def full_progress(n):
 
 
 class Install(UpdateTestCase):
-    def installed(self, app, modules):
-        """Records the modules as installed, with their files on disk."""
-        self.app_file(config_name(self.server.port)).write_bytes(
-            client_config(app, [(m.name, m.version) for m in modules]))
-        for m in modules:
-            for name, data in m.files.items():
-                target = self.app_file(name)
-                target.parent.mkdir(parents=True, exist_ok=True)
-                target.write_bytes(data)
-
     def debug_ini(self):
         return self.app_file("debug.ini").read_bytes().decode("gbk")
 
@@ -110,8 +100,8 @@ class Install(UpdateTestCase):
         self.assertIn("等更新模块=2\r\n", self.debug_ini())
 
     def test_system_folder_module_is_unpacked_there_and_registered(self):
-        # The stand-in Regsvr32 beside the updater is found before the system's.
-        self.machine.install(self.recorder, self.app_path("Regsvr32.exe"))
+        # Regsvr32 of the system folder, replaced by the stand-in.
+        self.machine.install(self.recorder, SYSTEM_DIR + "\\regsvr32.exe")
         modules = [Module("x.ocx", "1", "#System32", register=True, files={"x.ocx": b"ocx"}),
                    Module("y.dll", "1", "#windows", files={"y.dll": b"y"}),
                    Module("z.dll", "1", "lib", register=True, file_name="z.dll.ZIP", files={"z.dll": b"z"}),
@@ -119,7 +109,7 @@ class Install(UpdateTestCase):
         self.server_folder.publish("ZEPRA", modules)
         self.serve()
 
-        trace = self.run_update(self.params())
+        trace = self.run_update(self.params(), extra_env=NATIVE_REGSVR32)
 
         self.assertEqual(trace.statuses, UPDATED)
         self.assertEqual(self.machine.host_path(SYSTEM_DIR + "\\x.ocx").read_bytes(), b"ocx")
@@ -128,7 +118,7 @@ class Install(UpdateTestCase):
         self.assertEqual(self.app_file("plain.dll").read_bytes(), b"plain.dll 1\r\n")
         # Nobody waits for Regsvr32: wait for both records, in any order.
         expected = sorted([f'Regsvr32 /s "{SYSTEM_DIR}\\x.ocx " ', f'Regsvr32 /s "{self.UPDATER_DIR}\\z.dll " '])
-        log = self.app_file("Regsvr32.log")
+        log = self.machine.host_path(SYSTEM_DIR + "\\regsvr32.log")
         self.assertTrue(wait_for_file(log, 30))
         for _ in range(100):
             lines = sorted(log.read_text(encoding="utf-8").splitlines())

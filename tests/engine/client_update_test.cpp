@@ -66,6 +66,29 @@ TEST_F(EngineSetUp, AddressFromDataSourceWhenNoneGiven) {
   EXPECT_EQ(engine->FConfigPath, AppPath("__AutoUpdateIniC.xml"));
 }
 
+TEST_F(EngineSetUp, AddressesThatWouldMakeTheConfigurationNameAPathAreRefused) {
+  // Given at start, or found in data/DataSource: a box, nothing fetched,
+  // nothing written.
+  const std::string refused = "http://..\\..\\x:1/";
+  for (const bool fromDataSource : {false, true}) {
+    SCOPED_TRACE(fromDataSource);
+    messages.shown.clear();
+    web.requested.clear();
+    const std::string config = "<data><DataSource ServerURL=\"" + refused + "\"/></data>";
+    if (fromDataSource) WriteAppFile("__AutoUpdateIniC.xml", config);
+    auto engine = MakeEngine(fromDataSource ? "" : refused);
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].text, "服务器地址“" + refused +
+                                          "”无效：其中的主机名或端口含有路径分隔符、冒号或文件名中不允许的字符，"
+                                          "不能用来命名客户端配置文件。");
+    EXPECT_TRUE(web.requested.empty());
+    EXPECT_FALSE(engine->FServerDoc);
+    EXPECT_FALSE(engine->CheckUpdate("ZEPRA"));
+  }
+  EXPECT_FALSE(box.exists("x"));
+  EXPECT_FALSE(box.exists("Client\\..\\x"));
+}
+
 TEST_F(EngineSetUp, NoAddressAndNoFileFetchesNothing) {
   auto engine = MakeEngine("");
   EXPECT_TRUE(web.requested.empty());

@@ -6,6 +6,7 @@
 #include "engine/system_routines.h"
 #include "engine/xml_routines.h"
 #include "engine_fixture.h"
+#include "platform/codepage.h"
 #include "platform/files.h"
 #include "support/zip_builder.h"
 #include "xml/xml_document.h"
@@ -84,12 +85,9 @@ TEST_F(InstallUpdate, ThreeModulesProgressFilesAndRecording) {
   EXPECT_EQ(Attr("data/setup", "path"), box.path("Client"));
   // The trace records each package with its version.
   EXPECT_NE(ReadAppFile("debug.ini").find("b.dll.zip=3\r\n"), std::string::npos);
-  // Nothing registered; the clean-up command is started, not waited for, and
-  // names no program, so the staged packages stay.
-  ASSERT_EQ(Started().size(), 1u);
-  EXPECT_EQ(Started()[0].commandLine, "RD /S /Q \"C:\\temp\"");
-  EXPECT_EQ(Started()[0].showMode, 1);
-  EXPECT_FALSE(Started()[0].waited);
+  // Nothing registered, nothing started (the clean-up command names no
+  // program: it is not started); the staged packages stay.
+  EXPECT_TRUE(Started().empty());
   EXPECT_TRUE(platform::FileExists("C:\\temp\\a.dll.zip"));
 }
 
@@ -126,12 +124,14 @@ TEST_F(InstallUpdate, SystemFolderComponentIsRegisteredHidden) {
   EXPECT_EQ(platform::ReadWholeFile(sys + "x.ocx").value_or(""), "X");
   // "#system32" in other letter case is an ordinary value: program folder.
   EXPECT_EQ(ReadAppFile("y.ocx"), "Y");
-  ASSERT_EQ(Started().size(), 3u);
+  // Regsvr32 of the system folder, never one found by a search.
+  ASSERT_EQ(Started().size(), 2u);
+  EXPECT_EQ(Started()[0].program, sys + "regsvr32.exe");
   EXPECT_EQ(Started()[0].commandLine, "Regsvr32 /s \"" + sys + "x.ocx \" ");
   EXPECT_EQ(Started()[0].showMode, 0);
   EXPECT_FALSE(Started()[0].waited);
+  EXPECT_EQ(Started()[1].program, sys + "regsvr32.exe");
   EXPECT_EQ(Started()[1].commandLine, "Regsvr32 /s \"" + box.programFolder() + "y.ocx \" ");
-  EXPECT_EQ(Started()[2].commandLine, "RD /S /Q \"C:\\temp\"");
 }
 
 TEST_F(InstallUpdate, AutoRunProgramsAreWaitedFor) {
@@ -143,10 +143,12 @@ TEST_F(InstallUpdate, AutoRunProgramsAreWaitedFor) {
   ServePackage("none.zip", ZipBuilder().File("none.dll", "N"));
   ServePackage("s.zip", ZipBuilder().File("sinst.exe", "MZ"));
   Run();
-  ASSERT_EQ(Started().size(), 3u);
+  ASSERT_EQ(Started().size(), 2u);
+  EXPECT_EQ(Started()[0].program, box.programFolder() + "tool.exe");
   EXPECT_EQ(Started()[0].commandLine, box.programFolder() + "tool.exe");
   EXPECT_TRUE(Started()[0].waited);
   EXPECT_EQ(Started()[0].showMode, 1);
+  EXPECT_EQ(Started()[1].program, engine->FSysDir + "sinst.exe");
   EXPECT_EQ(Started()[1].commandLine, engine->FSysDir + "sinst.exe");
   EXPECT_TRUE(Started()[1].waited);
 }
@@ -186,8 +188,17 @@ TEST_F(InstallUpdate, ShortcutRules) {
       {" 1", "Client", ""},
       {"1", "\\Sub\\My Link", "\\Sub\\My Link"},
       {"1", "", "\\ZEPRA.lnk"},  // no title: the program's own name
+      // Refused: anything that would leave the desktop or name no plain file.
       {"1", "\\..\\..\\evil", ""},
+      {"1", "../../evil", ""},
+      {"1", "Sub/../../evil", ""},
+      {"1", "\\Sub/. ./x", ""},
+      {"1", "C:\\evil", ""},
+      {"1", "Client:stream", ""},
+      {"1", "CON", ""},
+      {"1", "\\", ""},
   };
+  int refused = 0;
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.flag) + "|" + c.title);
     shell.links.clear();
@@ -202,9 +213,12 @@ TEST_F(InstallUpdate, ShortcutRules) {
     } else {
       EXPECT_TRUE(shell.links.empty());
     }
+    // Each refused title is reported in a box.
+    const bool refusedTitle = !*c.link && std::string(c.flag) == "1";
+    refused += refusedTitle;
+    EXPECT_EQ(messages.shown.size(), refusedTitle ? 1u : 0u);
   }
-  // The one refused title was reported in a box.
-  EXPECT_EQ(messages.shown.size(), 1u);
+  EXPECT_EQ(refused, 8);
 }
 
 TEST_F(InstallUpdate, ExistingApplicationWithoutMainfileMakesNoLink) {
@@ -240,10 +254,22 @@ TEST_F(InstallUpdate, DatabaseEngineMissingRunsItsSetupLast) {
   ServePackage("bdesetup.exe.zip", ZipBuilder().File("bdesetup.exe", "MZ"));
   Run();
   EXPECT_TRUE(platform::FileExists("C:\\temp\\bdesetup.exe"));
-  ASSERT_EQ(Started().size(), 2u);  // never registered
-  EXPECT_EQ(Started()[0].commandLine, "RD /S /Q \"C:\\temp\"");
-  EXPECT_EQ(Started()[1].commandLine, "C:\\temp\\bdesetup.exe");
-  EXPECT_TRUE(Started()[1].waited);
+  ASSERT_EQ(Started().size(), 1u);  // never registered
+  EXPECT_EQ(Started()[0].program, "C:\\temp\\bdesetup.exe");
+  EXPECT_EQ(Started()[0].commandLine, "C:\\temp\\bdesetup.exe");
+  EXPECT_TRUE(Started()[0].waited);
+}
+
+TEST_F(InstallUpdate, DatabaseEngineSetupRunsOnlyFromAPackageThatUnpacked) {
+  // An earlier run left a setup program in the staging folder; this run's
+  // package is no archive at all, so nothing may start.
+  SetUpServer("<bde.dll Version=\"1\" FileName=\"bdesetup.exe.zip\" SetupPath=\"#BDE\"/>");
+  web.Serve(std::string(kServer) + "clientfile/bdesetup.exe.zip", "<html>not a zip</html>");
+  engine::ForceDirectories("C:\\temp");
+  platform::WriteWholeFile("C:\\temp\\bdesetup.exe", "MZ-old");
+  Run();
+  EXPECT_TRUE(Started().empty());
+  EXPECT_EQ(Attr("data/ZEPRA/bde.dll", "version"), "<absent>");
 }
 
 TEST_F(InstallUpdate, FailedDownloadInstallsNothingStaleAndRecordsNothing) {
@@ -265,7 +291,7 @@ TEST_F(InstallUpdate, FailedDownloadInstallsNothingStaleAndRecordsNothing) {
   EXPECT_EQ(Attr("data/ZEPRA/a.dll", "version"), "1");
   EXPECT_EQ(Attr("data/OTHER/a.dll", "version"), "1");
   EXPECT_EQ(Attr("data/ZEPRA/b.dll", "version"), "2");
-  ASSERT_EQ(Started().size(), 1u);  // no AutoRun, no Regsvr32: only the clean-up command
+  EXPECT_TRUE(Started().empty());  // no AutoRun, no Regsvr32
 }
 
 TEST_F(InstallUpdate, DamagedPackageIsNotRecordedButKeptFilesAre) {
@@ -284,6 +310,26 @@ TEST_F(InstallUpdate, DamagedPackageIsNotRecordedButKeptFilesAre) {
   EXPECT_EQ(ReadAppFile("keep.dll"), "OLD");
   EXPECT_EQ(Attr("data/ZEPRA/page.dll", "version"), "1");
   EXPECT_EQ(Attr("data/ZEPRA/keep.dll", "version"), "2");
+}
+
+TEST_F(InstallUpdate, TheLookUpOfAnAddressFromDataSourceIsTraced) {
+  // Set-up read the configuration under the empty address; the installation
+  // traces the look-up of the address the run used, and records into the
+  // file set-up read.
+  ServeManifest("<data><ZEPRA><a.dll Version=\"1\" FileName=\"a.zip\"/></ZEPRA></data>");
+  WriteAppFile("__AutoUpdateIniC.xml", "<data><DataSource ServerURL=\"" + std::string(kServer) + "\"/></data>");
+  ServePackage("a.zip", ZipBuilder().File("a.dll", "A"));
+  engine = MakeEngine("");
+  ASSERT_TRUE(engine->CheckUpdate("ZEPRA"));
+  engine->InstallUpdate();
+  const std::string trace = ReadAppFile("debug.ini");
+  for (const std::string& line : {"取IP-url=" + std::string(kServer), std::string("取IP=10.0.0.5"),
+                                 "取端口-url=" + std::string(kServer), std::string("取端口=8080"),
+                                 std::string("host=10.0.0.5"), std::string("port=8080")}) {
+    EXPECT_NE(trace.find(platform::Utf8ToAnsi(line) + "\r\n"), std::string::npos) << line;
+  }
+  auto saved = engine::LoadXmlFromFile(AppPath("__AutoUpdateIniC.xml"));
+  EXPECT_EQ(engine::GetAttrValue(saved->selectSingleNode("data/ZEPRA/a.dll"), "version", ""), "1");
 }
 
 TEST_F(InstallUpdate, MissingConfigurationEndsTheRunNamingTheFile) {

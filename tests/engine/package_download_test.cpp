@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/client_update.h"
+#include "engine/system_routines.h"
 #include "engine_fixture.h"
 #include "platform/files.h"
 
@@ -29,15 +30,37 @@ TEST_F(PackageDownload, UrlJoiningAndStaging) {
   EXPECT_TRUE(messages.shown.empty());
 }
 
-TEST_F(PackageDownload, WhatArrivesIsThePackage) {
+TEST_F(PackageDownload, AnErrorPageIsStoredWithoutAMessage) {
   auto engine = MakeEngine("http://srv/");
-  web.Serve("http://srv/clientfile/empty.zip", "");
-  EXPECT_TRUE(engine->DownloadPackage("empty.zip"));
-  EXPECT_EQ(Staged("empty.zip"), "");
-  // An error page of the server is stored without a message.
   EXPECT_TRUE(engine->DownloadPackage("missing.zip"));
   EXPECT_EQ(Staged("missing.zip"), "<html><body>404 Not Found</body></html>");
   EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(PackageDownload, AnEmptyOrCutBodyIsAFailedDownload) {
+  struct Case {
+    std::string body;
+    size_t announced;
+    const char* line;  // the error line of the box
+  };
+  const Case cases[] = {
+      {"", 0, "服务器没有返回任何数据，连接可能已中断。"},
+      {"", 10, "服务器没有返回任何数据，连接可能已中断。"},
+      {"PK-cut", 10, "下载不完整：只收到 6 字节，服务器声明的长度为 10 字节，连接可能已中断。"},
+  };
+  auto engine = MakeEngine("http://srv/");
+  engine::ForceDirectories("C:\\temp");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.line);
+    messages.shown.clear();
+    platform::WriteWholeFile("C:\\temp\\a.zip", "EARLIER");
+    web.ServeCut("http://srv/clientfile/a.zip", c.body, c.announced);
+    EXPECT_FALSE(engine->DownloadPackage("a.zip"));
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].text, std::string("文件 \"http://srv/clientfile/a.zip\" 无法下载。错误信息：\r\n") +
+                                          c.line + "\r\n\r\n请检查文件是否存在，或网络是否连通。");
+    EXPECT_EQ(Staged("a.zip"), "EARLIER");  // nothing of it is stored
+  }
 }
 
 TEST_F(PackageDownload, FailureShowsTheSevenPartBox) {
@@ -57,7 +80,12 @@ TEST_F(PackageDownload, FailureShowsTheSevenPartBox) {
 
 TEST_F(PackageDownload, NamesThatWouldLeaveTheStagingFolderAreRefused) {
   auto engine = MakeEngine("http://srv/");
-  for (const char* name : {"..\\evil.zip", "../evil.zip", "a\\..\\..\\evil.zip", "C:\\evil.zip", "\\evil.zip"}) {
+  using namespace std::string_literals;
+  // Also names that would cut the path (NUL), open a stream or a device.
+  const std::vector<std::string> names = {"..\\evil.zip", "../evil.zip", "a\\..\\..\\evil.zip", "C:\\evil.zip",
+                                          "\\evil.zip",   "a.zip\0x"s,   "a.zip:stream",          "CON",
+                                          "nul.zip",      "com1.zip",     "a\tb.zip",             "a\\"};
+  for (const std::string& name : names) {
     SCOPED_TRACE(name);
     messages.shown.clear();
     web.requested.clear();

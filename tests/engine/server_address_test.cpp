@@ -22,7 +22,7 @@ struct AddressCase {
   const char* address;
   const char* host;
   const char* port;
-  const char* configName;
+  const char* configName;  // nullptr: refused, it would be no plain file name
 };
 
 TEST(ServerAddress, HostPortAndConfigName) {
@@ -31,19 +31,35 @@ TEST(ServerAddress, HostPortAndConfigName) {
       {"http://server:8080/update/", "server", "8080", "server_8080_AutoUpdateIniC.xml"},
       {"HTTP://Server:81", "Server", "81", "Server_81_AutoUpdateIniC.xml"},
       {"http://server/update/", "server", "", "server__AutoUpdateIniC.xml"},
-      {"server:8080", "server:8080", "", "server:8080__AutoUpdateIniC.xml"},
-      {"https://srv:443/x", "https://srv:443/x", "", "https://srv:443/x__AutoUpdateIniC.xml"},
       {"", "", "", "__AutoUpdateIniC.xml"},
+      {"server", "server", "", "server__AutoUpdateIniC.xml"},
       {"http://10.0.0.5:8080/", "10.0.0.5", "8080", "10.0.0.5_8080_AutoUpdateIniC.xml"},
+      {"http://服务器:80/", "服务器", "80", "服务器_80_AutoUpdateIniC.xml"},
       // The first "http://" is removed wherever it stands.
       {"xhttp://h:1/p", "xh", "1", "xh_1_AutoUpdateIniC.xml"},
-      {"http://h:1:2/p", "h", "1:2", "h_1:2_AutoUpdateIniC.xml"},
+      // Refused: a stream, a path or a device instead of a file name.
+      {"server:8080", "server:8080", "", nullptr},
+      {"https://srv:443/x", "https://srv:443/x", "", nullptr},
+      {"http://h:1:2/p", "h", "1:2", nullptr},
+      {"hTTp://a\\b:1/", "a\\b", "1", nullptr},
+      {"http://..:1/", "..", "1", nullptr},
+      {"http://h:..\\..\\x/", "h", "..\\..\\x", nullptr},
+      {"..\\..\\Windows\\x", "..\\..\\Windows\\x", "", nullptr},
+      {"http://CON:1/", "CON", "1", nullptr},
+      {"http://nul.example:1/", "nul.example", "1", nullptr},
+      {"http://h:8\"0/", "h", "8\"0", nullptr},
+      {"http://h\t:1/", "h\t", "1", nullptr},
   };
   for (const AddressCase& c : cases) {
     SCOPED_TRACE(c.address);
     EXPECT_EQ(engine::GetUrlHost(c.address), c.host);
     EXPECT_EQ(engine::GetUrlPort(c.address), c.port);
-    EXPECT_EQ(engine::ClientConfigName(c.address), c.configName);
+    EXPECT_EQ(engine::IsUsableServerAddress(c.address), c.configName != nullptr);
+    if (c.configName) {
+      EXPECT_EQ(engine::ClientConfigName(c.address), c.configName);
+    } else {
+      EXPECT_THROW(engine::ClientConfigName(c.address), engine::EBadServerAddress);
+    }
   }
 }
 

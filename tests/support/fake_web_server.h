@@ -6,6 +6,7 @@
 #include <cstring>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,11 @@ class FakeWebServer : public http::IInternetClient {
  public:
   // The body served for a URL.
   void Serve(const std::string& url, std::string body) { pages_[url] = Page{std::move(body), 0}; }
+  // The body served for a URL under a Content-Length of `announced` bytes, as
+  // when the connection drops part-way.
+  void ServeCut(const std::string& url, std::string body, size_t announced) {
+    pages_[url] = Page{std::move(body), 0, announced};
+  }
   // Opening this URL fails with the given WinInet error code.
   void Fail(const std::string& url, std::uint32_t errorCode) { pages_[url] = Page{"", errorCode}; }
   // Every request fails to connect (server unreachable).
@@ -45,7 +51,7 @@ class FakeWebServer : public http::IInternetClient {
     const bool found = it != pages_.end();
     requests_.push_back(std::make_unique<Request>(Request{
         std::string(found ? "HTTP/1.1 200 OK" : "HTTP/1.1 404 Not Found") + "\r\nContent-Length: " +
-            std::to_string(page.body.size()) + "\r\n\r\n",
+            std::to_string(page.announced ? *page.announced : page.body.size()) + "\r\n\r\n",
         page.body, 0}));
     return requests_.back().get();
   }
@@ -73,6 +79,7 @@ class FakeWebServer : public http::IInternetClient {
   struct Page {
     std::string body;
     std::uint32_t error;
+    std::optional<size_t> announced = std::nullopt;
   };
   struct Request {
     std::string headers, body;

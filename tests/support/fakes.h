@@ -37,17 +37,17 @@ class RecordingMessageBox : public platform::IMessageBox {
 class RecordingProcesses : public platform::IProcessLauncher {
  public:
   struct Started {
-    std::string commandLine;
+    std::string program, commandLine;
     int showMode;
     bool waited;
   };
-  bool Start(const std::string& commandLine, int showMode) override {
-    started.push_back({commandLine, showMode, false});
+  bool Start(const std::string& program, const std::string& commandLine, int showMode) override {
+    started.push_back({program, commandLine, showMode, false});
     if (onStart) onStart(commandLine);
     return startSucceeds;
   }
-  std::uint32_t RunAndWait(const std::string& commandLine, int showMode) override {
-    started.push_back({commandLine, showMode, true});
+  std::uint32_t RunAndWait(const std::string& program, const std::string& commandLine, int showMode) override {
+    started.push_back({program, commandLine, showMode, true});
     if (onStart) onStart(commandLine);
     return exitCode;
   }

@@ -54,6 +54,7 @@ struct Entry {
   int64_t localOffset = -1;      // central header's offset of the local header
   std::string payload;           // the stored data bytes when set (else encoded from data)
   bool payloadSet = false;
+  std::string centralExtra;      // extra field of the central header
 };
 
 class Builder {
@@ -101,13 +102,14 @@ class Builder {
       Put32(central, csize);
       Put32(central, usize);
       Put16(central, static_cast<uint32_t>(e.name.size()));
-      Put16(central, 0);
+      Put16(central, static_cast<uint32_t>(e.centralExtra.size()));
       Put16(central, 0);
       Put16(central, 0);
       Put16(central, 0);
       Put32(central, e.external);
       Put32(central, e.localOffset >= 0 ? static_cast<uint32_t>(e.localOffset) : offset);
       central += e.name;
+      central += e.centralExtra;
     }
     uint32_t cdAt = static_cast<uint32_t>(out.size());
     out += central;

@@ -1,3 +1,5 @@
+#include <windows.h>
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -6,12 +8,18 @@
 
 #include "platform/files.h"
 #include "platform/system_services.h"
+#include "platform/win32/wide.h"
 #include "support/test_paths.h"
 
 namespace {
+using platform::win32::Widen;
 using testing_support::TempDir;
 
 std::string HelperPath() { return testing_support::BinaryDir() + "\\tests\\win32\\programs\\exit_helper.exe"; }
+
+std::string RecorderPath() {
+  return testing_support::BinaryDir() + "\\tests\\win32\\programs\\command_recorder.exe";
+}
 
 std::string Quote(const std::string& s) { return "\"" + s + "\""; }
 
@@ -33,7 +41,7 @@ class ProcessesTest : public ::testing::Test {
 TEST_F(ProcessesTest, RunAndWaitReturnsTheExitCode) {
   for (unsigned code : {0u, 1u, 42u, 255u, 3000000000u}) {
     SCOPED_TRACE(code);
-    EXPECT_EQ(processes->RunAndWait(Quote(HelperPath()) + " " + std::to_string(code), 0), code);
+    EXPECT_EQ(processes->RunAndWait(HelperPath(), Quote(HelperPath()) + " " + std::to_string(code), 0), code);
   }
 }
 
@@ -42,31 +50,42 @@ TEST_F(ProcessesTest, RunAndWaitWaitsAndPassesTheWholeCommandLine) {
   // Longer than 512 characters: nothing may be cut.
   const std::string tail(700, 'x');
   const std::string cmd = Quote(HelperPath()) + " 7 " + Quote(marker) + " 300 \"中文 参数\" " + tail;
-  EXPECT_EQ(processes->RunAndWait(cmd, 1), 7u);
+  EXPECT_EQ(processes->RunAndWait(HelperPath(), cmd, 1), 7u);
   // The helper writes only after its pause, so the file proves the wait.
   ASSERT_TRUE(platform::FileExists(marker));
   EXPECT_EQ(platform::ReadWholeFile(marker).value_or(""), cmd);
 }
 
-TEST_F(ProcessesTest, ExeExtensionIsAddedToTheProgramName) {
-  std::string withoutExtension = HelperPath();
-  withoutExtension.resize(withoutExtension.size() - 4);
-  EXPECT_EQ(processes->RunAndWait(Quote(withoutExtension) + " 9", 0), 9u);
+TEST_F(ProcessesTest, TheProgramGivenRunsNotOneFoundFromTheCommandLine) {
+  // A folder with a blank, and a program planted where the unquoted command
+  // line would be cut: "<dir>\\My.exe" must not run for "<dir>\\My Tools\\rec.exe".
+  // Both are the command recorder, which writes "<own name>.log".
+  platform::CreateDir(dir / "My Tools");
+  const std::string program = dir / "My Tools\\rec.exe";
+  ASSERT_TRUE(CopyFileW(Widen(RecorderPath()).c_str(), Widen(program).c_str(), FALSE));
+  ASSERT_TRUE(CopyFileW(Widen(RecorderPath()).c_str(), Widen(dir / "My.exe").c_str(), FALSE));
+  EXPECT_EQ(processes->RunAndWait(program, program + " /x", 0), 0u);
+  EXPECT_EQ(platform::ReadWholeFile(dir / "My Tools\\rec.log").value_or(""), program + " /x\n");
+  EXPECT_FALSE(platform::FileExists(dir / "My.log"));
 }
 
-TEST_F(ProcessesTest, MissingProgramGivesZeroAndFalse) {
-  const std::string missing = Quote(dir / "no such program.exe") + " 5";
-  EXPECT_EQ(processes->RunAndWait(missing, 0), 0u);
-  EXPECT_FALSE(processes->Start(missing, 1));
-  // No command interpreter: a built-in command is no program.
-  EXPECT_FALSE(processes->Start("echo hello", 1));
+TEST_F(ProcessesTest, NothingIsSearchedFor) {
+  const std::string missing = dir / "no such program.exe";
+  EXPECT_EQ(processes->RunAndWait(missing, Quote(missing) + " 5", 0), 0u);
+  EXPECT_FALSE(processes->Start(missing, Quote(missing) + " 5", 1));
+  // No ".exe" added, no relative name looked up, no command interpreter.
+  std::string withoutExtension = HelperPath();
+  withoutExtension.resize(withoutExtension.size() - 4);
+  EXPECT_EQ(processes->RunAndWait(withoutExtension, Quote(withoutExtension) + " 9", 0), 0u);
+  EXPECT_EQ(processes->RunAndWait("exit_helper.exe", "exit_helper.exe 9", 0), 0u);
+  EXPECT_FALSE(processes->Start("echo", "echo hello", 1));
 }
 
 TEST_F(ProcessesTest, StartDoesNotWait) {
   const std::string marker = dir / "started.txt";
   const std::string cmd = Quote(HelperPath()) + " 0 " + Quote(marker) + " 1500";
   const auto before = std::chrono::steady_clock::now();
-  ASSERT_TRUE(processes->Start(cmd, 1));
+  ASSERT_TRUE(processes->Start(HelperPath(), cmd, 1));
   // The helper pauses before writing; had Start waited, the file would exist.
   EXPECT_FALSE(platform::FileExists(marker));
   ASSERT_TRUE(WaitForFile(marker));

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "platform/os_error.h"
 #include "platform/system_services.h"
 
 namespace {
@@ -90,6 +91,18 @@ TEST_F(RegistryTest, MachineKeysGoToTheThirtyTwoBitView) {
   if constexpr (sizeof(void*) == 8) {
     // A 64-bit build must still write where the 32-bit product does.
     EXPECT_FALSE(ExistsInView(HKEY_LOCAL_MACHINE, KEY_WOW64_64KEY));
+  }
+}
+
+TEST_F(RegistryTest, RefusedWriteRaisesInChinese) {
+  // Value names longer than 16,383 characters are refused by the system.
+  const std::string name(20000, 'n');
+  try {
+    registry->WriteString(RegistryRoot::CurrentUser, key_, name, "x");
+    GTEST_SKIP() << "this system takes such a value name";
+  } catch (const platform::OsError& e) {
+    EXPECT_EQ(std::string(e.what()), "无法写入注册表值“" + name + "”：" + e.systemText());
+    EXPECT_FALSE(e.systemText().empty());
   }
 }
 

@@ -97,7 +97,15 @@ TEST_F(ShellTest, WorksOnAThreadThatAlreadyHasCom) {
 TEST_F(ShellTest, UnwritableLinkPathRaises) {
   const std::string target = dir / "app.exe";
   platform::WriteWholeFile(target, "MZ");
-  EXPECT_THROW(shell->CreateLink(dir / "no such folder\\App.lnk", target, dir.path()), platform::OsError);
+  try {
+    shell->CreateLink(dir / "no such folder\\App.lnk", target, dir.path());
+    FAIL() << "saved";
+  } catch (const platform::OsError& e) {
+    // In the product's language, naming the file, with the system's text.
+    EXPECT_EQ(std::string(e.what()),
+              "无法保存快捷方式“" + (dir / "no such folder\\App.lnk") + "”：" + e.systemText());
+    EXPECT_FALSE(e.systemText().empty());
+  }
 }
 
 }  // namespace

@@ -185,7 +185,7 @@ TEST(XmlDocumentNames, CreateRefusesInvalidNamesNamingThem) {
         kind == 0 ? doc.createElement(name) : doc.createAttribute(name);
         ADD_FAILURE() << "accepted \"" << name << "\"";
       } catch (const XmlError& e) {
-        EXPECT_NE(std::string(e.what()).find(std::string("\"") + name + "\""), std::string::npos) << e.what();
+        EXPECT_NE(std::string(e.what()).find(std::string("“") + name + "”"), std::string::npos) << e.what();
       }
     }
   }

@@ -177,7 +177,7 @@ TEST(XmlSave, UnknownEncodingRaisesNamingIt) {
     doc.save(dir / "x.xml");
     ADD_FAILURE() << "saved";
   } catch (const XmlError& e) {
-    EXPECT_NE(std::string(e.what()).find("\"x-private\""), std::string::npos) << e.what();
+    EXPECT_NE(std::string(e.what()).find("“x-private”"), std::string::npos) << e.what();
   }
   EXPECT_FALSE(platform::FileExists(dir / "x.xml"));
 }
@@ -190,14 +190,14 @@ TEST(XmlSave, NoDeclarationMeansUtf8WithoutOne) {
   EXPECT_EQ(ReadBytes(dir / "plain.xml"), "<a>\xE4\xB8\xAD</a>\r\n");
 }
 
-TEST(XmlSave, UnwritablePathRaisesWithTheSystemText) {
+TEST(XmlSave, UnwritablePathRaisesInChineseWithTheSystemText) {
   TempDir dir;
   const std::string path = dir / "missing-folder" + (dir.path().find('\\') != std::string::npos ? "\\" : "/") + "c.xml";
   std::string systemText;
   try {
     platform::WriteWholeFile(path, "x");
   } catch (const platform::OsError& e) {
-    systemText = e.what();
+    systemText = e.systemText();
   }
   ASSERT_FALSE(systemText.empty());
   XmlDocument doc;
@@ -206,7 +206,7 @@ TEST(XmlSave, UnwritablePathRaisesWithTheSystemText) {
     doc.save(path);
     ADD_FAILURE() << "saved";
   } catch (const XmlError& e) {
-    EXPECT_EQ(std::string(e.what()), systemText);
+    EXPECT_EQ(std::string(e.what()), "无法保存文件“" + path + "”：" + systemText);
   }
 }
 

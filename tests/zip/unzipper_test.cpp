@@ -274,6 +274,45 @@ TEST_F(Unzip, PathTraversalNamesArePassedOver) {
   EXPECT_EQ(AllFiles(), (std::vector<std::string>{"dest/good/ok.txt", "p.zip"}));
 }
 
+TEST_F(Unzip, NamesThatAreNoPlainFilesArePassedOver) {
+  // A NUL cuts the Win32 path ("b.dll<NUL>x" would write b.dll itself), a
+  // colon opens a stream, a device name a device.
+  platform::CreateDir(dest);
+  platform::WriteWholeFile(Out("b.dll"), "installed");
+  Builder b;
+  b.Add(std::string("b.dll\0x", 7), "evil");
+  b.Add("a.dll:stream", "x");
+  b.Add("sub/CON", "x");
+  b.Add("nul.txt", "x");
+  b.Add("com1/x.txt", "x");
+  b.Add("ctl\x01.txt", "x");
+  b.Add("ok.txt", "ok");
+  EXPECT_EQ(Extract(b.Build()), 1);
+  EXPECT_EQ(z.FailedCount(), 6);
+  for (int s : skips) EXPECT_EQ(s, static_cast<int>(TSkipReason::srCreateError));
+  EXPECT_EQ(Read("b.dll"), "installed");
+  EXPECT_EQ(AllFiles(), (std::vector<std::string>{"dest/b.dll", "dest/ok.txt", "p.zip"}));
+}
+
+TEST_F(Unzip, ClaimedSizesSaturateInsteadOfWrapping) {
+  // Three entries each claiming 2^62 bytes through a Zip64 block: their sum
+  // does not fit a signed 64-bit total.
+  Builder b;
+  for (const char* name : {"a.bin", "b.bin", "c.bin"}) {
+    ziptest::Entry& e = b.Add(name, "small", 0);
+    e.uncompressedSize = 0xFFFFFFFF;
+    ziptest::Put16(e.centralExtra, 1);
+    ziptest::Put16(e.centralExtra, 8);
+    ziptest::Put32(e.centralExtra, 0);
+    ziptest::Put32(e.centralExtra, 0x40000000);
+  }
+  int64_t announced = 0;
+  z.OnStartUnZipInfo = [&](TUnZipper&, int, int64_t total, bool&) { announced = total; };
+  EXPECT_EQ(Extract(b.Build()), 0);
+  EXPECT_EQ(announced, INT64_MAX);
+  EXPECT_EQ(z.FailedCount(), 3);  // none is as large as it claims
+}
+
 TEST_F(Unzip, AbsoluteAndDriveNamesStayInsideTheDestination) {
   Builder b;
   b.Add("/abs/a.txt", "a");
@@ -379,6 +418,23 @@ TEST_F(ZipRead, ZeroLengthArchiveIsEmpty) {
   Open("");
   EXPECT_EQ(z.EntryCount(), 0);
   EXPECT_EQ(z.ExtractFiles(), 0);
+}
+
+TEST_F(ZipRead, ArchiveShorterThanAZip64EndRecordIsRead) {
+  // 42 bytes: a Zip64 locator whose offset no archive of this size can hold,
+  // and an empty end record.
+  std::string bytes;
+  ziptest::Put32(bytes, 0x07064B50);
+  ziptest::Put32(bytes, 0);
+  ziptest::Put32(bytes, 0);
+  ziptest::Put32(bytes, 0x80000000);  // offset 2^63
+  ziptest::Put32(bytes, 1);
+  ziptest::Put32(bytes, 0x06054B50);
+  bytes += std::string(18, '\0');
+  ASSERT_EQ(bytes.size(), 42u);
+  Open(bytes);
+  EXPECT_EQ(z.EntryCount(), 0);
+  EXPECT_FALSE(z.EndRecord().zip64End);
 }
 
 TEST_F(ZipRead, ShortOrEndlessArchivesAreIncomplete) {

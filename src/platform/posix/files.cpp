@@ -51,14 +51,17 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
 
 void WriteWholeFile(const std::string& path, std::string_view bytes) {
   int fd = ::open(posix::HostPath(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
-  if (fd < 0) throw OsError("Cannot create file \"" + path + "\". " + LastErrorText());
+  if (fd < 0) {
+    const std::string text = LastErrorText();
+    throw OsError("Cannot create file \"" + path + "\". " + text, text);
+  }
   size_t done = 0;
   while (done < bytes.size()) {
     ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
     if (n <= 0) {
       std::string text = LastErrorText();
       ::close(fd);
-      throw OsError("Cannot write file \"" + path + "\". " + text);
+      throw OsError("Cannot write file \"" + path + "\". " + text, text);
     }
     done += static_cast<size_t>(n);
   }

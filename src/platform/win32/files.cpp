@@ -40,13 +40,17 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
 void WriteWholeFile(const std::string& path, std::string_view bytes) {
   win32::Handle h(CreateFileW(Widen(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                               nullptr));
-  if (!h) throw OsError("Cannot create file \"" + path + "\". " + LastErrorText());
+  if (!h) {
+    const std::string text = LastErrorText();
+    throw OsError("Cannot create file \"" + path + "\". " + text, text);
+  }
   size_t done = 0;
   while (done < bytes.size()) {
     DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 20));
     DWORD wrote = 0;
     if (!WriteFile(h.get(), bytes.data() + done, chunk, &wrote, nullptr) || wrote == 0) {
-      throw OsError("Cannot write file \"" + path + "\". " + LastErrorText());
+      const std::string text = LastErrorText();
+      throw OsError("Cannot write file \"" + path + "\". " + text, text);
     }
     done += wrote;
   }

@@ -5,6 +5,7 @@
 #include <memory>
 #include <vector>
 
+#include "platform/file_names.h"
 #include "platform/win32/handle.h"
 #include "platform/win32/wide.h"
 
@@ -16,10 +17,15 @@ struct Started {
   Handle thread;
 };
 
-// The system resolves the program from the first word of the command line
-// (".exe" added, program folder, current folder, system folders, search path);
-// no command interpreter is involved. The whole line is passed, however long.
-bool Launch(const std::string& commandLine, int showMode, DWORD flags, Started& started) {
+// The program file is given, so the system searches for nothing; the whole
+// command line is passed, however long.
+bool Launch(const std::string& program, const std::string& commandLine, int showMode, DWORD flags,
+            Started& started) {
+  if (!IsFullPath(program)) {
+    SetLastError(ERROR_BAD_PATHNAME);
+    return false;
+  }
+  const std::wstring application = Widen(program);
   std::wstring wide = Widen(commandLine);
   std::vector<wchar_t> buffer(wide.begin(), wide.end());
   buffer.push_back(L'\0');  // CreateProcessW may write into the command line
@@ -28,7 +34,7 @@ bool Launch(const std::string& commandLine, int showMode, DWORD flags, Started& 
   si.dwFlags = STARTF_USESHOWWINDOW;
   si.wShowWindow = static_cast<WORD>(showMode);
   PROCESS_INFORMATION pi{};
-  if (!CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE, flags, nullptr, nullptr, &si, &pi)) {
+  if (!CreateProcessW(application.c_str(), buffer.data(), nullptr, nullptr, FALSE, flags, nullptr, nullptr, &si, &pi)) {
     return false;
   }
   started.process.reset(pi.hProcess);
@@ -38,14 +44,14 @@ bool Launch(const std::string& commandLine, int showMode, DWORD flags, Started& 
 
 class Win32Processes : public IProcessLauncher {
  public:
-  bool Start(const std::string& commandLine, int showMode) override {
+  bool Start(const std::string& program, const std::string& commandLine, int showMode) override {
     Started started;
-    return Launch(commandLine, showMode, 0, started);
+    return Launch(program, commandLine, showMode, 0, started);
   }
 
-  std::uint32_t RunAndWait(const std::string& commandLine, int showMode) override {
+  std::uint32_t RunAndWait(const std::string& program, const std::string& commandLine, int showMode) override {
     Started started;
-    if (!Launch(commandLine, showMode, CREATE_NEW_CONSOLE | NORMAL_PRIORITY_CLASS, started)) return 0;
+    if (!Launch(program, commandLine, showMode, CREATE_NEW_CONSOLE | NORMAL_PRIORITY_CLASS, started)) return 0;
     WaitForSingleObject(started.process.get(), INFINITE);
     DWORD code = 0;
     if (!GetExitCodeProcess(started.process.get(), &code)) return 0;

@@ -48,7 +48,8 @@ class Win32Registry : public IRegistry {
     rc = RegSetValueExW(k.get(), Widen(name).c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
                         bytes);
     if (rc != ERROR_SUCCESS) {
-      throw OsError("Failed to set data for '" + name + "': " + ErrorText(static_cast<unsigned long>(rc)));
+      const std::string text = ErrorText(static_cast<unsigned long>(rc));
+      throw OsError("无法写入注册表值“" + name + "”：" + text, text);
     }
     return true;
   }

@@ -29,19 +29,22 @@ class ComScope {
   HRESULT hr_;
 };
 
-void Check(HRESULT hr, const char* what) {
-  if (FAILED(hr)) throw OsError(std::string(what) + ": " + ErrorText(static_cast<unsigned long>(hr)));
+void Check(HRESULT hr, const std::string& what) {
+  if (FAILED(hr)) {
+    const std::string text = ErrorText(static_cast<unsigned long>(hr));
+    throw OsError(what + "：" + text, text);
+  }
 }
 
 class Win32Shell : public IShell {
  public:
   std::string DesktopDirectory() override {
     PIDLIST_ABSOLUTE raw = nullptr;
-    Check(SHGetSpecialFolderLocation(nullptr, CSIDL_DESKTOPDIRECTORY, &raw), "Desktop folder");
+    Check(SHGetSpecialFolderLocation(nullptr, CSIDL_DESKTOPDIRECTORY, &raw), "无法取得桌面文件夹");
     CoTaskMem pidl(raw);
     char path[MAX_PATH + 1] = {};
     if (!SHGetPathFromIDListA(static_cast<PCIDLIST_ABSOLUTE>(pidl.get()), path)) {
-      throw OsError("Desktop folder: no file system path");
+      throw OsError("无法取得桌面文件夹：它不在文件系统中。");
     }
     return AnsiToUtf8(path);
   }
@@ -51,12 +54,12 @@ class Win32Shell : public IShell {
     ComScope com;
     ComPtr<IShellLinkA> link;
     Check(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, link.put_void()),
-          "Shell link");
-    Check(link->SetPath(Utf8ToAnsi(target).c_str()), "Shell link target");
-    Check(link->SetWorkingDirectory(Utf8ToAnsi(workingDirectory).c_str()), "Shell link folder");
+          "无法创建快捷方式");
+    Check(link->SetPath(Utf8ToAnsi(target).c_str()), "无法设置快捷方式的目标");
+    Check(link->SetWorkingDirectory(Utf8ToAnsi(workingDirectory).c_str()), "无法设置快捷方式的起始位置");
     ComPtr<IPersistFile> file;
-    Check(link->QueryInterface(IID_IPersistFile, file.put_void()), "Shell link file");
-    Check(file->Save(Widen(linkPath).c_str(), FALSE), ("Cannot save " + linkPath).c_str());
+    Check(link->QueryInterface(IID_IPersistFile, file.put_void()), "无法创建快捷方式");
+    Check(file->Save(Widen(linkPath).c_str(), FALSE), "无法保存快捷方式“" + linkPath + "”");
   }
 };
 

@@ -5,6 +5,7 @@
 
 #include "platform/codepage.h"
 #include "platform/internet.h"
+#include "platform/win32/system_library.h"
 
 namespace platform {
 namespace win32 {
@@ -22,7 +23,34 @@ static_assert(INTERNET_OPEN_TYPE_PRECONFIG == http::kOpenTypePreconfig &&
               INTERNET_OPEN_TYPE_PROXY == http::kOpenTypeProxy && INTERNET_FLAG_RELOAD == http::kFlagReload &&
               HTTP_QUERY_RAW_HEADERS_CRLF == http::kQueryRawHeadersCrlf);
 
+struct WinInetApi {
+  SystemLibrary dll{L"wininet.dll"};
+  decltype(&InternetQueryOptionA) queryOption = dll.Function<decltype(queryOption)>("InternetQueryOptionA");
+  decltype(&InternetOpenA) open = dll.Function<decltype(open)>("InternetOpenA");
+  decltype(&InternetSetOptionA) setOption = dll.Function<decltype(setOption)>("InternetSetOptionA");
+  decltype(&InternetOpenUrlA) openUrl = dll.Function<decltype(openUrl)>("InternetOpenUrlA");
+  decltype(&HttpQueryInfoA) queryInfo = dll.Function<decltype(queryInfo)>("HttpQueryInfoA");
+  decltype(&InternetReadFile) readFile = dll.Function<decltype(readFile)>("InternetReadFile");
+  decltype(&InternetCloseHandle) closeHandle = dll.Function<decltype(closeHandle)>("InternetCloseHandle");
+};
+
 namespace {
+
+// Loaded once for the process, on first use; nullptr (with the loader's
+// error kept) when it cannot be.
+const WinInetApi* LoadWinInet(DWORD& error) {
+  static DWORD loadError = ERROR_SUCCESS;
+  static const WinInetApi* api = []() -> const WinInetApi* {
+    try {
+      return new WinInetApi;  // lives as long as the process
+    } catch (const OsError&) {
+      loadError = ::GetLastError();
+      return nullptr;
+    }
+  }();
+  error = loadError;
+  return api;
+}
 
 // Keeps the last error of the WinInet call across the clean-up that follows
 // it in the same method.
@@ -37,38 +65,45 @@ class KeepLastError {
 
 }  // namespace
 
+WinInetClient::WinInetClient() : api_(LoadWinInet(loadError_)) {}
+
 bool WinInetClient::QueryOption(std::uint32_t option, void* buffer, std::uint32_t* length) {
+  if (!api_) return Unavailable(), false;
   DWORD size = *length;
-  const BOOL ok = InternetQueryOptionA(nullptr, option, buffer, &size);
+  const BOOL ok = api_->queryOption(nullptr, option, buffer, &size);
   *length = size;
   return ok != FALSE;
 }
 
 http::InternetHandle WinInetClient::Open(const char* agent, std::uint32_t accessType, const char* proxy,
                                          const char* bypass, std::uint32_t flags) {
-  return InternetOpenA(agent, accessType, proxy, bypass, flags);
+  if (!api_) return Unavailable(), nullptr;
+  return api_->open(agent, accessType, proxy, bypass, flags);
 }
 
 bool WinInetClient::SetOption(http::InternetHandle handle, std::uint32_t option, const void* buffer,
                               std::uint32_t length) {
-  return InternetSetOptionA(handle, option, const_cast<void*>(buffer), length) != FALSE;
+  if (!api_) return Unavailable(), false;
+  return api_->setOption(handle, option, const_cast<void*>(buffer), length) != FALSE;
 }
 
 http::InternetHandle WinInetClient::OpenUrl(http::InternetHandle internet, const char* url, const char* headers,
                                             std::uint32_t headersLength, std::uint32_t flags,
                                             std::uintptr_t context) {
+  if (!api_) return Unavailable(), nullptr;
   KeepLastError keep;
   const std::string ansiUrl = Utf8ToAnsi(url);
-  HINTERNET request = InternetOpenUrlA(internet, ansiUrl.c_str(), headers, headersLength, flags, context);
+  HINTERNET request = api_->openUrl(internet, ansiUrl.c_str(), headers, headersLength, flags, context);
   keep.Take();
   return request;
 }
 
 bool WinInetClient::QueryInfo(http::InternetHandle request, std::uint32_t infoLevel, void* buffer,
                               std::uint32_t* length, std::uint32_t* index) {
+  if (!api_) return Unavailable(), false;
   DWORD size = *length;
   DWORD at = index ? *index : 0;
-  const BOOL ok = HttpQueryInfoA(request, infoLevel, buffer, &size, index ? &at : nullptr);
+  const BOOL ok = api_->queryInfo(request, infoLevel, buffer, &size, index ? &at : nullptr);
   *length = size;
   if (index) *index = at;
   return ok != FALSE;
@@ -76,13 +111,19 @@ bool WinInetClient::QueryInfo(http::InternetHandle request, std::uint32_t infoLe
 
 bool WinInetClient::ReadFile(http::InternetHandle request, void* buffer, std::uint32_t toRead,
                              std::uint32_t* read) {
+  if (!api_) return Unavailable(), false;
   DWORD got = 0;
-  const BOOL ok = InternetReadFile(request, buffer, toRead, &got);
+  const BOOL ok = api_->readFile(request, buffer, toRead, &got);
   *read = got;
   return ok != FALSE;
 }
 
-bool WinInetClient::CloseHandle(http::InternetHandle handle) { return InternetCloseHandle(handle) != FALSE; }
+bool WinInetClient::CloseHandle(http::InternetHandle handle) {
+  if (!api_) return Unavailable(), false;
+  return api_->closeHandle(handle) != FALSE;
+}
+
+void WinInetClient::Unavailable() const { ::SetLastError(loadError_); }
 
 std::uint32_t WinInetClient::GetLastError() { return ::GetLastError(); }
 

@@ -8,19 +8,17 @@
 
 namespace platform::win32 {
 
-struct InternetHandleTraits {
-  using type = HINTERNET;
-  static bool valid(HINTERNET h) { return h != nullptr; }
-  static void close(HINTERNET h) { InternetCloseHandle(h); }
-};
-using UniqueInternetHandle = UniqueHandle<InternetHandleTraits>;
+struct WinInetApi;
 
 // Hands WinInet's handles through to the caller, who closes them with
 // CloseHandle. The URL is converted from UTF-8 to the ANSI code page here.
 // The system's last error survives each call, so GetLastError gives the code
-// of the call that failed.
+// of the call that failed. WinInet is no known DLL: it is loaded from the
+// system folder at run time, never found by the default search. When it
+// cannot be loaded, every call fails with the loader's error.
 class WinInetClient : public http::IInternetClient {
  public:
+  WinInetClient();
   bool QueryOption(std::uint32_t option, void* buffer, std::uint32_t* length) override;
   http::InternetHandle Open(const char* agent, std::uint32_t accessType, const char* proxy, const char* bypass,
                             std::uint32_t flags) override;
@@ -34,6 +32,11 @@ class WinInetClient : public http::IInternetClient {
   bool CloseHandle(http::InternetHandle handle) override;
   std::uint32_t GetLastError() override;
   void Sleep(std::uint32_t milliseconds) override;
+
+ private:
+  void Unavailable() const;  // the loader's error becomes the last error
+  const WinInetApi* api_;
+  DWORD loadError_ = ERROR_SUCCESS;
 };
 
 }  // namespace platform::win32

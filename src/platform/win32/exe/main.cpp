@@ -12,8 +12,10 @@
 #include "platform/internet.h"
 #include "platform/system_services.h"
 #include "platform/win32/command_line.h"
+#include "platform/win32/system_library.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
+  platform::win32::RestrictDllSearchToSystemFolder();
   const app::Arguments args = platform::win32::ProcessArguments();
   if (args.empty()) return 0;
   platform::SystemServices services = platform::CreateSystemServices();

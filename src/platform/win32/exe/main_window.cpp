@@ -12,7 +12,7 @@ namespace layout = app::layout;
 using platform::win32::UniqueHandle;
 using platform::win32::Widen;
 
-// Sent to ourselves once the window is first visible.
+// Posted to ourselves once the window has been shown.
 constexpr UINT kFormShow = WM_APP + 1;
 
 struct GdiObjectTraits {
@@ -164,10 +164,19 @@ void MainWindow::Create() {
 void MainWindow::Show(int showCommand) {
   ShowWindow(window_, showCommand);
   UpdateWindow(window_);
+  // The worker starts once the window is up, whatever the show command: a
+  // hidden start gets no show message at all.
+  if (!shown_) {
+    shown_ = true;
+    PostMessageW(window_, kFormShow, 0, 0);
+  }
 }
 
 void MainWindow::Invalidate() {
-  if (window_) InvalidateRect(window_, nullptr, FALSE);
+  if (!window_) return;
+  InvalidateRect(window_, nullptr, FALSE);
+  // The error state waits for a click: a window started hidden must be seen.
+  if (form_.State().btnCloseVisible && !IsWindowVisible(window_)) ShowWindow(window_, SW_SHOWNORMAL);
 }
 
 void MainWindow::Close() {
@@ -203,12 +212,6 @@ LRESULT MainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       form_.WMUpdateProgress(static_cast<std::int32_t>(static_cast<std::uint32_t>(wParam)),
                              static_cast<std::int32_t>(static_cast<std::uint32_t>(lParam)));
       return 0;
-    case WM_SHOWWINDOW:
-      if (wParam && !shown_) {
-        shown_ = true;
-        PostMessageW(window_, kFormShow, 0, 0);
-      }
-      break;
     case kFormShow:
       form_.FormShow();
       return 0;
