@@ -1,17 +1,18 @@
 // How the update check scales: manifest and client configuration of N
 // entries each, every entry present on disk, every third one newer.
-// Prints the time of CheckUpdate for 10,000 and 20,000 entries and their ratio.
+// Prints the time of CheckForUpdates for 10,000 and 20,000 entries and their ratio.
 #include <chrono>
+#include <cstdlib>
 #include <cstdio>
 #include <filesystem>
 #include <string>
 
-#include "engine/client_update.h"
+#include "engine/trace_file.h"
+#include "engine/update_engine.h"
 #include "engine/xml_routines.h"
-#include "http/internet_client.h"
+#include "http/fetcher.h"
 #include "platform/files.h"
 #include "platform/message_box.h"
-#include "platform/posix/host_path.h"
 #include "platform/processes.h"
 #include "platform/registry.h"
 #include "platform/shell_link.h"
@@ -19,8 +20,7 @@
 
 namespace {
 
-struct Quiet : platform::IMessageBox, platform::IProcessLauncher, platform::IRegistry, platform::IShell,
-               http::IInternetClient {
+struct Quiet : platform::IMessageBox, platform::IProcessLauncher, platform::IRegistry, platform::IShell {
   int Show(const std::string&, const std::string&, unsigned) override { return 1; }
   bool Start(const std::string&, const std::string&, int) override { return false; }
   std::uint32_t RunAndWait(const std::string&, const std::string&, int) override { return 0; }
@@ -32,20 +32,15 @@ struct Quiet : platform::IMessageBox, platform::IProcessLauncher, platform::IReg
   }
   std::string DesktopDirectory() override { return {}; }
   void CreateLink(const std::string&, const std::string&, const std::string&) override {}
-  bool QueryOption(std::uint32_t, void*, std::uint32_t*) override { return false; }
-  http::InternetHandle Open(const char*, std::uint32_t, const char*, const char*, std::uint32_t) override {
-    return nullptr;
+};
+
+// Serves the manifest, whatever is asked for.
+struct Server : http::IFetcher {
+  std::string manifest;
+  std::int32_t Fetch(const std::string&, http::IBodySink& body) override {
+    body.Write(manifest);
+    return static_cast<std::int32_t>(manifest.size());
   }
-  bool SetOption(http::InternetHandle, std::uint32_t, const void*, std::uint32_t) override { return false; }
-  http::InternetHandle OpenUrl(http::InternetHandle, const char*, const char*, std::uint32_t, std::uint32_t,
-                               std::uintptr_t) override {
-    return nullptr;
-  }
-  bool QueryInfo(http::InternetHandle, std::uint32_t, void*, std::uint32_t*, std::uint32_t*) override { return false; }
-  bool ReadFile(http::InternetHandle, void*, std::uint32_t, std::uint32_t*) override { return false; }
-  bool CloseHandle(http::InternetHandle) override { return true; }
-  std::uint32_t GetLastError() override { return 0; }
-  void Sleep(std::uint32_t) override {}
 };
 
 std::string Document(int n, bool server) {
@@ -63,20 +58,21 @@ double Measure(int n, const std::string& root, Quiet& os) {
   const std::string app = "C:\\bench" + std::to_string(n) + "\\";
   std::filesystem::create_directories(root + "/C/bench" + std::to_string(n));
   for (int i = 0; i < n; ++i) platform::WriteWholeFile(app + "Module" + std::to_string(i) + ".dll", "");
-  platform::SetProgramPathForTests(app + "AutoUpdate.exe");
-  engine::Environment env{os, os, os, os, os};
-  engine::TClientUpdate update("", env);
-  update.FServerUrl = "http://bench/";
-  update.FServerDoc = engine::LoadXmlFromStream(Document(n, true));
-  update.FClientDoc = engine::LoadXmlFromStream(Document(n, false));
+  platform::WriteWholeFile(app + "bench_80_AutoUpdateIniC.xml", Document(n, false));
+  Server server;
+  server.manifest = Document(n, true);
+  const std::string program = app + "AutoUpdate.exe";
+  const engine::TraceFile trace(program);
+  const engine::Services services{os, os, os, os, server, trace, program};
+  engine::UpdateEngine update("http://bench:80/", services);
   double best = 1e9;
   for (int round = 0; round < 5; ++round) {
     const auto start = std::chrono::steady_clock::now();
-    update.CheckUpdate("ZEPRA");
+    update.CheckForUpdates("ZEPRA");
     const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
     best = std::min(best, ms);
   }
-  std::printf("%6d entries: CheckUpdate %.2f ms (best of 5), %zu to update\n", n, best, update.FUpdateList.size());
+  std::printf("%6d entries: CheckForUpdates %.2f ms (best of 5), %zu to update\n", n, best, update.updates().size());
   return best;
 }
 
@@ -85,7 +81,7 @@ double Measure(int n, const std::string& root, Quiet& os) {
 int main() {
   const std::string root = std::filesystem::temp_directory_path().string() + "/au-check-bench";
   std::filesystem::remove_all(root);
-  platform::posix::SetDriveRoot(root);
+  ::setenv("AUTOUPDATE_DRIVE_ROOT", root.c_str(), 1);
   Quiet os;
   const double t10 = Measure(10000, root, os);
   const double t20 = Measure(20000, root, os);

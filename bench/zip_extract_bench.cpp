@@ -12,10 +12,10 @@ int main(int argc, char** argv) {
     return 2;
   }
   try {
-    zip::TUnZipper z;
+    zip::Unzipper z;
     z.SetDestDir(argv[2]);
     z.SetRootDir(argv[2]);
-    z.OverwriteMode = zip::TUZOverwriteMode::Always;
+    z.OverwriteMode = zip::Overwrite::Always;
     z.RecreateDirs = true;
     z.SetZipName(argv[1]);
     z.DoAll = true;

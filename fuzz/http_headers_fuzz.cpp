@@ -5,11 +5,11 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "http/http_file.h"
+#include "http/http_fetcher.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);
-  const std::int32_t length = http::GetContentLength(text);
+  const std::int32_t length = http::ContentLength(text);
   if (length != 0 && text.substr(0, text.find('\0')).find("Content-Length") == std::string_view::npos) std::abort();
   return 0;
 }

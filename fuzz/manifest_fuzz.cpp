@@ -4,19 +4,19 @@
 #include <cstdint>
 #include <string_view>
 
-#include "engine/client_update.h"
+#include "engine/update_engine.h"
 #include "engine/xml_routines.h"
 #include "xml/xml_document.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);
-  auto doc = engine::LoadXmlFromStream(bytes);
-  engine::TFileList list;
-  engine::TClientUpdate::ReadFileList(list, doc.get(), "ZEPRA");
+  auto doc = engine::LoadXmlFromBytes(bytes);
+  engine::ManifestEntries list;
+  engine::UpdateEngine::ReadEntries(list, doc.get(), "ZEPRA");
   // The application name is also free text from the command line.
   const size_t cut = bytes.find('\n');
   if (cut != std::string_view::npos && cut < 64) {
-    engine::TClientUpdate::ReadFileList(list, doc.get(), std::string(bytes.substr(0, cut)));
+    engine::UpdateEngine::ReadEntries(list, doc.get(), std::string(bytes.substr(0, cut)));
   }
   return 0;
 }

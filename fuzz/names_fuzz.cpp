@@ -112,17 +112,17 @@ void CheckClientCommand(std::string_view input) {
   if (app::IsUrlForm(args)) args[0] = "App";  // the URL form writes the trace file
   if (args[11].find('"') != std::string::npos) return;
   static Nothing nothing;
-  app::TfrmUpMain form(nothing, "C:\\Update\\AutoUpdate.exe");
-  form.FormCreate(args, nothing, nothing, "20000101");
-  const app::TParamsRec& p = form.Params();
+  app::ProgressWindow form(nothing, "C:\\Update\\AutoUpdate.exe");
+  form.OnCreate(args, nothing, nothing, "20000101");
+  const app::LaunchParams& p = form.Params();
   const std::string command = form.BuildClientCommand();
   // The program word: the path, quoted when it holds a blank.
-  const bool quotedProgram = p.ClientExe.find_first_of(" \t") != std::string::npos;
-  const std::string program = quotedProgram ? "\"" + p.ClientExe + "\"" : p.ClientExe;
+  const bool quotedProgram = p.clientExe.find_first_of(" \t") != std::string::npos;
+  const std::string program = quotedProgram ? "\"" + p.clientExe + "\"" : p.clientExe;
   Check(command.compare(0, program.size(), program) == 0, "program word", input);
-  const std::string first = p.AppName == "ZEPRA" ? p.UserId2 : "[" + p.UserId + "]";
-  const std::vector<std::string> expected = {first, p.AppCode, p.WorkDate, p.Extra1, p.Extra2,
-                                             p.Extra3, p.Extra4, p.ServerUrl, p.ServerPort, " ", "HTTP", " "};
+  const std::string first = p.appName == "ZEPRA" ? p.userId2 : "[" + p.userId + "]";
+  const std::vector<std::string> expected = {first, p.appCode, p.workDate, p.extra1, p.extra2,
+                                             p.extra3, p.extra4, p.serverUrl, p.serverPort, " ", "HTTP", " "};
   Check(ParseArguments(std::string_view(command).substr(program.size())) == expected, "client arguments", input);
 }
 

@@ -1,5 +1,5 @@
 // The XML parser over arbitrary bytes, both as the parser's own text and as a
-// server document (LoadXmlFromStream), followed by what the engine does with a
+// server document (LoadXmlFromBytes), followed by what the engine does with a
 // manifest: select a group element, read every entry's attributes, change one
 // and serialize the document again. Nothing may crash, hang or leak, and a
 // rejected text must leave an empty document.
@@ -18,7 +18,7 @@ void Check(bool condition) {
   if (!condition) std::abort();
 }
 
-// ReadFileList-style reading: every element child of data/<group>, every
+// ReadEntries-style reading: every element child of data/<group>, every
 // attribute upper-cased and compared with the entry fields.
 void ReadEntries(xml::XmlDocument& doc, std::string_view group) {
   xml::XmlNode* node = nullptr;
@@ -39,8 +39,8 @@ void ReadEntries(xml::XmlDocument& doc, std::string_view group) {
       }
       for (const char* f : fields) matched += name == f;
     }
-    engine::SetAttrValue(e, "version", "2");
-    (void)engine::GetAttrValue(e, "Version", "");
+    engine::SetExistingAttribute(e, "version", "2");
+    (void)engine::AttributeOr(e, "Version", "");
   }
   (void)matched;
 }
@@ -75,7 +75,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Exercise(doc, ok);
   }
   {
-    auto doc = engine::LoadXmlFromStream(bytes);
+    auto doc = engine::LoadXmlFromBytes(bytes);
     Check(doc != nullptr);
     Exercise(*doc, doc->documentElement() != nullptr);
   }

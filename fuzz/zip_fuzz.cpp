@@ -55,7 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   static NoMessages quiet;
   {
-    zip::TUnZipper z;
+    zip::Unzipper z;
     z.MessageSink = &quiet;
     z.DoProcessMessages = false;
     z.SetDestDir(jail.dest.string());
@@ -65,9 +65,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     z.ReplaceReadOnly = true;
     // The first byte picks the overwrite mode and the incomplete-archive
     // rule, so that both recovery paths are reached.
-    z.OverwriteMode = size && (data[0] & 1) ? zip::TUZOverwriteMode::ifNewer : zip::TUZOverwriteMode::Always;
-    z.IncompleteZipMode = size && (data[0] & 2) ? zip::TIncompleteZipMode::izAssumeBad
-                                                 : zip::TIncompleteZipMode::izAssumeMulti;
+    z.OverwriteMode = size && (data[0] & 1) ? zip::Overwrite::IfNewer : zip::Overwrite::Always;
+    z.IncompleteZipMode = size && (data[0] & 2) ? zip::IncompleteArchive::AssumeDamaged
+                                                 : zip::IncompleteArchive::AssumeMultiPart;
     z.SetZipName(jail.archive.string());
     try {
       z.ExtractFiles();

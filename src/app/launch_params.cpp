@@ -118,31 +118,32 @@ std::string TodayWorkDate() {
   return FormatWorkDate(local->tm_year + 1900, local->tm_mon + 1, local->tm_mday);
 }
 
-void ReadParams(const Arguments& args, const std::string& workDate, TParamsRec& params) {
+void ReadParams(const Arguments& args, const std::string& workDate, const engine::TraceFile& trace,
+                LaunchParams& params) {
   if (args.empty()) return;
   if (args.size() >= kPositionalCount && !IsUrlForm(args)) {
-    std::string* fields[] = {&params.AppName, &params.UserId,   &params.UserId2,    &params.AppCode,
-                             &params.WorkDate, &params.Extra1,  &params.Extra2,     &params.Extra3,
-                             &params.Extra4,   &params.ServerUrl, &params.ServerPort, &params.ClientExe};
+    std::string* fields[] = {&params.appName, &params.userId,   &params.userId2,    &params.appCode,
+                             &params.workDate, &params.extra1,  &params.extra2,     &params.extra3,
+                             &params.extra4,   &params.serverUrl, &params.serverPort, &params.clientExe};
     for (size_t k = 0; k < kPositionalCount; ++k) *fields[k] = engine::Trim(args[k]);
     return;
   }
   // URL form: only the first argument counts, whatever else the caller's
   // quoting split off it.
   const std::string& url = args[0];
-  params.AppName = "ZEPRA";
+  params.appName = "ZEPRA";
   const std::string userId = WithoutQuotesAndControls(UserIdOfUid(DecodeBase64(UrlKeyValue(url, "UID"))));
-  params.UserId = userId;
-  params.UserId2 = userId;
-  params.AppCode = "ZEPRA";
-  params.WorkDate = workDate;
-  params.Extra1 = " ";
-  params.Extra2 = " ";
-  params.Extra3 = " ";
-  params.Extra4 = " ";
-  params.ServerUrl = WithoutQuotesAndControls(UrlKeyValue(url, "url"));
-  params.ServerPort = engine::GetUrlPort(params.ServerUrl);
-  params.ClientExe.clear();
+  params.userId = userId;
+  params.userId2 = userId;
+  params.appCode = "ZEPRA";
+  params.workDate = workDate;
+  params.extra1 = " ";
+  params.extra2 = " ";
+  params.extra3 = " ";
+  params.extra4 = " ";
+  params.serverUrl = WithoutQuotesAndControls(UrlKeyValue(url, "url"));
+  params.serverPort = engine::UrlPort(params.serverUrl, trace);
+  params.clientExe.clear();
 }
 
 }  // namespace app

@@ -5,23 +5,27 @@
 #include <string_view>
 #include <vector>
 
+namespace engine {
+class TraceFile;
+}
+
 namespace app {
 
-struct TParamsRec {
-  std::string AppName;
-  std::string UserId;
-  std::string UserId2;
-  std::string AppCode;
-  std::string WorkDate;
-  std::string Extra1;
-  std::string Extra2;
-  std::string Extra3;
-  std::string Extra4;
-  std::string ServerUrl;
-  std::string ServerPort;
-  std::string ClientExe;
+struct LaunchParams {
+  std::string appName;
+  std::string userId;
+  std::string userId2;
+  std::string appCode;
+  std::string workDate;
+  std::string extra1;
+  std::string extra2;
+  std::string extra3;
+  std::string extra4;
+  std::string serverUrl;
+  std::string serverPort;
+  std::string clientExe;
 
-  bool operator==(const TParamsRec&) const = default;
+  bool operator==(const LaunchParams&) const = default;
 };
 
 // Arguments of the process without the program name, as UTF-8 texts.
@@ -43,10 +47,12 @@ bool IsUrlForm(const Arguments& args);
 
 // Fills params field by field in declaration order, so that an error raised
 // part-way (the trace file write in the URL form) leaves the fields before it
-// filled. URL-form values come from outside: quotes and control characters
-// are dropped from them. workDate is today's local date as "yyyymmdd".
-// Registration is not done here; see IsRegistrationStart.
-void ReadParams(const Arguments& args, const std::string& workDate, TParamsRec& params);
+// filled. The URL form traces its port look-up. URL-form values come from
+// outside: quotes and control characters are dropped from them. workDate is
+// today's local date as "yyyymmdd". Registration is not done here; see
+// IsRegistrationStart.
+void ReadParams(const Arguments& args, const std::string& workDate, const engine::TraceFile& trace,
+                LaunchParams& params);
 
 // The value of the first "name=value" line of a URL whose name equals key,
 // ignoring ASCII letter case, after every "?" and "&" became a line break.

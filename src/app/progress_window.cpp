@@ -50,96 +50,97 @@ std::string ErrorBoxText(const std::string& message) {
   return message;
 }
 
-TfrmUpMain::TfrmUpMain(platform::IProcessLauncher& processes, std::string programPath, WorkerStarter startWorker)
-    : processes_(processes), programPath_(std::move(programPath)), startWorker_(std::move(startWorker)) {}
+ProgressWindow::ProgressWindow(platform::IProcessLauncher& processes, const engine::TraceFile& trace,
+                               std::string programPath, WorkerStarter startWorker)
+    : processes_(processes), trace_(trace), programPath_(std::move(programPath)), startWorker_(std::move(startWorker)) {}
 
-void TfrmUpMain::FormCreate(const Arguments& args, platform::IRegistry& registry,
+void ProgressWindow::OnCreate(const Arguments& args, platform::IRegistry& registry,
                             platform::IMessageBox& messageBox, const std::string& workDate) {
-  FCanClose = false;
+  canClose_ = false;
   args_ = args;
   try {
     if (IsRegistrationStart(args)) {
       RegisterProtocol(registry, programPath_);
       terminate_ = true;
     }
-    ReadParams(args, workDate, FParams);
+    ReadParams(args, workDate, trace_, params_);
   } catch (const std::exception& e) {
     messageBox.Show(ErrorBoxText(e.what()), kApplicationTitle, platform::MbOk | kMbIconError);
   }
 }
 
-void TfrmUpMain::FormShow() {
+void ProgressWindow::OnFirstShown() {
   if (StartsWithReg(args_)) {
-    FCanClose = true;
+    canClose_ = true;
     if (host_) host_->Close();
     return;
   }
-  if (startWorker_ && host_) startWorker_(FParams, host_->StatusSink());
+  if (startWorker_ && host_) startWorker_(params_, host_->StatusSink());
 }
 
-void TfrmUpMain::WMUpdateStatus(std::uintptr_t code, std::intptr_t text) {
-  const std::string& app = FParams.AppName;
-  const std::string& url = FParams.ServerUrl;
-  switch (code) {
-    case kStatusFailed: {
+void ProgressWindow::OnStatus(std::uintptr_t code, std::intptr_t text) {
+  const std::string& app = params_.appName;
+  const std::string& url = params_.serverUrl;
+  switch (static_cast<Status>(static_cast<int>(code))) {
+    case Status::Failed: {
       StatusText owned(reinterpret_cast<char*>(text));
-      state_.lblHint.text = "无法从“" + url + "”更新［" + app + "］。";
-      state_.lblError.text = owned ? owned.get() : "";
-      state_.lblError.visible = true;
-      state_.btnCloseVisible = true;
+      state_.hint.text = "无法从“" + url + "”更新［" + app + "］。";
+      state_.error.text = owned ? owned.get() : "";
+      state_.error.visible = true;
+      state_.closeButtonVisible = true;
       Changed();
       break;
     }
-    case kStatusConnecting:
-      state_.lblHint.text = "正在连接服务器“" + url + "”……";
+    case Status::Connecting:
+      state_.hint.text = "正在连接服务器“" + url + "”……";
       Changed();
       break;
-    case kStatusChecking:
-      state_.lblHint.text = "正在检查［" + app + "］最新版本……";
+    case Status::Checking:
+      state_.hint.text = "正在检查［" + app + "］最新版本……";
       Changed();
       break;
-    case kStatusUpdating:
-      state_.lblHint.text = "正在更新［" + app + "］……";
-      state_.lblRate = {"0%", true};
-      state_.shpRateWidth = 0;
-      state_.shpRateVisible = true;
+    case Status::Updating:
+      state_.hint.text = "正在更新［" + app + "］……";
+      state_.percent = {"0%", true};
+      state_.barWidth = 0;
+      state_.barVisible = true;
       Changed();
       break;
-    case kStatusCurrent:
-      state_.lblHint.text = "［" + app + "］已经是最新版本。";
+    case Status::Current:
+      state_.hint.text = "［" + app + "］已经是最新版本。";
       Changed();
-      btnCloseClick();
+      CloseAndStartClient();
       break;
-    case kStatusFinished:
-      state_.lblHint.text = "更新［" + app + "］完成。";
+    case Status::Finished:
+      state_.hint.text = "更新［" + app + "］完成。";
       Changed();
-      btnCloseClick();
+      CloseAndStartClient();
       break;
     default:
       break;
   }
 }
 
-void TfrmUpMain::WMUpdateProgress(std::int32_t done, std::int32_t total) {
+void ProgressWindow::OnProgress(std::int32_t done, std::int32_t total) {
   if (total <= 0) return;
-  state_.lblRate.text = std::to_string(Mul32(done, 100) / total) + "%";
-  state_.shpRateWidth = Mul32(layout::kRateFullWidth, done) / total;
+  state_.percent.text = std::to_string(Mul32(done, 100) / total) + "%";
+  state_.barWidth = Mul32(layout::kRateFullWidth, done) / total;
   Changed();
 }
 
-void TfrmUpMain::btnCloseClick() {
-  if (FParams.AppName == "ZEPRA") FParams.ClientExe = engine::FolderOf(programPath_) + "ZEPRA.exe";
+void ProgressWindow::CloseAndStartClient() {
+  if (params_.appName == "ZEPRA") params_.clientExe = engine::FolderOf(programPath_) + "ZEPRA.exe";
   processes_.Start(ClientProgramPath(), BuildClientCommand(), platform::SwShowNormal);
-  FCanClose = true;
+  canClose_ = true;
   if (host_) host_->Close();
 }
 
-std::string TfrmUpMain::BuildClientCommand() const {
-  const TParamsRec& p = FParams;
-  std::string cmd = ProgramWord(p.ClientExe);
-  cmd += Quoted(p.AppName == "ZEPRA" ? p.UserId2 : "[" + p.UserId + "]");
-  for (const std::string* field : {&p.AppCode, &p.WorkDate, &p.Extra1, &p.Extra2, &p.Extra3, &p.Extra4,
-                                   &p.ServerUrl, &p.ServerPort}) {
+std::string ProgressWindow::BuildClientCommand() const {
+  const LaunchParams& p = params_;
+  std::string cmd = ProgramWord(p.clientExe);
+  cmd += Quoted(p.appName == "ZEPRA" ? p.userId2 : "[" + p.userId + "]");
+  for (const std::string* field : {&p.appCode, &p.workDate, &p.extra1, &p.extra2, &p.extra3, &p.extra4,
+                                   &p.serverUrl, &p.serverPort}) {
     cmd += Quoted(*field);
   }
   cmd += Quoted(" ");
@@ -148,8 +149,8 @@ std::string TfrmUpMain::BuildClientCommand() const {
   return cmd;
 }
 
-std::string TfrmUpMain::ClientProgramPath() const {
-  const std::string& exe = FParams.ClientExe;
+std::string ProgressWindow::ClientProgramPath() const {
+  const std::string& exe = params_.clientExe;
   if (exe.empty() || platform::IsFullPath(exe)) return exe;
   // A bare name means a program beside the updater, as the system's own
   // search would have found first; nothing else is searched.
@@ -158,7 +159,7 @@ std::string TfrmUpMain::ClientProgramPath() const {
   return path;
 }
 
-void TfrmUpMain::Changed() {
+void ProgressWindow::Changed() {
   if (host_) host_->Invalidate();
 }
 

@@ -16,6 +16,10 @@ class IProcessLauncher;
 class IRegistry;
 }  // namespace platform
 
+namespace engine {
+class TraceFile;
+}
+
 namespace app {
 
 struct LabelState {
@@ -26,52 +30,53 @@ struct LabelState {
 
 // What the window shows; the view paints exactly this.
 struct FormState {
-  LabelState lblHint{"正在更新……", true};
-  LabelState lblError{"错误信息", false};
-  LabelState lblRate{"30%", false};
-  std::int32_t shpRateWidth = 144;
-  bool shpRateVisible = false;
-  bool btnCloseVisible = false;
+  LabelState hint{"正在更新……", true};
+  LabelState error{"错误信息", false};
+  LabelState percent{"30%", false};
+  std::int32_t barWidth = 144;
+  bool barVisible = false;
+  bool closeButtonVisible = false;
   bool operator==(const FormState&) const = default;
 };
 
 // What the logic asks of its window.
-class IFormHost {
+class IWindowHost {
  public:
-  virtual ~IFormHost() = default;
+  virtual ~IWindowHost() = default;
   virtual void Invalidate() = 0;  // State() changed
-  virtual void Close() = 0;       // a close request, answered by FormCloseQuery
+  virtual void Close() = 0;       // a close request, answered by MayClose
   virtual IStatusSink& StatusSink() = 0;  // where a worker posts to this window
 };
 
 // Starts the update worker with its own copy of the launch parameters.
-using WorkerStarter = std::function<void(const TParamsRec&, IStatusSink&)>;
+using WorkerStarter = std::function<void(const LaunchParams&, IStatusSink&)>;
 
-class TfrmUpMain {
+class ProgressWindow {
  public:
-  TfrmUpMain(platform::IProcessLauncher& processes, std::string programPath, WorkerStarter startWorker = {});
-  TfrmUpMain(const TfrmUpMain&) = delete;
-  TfrmUpMain& operator=(const TfrmUpMain&) = delete;
+  ProgressWindow(platform::IProcessLauncher& processes, const engine::TraceFile& trace, std::string programPath,
+                 WorkerStarter startWorker = {});
+  ProgressWindow(const ProgressWindow&) = delete;
+  ProgressWindow& operator=(const ProgressWindow&) = delete;
 
-  void AttachHost(IFormHost* host) { host_ = host; }
+  void AttachHost(IWindowHost* host) { host_ = host; }
 
   // Window creation: reads the launch parameters; "REG" registers the URL
   // protocol and asks the program to end. An error is shown like any
   // unhandled error of the window toolkit, and start-up goes on.
-  void FormCreate(const Arguments& args, platform::IRegistry& registry, platform::IMessageBox& messageBox,
+  void OnCreate(const Arguments& args, platform::IRegistry& registry, platform::IMessageBox& messageBox,
                   const std::string& workDate);
-  bool TerminateRequested() const { return terminate_; }
+  bool EndRequested() const { return terminate_; }
   // First showing: closes at once after "REG", else starts the worker.
-  void FormShow();
+  void OnFirstShown();
 
-  // WM_UPDATE_STATUS: for code 0, text is a block from NewStatusText, owned
+  // kUpdateStatusMessage: for code 0, text is a block from NewStatusText, owned
   // (and freed) from here on.
-  void WMUpdateStatus(std::uintptr_t code, std::intptr_t text);
-  // WM_UPDATE_PROGRESS. A total of 0 or less changes nothing.
-  void WMUpdateProgress(std::int32_t done, std::int32_t total);
-  bool FormCloseQuery() const { return FCanClose; }
+  void OnStatus(std::uintptr_t code, std::intptr_t text);
+  // kUpdateProgressMessage. A total of 0 or less changes nothing.
+  void OnProgress(std::int32_t done, std::int32_t total);
+  bool MayClose() const { return canClose_; }
   // The close action: start the client program and close.
-  void btnCloseClick();
+  void CloseAndStartClient();
   // The client's command line: its program word, then twelve quoted values
   // that the client's argument parsing reads back exactly.
   std::string BuildClientCommand() const;
@@ -80,20 +85,21 @@ class TfrmUpMain {
   std::string ClientProgramPath() const;
 
   const FormState& State() const { return state_; }
-  const TParamsRec& Params() const { return FParams; }
+  const LaunchParams& Params() const { return params_; }
 
  private:
   void Changed();
 
   platform::IProcessLauncher& processes_;
+  const engine::TraceFile& trace_;
   std::string programPath_;
   WorkerStarter startWorker_;
-  IFormHost* host_ = nullptr;
+  IWindowHost* host_ = nullptr;
   Arguments args_;
   bool terminate_ = false;
   FormState state_;
-  TParamsRec FParams;
-  bool FCanClose = false;
+  LaunchParams params_;
+  bool canClose_ = false;
 };
 
 // The standard error box text of an unhandled error: its message, with a

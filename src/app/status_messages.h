@@ -8,17 +8,17 @@
 namespace app {
 
 // WM_USER + 101 and WM_USER + 102.
-inline constexpr unsigned WM_UPDATE_STATUS = 0x0400 + 101;
-inline constexpr unsigned WM_UPDATE_PROGRESS = 0x0400 + 102;
+inline constexpr unsigned kUpdateStatusMessage = 0x0400 + 101;
+inline constexpr unsigned kUpdateProgressMessage = 0x0400 + 102;
 
-// Status codes carried by WM_UPDATE_STATUS.
-enum StatusCode : int {
-  kStatusFailed = 0,
-  kStatusConnecting = 1,
-  kStatusChecking = 2,
-  kStatusUpdating = 3,
-  kStatusCurrent = 4,
-  kStatusFinished = 9,
+// Status codes carried by kUpdateStatusMessage.
+enum class Status : int {
+  Failed = 0,
+  Connecting = 1,
+  Checking = 2,
+  Updating = 3,
+  Current = 4,
+  Finished = 9,
 };
 
 // A zero-terminated heap copy of text; whoever receives status 0 owns it and
@@ -35,7 +35,7 @@ using StatusText = std::unique_ptr<char[], StatusTextDeleter>;
 class IStatusSink {
  public:
   virtual ~IStatusSink() = default;
-  virtual void PostStatus(int code) = 0;
+  virtual void PostStatus(Status status) = 0;
   // Status 0 with a copy of the text.
   virtual void PostError(std::string_view text) = 0;
   virtual void PostProgress(std::int32_t done, std::int32_t total) = 0;

@@ -16,7 +16,7 @@ struct Rgb {
 inline constexpr int kClientWidth = 500;
 inline constexpr int kClientHeight = 200;
 inline constexpr const char* kCaption = "VelqorCastrel升级程序";
-inline constexpr const char* kWindowClass = "TfrmUpMain";
+inline constexpr const char* kWindowClass = "ProgressWindow";
 
 inline constexpr const char* kFontFace = "微软雅黑";
 inline constexpr int kDefaultFontHeight = 19;
@@ -26,7 +26,7 @@ inline constexpr Rect kBackground{0, 0, 500, 200};
 inline constexpr Rgb kBackgroundFill{80, 80, 80};
 inline constexpr int kBackgroundOutline = 2;
 
-// lblHint
+// hint
 inline constexpr int kHintLeft = 32, kHintTop = 32, kHintFontHeight = 19;
 
 // shpProgress: the bar's track. Never shown; it gives the fill's full length.
@@ -37,7 +37,7 @@ inline constexpr Rect kRate{33, 97, 144, 24};
 inline constexpr Rgb kRateFill{255, 128, 128};
 inline constexpr int kRateFullWidth = kProgressTrack.width - 2 * kProgressTrackOutline;
 
-// lblRate and lblError
+// percent and error
 inline constexpr int kRateLabelLeft = 32, kRateLabelTop = 144, kRateFontHeight = 21;
 inline constexpr int kErrorLeft = 32, kErrorTop = 72, kErrorFontHeight = 16;
 

@@ -1,25 +1,28 @@
 // Installing the update list: download every package, unpack each into its
 // folder, run AutoRun programs, record the new state in the client
-// configuration, register components, run the BDE setup, make the shortcut.
+// configuration, register components, run the database-engine setup, make the
+// shortcut.
 #include <exception>
-#include <unordered_map>
 #include <unordered_set>
 
-#include "engine/client_update.h"
+#include "engine/folder_tokens.h"
+#include "engine/installation.h"
 #include "engine/paths.h"
-#include "engine/server_address.h"
 #include "engine/trace_file.h"
+#include "engine/update_engine.h"
 #include "engine/xml_routines.h"
-#include "platform/file_names.h"
 #include "platform/files.h"
-#include "platform/message_box.h"
 #include "platform/processes.h"
-#include "platform/shell_link.h"
 #include "xml/xml_document.h"
 #include "zip/unzipper.h"
 
 namespace engine {
 namespace {
+
+// The updater lives in "<installation>\Update": the installation folder is
+// its own folder less these 7 characters.
+constexpr size_t kUpdateFolderLength = 7;
+constexpr const char* kRegsvr32 = "regsvr32.exe";
 
 // The text less its first ".zip", in any letter case.
 std::string WithoutZipAnyCase(const std::string& text) {
@@ -33,41 +36,104 @@ std::string WithoutZipLowerCase(const std::string& text) {
   return p == std::string::npos ? text : text.substr(0, p) + text.substr(p + 4);
 }
 
-// The text with its first "#System32" (any letter case) replaced.
-std::string ReplaceSystemToken(const std::string& text, const std::string& sysDir) {
-  size_t p = FindIgnoringCase(text, "#System32");
-  return p == std::string::npos ? text : text.substr(0, p) + sysDir + text.substr(p + 9);
+// The text with its first system-folder token (any letter case) replaced.
+std::string ReplaceSystemToken(const std::string& text, const std::string& systemDir) {
+  size_t p = FindIgnoringCase(text, kSystemFolderToken);
+  return p == std::string::npos ? text : text.substr(0, p) + systemDir + text.substr(p + kSystemFolderToken.size());
 }
 
-xml::XmlNode* CreateAttribute(xml::XmlDocument& doc, xml::XmlNode* element, const std::string& name,
-                              const std::string& value) {
-  xml::XmlNode* attr = doc.createAttribute(name);
-  element->attributes().setNamedItem(attr);
-  attr->setNodeValue(value);
-  return attr;
+std::string InstallRootOf(const std::string& programPath) {
+  std::string folder = FolderOf(programPath);
+  if (!folder.empty() && folder.back() == '\\') folder.pop_back();
+  return WithoutLastAnsiBytes(folder, kUpdateFolderLength);
 }
-
-// The updater lives in "<installation>\Update": the installation folder is
-// its own folder less these 7 characters.
-constexpr size_t kUpdateFolderLength = 7;
-constexpr const char* kRegsvr32 = "regsvr32.exe";
-
-class EConfigMissing : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
 
 }  // namespace
 
-void TClientUpdate::Progress(std::int32_t done, std::int32_t total) {
-  if (FOnProgress) FOnProgress(done, total);
+void UpdateEngine::Progress(std::int32_t done, std::int32_t total) {
+  if (onProgress_) onProgress_(done, total);
 }
 
-bool TClientUpdate::ExtractPackage(zip::TUnZipper& zipper, const std::string& packagePath, bool replace,
-                                   const std::string& targetDir) {
+bool UpdateEngine::Install() {
+  Installation run;
+  run.count = static_cast<std::int32_t>(updates_.size());
+  run.total = 2 * run.count;
+  run.installRoot = InstallRootOf(services_.programPath);
+  const xml::XmlNode* group = manifest_ ? manifest_->selectSingleNode("data/" + appName_) : nullptr;
+  run.mainFileName = AttributeOr(group, "mainfile", appName_ + ".exe");
+  run.desktopFlag = AttributeOr(group, "IsDeskTop", "0");
+  run.downloaded.assign(updates_.size(), false);
+
+  DownloadAll(run);
+  UnpackAll(run);
+  Record(run);
+  RegisterComponents(run);
+  // The staging folder stays: the database-engine setup runs from there. (The
+  // clean-up command "RD" names no program, so on a clean machine starting
+  // it runs nothing; all it could ever start is a program planted under that
+  // name, so it is not started at all.)
+  RunDatabaseEngineSetup(run);
+  if (run.desktopFlag == "1") CreateShortcut(appName_);
+  Progress(run.total, run.total);
+  return true;
+}
+
+// Every package first, one progress step each; a database-engine package only
+// when the engine is missing.
+void UpdateEngine::DownloadAll(Installation& run) {
+  for (std::int32_t i = 0; i < run.count; ++i) {
+    const ManifestEntry& e = *updates_[static_cast<size_t>(i)];
+    const bool databaseEngine = e.setupPath == kDatabaseEngineToken;
+    if (databaseEngine && hasDatabaseEngine_) continue;
+    if (databaseEngine) run.databasePackage = JoinPath(kStagingFolder, e.fileName);
+    run.downloaded[static_cast<size_t>(i)] = DownloadPackage(e.fileName);
+    if (!run.downloaded[static_cast<size_t>(i)]) run.Failed(e);
+    Progress(i, run.total);
+  }
+}
+
+void UpdateEngine::UnpackAll(Installation& run) {
+  zip::Unzipper zipper;
+  for (std::int32_t i = 0; i < run.count; ++i) {
+    UnpackEntry(run, zipper, i);
+    Progress(run.count + i, run.total);
+  }
+}
+
+void UpdateEngine::UnpackEntry(Installation& run, zip::Unzipper& zipper, std::int32_t index) {
+  const ManifestEntry& e = *updates_[static_cast<size_t>(index)];
+  services_.trace.Write(e.fileName, e.version);
+  const bool installed = UnpackEntryPackage(run, zipper, e, run.downloaded[static_cast<size_t>(index)]);
+  if (!installed) run.Failed(e);
+  if (SameTextAscii(WithoutZipLowerCase(e.fileName), run.mainFileName)) {
+    run.mainFilePath = JoinPath(folders_.app, run.mainFileName);
+    run.appTitle = e.script;
+  }
+  if (installed && !e.autoRun.empty()) RunAutoRun(e);
+}
+
+// Unpacks a downloaded package into the folder its entry names; false when
+// it did not install. Components to register are noted.
+bool UpdateEngine::UnpackEntryPackage(Installation& run, zip::Unzipper& zipper, const ManifestEntry& e,
+                                      bool downloaded) {
+  const std::string staged = JoinPath(kStagingFolder, e.fileName);
+  if (e.setupPath == kDatabaseEngineToken) {
+    run.databaseEntrySeen = true;
+    return hasDatabaseEngine_ || (downloaded && UnpackPackage(zipper, staged, false, kStagingFolder));
+  }
+  const std::string& folder = e.setupPath == kSystemFolderToken    ? folders_.system
+                              : e.setupPath == kWindowsFolderToken ? folders_.windows
+                                                                   : folders_.app;
+  if (!downloaded || !UnpackPackage(zipper, staged, e.replace, folder)) return false;
+  if (e.registerComponent) run.registrations.push_back(JoinPath(folder, WithoutZipAnyCase(e.fileName)));
+  return true;
+}
+
+bool UpdateEngine::UnpackPackage(zip::Unzipper& zipper, const std::string& packagePath, bool replace,
+                                 const std::string& targetDir) {
   zipper.SetDestDir(targetDir);
   zipper.SetRootDir(targetDir);
-  zipper.OverwriteMode = replace ? zip::TUZOverwriteMode::Always : zip::TUZOverwriteMode::ifNewer;
+  zipper.OverwriteMode = replace ? zip::Overwrite::Always : zip::Overwrite::IfNewer;
   zipper.RecreateDirs = true;
   zipper.SetZipName(packagePath);
   zipper.DoAll = true;
@@ -82,206 +148,27 @@ bool TClientUpdate::ExtractPackage(zip::TUnZipper& zipper, const std::string& pa
   return zipper.FailedCount() == 0;
 }
 
-bool TClientUpdate::InstallUpdate() {
-  const std::int32_t n = static_cast<std::int32_t>(FUpdateList.size());
-  const std::int32_t total = 2 * n;
-
-  // A. Preparation.
-  std::string installRoot = FolderOf(platform::ProgramPath());
-  if (!installRoot.empty() && installRoot.back() == '\\') installRoot.pop_back();
-  installRoot = WithoutLastAnsiBytes(installRoot, kUpdateFolderLength);
-  std::vector<std::string> registrations;
-  bool bdeSeen = false;
-  std::string mainFilePath, appTitle, bdePackagePath;
-  const xml::XmlNode* serverGroup = FServerDoc ? FServerDoc->selectSingleNode("data/" + FAppName) : nullptr;
-  const std::string mainFileName = GetAttrValue(serverGroup, "mainfile", FAppName + ".exe");
-  const std::string desktopFlag = GetAttrValue(serverGroup, "IsDeskTop", "0");
-
-  // Entries (by upper-cased name) that did not install: their versions are
-  // not recorded, so the next run tries again.
-  std::unordered_set<std::string> notInstalled;
-  std::vector<bool> downloaded(FUpdateList.size(), false);
-  bool bdeFailed = false;
-
-  // B. Downloads.
-  for (std::int32_t i = 0; i < n; ++i) {
-    const TClientFileInfo& e = *FUpdateList[static_cast<size_t>(i)];
-    if (FHasBDE && e.SetupPath == "#BDE") continue;
-    const std::string staged = JoinPath(kStagingFolder, e.FileName);
-    if (e.SetupPath == "#BDE") bdePackagePath = staged;
-    downloaded[static_cast<size_t>(i)] = DownloadPackage(e.FileName);
-    if (!downloaded[static_cast<size_t>(i)]) {
-      notInstalled.insert(UpperAscii(e.Name));
-      if (e.SetupPath == "#BDE") bdeFailed = true;
-    }
-    Progress(i, total);
-  }
-
-  // C. Unpacking.
-  {
-    zip::TUnZipper zipper;
-    for (std::int32_t i = 0; i < n; ++i) {
-      const TClientFileInfo& e = *FUpdateList[static_cast<size_t>(i)];
-      DebugLog(e.FileName, e.Version);
-      const std::string staged = JoinPath(kStagingFolder, e.FileName);
-      const bool fetched = downloaded[static_cast<size_t>(i)];
-      bool installed = true;
-      std::string target;
-      bool registrable = true;
-      if (e.SetupPath == "#System32") {
-        target = FSysDir;
-      } else if (e.SetupPath == "#windows") {
-        target = FWinDir;
-      } else if (e.SetupPath == "#BDE") {
-        bdeSeen = true;
-        registrable = false;
-        if (!FHasBDE) installed = fetched && ExtractPackage(zipper, staged, false, kStagingFolder);
-      } else {
-        target = FAppDir;
-      }
-      if (!target.empty()) installed = fetched && ExtractPackage(zipper, staged, e.IsReplace, target);
-      if (!installed) {
-        notInstalled.insert(UpperAscii(e.Name));
-        if (e.SetupPath == "#BDE") bdeFailed = true;
-      }
-      if (installed && registrable && e.IsRegister) {
-        registrations.push_back(JoinPath(target, WithoutZipAnyCase(e.FileName)));
-      }
-
-      if (SameTextAscii(WithoutZipLowerCase(e.FileName), mainFileName)) {
-        mainFilePath = JoinPath(FAppDir, mainFileName);
-        appTitle = e.Script;
-      }
-
-      if (installed && !e.AutoRun.empty()) {
-        const std::string program =
-            e.SetupPath == "#System32" ? ReplaceSystemToken(e.AutoRun, FSysDir) : JoinPath(FAppDir, e.AutoRun);
-        if (platform::FileExists(program)) env_.processes.RunAndWait(program, program, platform::SwShowNormal);
-      }
-      Progress(n + i, total);
-    }
-
-    // D. Recording in the client configuration. The file is the one set-up
-    // read; the address look-up is traced all the same, with the address the
-    // run used.
-    ClientConfigName(FServerUrl);
-    FClientDoc = LoadXmlFromFile(FConfigPath);
-    xml::XmlNode* root = FClientDoc->documentElement();
-    if (!root) {
-      throw EConfigMissing("客户端配置文件“" + FConfigPath + "”不存在或无法读取，无法记录更新结果。");
-    }
-    if (xml::XmlNode* setup = root->selectSingleNode("setup")) {
-      SetAttrValue(setup, "path", installRoot);
-    } else {
-      setup = root->appendChild(FClientDoc->createElement("setup"));
-      CreateAttribute(*FClientDoc, setup, "path", installRoot);
-    }
-    xml::XmlNode* app = root->selectSingleNode(FAppName);
-    if (!app) {
-      app = root->appendChild(FClientDoc->createElement(FAppName));
-      CreateAttribute(*FClientDoc, app, "name", appTitle);
-      CreateAttribute(*FClientDoc, app, "mainfile", mainFilePath);
-      CreateAttribute(*FClientDoc, app, "IsDesktop", desktopFlag);
-    } else if (!mainFilePath.empty()) {
-      SetAttrValue(app, "mainfile", mainFilePath);
-    }
-    for (const auto& e : FUpdateList) {
-      if (notInstalled.count(UpperAscii(e->Name))) continue;
-      SetEntryAttr(app, e->Name, "version", e->Version);
-      SetEntryAttr(app, e->Name, "setupPath", e->SetupPath);
-      SetEntryAttr(app, e->Name, "script", e->Script);
-    }
-    SyncEntryVersions(notInstalled);
-    FClientDoc->save(FConfigPath);
-
-    // E. Registration: Regsvr32 of the system folder, started hidden, nobody
-    // waits.
-    const std::string regsvr32 = JoinPath(FSysDir, kRegsvr32);
-    for (const std::string& path : registrations) {
-      env_.processes.Start(regsvr32, "Regsvr32 /s \"" + path + " \" ", platform::SwHide);
-    }
-
-    // F. The staging folder stays: the BDE setup below runs from there. (The
-    // clean-up command "RD" names no program, so on a clean machine starting
-    // it runs nothing; all it could ever start is a program planted under
-    // that name, so it is not started at all.)
-  }
-
-  // G. BDE setup, when the engine was missing and its package came.
-  if (!FHasBDE && bdeSeen && !bdeFailed) {
-    const std::string setupProgram = WithoutZipAnyCase(bdePackagePath);
-    if (!setupProgram.empty()) env_.processes.RunAndWait(setupProgram, setupProgram, platform::SwShowNormal);
-  }
-
-  // H. Shortcut.
-  if (desktopFlag == "1") CreateAppShortcut(FAppName);
-
-  // I.
-  Progress(total, total);
-  return true;
+// The program the entry names, started from its full path and waited for.
+void UpdateEngine::RunAutoRun(const ManifestEntry& e) {
+  const std::string program = e.setupPath == kSystemFolderToken ? ReplaceSystemToken(e.autoRun, folders_.system)
+                                                                : JoinPath(folders_.app, e.autoRun);
+  if (platform::FileExists(program)) services_.processes.RunAndWait(program, program, platform::SwShowNormal);
 }
 
-void TClientUpdate::SetEntryAttr(xml::XmlNode* app, const std::string& entryName, const std::string& attrName,
-                                 const std::string& value) {
-  xml::XmlNode* entry = FClientDoc->selectSingleNode("data/" + FAppName + "/" + entryName);
-  if (!entry) entry = app->appendChild(FClientDoc->createElement(entryName));
-  xml::XmlNode* attr = entry->attributes().getNamedItem(attrName);
-  if (!attr) {
-    CreateAttribute(*FClientDoc, entry, attrName, value);
-  } else {
-    attr->setNodeValue(value);
+// Regsvr32 of the system folder, started hidden; nobody waits.
+void UpdateEngine::RegisterComponents(const Installation& run) {
+  const std::string regsvr32 = JoinPath(folders_.system, kRegsvr32);
+  for (const std::string& path : run.registrations) {
+    services_.processes.Start(regsvr32, "Regsvr32 /s \"" + path + " \" ", platform::SwHide);
   }
 }
 
-void TClientUpdate::SyncEntryVersions(const std::unordered_set<std::string>& notInstalled) {
-  const xml::XmlNode* data = FClientDoc->selectSingleNode("data");
-  if (!data) return;
-  // First update-list entry per upper-cased name, as a linear search would find.
-  std::unordered_map<std::string, const TClientFileInfo*> firstByName;
-  for (const auto& e : FUpdateList) firstByName.emplace(UpperAscii(e->Name), e.get());
-  for (const xml::XmlNode* group : data->childNodes()) {
-    if (!group->hasChildNodes()) continue;
-    for (xml::XmlNode* child : group->childNodes()) {
-      const std::string upper = UpperAscii(child->nodeName());
-      auto found = firstByName.find(upper);
-      if (found == firstByName.end() || notInstalled.count(upper)) continue;
-      if (xml::XmlNode* version = child->attributes().getNamedItem("version")) {
-        version->setNodeValue(found->second->Version);
-      }
-    }
-  }
-}
-
-void TClientUpdate::CreateAppShortcut(const std::string& appName) {
-  const xml::XmlNode* app = FClientDoc ? FClientDoc->selectSingleNode("data/" + appName) : nullptr;
-  if (!app) return;
-  const std::string target = GetAttrValue(app, "mainfile", "");
-  const std::string title = GetAttrValue(app, "name", "");
-  if (!target.empty() && platform::FileExists(target)) CreateDesktopLink(target, title);
-}
-
-void TClientUpdate::CreateDesktopLink(const std::string& target, const std::string& title) {
-  try {
-    std::string name = title;
-    if (name.empty()) {
-      // No title recorded: the program's own name stands for it.
-      name = NameOf(target);
-      size_t dot = name.rfind('.');
-      if (dot != std::string::npos && dot > 0) name.erase(dot);
-    }
-    const std::string linkName = !name.empty() && name.front() == '\\' ? name : "\\" + name + ".lnk";
-    // The title comes from the server: the link must be an ordinary file
-    // below the desktop, whatever separators, dots or streams it names.
-    const std::string desktop = env_.shell.DesktopDirectory();
-    const std::string linkPath = desktop + linkName;
-    if (!platform::IsPlainRelativePath(std::string_view(linkName).substr(1)) ||
-        !platform::IsInsideFolder(desktop, linkPath)) {
-      throw std::runtime_error("快捷方式名称“" + title + "”无效。");
-    }
-    env_.shell.CreateLink(linkPath, target, FolderOf(target));
-  } catch (const std::exception& e) {
-    env_.messageBox.Show(e.what(), kEngineCaption, platform::MbOk);
-  }
+// The setup program of a database-engine package, when the engine was
+// missing and its package came and unpacked.
+void UpdateEngine::RunDatabaseEngineSetup(const Installation& run) {
+  if (hasDatabaseEngine_ || !run.databaseEntrySeen || run.databaseFailed) return;
+  const std::string setupProgram = WithoutZipAnyCase(run.databasePackage);
+  if (!setupProgram.empty()) services_.processes.RunAndWait(setupProgram, setupProgram, platform::SwShowNormal);
 }
 
 }  // namespace engine

@@ -48,7 +48,7 @@ bool IsUsableAsFileName(const std::string& host, const std::string& port) {
 
 }  // namespace
 
-EBadServerAddress::EBadServerAddress(const std::string& address)
+BadServerAddress::BadServerAddress(const std::string& address)
     : std::runtime_error("服务器地址“" + address +
                          "”无效：其中的主机名或端口含有路径分隔符、冒号或文件名中不允许的字符，"
                          "不能用来命名客户端配置文件。") {}
@@ -63,26 +63,26 @@ std::string TextAfter(std::string_view text, char c) {
   return p == std::string_view::npos ? std::string(text) : std::string(text.substr(p + 1));
 }
 
-std::string GetUrlHost(const std::string& address) {
-  DebugLog("取IP-url", address);
+std::string UrlHost(const std::string& address, const TraceFile& trace) {
+  trace.Write("取IP-url", address);
   const std::string host = HostOf(address);
-  DebugLog("取IP", host);
+  trace.Write("取IP", host);
   return host;
 }
 
-std::string GetUrlPort(const std::string& address) {
-  DebugLog("取端口-url", address);
+std::string UrlPort(const std::string& address, const TraceFile& trace) {
+  trace.Write("取端口-url", address);
   const std::string port = PortOf(address);
-  DebugLog("取端口", port);
+  trace.Write("取端口", port);
   return port;
 }
 
-std::string ClientConfigName(const std::string& address) {
-  const std::string host = GetUrlHost(address);
-  const std::string port = GetUrlPort(address);
-  DebugLog("host", host);
-  DebugLog("port", port);
-  if (!IsUsableAsFileName(host, port)) throw EBadServerAddress(address);
+std::string ConfigFileName(const std::string& address, const TraceFile& trace) {
+  const std::string host = UrlHost(address, trace);
+  const std::string port = UrlPort(address, trace);
+  trace.Write("host", host);
+  trace.Write("port", port);
+  if (!IsUsableAsFileName(host, port)) throw BadServerAddress(address);
   return ConfigNameOf(host, port);
 }
 

@@ -10,19 +10,21 @@ namespace engine {
 
 // An address whose host or port would make the configuration file name a
 // path, a stream or a device.
-class EBadServerAddress : public std::runtime_error {
+class BadServerAddress : public std::runtime_error {
  public:
-  explicit EBadServerAddress(const std::string& address);
+  explicit BadServerAddress(const std::string& address);
 };
 
 std::string TextBefore(std::string_view text, char c);  // empty when c is absent
 std::string TextAfter(std::string_view text, char c);   // whole text when c is absent
 
-std::string GetUrlHost(const std::string& address);
-std::string GetUrlPort(const std::string& address);
-// host + "_" + port + "_" + "AutoUpdateIniC.xml"; raises EBadServerAddress
+class TraceFile;
+
+std::string UrlHost(const std::string& address, const TraceFile& trace);
+std::string UrlPort(const std::string& address, const TraceFile& trace);
+// host + "_" + port + "_" + "AutoUpdateIniC.xml"; raises BadServerAddress
 // (after tracing host and port) when that is no plain file name.
-std::string ClientConfigName(const std::string& address);
+std::string ConfigFileName(const std::string& address, const TraceFile& trace);
 // The same test, without tracing.
 bool IsUsableServerAddress(const std::string& address);
 

@@ -1,18 +1,14 @@
 #include "engine/trace_file.h"
 
 #include "engine/paths.h"
-#include "platform/files.h"
 #include "platform/ini_file.h"
 
 namespace engine {
 
-std::string TraceFilePath() { return FolderOf(platform::ProgramPath()) + "debug.ini"; }
+TraceFile::TraceFile(const std::string& programPath) : path_(FolderOf(programPath) + "debug.ini") {}
 
-void DebugLog(const std::string& key, const std::string& value) {
-  const std::string path = TraceFilePath();
-  if (!platform::WriteIniString(path, "debug", key, value)) {
-    throw ETraceWriteError("Unable to write to " + path);
-  }
+void TraceFile::Write(const std::string& key, const std::string& value) const {
+  if (!platform::WriteIniString(path_, "debug", key, value)) throw TraceWriteError("Unable to write to " + path_);
 }
 
 }  // namespace engine

@@ -2,9 +2,10 @@
 #include <string_view>
 #include <unordered_map>
 
-#include "engine/client_update.h"
 #include "engine/paths.h"
+#include "engine/presence.h"
 #include "engine/trace_file.h"
+#include "engine/update_engine.h"
 #include "engine/version_rules.h"
 #include "platform/files.h"
 #include "xml/xml_document.h"
@@ -25,35 +26,50 @@ constexpr FieldName kFields[] = {
     {"AUTORUN", EntryField::AutoRun},
 };
 
-void Store(TClientFileInfo& entry, EntryField field, const std::string& value) {
+void Store(ManifestEntry& entry, EntryField field, const std::string& value) {
   switch (field) {
-    case EntryField::SetupPath: entry.SetupPath = value; break;
-    case EntryField::Version: entry.Version = value; break;
-    case EntryField::FileName: entry.FileName = value; break;
-    case EntryField::IsReplace: entry.IsReplace = value == "1"; break;
-    case EntryField::IsRegister: entry.IsRegister = value == "1"; break;
-    case EntryField::Script: entry.Script = value; break;
-    case EntryField::AutoRun: entry.AutoRun = value; break;
+    case EntryField::SetupPath: entry.setupPath = value; break;
+    case EntryField::Version: entry.version = value; break;
+    case EntryField::FileName: entry.fileName = value; break;
+    case EntryField::IsReplace: entry.replace = value == "1"; break;
+    case EntryField::IsRegister: entry.registerComponent = value == "1"; break;
+    case EntryField::Script: entry.script = value; break;
+    case EntryField::AutoRun: entry.autoRun = value; break;
   }
+}
+
+// One entry element: its name, and its attributes matched by upper-cased
+// name, the last of several for one field winning.
+std::shared_ptr<ManifestEntry> ReadEntry(const xml::XmlNode& element) {
+  auto entry = std::make_shared<ManifestEntry>();
+  entry->name = element.nodeName();
+  const xml::XmlAttributes& attrs = element.attributes();
+  for (size_t i = 0; i < attrs.length(); ++i) {
+    const std::string upper = UpperAscii(attrs.item(i)->nodeName());
+    for (const FieldName& f : kFields) {
+      if (upper == f.upper) Store(*entry, f.field, attrs.item(i)->nodeValue());
+    }
+  }
+  return entry;
 }
 
 }  // namespace
 
-bool TClientUpdate::CheckUpdate(const std::string& appName) {
-  if (FServerUrl.empty()) return false;
-  FUpdateList.clear();
+bool UpdateEngine::CheckForUpdates(const std::string& appName) {
+  if (serverUrl_.empty()) return false;
+  updates_.clear();
   {
-    TFileList server, client;
-    ReadFileList(server, FServerDoc.get(), appName);
-    ReadFileList(client, FClientDoc.get(), appName);
-    BuildUpdateList(server, client, FAppDir, FHasBDE, FUpdateList);
+    ManifestEntries server, client;
+    ReadEntries(server, manifest_.get(), appName);
+    ReadEntries(client, config_.get(), appName);
+    ChooseUpdates(server, client);
   }
-  FAppName = appName;
-  DebugLog("等更新模块", std::to_string(FUpdateList.size()));
-  return !FUpdateList.empty();
+  appName_ = appName;
+  services_.trace.Write("等更新模块", std::to_string(updates_.size()));
+  return !updates_.empty();
 }
 
-void TClientUpdate::ReadFileList(TFileList& list, const xml::XmlDocument* doc, const std::string& appName) {
+void UpdateEngine::ReadEntries(ManifestEntries& list, const xml::XmlDocument* doc, const std::string& appName) {
   if (!doc) return;
   const xml::XmlNode* group = nullptr;
   try {
@@ -63,64 +79,33 @@ void TClientUpdate::ReadFileList(TFileList& list, const xml::XmlDocument* doc, c
   }
   if (!group) return;
   for (const xml::XmlNode* child : group->childNodes()) {
-    if (child->nodeType() != xml::NodeType::Element) continue;
-    auto entry = std::make_shared<TClientFileInfo>();
-    entry->Name = child->nodeName();
-    const xml::XmlAttributes& attrs = child->attributes();
-    for (size_t i = 0; i < attrs.length(); ++i) {
-      const xml::XmlNode* attr = attrs.item(i);
-      const std::string upper = UpperAscii(attr->nodeName());
-      for (const FieldName& f : kFields) {
-        if (upper == f.upper) Store(*entry, f.field, attr->nodeValue());
-      }
-    }
-    list.push_back(std::move(entry));
+    if (child->nodeType() == xml::NodeType::Element) list.push_back(ReadEntry(*child));
   }
 }
 
-void TClientUpdate::BuildUpdateList(const TFileList& server, const TFileList& client, const std::string& appDir,
-                                    bool hasBDE, TFileList& updateList) const {
+void UpdateEngine::ChooseUpdates(const ManifestEntries& server, const ManifestEntries& client) {
   // The first client entry of each upper-cased name, found without a scan
   // per server entry.
-  std::unordered_map<std::string, const TClientFileInfo*> firstByName;
+  std::unordered_map<std::string, const ManifestEntry*> firstByName;
   firstByName.reserve(client.size());
-  for (const auto& c : client) firstByName.emplace(UpperAscii(c->Name), c.get());
+  for (const auto& c : client) firstByName.emplace(UpperAscii(c->name), c.get());
 
   for (const auto& s : server) {
-    auto found = firstByName.find(UpperAscii(s->Name));
+    auto found = firstByName.find(UpperAscii(s->name));
     if (found == firstByName.end()) {
-      updateList.push_back(s);
+      updates_.push_back(s);
       continue;
     }
-    const TClientFileInfo& c = *found->second;
-    if (s->IsReplace && IsVersionGreater(s->Version, c.Version)) updateList.push_back(s);
-    if (!IsPresent(s->Name, s->SetupPath, appDir, hasBDE)) updateList.push_back(s);
+    // Two rules, each on its own: an entry newer and missing goes in twice.
+    if (s->replace && IsVersionGreater(s->version, found->second->version)) updates_.push_back(s);
+    if (!IsPresentOnDisk(folders_, hasDatabaseEngine_, s->name, s->setupPath)) updates_.push_back(s);
   }
 }
 
-bool TClientUpdate::IsFilePresent(const std::string& name, const std::string& setupPath) const {
-  return IsPresent(name, setupPath, FAppDir, FHasBDE);
-}
-
-// A name with a "." is a file, without one a folder; the folder tokens are
-// compared ignoring case here (and only here).
-bool TClientUpdate::IsPresent(const std::string& name, const std::string& setupPath, const std::string& appDir,
-                              bool hasBDE) const {
-  const std::string token = UpperAscii(setupPath);
-  if (name.find('.') != std::string::npos) {
-    if (token == "#SYSTEM32") return platform::FileExists(JoinPath(FSysDir, name));
-    if (token == "#WINDOWS") return platform::FileExists(JoinPath(FWinDir, name));
-    if (token == "#BDE") return hasBDE;
-    return platform::FileExists(JoinPath(appDir, name));
-  }
-  if (token == "#SYSTEM32") return platform::DirectoryExists(JoinPath(FSysDir, name));
-  return platform::DirectoryExists(JoinPath(appDir, name));
-}
-
-std::int32_t TClientUpdate::IndexOfFile(const TFileList& list, const std::string& name) {
+std::int32_t UpdateEngine::IndexOfEntry(const ManifestEntries& list, const std::string& name) {
   const std::string upper = UpperAscii(name);
   for (size_t i = 0; i < list.size(); ++i) {
-    if (UpperAscii(list[i]->Name) == upper) return static_cast<std::int32_t>(i);
+    if (UpperAscii(list[i]->name) == upper) return static_cast<std::int32_t>(i);
   }
   return -1;
 }

@@ -25,7 +25,7 @@ std::string RejoinLines(std::string_view bytes) {
   return out;
 }
 
-std::unique_ptr<xml::XmlDocument> LoadXmlFromStream(std::string_view bytes) {
+std::unique_ptr<xml::XmlDocument> LoadXmlFromBytes(std::string_view bytes) {
   auto doc = std::make_unique<xml::XmlDocument>();
   // The server's bytes are text in the system code page, whatever encoding
   // the declaration names; the declaration itself is kept for saving.
@@ -33,19 +33,19 @@ std::unique_ptr<xml::XmlDocument> LoadXmlFromStream(std::string_view bytes) {
   return doc;
 }
 
-std::unique_ptr<xml::XmlDocument> LoadXmlFromFile(const std::string& path) {
+std::unique_ptr<xml::XmlDocument> LoadXmlFile(const std::string& path) {
   auto doc = std::make_unique<xml::XmlDocument>();
   doc->load(path);
   return doc;
 }
 
-std::string GetAttrValue(const xml::XmlNode* node, std::string_view name, std::string_view defaultValue) {
+std::string AttributeOr(const xml::XmlNode* node, std::string_view name, std::string_view defaultValue) {
   if (node == nullptr) return std::string(defaultValue);
   const xml::XmlNode* attr = node->attributes().getNamedItem(name);
   return attr != nullptr ? attr->text() : std::string(defaultValue);
 }
 
-void SetAttrValue(xml::XmlNode* node, std::string_view name, std::string_view value) {
+void SetExistingAttribute(xml::XmlNode* node, std::string_view name, std::string_view value) {
   if (node == nullptr) return;
   if (xml::XmlNode* attr = node->attributes().getNamedItem(name)) attr->setText(std::string(value));
 }

@@ -11,13 +11,13 @@ namespace engine {
 
 // Bytes up to the first zero byte, lines rejoined with CR LF (text then ends with CR LF), decoded from
 // the ANSI code page (platform::AnsiToUtf8) whatever the declaration says, then parsed. Never null.
-std::unique_ptr<xml::XmlDocument> LoadXmlFromStream(std::string_view bytes);
+std::unique_ptr<xml::XmlDocument> LoadXmlFromBytes(std::string_view bytes);
 // The file read with the XML encoding rules; missing/undecodable/malformed file -> empty document. Never null.
-std::unique_ptr<xml::XmlDocument> LoadXmlFromFile(const std::string& path);
+std::unique_ptr<xml::XmlDocument> LoadXmlFile(const std::string& path);
 // Attribute text by exact name, or the default; node may be null.
-std::string GetAttrValue(const xml::XmlNode* node, std::string_view name, std::string_view defaultValue);
+std::string AttributeOr(const xml::XmlNode* node, std::string_view name, std::string_view defaultValue);
 // Sets an existing attribute of exactly that name; otherwise nothing (never creates).
-void SetAttrValue(xml::XmlNode* node, std::string_view name, std::string_view value);
+void SetExistingAttribute(xml::XmlNode* node, std::string_view name, std::string_view value);
 
 // The text of the bytes up to the first zero byte, split into lines at CR, LF
 // or CR LF and joined again with CR LF after every line.

@@ -12,6 +12,10 @@ bool FileExists(const std::string& path);       // a file, not a folder
 bool DirectoryExists(const std::string& path);  // a folder
 // Creates one folder; false when it could not be created (or already exists).
 bool CreateDir(const std::string& path);
+// Creates a folder with every missing parent, from the top down. Silent: a
+// folder that cannot be created stays missing. Nothing for a drive root, a
+// path shorter than 3 characters or an existing folder.
+void CreateFolderPath(const std::string& path);
 bool RemoveFile(const std::string& path);
 std::optional<std::string> ReadWholeFile(const std::string& path);
 // Creates or truncates the file and writes all bytes; on failure raises
@@ -21,9 +25,6 @@ void WriteWholeFile(const std::string& path, std::string_view bytes);
 // Full path of the running program file, and the system's own folders
 // (without a trailing backslash).
 std::string ProgramPath();
-// Tests place "the running program" in a sandbox folder; empty restores the
-// real program path.
-void SetProgramPathForTests(const std::string& path);
 std::string SystemDirectory();
 std::string WindowsDirectory();
 

@@ -8,14 +8,14 @@
 
 namespace zip {
 
-TBufferStream::TBufferStream(TStream& underlying, size_t bufferSize)
+BufferedStream::BufferedStream(Stream& underlying, size_t bufferSize)
     : underlying_(underlying), buffer_(std::max<size_t>(bufferSize, 1)) {
   underPos_ = underlying_.Position();
 }
 
-TBufferStream::~TBufferStream() { FinishBeforeDestroy(); }
+BufferedStream::~BufferedStream() { FinishBeforeDestroy(); }
 
-void TBufferStream::FinishBeforeDestroy() {
+void BufferedStream::FinishBeforeDestroy() {
   if (finished_) return;
   finished_ = true;
   try {
@@ -27,7 +27,7 @@ void TBufferStream::FinishBeforeDestroy() {
   }
 }
 
-bool TBufferStream::Flush() {
+bool BufferedStream::Flush() {
   if (state_ != Writing) return true;
   size_t pending = pos_;
   size_t wrote = pending ? underlying_.Write(buffer_.data(), pending) : 0;
@@ -39,7 +39,7 @@ bool TBufferStream::Flush() {
   return wrote == pending;
 }
 
-size_t TBufferStream::Read(void* out, size_t count) {
+size_t BufferedStream::Read(void* out, size_t count) {
   if (state_ == Writing) Flush();
   uint8_t* dest = static_cast<uint8_t*>(out);
   size_t done = 0;
@@ -71,7 +71,7 @@ size_t TBufferStream::Read(void* out, size_t count) {
   return done;
 }
 
-size_t TBufferStream::Write(const void* in, size_t count) {
+size_t BufferedStream::Write(const void* in, size_t count) {
   if (state_ == Reading) {
     // Drop the read-ahead: writing continues at the logical position.
     int64_t logical = underPos_ - static_cast<int64_t>(end_ - pos_);
@@ -104,7 +104,7 @@ size_t TBufferStream::Write(const void* in, size_t count) {
   return done;
 }
 
-int64_t TBufferStream::Seek(int64_t offset, int origin) {
+int64_t BufferedStream::Seek(int64_t offset, int origin) {
   int64_t logical = state_ == Reading   ? underPos_ - static_cast<int64_t>(end_ - pos_)
                     : state_ == Writing ? underPos_ + static_cast<int64_t>(pos_)
                                         : underPos_;
@@ -117,28 +117,28 @@ int64_t TBufferStream::Seek(int64_t offset, int origin) {
       target = end - std::llabs(offset);
       break;
     }
-    default: throw EStreamError("Invalid seek origin (" + std::to_string(origin) + ")");
+    default: throw StreamError("Invalid seek origin (" + std::to_string(origin) + ")");
   }
   if (target == logical) return target;
-  if (target < 0) throw EStreamError("Seek error");
+  if (target < 0) throw StreamError("Seek error");
   if (state_ == Reading && target >= underPos_ - static_cast<int64_t>(end_) && target <= underPos_) {
     // Still inside the read-ahead: no system call needed.
     pos_ = static_cast<size_t>(target - (underPos_ - static_cast<int64_t>(end_)));
     return target;
   }
-  if (state_ == Writing && !Flush()) throw EStreamError("Seek error");
+  if (state_ == Writing && !Flush()) throw StreamError("Seek error");
   underPos_ = underlying_.Seek(target, 0);
   pos_ = end_ = 0;
   state_ = Idle;
   return target;
 }
 
-int64_t TBufferStream::Size() {
+int64_t BufferedStream::Size() {
   int64_t pending = state_ == Writing ? static_cast<int64_t>(pos_) : 0;
   return std::max(underlying_.Size(), underPos_ + pending);
 }
 
-bool TBufferStream::SetSize(int64_t size) {
+bool BufferedStream::SetSize(int64_t size) {
   int64_t logical = Position();
   if (state_ == Writing && !Flush()) return false;
   pos_ = end_ = 0;
@@ -148,19 +148,19 @@ bool TBufferStream::SetSize(int64_t size) {
   return ok;
 }
 
-bool TBufferStream::FlushToDisk() { return Flush() && underlying_.FlushToDisk(); }
+bool BufferedStream::FlushToDisk() { return Flush() && underlying_.FlushToDisk(); }
 
-void TBufferStream::PutBack(uint8_t byte) {
-  if (state_ != Reading || pos_ == 0) throw EStreamError("Putback overflow");
+void BufferedStream::PutBack(uint8_t byte) {
+  if (state_ != Reading || pos_ == 0) throw StreamError("Putback overflow");
   buffer_[--pos_] = byte;
 }
 
-TBufferedFileStream::TBufferedFileStream(const std::string& path, size_t bufferSize, bool flushOnClose,
+BufferedFileStream::BufferedFileStream(const std::string& path, size_t bufferSize, bool flushOnClose,
                                          platform::FileMode mode)
-    : detail::FileOwner(path, mode), TBufferStream(file, bufferSize) {
+    : detail::FileOwner(path, mode), BufferedStream(file, bufferSize) {
   flushOnDestroy = flushOnClose && mode == platform::FileMode::Create;
 }
 
-TBufferedFileStream::~TBufferedFileStream() { FinishBeforeDestroy(); }
+BufferedFileStream::~BufferedFileStream() { FinishBeforeDestroy(); }
 
 }  // namespace zip

@@ -1,6 +1,6 @@
 #pragma once
 // A read/write buffer in front of another stream, so that the many small
-// reads of zip headers cost one system call per buffer; TBufferedFileStream
+// reads of zip headers cost one system call per buffer; BufferedFileStream
 // is the same over a file it opens and owns.
 #include <cstddef>
 #include <cstdint>
@@ -14,14 +14,14 @@
 
 namespace zip {
 
-class TBufferStream : public TStream {
+class BufferedStream : public Stream {
  public:
   enum State { Idle = 0, Reading = 1, Writing = 2 };
 
-  TBufferStream(TStream& underlying, size_t bufferSize);
-  ~TBufferStream() override;
-  TBufferStream(const TBufferStream&) = delete;
-  TBufferStream& operator=(const TBufferStream&) = delete;
+  BufferedStream(Stream& underlying, size_t bufferSize);
+  ~BufferedStream() override;
+  BufferedStream(const BufferedStream&) = delete;
+  BufferedStream& operator=(const BufferedStream&) = delete;
 
   size_t Read(void* buffer, size_t count) override;
   size_t Write(const void* buffer, size_t count) override;
@@ -38,15 +38,15 @@ class TBufferStream : public TStream {
 
   State state() const { return state_; }
   bool flushOnDestroy = false;
-  std::function<void(TBufferStream&)> OnRefill;
-  std::function<void(TBufferStream&)> OnFlush;
+  std::function<void(BufferedStream&)> OnRefill;
+  std::function<void(BufferedStream&)> OnFlush;
 
  protected:
   // Derived classes that own the underlying stream flush before it goes.
   void FinishBeforeDestroy();
 
  private:
-  TStream& underlying_;
+  Stream& underlying_;
   std::vector<uint8_t> buffer_;
   size_t pos_ = 0;   // read or write position in the buffer
   size_t end_ = 0;   // end of valid data while reading
@@ -60,16 +60,16 @@ namespace detail {
 // Opens the file before the buffer is built over it.
 struct FileOwner {
   FileOwner(const std::string& path, platform::FileMode mode) : file(path, mode) {}
-  TFileStream file;
+  FileByteStream file;
 };
 }  // namespace detail
 
-class TBufferedFileStream : private detail::FileOwner, public TBufferStream {
+class BufferedFileStream : private detail::FileOwner, public BufferedStream {
  public:
-  // EFOpenError / EFCreateError when the file cannot be opened.
-  TBufferedFileStream(const std::string& path, size_t bufferSize, bool flushOnClose, platform::FileMode mode);
-  ~TBufferedFileStream() override;
-  TFileStream& fileStream() { return file; }
+  // ArchiveOpenError / OutputCreateError when the file cannot be opened.
+  BufferedFileStream(const std::string& path, size_t bufferSize, bool flushOnClose, platform::FileMode mode);
+  ~BufferedFileStream() override;
+  FileByteStream& fileStream() { return file; }
 };
 
 }  // namespace zip

@@ -3,7 +3,6 @@
 #include <cctype>
 
 #include "platform/file_names.h"
-#include "platform/files.h"
 
 namespace zip {
 namespace {
@@ -51,16 +50,6 @@ bool IsSafeEntryName(const std::string& directory, const std::string& fileName) 
     start = end + 1;
   }
   return true;
-}
-
-void CreateFolderPath(const std::string& path) {
-  std::string p = path;
-  if (!p.empty() && (p.back() == '\\' || p.back() == '/')) p.pop_back();
-  if (p.size() <= 2 || platform::DirectoryExists(p)) return;
-  // (Native test paths use slashes.)
-  size_t cut = p.find_last_of("\\/");
-  if (cut != std::string::npos && cut > 0) CreateFolderPath(p.substr(0, cut));
-  platform::CreateDir(p);
 }
 
 }  // namespace zip

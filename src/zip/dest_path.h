@@ -1,6 +1,6 @@
 #pragma once
-// Where an entry lands: the output folder for an entry's stored folder, the
-// entry-name guard and the creation of folder paths.
+// Where an entry lands: the output folder for an entry's stored folder and
+// the entry-name guard.
 #include <string>
 #include <vector>
 
@@ -18,8 +18,5 @@ std::string MapDestinationDir(const std::string& destDir, const std::string& dir
 // character (a NUL would cut the path), a colon other than a leading drive
 // (an alternate data stream), a device name, or a character Windows refuses.
 bool IsSafeEntryName(const std::string& directory, const std::string& fileName);
-
-// Creates a folder and its missing parents; errors are ignored.
-void CreateFolderPath(const std::string& path);
 
 }  // namespace zip

@@ -11,13 +11,13 @@ TObjectList::~TObjectList() { FreeAll(); }
 
 void TObjectList::CheckIndex(int index, int limit) const {
   if (index < 0 || index > limit) {
-    throw EListError("List index out of bounds (" + std::to_string(index) + ")");
+    throw ListError("List index out of bounds (" + std::to_string(index) + ")");
   }
 }
 
 void TObjectList::SetCapacity(int capacity) {
   if (capacity < Count() || capacity > kMaxCapacity) {
-    throw EListError("List capacity out of bounds (" + std::to_string(capacity) + ")");
+    throw ListError("List capacity out of bounds (" + std::to_string(capacity) + ")");
   }
   capacity_ = capacity;
 }
@@ -28,7 +28,7 @@ void TObjectList::Grow() {
 }
 
 void TObjectList::SetCount(int count) {
-  if (count < 0 || count > kMaxCapacity) throw EListError("List count out of bounds (" + std::to_string(count) + ")");
+  if (count < 0 || count > kMaxCapacity) throw ListError("List count out of bounds (" + std::to_string(count) + ")");
   if (count > capacity_) SetCapacity(count);
   items_.resize(static_cast<size_t>(count), nullptr);
 }
@@ -67,7 +67,7 @@ int TObjectList::IndexOf(const TObject* item) const {
 TObject* TObjectList::Neighbour(const TObject* item, bool forward) const {
   if (!item) return items_.empty() ? nullptr : forward ? items_.front() : items_.back();
   int i = IndexOf(item);
-  if (i < 0) throw EListError("tObject " + item->ClassName() + " not in item list");
+  if (i < 0) throw ListError("tObject " + item->ClassName() + " not in item list");
   int j = forward ? i + 1 : i - 1;
   return j >= 0 && j < Count() ? items_[static_cast<size_t>(j)] : nullptr;
 }
@@ -91,14 +91,14 @@ int TSortedObjectList::Add(TObject* item) {
   int index = 0;
   if (Find(KeyOf(item), index)) {
     if (duplicates_ == 0) return 0;
-    if (duplicates_ == 2) throw EListError("Duplicate Object index");
+    if (duplicates_ == 2) throw ListError("Duplicate Object index");
   }
   InsertSorted(index, item);
   return 0;
 }
 
-void TSortedObjectList::Put(int, TObject*) { throw EListError("Cannot <Put> an Object in a sorted list!"); }
-void TSortedObjectList::Insert(int, TObject*) { throw EListError("Cannot <Put> an Object in a sorted list!"); }
+void TSortedObjectList::Put(int, TObject*) { throw ListError("Cannot <Put> an Object in a sorted list!"); }
+void TSortedObjectList::Insert(int, TObject*) { throw ListError("Cannot <Put> an Object in a sorted list!"); }
 
 bool TSortedObjectList::Find(const TObject* key, int& index) const {
   int lo = 0, hi = Count() - 1;

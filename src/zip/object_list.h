@@ -21,7 +21,7 @@ class TObjectList {
 
   int Count() const { return static_cast<int>(items_.size()); }
   int Capacity() const { return capacity_; }
-  void SetCapacity(int capacity);  // EListError below the count or beyond 0x1FFFFFFE
+  void SetCapacity(int capacity);  // ListError below the count or beyond 0x1FFFFFFE
   void SetCount(int count);        // new slots are empty
   bool ownsItems = true;
 

@@ -20,7 +20,7 @@ int CompareText(const std::string& a, const std::string& b) {
 // behind the ones already in the list.
 int LargerFirst(uint64_t item, uint64_t key) { return item >= key ? -1 : 1; }
 
-int Rate(const TZipHeaderInfo& e) {
+int Rate(const ZipEntry& e) {
   uint64_t u = e.UncompressedSize();
   if (u == 0) return 0;
   double pct = std::round(static_cast<double>(e.CompressedSize()) * 100.0 / static_cast<double>(u));
@@ -39,23 +39,23 @@ uint32_t SortableDate(uint32_t v) {
 
 int TSortedZip::Add(TObject* item) {
   int r = TSortedObjectList::Add(item);
-  if (static_cast<TZipHeaderInfo*>(item)->zip64) hasZip64 = true;
+  if (static_cast<ZipEntry*>(item)->zip64) hasZip64 = true;
   return r;
 }
 
 int TSortedZip::Compare(const TObject* itemObj, const TObject* keyObj) const {
-  const auto& item = *static_cast<const TZipHeaderInfo*>(itemObj);
-  const auto& key = *static_cast<const TZipHeaderInfo*>(keyObj);
+  const auto& item = *static_cast<const ZipEntry*>(itemObj);
+  const auto& key = *static_cast<const ZipEntry*>(keyObj);
   switch (sortMode) {
-    case TZipSortMode::ByName:
+    case EntryOrder::ByName:
       return CompareText(item.Directory() + item.FileName(), key.Directory() + key.FileName());
-    case TZipSortMode::ByFileName: return CompareText(item.FileName(), key.FileName());
-    case TZipSortMode::ByDirectoryName: return CompareText(item.Directory(), key.Directory());
-    case TZipSortMode::ByDate: return LargerFirst(SortableDate(item.dateTime), SortableDate(key.dateTime));
-    case TZipSortMode::ByCompressedSize: return LargerFirst(item.compressedSize32, key.compressedSize32);
-    case TZipSortMode::ByUnCompressedSize: return LargerFirst(item.uncompressedSize32, key.uncompressedSize32);
-    case TZipSortMode::ByRate: return Rate(key) - Rate(item);
-    case TZipSortMode::ByNone:
+    case EntryOrder::ByFileName: return CompareText(item.FileName(), key.FileName());
+    case EntryOrder::ByFolder: return CompareText(item.Directory(), key.Directory());
+    case EntryOrder::ByDate: return LargerFirst(SortableDate(item.dateTime), SortableDate(key.dateTime));
+    case EntryOrder::ByCompressedSize: return LargerFirst(item.compressedSize32, key.compressedSize32);
+    case EntryOrder::ByUncompressedSize: return LargerFirst(item.uncompressedSize32, key.uncompressedSize32);
+    case EntryOrder::ByRate: return Rate(key) - Rate(item);
+    case EntryOrder::AsStored:
       if (item.DiskNumberStart() != key.DiskNumberStart()) return item.DiskNumberStart() < key.DiskNumberStart() ? -1 : 1;
       if (item.LocalHeaderOffset() != key.LocalHeaderOffset()) {
         return item.LocalHeaderOffset() < key.LocalHeaderOffset() ? -1 : 1;

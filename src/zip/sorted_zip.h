@@ -5,17 +5,17 @@
 
 namespace zip {
 
-enum class TZipSortMode { ByName, ByFileName, ByDirectoryName, ByDate, ByCompressedSize, ByUnCompressedSize,
-                          ByRate, ByNone };
+enum class EntryOrder { ByName, ByFileName, ByFolder, ByDate, ByCompressedSize, ByUncompressedSize, ByRate,
+                        AsStored };
 
 class TSortedZip : public TSortedObjectList {
  public:
-  explicit TSortedZip(int duplicates, TZipSortMode mode = TZipSortMode::ByNone)
+  explicit TSortedZip(int duplicates, EntryOrder mode = EntryOrder::AsStored)
       : TSortedObjectList(duplicates), sortMode(mode) {}
   int Add(TObject* item) override;
-  TZipHeaderInfo* Entry(int index) const { return static_cast<TZipHeaderInfo*>(Item(index)); }
+  ZipEntry* Entry(int index) const { return static_cast<ZipEntry*>(Item(index)); }
 
-  TZipSortMode sortMode;
+  EntryOrder sortMode;
   bool hasZip64 = false;  // an added entry holds a Zip64 record
 
  protected:

@@ -9,9 +9,9 @@
 
 namespace zip {
 
-class TStream {
+class Stream {
  public:
-  virtual ~TStream() = default;
+  virtual ~Stream() = default;
   virtual size_t Read(void* buffer, size_t count) = 0;
   virtual size_t Write(const void* buffer, size_t count) = 0;
   // origin 0 beginning, 1 current, 2 end; returns the new position.
@@ -25,10 +25,10 @@ class TStream {
   int64_t Position() { return Seek(0, 1); }
 };
 
-// Open failures come as EFOpenError / EFCreateError.
-class TFileStream : public TStream {
+// Open failures come as ArchiveOpenError / OutputCreateError.
+class FileByteStream : public Stream {
  public:
-  TFileStream(const std::string& path, platform::FileMode mode);
+  FileByteStream(const std::string& path, platform::FileMode mode);
   size_t Read(void* buffer, size_t count) override { return file_->Read(buffer, count); }
   size_t Write(const void* buffer, size_t count) override { return file_->Write(buffer, count); }
   int64_t Seek(int64_t offset, int origin) override;
@@ -41,10 +41,10 @@ class TFileStream : public TStream {
   std::unique_ptr<platform::FileStream> file_;
 };
 
-class TMemoryStream : public TStream {
+class MemoryStream : public Stream {
  public:
-  TMemoryStream() = default;
-  explicit TMemoryStream(std::string bytes) : data_(std::move(bytes)) {}
+  MemoryStream() = default;
+  explicit MemoryStream(std::string bytes) : data_(std::move(bytes)) {}
   size_t Read(void* buffer, size_t count) override;
   size_t Write(const void* buffer, size_t count) override;
   int64_t Seek(int64_t offset, int origin) override;

@@ -1,4 +1,4 @@
-// TUnZipper, reading side: archive name, opening, the central directory and
+// Unzipper, reading side: archive name, opening, the central directory and
 // the recovery scan. Extraction is in unzipper_extract.cpp.
 #include "zip/unzipper.h"
 
@@ -33,18 +33,18 @@ constexpr size_t kScanYieldBytes = 10240;
 
 }  // namespace
 
-TUnZipper::TUnZipper() : MessageSink(&platform::OwnerlessMessageBox()) {}
+Unzipper::Unzipper() : MessageSink(&platform::OwnerlessMessageBox()) {}
 
-TUnZipper::~TUnZipper() {
+Unzipper::~Unzipper() {
   try {
     ClearArchive();
   } catch (...) {
   }
 }
 
-void TUnZipper::SetZipName(const std::string& name) {
+void Unzipper::SetZipName(const std::string& name) {
   if (SameText(name, zipName_)) return;
-  if (!name.empty() && name.back() == '?') throw EUserCanceled("User canceled setting zip file name.");
+  if (!name.empty() && name.back() == '?') throw UserCanceledError("User canceled setting zip file name.");
   zipName_ = name;
   size_t fileStart = name.find_last_of("\\/:");
   fileStart = fileStart == std::string::npos ? 0 : fileStart + 1;
@@ -56,66 +56,66 @@ void TUnZipper::SetZipName(const std::string& name) {
   rebuilt_ = false;
 }
 
-void TUnZipper::SetSortMode(TZipSortMode mode) {
+void Unzipper::SetSortMode(EntryOrder mode) {
   sortMode_ = mode;
   if (masterList_) RebuildView();
 }
 
-void TUnZipper::FreeLists() {
+void Unzipper::FreeLists() {
   ownViewList_.reset();
   viewList_ = nullptr;
   masterList_.reset();
 }
 
-void TUnZipper::RebuildView() {
+void Unzipper::RebuildView() {
   ownViewList_.reset();
   viewList_ = masterList_.get();
-  if (!masterList_ || sortMode_ == TZipSortMode::ByNone) return;
+  if (!masterList_ || sortMode_ == EntryOrder::AsStored) return;
   ownViewList_ = std::make_unique<TSortedZip>(1, sortMode_);
   ownViewList_->ownsItems = false;
   for (int i = 0; i < masterList_->Count(); ++i) ownViewList_->Add(masterList_->Item(i));
   viewList_ = ownViewList_.get();
 }
 
-int TUnZipper::EntryCount() const { return masterList_ ? masterList_->Count() : 0; }
+int Unzipper::EntryCount() const { return masterList_ ? masterList_->Count() : 0; }
 
-TZipHeaderInfo& TUnZipper::Entry(int index) const {
+ZipEntry& Unzipper::Entry(int index) const {
   if (!viewList_ || index < 0 || index >= viewList_->Count()) {
-    throw EListError("Index " + std::to_string(index) + " is out of range");
+    throw ListError("Index " + std::to_string(index) + " is out of range");
   }
   return *viewList_->Entry(index);
 }
 
-void TUnZipper::YieldPoint() {
+void Unzipper::YieldPoint() {
   if (DoProcessMessages) platform::PumpThreadMessages();
   if (cancelRequested_) {
     cancelRequested_ = false;
-    throw EUserCanceled("User Aborted Operation");
+    throw UserCanceledError("User Aborted Operation");
   }
   while (pauseRequested_) {
     std::this_thread::sleep_for(std::chrono::milliseconds(1000));
     if (DoProcessMessages) platform::PumpThreadMessages();
     if (cancelRequested_) {
       cancelRequested_ = false;
-      throw EUserCanceled("User Aborted Operation");
+      throw UserCanceledError("User Aborted Operation");
     }
   }
 }
 
-void TUnZipper::OpenArchive() {
+void Unzipper::OpenArchive() {
   if (!archiveStream_) {
-    archiveStream_ = std::make_unique<TBufferedFileStream>(zipName_, bufferSize, false,
+    archiveStream_ = std::make_unique<BufferedFileStream>(zipName_, bufferSize, false,
                                                            platform::FileMode::ReadDenyWrite);
   }
   if (masterList_ && platform::FileChangeStamp(zipName_).value_or(0) == archiveTime_) return;
   ReadDirectory();
 }
 
-void TUnZipper::CloseArchive() {
+void Unzipper::CloseArchive() {
   if (!KeepZipOpen) archiveStream_.reset();
 }
 
-void TUnZipper::ClearArchive() {
+void Unzipper::ClearArchive() {
   archiveStream_.reset();
   FreeLists();
   endRecord_.Reset();
@@ -126,11 +126,11 @@ void TUnZipper::ClearArchive() {
   baseName_.clear();
 }
 
-void TUnZipper::ReadDirectory() {
+void Unzipper::ReadDirectory() {
   archiveTime_ = platform::FileChangeStamp(zipName_).value_or(0);
   FreeLists();
   rebuilt_ = false;
-  TBufferStream& in = *archiveStream_;
+  BufferedStream& in = *archiveStream_;
   bool found = FindEndOfCentral(in, endRecord_);
   if (found && (endRecord_.ThisDisk() > 999 || endRecord_.CentralDisk() > 999 ||
                 endRecord_.ThisDisk() < endRecord_.CentralDisk())) {
@@ -139,12 +139,12 @@ void TUnZipper::ReadDirectory() {
   if (!found) {
     if (OnInCompleteZip) OnInCompleteZip(*this, IncompleteZipMode);
     switch (IncompleteZipMode) {
-      case TIncompleteZipMode::izAssumeNotAZip: throw ENotAZipFile("Not a valid zip file!");
-      case TIncompleteZipMode::izAssumeMulti: throw EIncompleteZip("Incomplete Zip File");
-      case TIncompleteZipMode::izAssumeBad:
+      case IncompleteArchive::AssumeNotAZip: throw NotAZipFileError("Not a valid zip file!");
+      case IncompleteArchive::AssumeMultiPart: throw IncompleteZipError("Incomplete Zip File");
+      case IncompleteArchive::AssumeDamaged:
         if (!RecoveryScan()) {
           ClearArchive();
-          throw EBadZipFile("Not a valid zip file!");
+          throw BadZipFileError("Not a valid zip file!");
         }
         break;
     }
@@ -153,8 +153,8 @@ void TUnZipper::ReadDirectory() {
   RebuildView();
 }
 
-void TUnZipper::ReadCentralDirectory() {
-  TBufferStream& in = *archiveStream_;
+void Unzipper::ReadCentralDirectory() {
+  BufferedStream& in = *archiveStream_;
   const int64_t archiveSize = in.Size();
   bool restart = true;
   while (restart) {
@@ -168,13 +168,13 @@ void TUnZipper::ReadCentralDirectory() {
       uint64_t offset = endRecord_.CentralOffset();
       in.Seek(static_cast<int64_t>(std::min<uint64_t>(offset, static_cast<uint64_t>(archiveSize))), 0);
     }
-    if (!rebuilt_) masterList_ = std::make_unique<TSortedZip>(2, TZipSortMode::ByNone);
+    if (!rebuilt_) masterList_ = std::make_unique<TSortedZip>(2, EntryOrder::AsStored);
     diskCount_ = currentDisk_ + 1;
-    TZipHeaderInfo* previous = nullptr;
+    ZipEntry* previous = nullptr;
     uint16_t previousExtra = 0;
     for (uint64_t i = 0; i < total; ++i) {
       YieldPoint();
-      auto entry = std::make_unique<TZipHeaderInfo>();
+      auto entry = std::make_unique<ZipEntry>();
       entry->oemConvert = OEMConvert;
       bool ok = ReadCentralHeader(*entry, in);
       if (!ok && previous && previousExtra > 0) {
@@ -187,18 +187,18 @@ void TUnZipper::ReadCentralDirectory() {
         if (rebuilt_) break;
         if (partMode_ != 0 || !RecoveryScan()) {
           ClearArchive();
-          throw EBadZipFile("Not a valid zip file!");
+          throw BadZipFileError("Not a valid zip file!");
         }
         restart = true;
         break;
       }
       const int64_t skip = static_cast<int64_t>(entry->extraFieldLength) + entry->commentLength;
       const uint16_t extra = entry->extraFieldLength;
-      TZipHeaderInfo* kept = nullptr;
+      ZipEntry* kept = nullptr;
       if (rebuilt_) {
         int at = 0;
         if (masterList_->Find(entry.get(), at)) {
-          TZipHeaderInfo* match = masterList_->Entry(at);
+          ZipEntry* match = masterList_->Entry(at);
           const uint64_t scannedOffset = match->LocalHeaderOffset();
           *match = *entry;
           match->SetLocalHeaderOffset(scannedOffset);
@@ -208,12 +208,12 @@ void TUnZipper::ReadCentralDirectory() {
         try {
           masterList_->Add(entry.get());
           kept = entry.release();
-        } catch (const EListError&) {
+        } catch (const ListError&) {
           // Two entries claim the same local header: the directory cannot be
           // trusted, rebuild it from the local headers.
           if (!RecoveryScan()) {
             ClearArchive();
-            throw EBadZipFile("Not a valid zip file!");
+            throw BadZipFileError("Not a valid zip file!");
           }
           restart = true;
           break;
@@ -226,10 +226,10 @@ void TUnZipper::ReadCentralDirectory() {
   }
 }
 
-bool TUnZipper::RecoveryScan() {
+bool Unzipper::RecoveryScan() {
   FreeLists();
   rebuilt_ = true;
-  TBufferStream& in = *archiveStream_;
+  BufferedStream& in = *archiveStream_;
   const int64_t size = in.Size();
   int64_t start = SameText(Extension(zipName_), ".EXE") ? 14000 : 0;
   if (start > size) start = size;
@@ -270,10 +270,10 @@ bool TUnZipper::RecoveryScan() {
   }
   if (found < 0) return false;
   in.Seek(found, 0);
-  masterList_ = std::make_unique<TSortedZip>(2, TZipSortMode::ByNone);
+  masterList_ = std::make_unique<TSortedZip>(2, EntryOrder::AsStored);
   uint64_t count = 0;
   for (;;) {
-    auto entry = std::make_unique<TZipHeaderInfo>();
+    auto entry = std::make_unique<ZipEntry>();
     entry->oemConvert = OEMConvert;
     if (!ReadLocalHeader(*entry, in)) break;
     YieldPoint();
@@ -290,7 +290,7 @@ bool TUnZipper::RecoveryScan() {
       masterList_->Add(entry.get());
       entry.release();
       ++count;
-    } catch (const EListError&) {
+    } catch (const ListError&) {
       break;
     }
     if (advance > static_cast<uint64_t>(size - here)) {
@@ -307,7 +307,7 @@ bool TUnZipper::RecoveryScan() {
   return true;
 }
 
-int TUnZipper::Message(int id, const std::string& text, const std::string& title, uint32_t flags) {
+int Unzipper::Message(int id, const std::string& text, const std::string& title, uint32_t flags) {
   if (OnHandleMessage) {
     int result = 0;
     OnHandleMessage(*this, id, text, title, flags, result);

@@ -1,5 +1,5 @@
 #pragma once
-// TUnZipper: reads a zip archive's directory into entry records and extracts
+// Unzipper: reads a zip archive's directory into entry records and extracts
 // its entries into a folder.
 #include <cstdint>
 #include <functional>
@@ -15,42 +15,42 @@
 
 namespace zip {
 
-enum class TUZOverwriteMode { Prompt, Always, Never, ifNewer, ifOlder };
-enum class TIncompleteZipMode { izAssumeMulti, izAssumeBad, izAssumeNotAZip };
-enum class TSkipReason { srBadPassword, srNoOverwrite, srFileOpenError, srCreateError, srExcludeList,
-                         srArchiveBitNotSet, srNoFileToFreshen, srSkippedInStartZip };
+enum class Overwrite { Prompt, Always, Never, IfNewer, IfOlder };
+enum class IncompleteArchive { AssumeMultiPart, AssumeDamaged, AssumeNotAZip };
+enum class SkipReason { BadPassword, NoOverwrite, FileOpenError, CreateError, ExcludeList, ArchiveBitNotSet,
+                        NoFileToFreshen, SkippedInStartZip };
 
 inline constexpr int kMsgOverwritePrompt = 196;
 inline constexpr int kMsgUnknownMethod = 197;
 
-class TUnZipper {
+class Unzipper {
  public:
-  TUnZipper();
-  ~TUnZipper();
-  TUnZipper(const TUnZipper&) = delete;
-  TUnZipper& operator=(const TUnZipper&) = delete;
+  Unzipper();
+  ~Unzipper();
+  Unzipper(const Unzipper&) = delete;
+  Unzipper& operator=(const Unzipper&) = delete;
 
   // ---- Reading side ----
   const std::string& ZipName() const { return zipName_; }
   // A name equal to the current one (letter case ignored) changes nothing;
   // another name drops the loaded directory. No file dialog here: a name
-  // ending in "?" fails with EUserCanceled.
+  // ending in "?" fails with UserCanceledError.
   void SetZipName(const std::string& name);
-  TZipSortMode SortMode() const { return sortMode_; }
-  void SetSortMode(TZipSortMode mode);
-  TIncompleteZipMode IncompleteZipMode = TIncompleteZipMode::izAssumeMulti;
+  EntryOrder SortMode() const { return sortMode_; }
+  void SetSortMode(EntryOrder mode);
+  IncompleteArchive IncompleteZipMode = IncompleteArchive::AssumeMultiPart;
   bool KeepZipOpen = false;
   bool DoProcessMessages = true;
-  TOEMConvert OEMConvert = TOEMConvert::oemAlways;
+  OemNames OEMConvert = OemNames::Always;
   bool FlushFilesOnClose = false;
 
   void OpenArchive();
   void CloseArchive();
   void ClearArchive();
   int EntryCount() const;
-  TZipHeaderInfo& Entry(int index) const;  // EListError "Index %d is out of range"
+  ZipEntry& Entry(int index) const;  // ListError "Index %d is out of range"
   bool Rebuilt() const { return rebuilt_; }
-  const TEndCentral& EndRecord() const { return endRecord_; }
+  const EndOfCentralDirectory& EndRecord() const { return endRecord_; }
   bool ArchiveOpen() const { return archiveStream_ != nullptr; }
 
   // Asked from the yield points (set from an event handler or the window
@@ -65,7 +65,7 @@ class TUnZipper {
   void SetRootDir(const std::string& dir);
   std::vector<std::string> RelativePathList;
   bool RecreateDirs = false;
-  TUZOverwriteMode OverwriteMode = TUZOverwriteMode::Prompt;
+  Overwrite OverwriteMode = Overwrite::Prompt;
   std::vector<std::string> FilesList;  // masks with * and ?, used when DoAll is false
   bool DoAll = false;
   bool RetainAttributes = true;
@@ -83,18 +83,18 @@ class TUnZipper {
   int FailedCount() const { return failedCount_; }
 
   // ---- Events (all optional) ----
-  std::function<void(TUnZipper&, TIncompleteZipMode&)> OnInCompleteZip;
-  std::function<void(TUnZipper&, int numFiles, int64_t totalBytes, bool& stopNow)> OnStartUnZipInfo;
-  std::function<void(TUnZipper&, int index, std::string& fileName, bool& skip)> OnStartUnZip;
-  std::function<void(TUnZipper&, int index, const std::string& fileName)> OnEndUnZip;
-  std::function<void(TUnZipper&, bool& overwriteIt, int index, std::string& fileName)> OnPromptForOverwrite;
-  std::function<void(TUnZipper&, TSkipReason, const std::string& fileName, int index, bool& retry)> OnSkippingFile;
-  std::function<void(TUnZipper&, int index, std::string& newPassword)> OnBadPassword;
-  std::function<void(TUnZipper&, uint32_t calcCrc, uint32_t storedCrc, int index)> OnBadCRC;
-  std::function<void(TUnZipper&, int percent)> OnFilePercentDone;
-  std::function<void(TUnZipper&, int percent)> OnTotalPercentDone;
-  std::function<void(TUnZipper&, int fileCount)> OnUnZipComplete;
-  std::function<void(TUnZipper&, int messageId, const std::string& text, const std::string& title, uint32_t flags,
+  std::function<void(Unzipper&, IncompleteArchive&)> OnInCompleteZip;
+  std::function<void(Unzipper&, int numFiles, int64_t totalBytes, bool& stopNow)> OnStartUnZipInfo;
+  std::function<void(Unzipper&, int index, std::string& fileName, bool& skip)> OnStartUnZip;
+  std::function<void(Unzipper&, int index, const std::string& fileName)> OnEndUnZip;
+  std::function<void(Unzipper&, bool& overwriteIt, int index, std::string& fileName)> OnPromptForOverwrite;
+  std::function<void(Unzipper&, SkipReason, const std::string& fileName, int index, bool& retry)> OnSkippingFile;
+  std::function<void(Unzipper&, int index, std::string& newPassword)> OnBadPassword;
+  std::function<void(Unzipper&, uint32_t calcCrc, uint32_t storedCrc, int index)> OnBadCRC;
+  std::function<void(Unzipper&, int percent)> OnFilePercentDone;
+  std::function<void(Unzipper&, int percent)> OnTotalPercentDone;
+  std::function<void(Unzipper&, int fileCount)> OnUnZipComplete;
+  std::function<void(Unzipper&, int messageId, const std::string& text, const std::string& title, uint32_t flags,
                      int& result)>
       OnHandleMessage;
 
@@ -109,22 +109,22 @@ class TUnZipper {
   void OpenArchiveWithRetry();
   int ExtractLoop();
   void ExtractEntry(Run& run, int index);
-  void PassOver(Run& run, TSkipReason reason, const std::string& fileName, int index);
-  void Decode(Run& run, TBufferStream& out, const std::string& fileName);
-  void DecodeStored(Run& run, TBufferStream& out);
-  void DecodeDeflated(Run& run, TBufferStream& out);
+  void PassOver(Run& run, SkipReason reason, const std::string& fileName, int index);
+  void Decode(Run& run, BufferedStream& out, const std::string& fileName);
+  void DecodeStored(Run& run, BufferedStream& out);
+  void DecodeDeflated(Run& run, BufferedStream& out);
   void ReadInput(Run& run, uint8_t* buffer, size_t count);
-  void WriteOut(Run& run, TBufferStream& out, const uint8_t* data, size_t count);
+  void WriteOut(Run& run, BufferedStream& out, const uint8_t* data, size_t count);
   int Message(int id, const std::string& text, const std::string& title, uint32_t flags);
 
   std::string zipName_;
   std::string baseName_;
-  TZipSortMode sortMode_ = TZipSortMode::ByNone;
+  EntryOrder sortMode_ = EntryOrder::AsStored;
   std::unique_ptr<TSortedZip> masterList_;
   std::unique_ptr<TSortedZip> ownViewList_;  // present when the view has its own order
   TSortedZip* viewList_ = nullptr;
-  TEndCentral endRecord_;
-  std::unique_ptr<TBufferedFileStream> archiveStream_;
+  EndOfCentralDirectory endRecord_;
+  std::unique_ptr<BufferedFileStream> archiveStream_;
   uint64_t archiveTime_ = 0;
   bool rebuilt_ = false;
   uint32_t currentDisk_ = 0;

@@ -1,4 +1,4 @@
-// TUnZipper, extraction side: selection, the overwrite rule, decoding into a
+// Unzipper, extraction side: selection, the overwrite rule, decoding into a
 // temporary file and replacing the target once the CRC matched.
 #include <zlib.h>
 
@@ -15,10 +15,10 @@
 
 namespace zip {
 
-struct TUnZipper::Run {
+struct Unzipper::Run {
   std::vector<uint8_t> input = std::vector<uint8_t>(32769);
   std::vector<uint8_t> output = std::vector<uint8_t>(32769);
-  TZipHeaderInfo current;      // working copy; compressed bytes are counted down here
+  ZipEntry current;      // working copy; compressed bytes are counted down here
   uint64_t compressedLeft = 0;
   uLong crc = 0;               // zlib's running CRC-32 (pre- and post-inverted inside)
   int selectedCount = 0;
@@ -92,27 +92,27 @@ struct EntryFailed {};
 
 }  // namespace
 
-void TUnZipper::SetDestDir(const std::string& dir) {
-  if (dir == "?") throw EUserCanceled("User canceled Set Destination Directory");
+void Unzipper::SetDestDir(const std::string& dir) {
+  if (dir == "?") throw UserCanceledError("User canceled Set Destination Directory");
   destDir_ = dir;
   if (!destDir_.empty() && destDir_.back() == '\\') destDir_.pop_back();
 }
 
-void TUnZipper::SetRootDir(const std::string& dir) {
+void Unzipper::SetRootDir(const std::string& dir) {
   rootDir_ = dir;
   if (!rootDir_.empty() && rootDir_.back() != '\\') rootDir_ += '\\';
   RelativePathList.clear();
   RelativePathList.push_back(rootDir_);
 }
 
-void TUnZipper::OpenArchiveWithRetry() {
+void Unzipper::OpenArchiveWithRetry() {
   bool retried = false;
   for (;;) {
     try {
       OpenArchive();
       CloseArchive();
       return;
-    } catch (const EIncompleteZip&) {
+    } catch (const IncompleteZipError&) {
       archiveStream_.reset();
       if (OnInCompleteZip && !retried) {
         retried = true;
@@ -126,7 +126,7 @@ void TUnZipper::OpenArchiveWithRetry() {
   }
 }
 
-int TUnZipper::ExtractFiles() {
+int Unzipper::ExtractFiles() {
   cancelRequested_ = false;
   failedCount_ = 0;
   if (destDir_ == "?") return 0;
@@ -137,13 +137,13 @@ int TUnZipper::ExtractFiles() {
   return count;
 }
 
-int TUnZipper::ExtractLoop() {
+int Unzipper::ExtractLoop() {
   const bool keepWas = KeepZipOpen;
   KeepZipOpen = true;
   Run run;
   run_ = &run;
   struct Finish {
-    TUnZipper& z;
+    Unzipper& z;
     Run& run;
     bool keepWas;
     ~Finish() {
@@ -159,14 +159,14 @@ int TUnZipper::ExtractLoop() {
     }
   } finish{*this, run, keepWas};
 
-  if (!destDir_.empty() && !platform::DirectoryExists(destDir_)) CreateFolderPath(destDir_);
+  if (!destDir_.empty() && !platform::DirectoryExists(destDir_)) platform::CreateFolderPath(destDir_);
   const int count = EntryCount();
   run.selectedCount = count;
   std::vector<std::string> masks;
   for (const std::string& m : FilesList) masks.push_back(Lower(m));
   for (int i = 0; i < count; ++i) {
     YieldPoint();
-    TZipHeaderInfo& e = Entry(i);
+    ZipEntry& e = Entry(i);
     e.selected = DoAll;
     if (!e.FileName().empty() || RecreateDirs) {
       if (DoAll) {
@@ -198,17 +198,17 @@ int TUnZipper::ExtractLoop() {
   return run.processed;
 }
 
-void TUnZipper::PassOver(Run& run, TSkipReason reason, const std::string& fileName, int index) {
+void Unzipper::PassOver(Run& run, SkipReason reason, const std::string& fileName, int index) {
   if (OnSkippingFile) OnSkippingFile(*this, reason, fileName, index, run.retry);
   run.totalBytes = SaturatingAdd(run.totalBytes, -ClaimedSize(run.current.CompressedSize()));
   --run.selectedCount;
-  if (reason != TSkipReason::srNoOverwrite) ++failedCount_;
+  if (reason != SkipReason::NoOverwrite) ++failedCount_;
 }
 
-void TUnZipper::ExtractEntry(Run& run, int index) {
+void Unzipper::ExtractEntry(Run& run, int index) {
   run.retry = false;
   run.current = Entry(index);
-  TZipHeaderInfo& entry = run.current;
+  ZipEntry& entry = run.current;
   const std::string outDir = MapDestinationDir(destDir_, entry.Directory(), RecreateDirs, RelativePathList);
   // Nothing may land outside the destination folder or anywhere but in an
   // ordinary file (a stored "..", a device, a stream, a NUL that cuts the
@@ -218,37 +218,37 @@ void TUnZipper::ExtractEntry(Run& run, int index) {
                     (destDir_.empty() || platform::IsInsideFolder(destDir_, probe));
   if (entry.FileName().empty()) {
     if (!safe) {
-      PassOver(run, TSkipReason::srCreateError, outDir, index);
+      PassOver(run, SkipReason::CreateError, outDir, index);
       return;
     }
-    if (RecreateDirs && !platform::DirectoryExists(outDir)) CreateFolderPath(outDir);
+    if (RecreateDirs && !platform::DirectoryExists(outDir)) platform::CreateFolderPath(outDir);
     ++run.processed;
     return;
   }
   std::string outPath = outDir + entry.FileName();
   if (!safe) {
-    PassOver(run, TSkipReason::srCreateError, outPath, index);
+    PassOver(run, SkipReason::CreateError, outPath, index);
     return;
   }
   if (partMode_ != 0 && entry.DiskNumberStart() != currentDisk_) {
     // Parts of a multi-part set other than this file are not read.
-    PassOver(run, TSkipReason::srFileOpenError, outPath, index);
+    PassOver(run, SkipReason::FileOpenError, outPath, index);
     return;
   }
 
   // The local header gives the lengths in front of the data.
-  TBufferStream& in = *archiveStream_;
+  BufferedStream& in = *archiveStream_;
   const int64_t archiveSize = in.Size();
   const uint64_t localOffset = entry.LocalHeaderOffset();
   uint8_t local[30];
   if (localOffset > static_cast<uint64_t>(archiveSize) - std::min<int64_t>(archiveSize, 30)) {
     ++failedCount_;
-    throw EFatalUnzipError("Premature end of file reached");
+    throw FatalUnzipError("Premature end of file reached");
   }
   in.Seek(static_cast<int64_t>(localOffset), 0);
   if (in.Read(local, sizeof local) != sizeof local) {
     ++failedCount_;
-    throw EFatalUnzipError("Premature end of file reached");
+    throw FatalUnzipError("Premature end of file reached");
   }
   const uint64_t dataStart = localOffset + 30 + (local[26] | (local[27] << 8)) + (local[28] | (local[29] << 8)) +
                              (entry.Encrypted() ? 12 : 0);
@@ -257,31 +257,31 @@ void TUnZipper::ExtractEntry(Run& run, int index) {
   if (OnStartUnZip) OnStartUnZip(*this, index, outPath, skip);
   if (skip) return;
   const std::string folder = ParentFolder(outPath);
-  if (!folder.empty() && !platform::DirectoryExists(folder)) CreateFolderPath(folder);
+  if (!folder.empty() && !platform::DirectoryExists(folder)) platform::CreateFolderPath(folder);
 
   if (entry.Encrypted()) {
     // Traditional decryption is not built: no password can open the entry.
     std::string password;
     if (OnBadPassword) OnBadPassword(*this, index, password);
-    PassOver(run, TSkipReason::srBadPassword, outPath, index);
+    PassOver(run, SkipReason::BadPassword, outPath, index);
     return;
   }
 
   const bool exists = platform::FileExists(outPath);
-  if (exists && OverwriteMode != TUZOverwriteMode::Always) {
+  if (exists && OverwriteMode != Overwrite::Always) {
     bool overwrite = false;
     switch (OverwriteMode) {
-      case TUZOverwriteMode::Never: break;
-      case TUZOverwriteMode::ifNewer:
-      case TUZOverwriteMode::ifOlder: {
+      case Overwrite::Never: break;
+      case Overwrite::IfNewer:
+      case Overwrite::IfOlder: {
         auto existing = platform::FileDosDateTime(outPath);
         const uint32_t stored = FixDosDateTime(entry.dateTime);
         if (existing) {
-          overwrite = OverwriteMode == TUZOverwriteMode::ifNewer ? stored > *existing : stored < *existing;
+          overwrite = OverwriteMode == Overwrite::IfNewer ? stored > *existing : stored < *existing;
         }
         break;
       }
-      case TUZOverwriteMode::Prompt:
+      case Overwrite::Prompt:
         if (OnPromptForOverwrite) {
           OnPromptForOverwrite(*this, overwrite, index, outPath);
         } else {
@@ -289,17 +289,17 @@ void TUnZipper::ExtractEntry(Run& run, int index) {
           overwrite = Message(kMsgOverwritePrompt, text, "File Exists Alert", platform::MbYesNo) == platform::IdYes;
         }
         break;
-      case TUZOverwriteMode::Always: overwrite = true; break;
+      case Overwrite::Always: overwrite = true; break;
     }
     if (!overwrite) {
-      PassOver(run, TSkipReason::srNoOverwrite, outPath, index);
+      PassOver(run, SkipReason::NoOverwrite, outPath, index);
       return;
     }
   }
   if (exists) {
     auto attrs = platform::FileAttributeBits(outPath);
     if (attrs && (*attrs & platform::FileAttrReadOnly) && !ReplaceReadOnly) {
-      PassOver(run, TSkipReason::srCreateError, outPath, index);
+      PassOver(run, SkipReason::CreateError, outPath, index);
       return;
     }
   }
@@ -307,11 +307,11 @@ void TUnZipper::ExtractEntry(Run& run, int index) {
   // Decode into a temporary file beside the target; the target is replaced
   // only by a complete file whose CRC matched.
   const std::string tempPath = outPath + ".~unzip";
-  std::unique_ptr<TBufferedFileStream> out;
+  std::unique_ptr<BufferedFileStream> out;
   try {
-    out = std::make_unique<TBufferedFileStream>(tempPath, bufferSize, FlushFilesOnClose, platform::FileMode::Create);
-  } catch (const EFCreateError&) {
-    PassOver(run, TSkipReason::srCreateError, outPath, index);
+    out = std::make_unique<BufferedFileStream>(tempPath, bufferSize, FlushFilesOnClose, platform::FileMode::Create);
+  } catch (const OutputCreateError&) {
+    PassOver(run, SkipReason::CreateError, outPath, index);
     return;
   }
   auto discard = [&] {
@@ -325,11 +325,11 @@ void TUnZipper::ExtractEntry(Run& run, int index) {
   try {
     in.Seek(static_cast<int64_t>(std::min<uint64_t>(dataStart, static_cast<uint64_t>(archiveSize))), 0);
     Decode(run, *out, outPath);
-    if (!out->Flush()) throw ECantWriteUCF("Cant write uncompressed file");
+    if (!out->Flush()) throw OutputWriteError("Cant write uncompressed file");
     out.reset();
-  } catch (const EBiggerThanUncompressed&) {
+  } catch (const BiggerThanUncompressedError&) {
     complete = false;
-  } catch (const EIncompleteDeflate&) {
+  } catch (const IncompleteDeflateError&) {
     complete = false;
   } catch (...) {
     discard();
@@ -352,7 +352,7 @@ void TUnZipper::ExtractEntry(Run& run, int index) {
   if (!platform::MoveFileOver(tempPath, outPath)) {
     // Held open by a running program, or a folder of that name.
     platform::RemoveFile(tempPath);
-    PassOver(run, TSkipReason::srCreateError, outPath, index);
+    PassOver(run, SkipReason::CreateError, outPath, index);
     return;
   }
   platform::SetFileDosDateTime(outPath, FixDosDateTime(entry.dateTime));
@@ -361,7 +361,7 @@ void TUnZipper::ExtractEntry(Run& run, int index) {
   ++run.processed;
 }
 
-void TUnZipper::Decode(Run& run, TBufferStream& out, const std::string& fileName) {
+void Unzipper::Decode(Run& run, BufferedStream& out, const std::string& fileName) {
   switch (run.current.compressionMethod) {
     case 0: DecodeStored(run, out); break;
     case 8: DecodeDeflated(run, out); break;
@@ -373,13 +373,13 @@ void TUnZipper::Decode(Run& run, TBufferStream& out, const std::string& fileName
   }
 }
 
-void TUnZipper::ReadInput(Run& run, uint8_t* buffer, size_t count) {
+void Unzipper::ReadInput(Run& run, uint8_t* buffer, size_t count) {
   YieldPoint();
-  if (archiveStream_->Read(buffer, count) != count) throw EFatalUnzipError("Premature end of file reached");
+  if (archiveStream_->Read(buffer, count) != count) throw FatalUnzipError("Premature end of file reached");
   run.compressedLeft -= count;
 }
 
-void TUnZipper::DecodeStored(Run& run, TBufferStream& out) {
+void Unzipper::DecodeStored(Run& run, BufferedStream& out) {
   while (run.compressedLeft > 0) {
     const size_t n = static_cast<size_t>(std::min<uint64_t>(kChunk, run.compressedLeft));
     ReadInput(run, run.output.data(), n);
@@ -387,7 +387,7 @@ void TUnZipper::DecodeStored(Run& run, TBufferStream& out) {
   }
 }
 
-void TUnZipper::DecodeDeflated(Run& run, TBufferStream& out) {
+void Unzipper::DecodeDeflated(Run& run, BufferedStream& out) {
   z_stream zs{};
   auto refill = [&] {
     const size_t n = static_cast<size_t>(std::min<uint64_t>(kChunk, run.compressedLeft));
@@ -396,7 +396,7 @@ void TUnZipper::DecodeDeflated(Run& run, TBufferStream& out) {
     zs.avail_in = static_cast<uInt>(n);
   };
   refill();
-  if (inflateInit2(&zs, -15) < 0) throw EZCompressionError("error");
+  if (inflateInit2(&zs, -15) < 0) throw InflateError("error");
   struct End {
     z_stream& zs;
     ~End() { inflateEnd(&zs); }
@@ -406,7 +406,7 @@ void TUnZipper::DecodeDeflated(Run& run, TBufferStream& out) {
   for (;;) {
     if (zs.avail_in == 0 && run.compressedLeft > 0) refill();
     const int r = inflate(&zs, Z_NO_FLUSH);
-    if (r == Z_NEED_DICT || (r < 0 && r != Z_BUF_ERROR)) throw EZCompressionError("error");
+    if (r == Z_NEED_DICT || (r < 0 && r != Z_BUF_ERROR)) throw InflateError("error");
     const size_t produced = kChunk - zs.avail_out;
     if (zs.avail_out == 0 || r == Z_STREAM_END) {
       WriteOut(run, out, run.output.data(), produced);
@@ -416,16 +416,16 @@ void TUnZipper::DecodeDeflated(Run& run, TBufferStream& out) {
     if (r == Z_STREAM_END) break;
     if (zs.avail_in == 0 && run.compressedLeft == 0 && zs.avail_out != 0) {
       // All compressed data is used up, yet the stream has not ended.
-      throw EIncompleteDeflate("Incomplete deflate stream");
+      throw IncompleteDeflateError("Incomplete deflate stream");
     }
   }
 }
 
-void TUnZipper::WriteOut(Run& run, TBufferStream& out, const uint8_t* data, size_t count) {
+void Unzipper::WriteOut(Run& run, BufferedStream& out, const uint8_t* data, size_t count) {
   if (run.writtenEntry + count > run.current.UncompressedSize()) {
-    throw EBiggerThanUncompressed("File is larger than uncompressed size!");
+    throw BiggerThanUncompressedError("File is larger than uncompressed size!");
   }
-  if (out.Write(data, count) != count) throw ECantWriteUCF("Cant write uncompressed file");
+  if (out.Write(data, count) != count) throw OutputWriteError("Cant write uncompressed file");
   run.crc = crc32(run.crc, data, static_cast<uInt>(count));
   run.writtenEntry += count;
   run.writtenAll += count;

@@ -27,9 +27,9 @@ uint32_t FixDosDateTime(uint32_t v) {
   return (date << 16) | time;
 }
 
-TZipHeaderInfo::TZipHeaderInfo(const TZipHeaderInfo& o) : TObject() { *this = o; }
+ZipEntry::ZipEntry(const ZipEntry& o) : TObject() { *this = o; }
 
-TZipHeaderInfo& TZipHeaderInfo::operator=(const TZipHeaderInfo& o) {
+ZipEntry& ZipEntry::operator=(const ZipEntry& o) {
   if (this == &o) return *this;
   versionMadeBy = o.versionMadeBy;
   versionNeeded = o.versionNeeded;
@@ -48,7 +48,7 @@ TZipHeaderInfo& TZipHeaderInfo::operator=(const TZipHeaderInfo& o) {
   externalAttributes = o.externalAttributes;
   localHeaderOffset32 = o.localHeaderOffset32;
   centralHeaderOffset = o.centralHeaderOffset;
-  zip64 = o.zip64 ? std::make_unique<TZip64Record>(*o.zip64) : nullptr;
+  zip64 = o.zip64 ? std::make_unique<Zip64Extra>(*o.zip64) : nullptr;
   selected = o.selected;
   marked = o.marked;
   oemConvert = o.oemConvert;
@@ -60,22 +60,22 @@ TZipHeaderInfo& TZipHeaderInfo::operator=(const TZipHeaderInfo& o) {
   return *this;
 }
 
-void TZipHeaderInfo::UpdateNameLength() {
+void ZipEntry::UpdateNameLength() {
   nameLength = static_cast<uint16_t>(std::min<size_t>(directory_.size() + fileName_.size(), 0xFFFF));
 }
 
-void TZipHeaderInfo::SetFileName(const std::string& name) {
+void ZipEntry::SetFileName(const std::string& name) {
   fileName_ = name;
   UpdateNameLength();
 }
 
-void TZipHeaderInfo::SetDirectory(const std::string& dir) {
+void ZipEntry::SetDirectory(const std::string& dir) {
   directory_ = dir;
   if (!directory_.empty() && directory_.back() != '\\') directory_ += '\\';
   UpdateNameLength();
 }
 
-void TZipHeaderInfo::SetFullName(const std::string& fullName) {
+void ZipEntry::SetFullName(const std::string& fullName) {
   size_t cut = fullName.find_last_of("\\:");
   if (cut == std::string::npos) {
     directory_.clear();
@@ -87,25 +87,25 @@ void TZipHeaderInfo::SetFullName(const std::string& fullName) {
   UpdateNameLength();
 }
 
-TZip64Record& TZipHeaderInfo::Zip64() {
-  if (!zip64) zip64 = std::make_unique<TZip64Record>();
+Zip64Extra& ZipEntry::Zip64() {
+  if (!zip64) zip64 = std::make_unique<Zip64Extra>();
   return *zip64;
 }
 
-uint64_t TZipHeaderInfo::CompressedSize() const {
+uint64_t ZipEntry::CompressedSize() const {
   return compressedSize32 == 0xFFFFFFFF && zip64 ? zip64->compressedSize : compressedSize32;
 }
-uint64_t TZipHeaderInfo::UncompressedSize() const {
+uint64_t ZipEntry::UncompressedSize() const {
   return uncompressedSize32 == 0xFFFFFFFF && zip64 ? zip64->uncompressedSize : uncompressedSize32;
 }
-uint64_t TZipHeaderInfo::LocalHeaderOffset() const {
+uint64_t ZipEntry::LocalHeaderOffset() const {
   return localHeaderOffset32 == 0xFFFFFFFF && zip64 ? zip64->localHeaderOffset : localHeaderOffset32;
 }
-uint32_t TZipHeaderInfo::DiskNumberStart() const {
+uint32_t ZipEntry::DiskNumberStart() const {
   return diskNumberStart16 == 0xFFFF && zip64 ? zip64->diskNumberStart : diskNumberStart16;
 }
 
-void TZipHeaderInfo::SetCompressedSize(uint64_t v) {
+void ZipEntry::SetCompressedSize(uint64_t v) {
   if (v >= 0xFFFFFFFF) {
     Zip64().compressedSize = v;
     compressedSize32 = 0xFFFFFFFF;
@@ -113,7 +113,7 @@ void TZipHeaderInfo::SetCompressedSize(uint64_t v) {
     compressedSize32 = static_cast<uint32_t>(v);
   }
 }
-void TZipHeaderInfo::SetUncompressedSize(uint64_t v) {
+void ZipEntry::SetUncompressedSize(uint64_t v) {
   if (v >= 0xFFFFFFFF) {
     Zip64().uncompressedSize = v;
     uncompressedSize32 = 0xFFFFFFFF;
@@ -121,7 +121,7 @@ void TZipHeaderInfo::SetUncompressedSize(uint64_t v) {
     uncompressedSize32 = static_cast<uint32_t>(v);
   }
 }
-void TZipHeaderInfo::SetLocalHeaderOffset(uint64_t v) {
+void ZipEntry::SetLocalHeaderOffset(uint64_t v) {
   if (v >= 0xFFFFFFFF) {
     Zip64().localHeaderOffset = v;
     localHeaderOffset32 = 0xFFFFFFFF;
@@ -129,7 +129,7 @@ void TZipHeaderInfo::SetLocalHeaderOffset(uint64_t v) {
     localHeaderOffset32 = static_cast<uint32_t>(v);
   }
 }
-void TZipHeaderInfo::SetDiskNumberStart(uint32_t v) {
+void ZipEntry::SetDiskNumberStart(uint32_t v) {
   if (v >= 0xFFFF) {
     Zip64().diskNumberStart = v;
     diskNumberStart16 = 0xFFFF;
@@ -138,24 +138,24 @@ void TZipHeaderInfo::SetDiskNumberStart(uint32_t v) {
   }
 }
 
-uint32_t TEndCentral::ThisDisk() const { return thisDisk16 == 0xFFFF && zip64End ? zip64End->thisDisk : thisDisk16; }
-uint32_t TEndCentral::CentralDisk() const {
+uint32_t EndOfCentralDirectory::ThisDisk() const { return thisDisk16 == 0xFFFF && zip64End ? zip64End->thisDisk : thisDisk16; }
+uint32_t EndOfCentralDirectory::CentralDisk() const {
   return centralDisk16 == 0xFFFF && zip64End ? zip64End->centralDisk : centralDisk16;
 }
-uint64_t TEndCentral::TotalEntries() const {
+uint64_t EndOfCentralDirectory::TotalEntries() const {
   return totalEntries16 == 0xFFFF && zip64End ? zip64End->totalEntries : totalEntries16;
 }
-uint64_t TEndCentral::CentralOffset() const {
+uint64_t EndOfCentralDirectory::CentralOffset() const {
   return centralOffset32 == 0xFFFFFFFF && zip64End ? zip64End->centralOffset : centralOffset32;
 }
 
-TZip64EndRecord& TEndCentral::Zip64End() {
-  if (!zip64End) zip64End = std::make_unique<TZip64EndRecord>();
-  if (!zip64Locator) zip64Locator = std::make_unique<TZip64Locator>();
+Zip64EndRecord& EndOfCentralDirectory::Zip64End() {
+  if (!zip64End) zip64End = std::make_unique<Zip64EndRecord>();
+  if (!zip64Locator) zip64Locator = std::make_unique<Zip64Locator>();
   return *zip64End;
 }
 
-void TEndCentral::SetThisDisk(uint32_t v) {
+void EndOfCentralDirectory::SetThisDisk(uint32_t v) {
   if (v >= 0xFFFF) {
     Zip64End().thisDisk = v;
     thisDisk16 = 0xFFFF;
@@ -164,7 +164,7 @@ void TEndCentral::SetThisDisk(uint32_t v) {
   }
 }
 
-void TEndCentral::SetTotalEntries(uint64_t v) {
+void EndOfCentralDirectory::SetTotalEntries(uint64_t v) {
   if (v > 0xFFFE) {
     Zip64End().totalEntries = v;
     Zip64End().entriesThisDisk = v;
@@ -174,7 +174,7 @@ void TEndCentral::SetTotalEntries(uint64_t v) {
   }
 }
 
-void TEndCentral::SetCentralOffset(uint64_t v) {
+void EndOfCentralDirectory::SetCentralOffset(uint64_t v) {
   if (v >= 0xFFFFFFFF) {
     Zip64End().centralOffset = v;
     centralOffset32 = 0xFFFFFFFF;
@@ -183,7 +183,7 @@ void TEndCentral::SetCentralOffset(uint64_t v) {
   }
 }
 
-void TEndCentral::Reset() {
+void EndOfCentralDirectory::Reset() {
   signature = kEndSignature;
   thisDisk16 = centralDisk16 = entriesThisDisk16 = totalEntries16 = 0;
   centralSize = centralOffset32 = 0;

@@ -16,13 +16,13 @@ inline constexpr uint32_t kZip64EndSignature = 0x06064B50;
 inline constexpr uint32_t kZip64LocatorSignature = 0x07064B50;
 
 // How entry names made on MS-DOS hosts are converted from the OEM code page.
-enum class TOEMConvert { oemAlways, oemNever, oemFlexible };
+enum class OemNames { Always, Never, Flexible };
 
 // Clamps the parts of an MS-DOS date/time (time low 16 bits, date high 16
 // bits) into range; an in-range value comes back unchanged.
 uint32_t FixDosDateTime(uint32_t dosDateTime);
 
-struct TZip64Record {
+struct Zip64Extra {
   uint16_t headerId = 1;
   uint16_t dataSize = 0;
   uint64_t uncompressedSize = 0;
@@ -31,12 +31,12 @@ struct TZip64Record {
   uint32_t diskNumberStart = 0;
 };
 
-class TZipHeaderInfo : public TObject {
+class ZipEntry : public TObject {
  public:
-  TZipHeaderInfo() = default;
-  TZipHeaderInfo(const TZipHeaderInfo& other);
-  TZipHeaderInfo& operator=(const TZipHeaderInfo& other);
-  std::string ClassName() const override { return "TZipHeaderInfo"; }
+  ZipEntry() = default;
+  ZipEntry(const ZipEntry& other);
+  ZipEntry& operator=(const ZipEntry& other);
+  std::string ClassName() const override { return "ZipEntry"; }
 
   uint16_t versionMadeBy = 45;
   uint16_t versionNeeded = 20;
@@ -55,10 +55,10 @@ class TZipHeaderInfo : public TObject {
   uint32_t externalAttributes = 0x20;
   uint32_t localHeaderOffset32 = 0;
   uint64_t centralHeaderOffset = 0;
-  std::unique_ptr<TZip64Record> zip64;
+  std::unique_ptr<Zip64Extra> zip64;
   bool selected = false;
   bool marked = false;
-  TOEMConvert oemConvert = TOEMConvert::oemAlways;
+  OemNames oemConvert = OemNames::Always;
   uint64_t extraFieldPosition = 0;
   uint16_t extraFieldLengthCopy = 0;
   uint16_t zip64BlockSize = 0;
@@ -84,13 +84,13 @@ class TZipHeaderInfo : public TObject {
   bool HasDataDescriptor() const { return flags & 0x0008; }
 
  private:
-  TZip64Record& Zip64();
+  Zip64Extra& Zip64();
   void UpdateNameLength();
   std::string fileName_;
   std::string directory_;
 };
 
-struct TZip64EndRecord {
+struct Zip64EndRecord {
   uint32_t signature = kZip64EndSignature;
   uint64_t recordSize = 44;
   uint16_t versionMadeBy = 45;
@@ -103,14 +103,14 @@ struct TZip64EndRecord {
   uint64_t centralOffset = 0;
 };
 
-struct TZip64Locator {
+struct Zip64Locator {
   uint32_t signature = kZip64LocatorSignature;
   uint32_t zip64EndDisk = 0;
   uint64_t zip64EndOffset = 0;
   uint32_t totalDisks = 1;
 };
 
-class TEndCentral {
+class EndOfCentralDirectory {
  public:
   uint32_t signature = kEndSignature;
   uint16_t thisDisk16 = 0;
@@ -123,8 +123,8 @@ class TEndCentral {
   std::unique_ptr<std::string> comment;  // absent until loaded
   uint64_t commentPosition = 0;
   bool commentModified = false;
-  std::unique_ptr<TZip64EndRecord> zip64End;
-  std::unique_ptr<TZip64Locator> zip64Locator;
+  std::unique_ptr<Zip64EndRecord> zip64End;
+  std::unique_ptr<Zip64Locator> zip64Locator;
 
   uint32_t ThisDisk() const;
   uint32_t CentralDisk() const;
@@ -136,7 +136,7 @@ class TEndCentral {
   void Reset();
 
  private:
-  TZip64EndRecord& Zip64End();
+  Zip64EndRecord& Zip64End();
 };
 
 }  // namespace zip

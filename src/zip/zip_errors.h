@@ -1,5 +1,5 @@
 #pragma once
-// Errors of the archive subsystem. Every one derives from EZipException,
+// Errors of the archive subsystem. Every one derives from ZipError,
 // except the list errors and the inflate error, which are general failures of
 // their building blocks.
 #include <stdexcept>
@@ -7,36 +7,36 @@
 
 namespace zip {
 
-class EZipException : public std::runtime_error {
+class ZipError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
 
 #define AU_ZIP_ERROR(Name)                 \
-  class Name : public EZipException {      \
+  class Name : public ZipError {      \
    public:                                 \
-    using EZipException::EZipException;    \
+    using ZipError::ZipError;    \
   };
-AU_ZIP_ERROR(EStreamError)             // "Putback overflow", "Seek error", "Invalid seek origin (%d)"
-AU_ZIP_ERROR(EFOpenError)              // "Cannot open file "%s". %s"
-AU_ZIP_ERROR(EFCreateError)            // "Cannot create file "%s". %s"
-AU_ZIP_ERROR(EIncompleteZip)           // "Incomplete Zip File"
-AU_ZIP_ERROR(ENotAZipFile)             // "Not a valid zip file!"
-AU_ZIP_ERROR(EBadZipFile)              // "Not a valid zip file!"
-AU_ZIP_ERROR(EUserCanceled)            // "User Aborted Operation" and the dialog cancels
-AU_ZIP_ERROR(EFatalUnzipError)         // "Premature end of file reached"
-AU_ZIP_ERROR(ECantWriteUCF)            // "Cant write uncompressed file"
-AU_ZIP_ERROR(EBiggerThanUncompressed)  // "File is larger than uncompressed size!"
-AU_ZIP_ERROR(EIncompleteDeflate)       // deflate data ended before its stream did
+AU_ZIP_ERROR(StreamError)             // "Putback overflow", "Seek error", "Invalid seek origin (%d)"
+AU_ZIP_ERROR(ArchiveOpenError)              // "Cannot open file "%s". %s"
+AU_ZIP_ERROR(OutputCreateError)            // "Cannot create file "%s". %s"
+AU_ZIP_ERROR(IncompleteZipError)           // "Incomplete Zip File"
+AU_ZIP_ERROR(NotAZipFileError)             // "Not a valid zip file!"
+AU_ZIP_ERROR(BadZipFileError)              // "Not a valid zip file!"
+AU_ZIP_ERROR(UserCanceledError)            // "User Aborted Operation" and the dialog cancels
+AU_ZIP_ERROR(FatalUnzipError)         // "Premature end of file reached"
+AU_ZIP_ERROR(OutputWriteError)            // "Cant write uncompressed file"
+AU_ZIP_ERROR(BiggerThanUncompressedError)  // "File is larger than uncompressed size!"
+AU_ZIP_ERROR(IncompleteDeflateError)       // deflate data ended before its stream did
 #undef AU_ZIP_ERROR
 
-class EListError : public std::runtime_error {
+class ListError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
 
 // zlib reported an error while inflating.
-class EZCompressionError : public std::runtime_error {
+class InflateError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };

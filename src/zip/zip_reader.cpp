@@ -21,7 +21,7 @@ constexpr size_t kMaxTail = 65535 + kEndRecordSize;
 
 }  // namespace
 
-bool FindEndOfCentral(TBufferStream& archive, TEndCentral& end) {
+bool FindEndOfCentral(BufferedStream& archive, EndOfCentralDirectory& end) {
   const int64_t size = archive.Size();
   if (size < static_cast<int64_t>(kEndRecordSize)) {
     if (size != 0) return false;
@@ -47,7 +47,7 @@ bool FindEndOfCentral(TBufferStream& archive, TEndCentral& end) {
     end.commentPosition = static_cast<uint64_t>(size) - blockLen + off + kEndRecordSize;
     if (off >= 20 && Get32(r - 20) == kZip64LocatorSignature) {
       const uint8_t* l = r - 20;
-      auto loc = std::make_unique<TZip64Locator>();
+      auto loc = std::make_unique<Zip64Locator>();
       loc->signature = Get32(l);
       loc->zip64EndDisk = Get32(l + 4);
       loc->zip64EndOffset = Get64(l + 8);
@@ -58,7 +58,7 @@ bool FindEndOfCentral(TBufferStream& archive, TEndCentral& end) {
       if (archiveSize >= sizeof z && loc->zip64EndOffset <= archiveSize - sizeof z) {
         archive.Seek(static_cast<int64_t>(loc->zip64EndOffset), 0);
         if (archive.Read(z, sizeof z) == sizeof z && Get32(z) == kZip64EndSignature) {
-          auto rec = std::make_unique<TZip64EndRecord>();
+          auto rec = std::make_unique<Zip64EndRecord>();
           rec->signature = Get32(z);
           rec->recordSize = Get64(z + 4);
           rec->versionMadeBy = Get16(z + 12);
@@ -79,18 +79,18 @@ bool FindEndOfCentral(TBufferStream& archive, TEndCentral& end) {
   return false;
 }
 
-std::string EntryNameText(const std::string& stored, TOEMConvert mode, bool fromMsDos, uint16_t versionMadeBy) {
+std::string EntryNameText(const std::string& stored, OemNames mode, bool fromMsDos, uint16_t versionMadeBy) {
   bool oem = false;
   if (fromMsDos) {
-    oem = mode == TOEMConvert::oemAlways ||
-          (mode == TOEMConvert::oemFlexible && (versionMadeBy & 0x0B00) != 0x0B00);
+    oem = mode == OemNames::Always ||
+          (mode == OemNames::Flexible && (versionMadeBy & 0x0B00) != 0x0B00);
   }
   std::string text = oem ? platform::OemToUtf8(stored) : platform::AnsiToUtf8(stored);
   std::replace(text.begin(), text.end(), '/', '\\');
   return text;
 }
 
-void ParseZip64Extra(TZipHeaderInfo& entry, const std::string& extra) {
+void ParseZip64Extra(ZipEntry& entry, const std::string& extra) {
   const uint8_t* p = reinterpret_cast<const uint8_t*>(extra.data());
   size_t pos = 0;
   while (pos + 4 <= extra.size()) {
@@ -98,7 +98,7 @@ void ParseZip64Extra(TZipHeaderInfo& entry, const std::string& extra) {
     size_t data = pos + 4;
     size_t dataEnd = std::min(extra.size(), data + len);
     if (id == 0x0001) {
-      auto rec = std::make_unique<TZip64Record>();
+      auto rec = std::make_unique<Zip64Extra>();
       rec->headerId = id;
       rec->dataSize = len;
       size_t q = data;
@@ -125,7 +125,7 @@ namespace {
 // follows it (its length at nameLengthAt). On a short read or another
 // signature the stream goes back to where it was and nothing is returned.
 template <size_t N>
-bool ReadHeaderAndName(TBufferStream& archive, uint32_t signature, size_t nameLengthAt, uint8_t (&h)[N],
+bool ReadHeaderAndName(BufferedStream& archive, uint32_t signature, size_t nameLengthAt, uint8_t (&h)[N],
                        std::string& name, int64_t& start) {
   start = archive.Position();
   if (archive.Read(h, N) != N || Get32(h) != signature) {
@@ -143,7 +143,7 @@ bool ReadHeaderAndName(TBufferStream& archive, uint32_t signature, size_t nameLe
 
 }  // namespace
 
-bool ReadCentralHeader(TZipHeaderInfo& entry, TBufferStream& archive) {
+bool ReadCentralHeader(ZipEntry& entry, BufferedStream& archive) {
   int64_t start = 0;
   uint8_t h[46];
   std::string name;
@@ -178,7 +178,7 @@ bool ReadCentralHeader(TZipHeaderInfo& entry, TBufferStream& archive) {
   return true;
 }
 
-bool ReadLocalHeader(TZipHeaderInfo& entry, TBufferStream& archive) {
+bool ReadLocalHeader(ZipEntry& entry, BufferedStream& archive) {
   int64_t start = 0;
   uint8_t h[30];
   std::string name;
@@ -204,7 +204,7 @@ bool ReadLocalHeader(TZipHeaderInfo& entry, TBufferStream& archive) {
     const int64_t nameEnd = archive.Position();
     uint8_t z[32];
     if (archive.Read(z, sizeof z) == sizeof z && Get16(z) == 1) {
-      auto rec = std::make_unique<TZip64Record>();
+      auto rec = std::make_unique<Zip64Extra>();
       rec->headerId = Get16(z);
       rec->dataSize = Get16(z + 2);
       rec->uncompressedSize = Get64(z + 4);

@@ -10,24 +10,24 @@ namespace zip {
 // Finds the end record nearest the end of the archive within its last
 // 65,557 bytes, with the Zip64 locator and end record before it. A
 // zero-length archive counts as found (no entries).
-bool FindEndOfCentral(TBufferStream& archive, TEndCentral& end);
+bool FindEndOfCentral(BufferedStream& archive, EndOfCentralDirectory& end);
 
 // Reads one central header at the current position into `entry`. On success
 // the position is at the start of the entry's extra field; on failure it is
 // back where it was.
-bool ReadCentralHeader(TZipHeaderInfo& entry, TBufferStream& archive);
+bool ReadCentralHeader(ZipEntry& entry, BufferedStream& archive);
 
 // Reads one local header at the current position (for the recovery scan).
 // On success the position is at the end of the name.
-bool ReadLocalHeader(TZipHeaderInfo& entry, TBufferStream& archive);
+bool ReadLocalHeader(ZipEntry& entry, BufferedStream& archive);
 
 // Stored name bytes to the program's text: slashes become backslashes, and
 // the bytes are read in the OEM or the ANSI code page as `mode` and the host
 // byte of "version made by" say (fromMsDos: made on MS-DOS, or a local
 // header where the host is not known).
-std::string EntryNameText(const std::string& stored, TOEMConvert mode, bool fromMsDos, uint16_t versionMadeBy);
+std::string EntryNameText(const std::string& stored, OemNames mode, bool fromMsDos, uint16_t versionMadeBy);
 
 // Reads the Zip64 block (header ID 1) out of an extra field.
-void ParseZip64Extra(TZipHeaderInfo& entry, const std::string& extra);
+void ParseZip64Extra(ZipEntry& entry, const std::string& extra);
 
 }  // namespace zip

@@ -9,7 +9,7 @@
 
 namespace {
 using app::Arguments;
-using app::TParamsRec;
+using app::LaunchParams;
 using testing_support::Sandbox;
 
 Arguments Twelve() {
@@ -40,12 +40,15 @@ TEST(StartForms, RegistrationAndRegFirst) {
   }
 }
 
+// The positional form writes no trace: a trace file where none can be.
+const engine::TraceFile kNoTrace("Q:\\nowhere\\AutoUpdate.exe");
+
 TEST(ReadParamsPositional, TwelveFieldsInOrderTrimmed) {
   Arguments args = {" App ", "\tuser", "user2\r\n", "code", "20240102", " ", "e2", "e3", "e4 ",
                     "http://h:81/", "81", "  C:\\Program Files\\c.exe  "};
-  TParamsRec p;
-  app::ReadParams(args, "19990101", p);
-  const TParamsRec expected{"App", "user", "user2", "code", "20240102", "", "e2",
+  LaunchParams p;
+  app::ReadParams(args, "19990101", kNoTrace, p);
+  const LaunchParams expected{"App", "user", "user2", "code", "20240102", "", "e2",
                             "e3",  "e4",   "http://h:81/", "81", "C:\\Program Files\\c.exe"};
   EXPECT_EQ(p, expected);
 }
@@ -54,18 +57,19 @@ TEST(ReadParamsPositional, ThirteenthIgnoredAndRegIsJustAName) {
   Arguments args = Twelve();
   args[0] = "REG";
   args.push_back("extra");
-  TParamsRec p;
-  app::ReadParams(args, "19990101", p);
-  EXPECT_EQ(p.AppName, "REG");
-  EXPECT_EQ(p.ClientExe, "C:\\c.exe");
-  EXPECT_EQ(p.WorkDate, "20240102");  // taken as given, not today's date
+  LaunchParams p;
+  app::ReadParams(args, "19990101", kNoTrace, p);
+  EXPECT_EQ(p.appName, "REG");
+  EXPECT_EQ(p.clientExe, "C:\\c.exe");
+  EXPECT_EQ(p.workDate, "20240102");  // taken as given, not today's date
 }
 
 TEST(ReadParamsPositional, WritesNoTraceFile) {
   Sandbox box;
-  TParamsRec p;
-  app::ReadParams(Twelve(), "19990101", p);
-  EXPECT_FALSE(platform::FileExists(engine::TraceFilePath()));
+  const engine::TraceFile trace(box.programPath());
+  LaunchParams p;
+  app::ReadParams(Twelve(), "19990101", trace, p);
+  EXPECT_FALSE(platform::FileExists(trace.path()));
 }
 
 struct KeyCase {
@@ -173,13 +177,14 @@ std::string Encode(const std::string& raw) {
 
 TEST(ReadParamsUrl, FieldsFromKeysAndFixedValues) {
   Sandbox box;
+  const engine::TraceFile trace(box.programPath());
   const std::string uid = Encode("ts=U0012345678901234567890");
   for (const std::string& url : {"ZEPRA:?UID=" + uid + "&url=http://srv:8080/upd/",
                                 "ZEPRA:?url=http://srv:8080/upd/&uid=" + uid}) {
     SCOPED_TRACE(url);
-    TParamsRec p;
-    app::ReadParams({url}, "20240607", p);
-    const TParamsRec expected{"ZEPRA", "U0012345678901234567", "U0012345678901234567", "ZEPRA", "20240607",
+    LaunchParams p;
+    app::ReadParams({url}, "20240607", trace, p);
+    const LaunchParams expected{"ZEPRA", "U0012345678901234567", "U0012345678901234567", "ZEPRA", "20240607",
                               " ",     " ",                   " ",                   " ",     "http://srv:8080/upd/",
                               "8080",  ""};
     EXPECT_EQ(p, expected);
@@ -188,26 +193,28 @@ TEST(ReadParamsUrl, FieldsFromKeysAndFixedValues) {
 
 TEST(ReadParamsUrl, OnlyTheFirstOfSeveralArgumentsCounts) {
   Sandbox box;
-  TParamsRec p;
-  app::ReadParams({"ZEPRA:?url=http://a:1/", "url=http://b:2/", "x"}, "20240607", p);
-  EXPECT_EQ(p.ServerUrl, "http://a:1/");
-  EXPECT_EQ(p.ServerPort, "1");
+  const engine::TraceFile trace(box.programPath());
+  LaunchParams p;
+  app::ReadParams({"ZEPRA:?url=http://a:1/", "url=http://b:2/", "x"}, "20240607", trace, p);
+  EXPECT_EQ(p.serverUrl, "http://a:1/");
+  EXPECT_EQ(p.serverPort, "1");
 }
 
 TEST(ReadParamsUrl, AUrlFirstIsTheUrlFormHoweverManyArguments) {
   // Raw quotes in a page's link can split its URL into twelve arguments or
   // more; the last of them must never become the client program.
   Sandbox box;
+  const engine::TraceFile trace(box.programPath());
   for (const char* first : {"ZEPRA:?url=http://a:1/", "zepra:?url=http://a:1/", "Zepra:"}) {
     SCOPED_TRACE(first);
     Arguments args = Twelve();
     args[0] = first;
     args.push_back("C:\\evil.exe");
     EXPECT_TRUE(app::IsUrlForm(args));
-    TParamsRec p;
-    app::ReadParams(args, "20240607", p);
-    EXPECT_EQ(p.AppName, "ZEPRA");
-    EXPECT_EQ(p.ClientExe, "");
+    LaunchParams p;
+    app::ReadParams(args, "20240607", trace, p);
+    EXPECT_EQ(p.appName, "ZEPRA");
+    EXPECT_EQ(p.clientExe, "");
   }
   for (const char* first : {"ZEPRA", "ZEPRA;x", " ZEPRA:x", "App"}) {
     Arguments args = Twelve();
@@ -218,30 +225,33 @@ TEST(ReadParamsUrl, AUrlFirstIsTheUrlFormHoweverManyArguments) {
 
 TEST(ReadParamsUrl, QuotesAndControlCharactersAreDropped) {
   Sandbox box;
-  TParamsRec p;
-  app::ReadParams({"ZEPRA:?UID=" + Encode("ts=a\"b\x01" "c\\\"") + "&url=http://h:1/\"x\t"}, "20240607", p);
-  EXPECT_EQ(p.UserId, "abc\\");
-  EXPECT_EQ(p.UserId2, "abc\\");
-  EXPECT_EQ(p.ServerUrl, "http://h:1/x");
+  const engine::TraceFile trace(box.programPath());
+  LaunchParams p;
+  app::ReadParams({"ZEPRA:?UID=" + Encode("ts=a\"b\x01" "c\\\"") + "&url=http://h:1/\"x\t"}, "20240607", trace, p);
+  EXPECT_EQ(p.userId, "abc\\");
+  EXPECT_EQ(p.userId2, "abc\\");
+  EXPECT_EQ(p.serverUrl, "http://h:1/x");
 }
 
 TEST(ReadParamsUrl, MissingKeysGiveEmptyFields) {
   Sandbox box;
-  TParamsRec p;
-  p.ClientExe = "left over";
-  app::ReadParams({"REG"}, "20240607", p);
-  EXPECT_EQ(p.AppName, "ZEPRA");
-  EXPECT_EQ(p.UserId, "");
-  EXPECT_EQ(p.UserId2, "");
-  EXPECT_EQ(p.ServerUrl, "");
-  EXPECT_EQ(p.ServerPort, "");
-  EXPECT_EQ(p.ClientExe, "");
+  const engine::TraceFile trace(box.programPath());
+  LaunchParams p;
+  p.clientExe = "left over";
+  app::ReadParams({"REG"}, "20240607", trace, p);
+  EXPECT_EQ(p.appName, "ZEPRA");
+  EXPECT_EQ(p.userId, "");
+  EXPECT_EQ(p.userId2, "");
+  EXPECT_EQ(p.serverUrl, "");
+  EXPECT_EQ(p.serverPort, "");
+  EXPECT_EQ(p.clientExe, "");
 }
 
 TEST(ReadParamsUrl, RecordsThePortLookupInTheTraceFile) {
   Sandbox box;
-  TParamsRec p;
-  app::ReadParams({"ZEPRA:?url=http://127.0.0.1:8123/upd/"}, "20240607", p);
+  const engine::TraceFile trace(box.programPath());
+  LaunchParams p;
+  app::ReadParams({"ZEPRA:?url=http://127.0.0.1:8123/upd/"}, "20240607", trace, p);
   const std::string expected = platform::Utf8ToAnsi(
       "[debug]\r\n"
       "取端口-url=http://127.0.0.1:8123/upd/\r\n"
@@ -251,18 +261,19 @@ TEST(ReadParamsUrl, RecordsThePortLookupInTheTraceFile) {
 
 TEST(ReadParamsUrl, UnwritableTraceFileRaisesAfterEarlierFields) {
   Sandbox box;
+  const engine::TraceFile trace(box.programPath());
   // A folder where the trace file should be makes every write fail.
   box.mkdirs("Client\\Update\\debug.ini");
-  TParamsRec p;
+  LaunchParams p;
   try {
-    app::ReadParams({"ZEPRA:?url=http://h:9/"}, "20240607", p);
+    app::ReadParams({"ZEPRA:?url=http://h:9/"}, "20240607", trace, p);
     FAIL() << "no error";
-  } catch (const engine::ETraceWriteError& e) {
-    EXPECT_EQ(std::string(e.what()), "Unable to write to " + engine::TraceFilePath());
+  } catch (const engine::TraceWriteError& e) {
+    EXPECT_EQ(std::string(e.what()), "Unable to write to " + trace.path());
   }
-  EXPECT_EQ(p.AppName, "ZEPRA");
-  EXPECT_EQ(p.ServerUrl, "http://h:9/");
-  EXPECT_EQ(p.ServerPort, "");
+  EXPECT_EQ(p.appName, "ZEPRA");
+  EXPECT_EQ(p.serverUrl, "http://h:9/");
+  EXPECT_EQ(p.serverPort, "");
 }
 
 }  // namespace

@@ -13,15 +13,17 @@
 
 namespace {
 using app::FormState;
-using app::TfrmUpMain;
+using app::ProgressWindow;
 using testing_support::RecordingMessageBox;
 using testing_support::RecordingProcesses;
 
 const std::string kProgram = "C:\\Zepra\\Update\\AutoUpdate.exe";
+// The positional form writes no trace.
+const engine::TraceFile kNoTrace("Q:\\nowhere\\AutoUpdate.exe");
 
 class RecordingSink : public app::IStatusSink {
  public:
-  void PostStatus(int code) override { statuses.push_back(code); }
+  void PostStatus(app::Status status) override { statuses.push_back(static_cast<int>(status)); }
   void PostError(std::string_view text) override { errors.emplace_back(text); }
   void PostProgress(std::int32_t, std::int32_t) override { ++progress; }
   std::vector<int> statuses;
@@ -29,13 +31,13 @@ class RecordingSink : public app::IStatusSink {
   int progress = 0;
 };
 
-class RecordingHost : public app::IFormHost {
+class RecordingHost : public app::IWindowHost {
  public:
-  explicit RecordingHost(TfrmUpMain& form) : form_(form) {}
+  explicit RecordingHost(ProgressWindow& form) : form_(form) {}
   void Invalidate() override { ++invalidated; }
   void Close() override {
     ++closeRequests;
-    if (form_.FormCloseQuery()) closed = true;
+    if (form_.MayClose()) closed = true;
   }
   app::IStatusSink& StatusSink() override { return sink; }
   int invalidated = 0;
@@ -44,7 +46,7 @@ class RecordingHost : public app::IFormHost {
   RecordingSink sink;
 
  private:
-  TfrmUpMain& form_;
+  ProgressWindow& form_;
 };
 
 app::Arguments Positional(const std::string& appName, const std::string& clientExe) {
@@ -55,29 +57,29 @@ app::Arguments Positional(const std::string& appName, const std::string& clientE
 struct Window {
   explicit Window(const std::string& appName = "Sales", const std::string& clientExe = "C:\\Sales\\sales.exe",
                   app::WorkerStarter worker = {})
-      : form(processes, kProgram, std::move(worker)), host(form) {
+      : form(processes, kNoTrace, kProgram, std::move(worker)), host(form) {
     form.AttachHost(&host);
-    form.FormCreate(Positional(appName, clientExe), registry, boxes, "20000101");
+    form.OnCreate(Positional(appName, clientExe), registry, boxes, "20000101");
   }
   void Status(std::uintptr_t code, const char* error = nullptr) {
-    form.WMUpdateStatus(code, reinterpret_cast<std::intptr_t>(error ? app::NewStatusText(error) : nullptr));
+    form.OnStatus(code, reinterpret_cast<std::intptr_t>(error ? app::NewStatusText(error) : nullptr));
   }
   RecordingProcesses processes;
   testing_support::FakeRegistry registry;
   RecordingMessageBox boxes;
-  TfrmUpMain form;
+  ProgressWindow form;
   RecordingHost host;
 };
 
 TEST(ProgressWindowState, InitialLook) {
   Window w;
   const FormState& s = w.form.State();
-  EXPECT_EQ(s.lblHint, (app::LabelState{"正在更新……", true}));
-  EXPECT_FALSE(s.lblError.visible);
-  EXPECT_FALSE(s.lblRate.visible);
-  EXPECT_FALSE(s.shpRateVisible);
-  EXPECT_FALSE(s.btnCloseVisible);
-  EXPECT_FALSE(w.form.FormCloseQuery());
+  EXPECT_EQ(s.hint, (app::LabelState{"正在更新……", true}));
+  EXPECT_FALSE(s.error.visible);
+  EXPECT_FALSE(s.percent.visible);
+  EXPECT_FALSE(s.barVisible);
+  EXPECT_FALSE(s.closeButtonVisible);
+  EXPECT_FALSE(w.form.MayClose());
 }
 
 TEST(ProgressWindowStatus, HintTextPerCode) {
@@ -97,7 +99,7 @@ TEST(ProgressWindowStatus, HintTextPerCode) {
     SCOPED_TRACE(c.code);
     Window w;
     w.Status(c.code, c.code == 0 ? "boom" : nullptr);
-    EXPECT_EQ(w.form.State().lblHint, (app::LabelState{c.hint, true}));
+    EXPECT_EQ(w.form.State().hint, (app::LabelState{c.hint, true}));
     EXPECT_GT(w.host.invalidated, 0);
   }
 }
@@ -107,12 +109,12 @@ TEST(ProgressWindowStatus, OtherCodesChangeNothing) {
     SCOPED_TRACE(code);
     Window w;
     w.Status(3);
-    w.form.WMUpdateProgress(1, 4);
+    w.form.OnProgress(1, 4);
     const FormState before = w.form.State();
     w.Status(code);
     EXPECT_EQ(w.form.State(), before);
     EXPECT_TRUE(w.processes.started.empty());
-    EXPECT_FALSE(w.form.FormCloseQuery());
+    EXPECT_FALSE(w.form.MayClose());
   }
   Window w;
   w.Status(std::numeric_limits<std::uintptr_t>::max());
@@ -121,37 +123,37 @@ TEST(ProgressWindowStatus, OtherCodesChangeNothing) {
 
 TEST(ProgressWindowStatus, UpdatingShowsEmptyBarAndZeroPercent) {
   Window w;
-  w.form.WMUpdateProgress(3, 4);  // before status 3: hidden components change
-  EXPECT_FALSE(w.form.State().shpRateVisible);
-  EXPECT_EQ(w.form.State().lblRate.text, "75%");
+  w.form.OnProgress(3, 4);  // before status 3: hidden components change
+  EXPECT_FALSE(w.form.State().barVisible);
+  EXPECT_EQ(w.form.State().percent.text, "75%");
   w.Status(3);
   const FormState& s = w.form.State();
-  EXPECT_EQ(s.lblRate, (app::LabelState{"0%", true}));
-  EXPECT_TRUE(s.shpRateVisible);
-  EXPECT_EQ(s.shpRateWidth, 0);
+  EXPECT_EQ(s.percent, (app::LabelState{"0%", true}));
+  EXPECT_TRUE(s.barVisible);
+  EXPECT_EQ(s.barWidth, 0);
 }
 
 TEST(ProgressWindowStatus, FailureShowsTextAndButtonAndKeepsTheBar) {
   Window w;
   w.Status(3);
-  w.form.WMUpdateProgress(1, 4);
+  w.form.OnProgress(1, 4);
   w.Status(0, "第一行\r\nsecond line");
   const FormState& s = w.form.State();
-  EXPECT_EQ(s.lblError, (app::LabelState{"第一行\r\nsecond line", true}));
-  EXPECT_TRUE(s.btnCloseVisible);
-  EXPECT_TRUE(s.shpRateVisible);
-  EXPECT_EQ(s.shpRateWidth, 107);
-  EXPECT_EQ(s.lblRate, (app::LabelState{"25%", true}));
+  EXPECT_EQ(s.error, (app::LabelState{"第一行\r\nsecond line", true}));
+  EXPECT_TRUE(s.closeButtonVisible);
+  EXPECT_TRUE(s.barVisible);
+  EXPECT_EQ(s.barWidth, 107);
+  EXPECT_EQ(s.percent, (app::LabelState{"25%", true}));
   // The window waits for the user.
   EXPECT_TRUE(w.processes.started.empty());
-  EXPECT_FALSE(w.form.FormCloseQuery());
+  EXPECT_FALSE(w.form.MayClose());
   EXPECT_FALSE(w.host.closed);
 }
 
 TEST(ProgressWindowStatus, FailureWithoutTextShowsAnEmptyError) {
   Window w;
   w.Status(0);
-  EXPECT_EQ(w.form.State().lblError, (app::LabelState{"", true}));
+  EXPECT_EQ(w.form.State().error, (app::LabelState{"", true}));
 }
 
 TEST(ProgressWindowStatus, CurrentAndFinishedRunTheCloseAction) {
@@ -195,9 +197,9 @@ TEST(ProgressWindowProgress, PercentAndFillWidth) {
     SCOPED_TRACE(std::to_string(c.done) + "/" + std::to_string(c.total));
     Window w;
     w.Status(3);
-    w.form.WMUpdateProgress(c.done, c.total);
-    EXPECT_EQ(w.form.State().lblRate.text, c.percent);
-    EXPECT_EQ(w.form.State().shpRateWidth, c.width);
+    w.form.OnProgress(c.done, c.total);
+    EXPECT_EQ(w.form.State().percent.text, c.percent);
+    EXPECT_EQ(w.form.State().barWidth, c.width);
   }
 }
 
@@ -206,10 +208,10 @@ TEST(ProgressWindowProgress, NonPositiveTotalChangesNothing) {
     SCOPED_TRACE(total);
     Window w;
     w.Status(3);
-    w.form.WMUpdateProgress(1, 4);
+    w.form.OnProgress(1, 4);
     const FormState before = w.form.State();
     const int invalidated = w.host.invalidated;
-    w.form.WMUpdateProgress(1, total);
+    w.form.OnProgress(1, total);
     EXPECT_EQ(w.form.State(), before);
     EXPECT_EQ(w.host.invalidated, invalidated);
   }
@@ -222,8 +224,8 @@ TEST(ProgressWindowClose, RefusedUntilTheCloseAction) {
   for (std::uintptr_t code : {1u, 2u, 3u, 0u}) w.Status(code, code == 0 ? "x" : nullptr);
   w.host.Close();
   EXPECT_FALSE(w.host.closed);
-  w.form.btnCloseClick();
-  EXPECT_TRUE(w.form.FormCloseQuery());
+  w.form.CloseAndStartClient();
+  EXPECT_TRUE(w.form.MayClose());
   EXPECT_TRUE(w.host.closed);
   ASSERT_EQ(w.processes.started.size(), 1u);
 }
@@ -232,7 +234,7 @@ TEST(ProgressWindowClose, FailedClientStartClosesAllTheSame) {
   Window w;
   w.processes.startSucceeds = false;
   w.Status(0, "x");
-  w.form.btnCloseClick();
+  w.form.CloseAndStartClient();
   EXPECT_TRUE(w.host.closed);
 }
 
@@ -274,8 +276,8 @@ TEST(BuildClientCommand, QuotesSoThatTheClientReadsBackEveryValue) {
     app::Arguments args = Positional("Sales", c.clientExe);
     args[1] = c.userId;
     args[3] = c.appCode;
-    TfrmUpMain form(processes, kProgram);
-    form.FormCreate(args, registry, boxes, "20000101");
+    ProgressWindow form(processes, kNoTrace, kProgram);
+    form.OnCreate(args, registry, boxes, "20000101");
     const std::string expected = c.expectedStart;
     EXPECT_EQ(form.BuildClientCommand().substr(0, expected.size()), expected);
   }
@@ -298,7 +300,7 @@ TEST(CloseAction, TheClientIsStartedByItsFullPath) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.clientExe);
     Window w("Sales", c.clientExe);
-    w.form.btnCloseClick();
+    w.form.CloseAndStartClient();
     ASSERT_EQ(w.processes.started.size(), 1u);
     EXPECT_EQ(w.processes.started[0].program, c.program);
     EXPECT_EQ(w.processes.started[0].commandLine, w.form.BuildClientCommand());
@@ -308,91 +310,94 @@ TEST(CloseAction, TheClientIsStartedByItsFullPath) {
 TEST(CloseAction, ZepraIsStartedFromTheUpdatersFolder) {
   Window w("ZEPRA", "D:\\elsewhere\\other.exe");
   w.Status(0, "x");
-  w.form.btnCloseClick();
+  w.form.CloseAndStartClient();
   ASSERT_EQ(w.processes.started.size(), 1u);
   EXPECT_EQ(w.processes.started[0].commandLine,
             "C:\\Zepra\\Update\\ZEPRA.exe \"u2\" \"code\" \"20240607\" \"e1\" \"e2\" \"e3\" \"e4\" "
             "\"http://srv:81/upd/\" \"81\" \" \" \"HTTP\" \" \"");
-  EXPECT_EQ(w.form.Params().ClientExe, "C:\\Zepra\\Update\\ZEPRA.exe");
+  EXPECT_EQ(w.form.Params().clientExe, "C:\\Zepra\\Update\\ZEPRA.exe");
   EXPECT_EQ(w.processes.started[0].program, "C:\\Zepra\\Update\\ZEPRA.exe");
 }
 
 TEST(CloseAction, ApplicationNameMustMatchExactly) {
   Window w("zepra", "C:\\z.exe");
-  w.form.btnCloseClick();
+  w.form.CloseAndStartClient();
   EXPECT_EQ(w.processes.started.at(0).commandLine.substr(0, 18), "C:\\z.exe \"[u1]\" \"c");
 }
 
-TEST(FormShow, RegFirstClosesWithoutWorker) {
+TEST(OnFirstShown, RegFirstClosesWithoutWorker) {
   int workers = 0;
   app::Arguments args = Positional("REG", "c.exe");
   RecordingProcesses processes;
   testing_support::FakeRegistry registry;
   RecordingMessageBox boxes;
-  TfrmUpMain form(processes, kProgram, [&](const app::TParamsRec&, app::IStatusSink&) { ++workers; });
+  ProgressWindow form(processes, kNoTrace, kProgram,
+                      [&](const app::LaunchParams&, app::IStatusSink&) { ++workers; });
   RecordingHost host(form);
   form.AttachHost(&host);
-  form.FormCreate(args, registry, boxes, "20000101");
+  form.OnCreate(args, registry, boxes, "20000101");
   EXPECT_TRUE(registry.writes.empty());  // positional form: no registration
-  EXPECT_FALSE(form.TerminateRequested());
-  form.FormShow();
+  EXPECT_FALSE(form.EndRequested());
+  form.OnFirstShown();
   EXPECT_EQ(workers, 0);
   EXPECT_TRUE(host.closed);
   EXPECT_TRUE(processes.started.empty());
 }
 
-TEST(FormShow, StartsTheWorkerWithACopyOfTheParameters) {
-  app::TParamsRec seen;
+TEST(OnFirstShown, StartsTheWorkerWithACopyOfTheParameters) {
+  app::LaunchParams seen;
   app::IStatusSink* sink = nullptr;
-  Window w("Sales", "c.exe", [&](const app::TParamsRec& p, app::IStatusSink& s) {
+  Window w("Sales", "c.exe", [&](const app::LaunchParams& p, app::IStatusSink& s) {
     seen = p;
     sink = &s;
-    s.PostStatus(1);
+    s.PostStatus(app::Status::Connecting);
   });
-  w.form.FormShow();
+  w.form.OnFirstShown();
   EXPECT_EQ(seen, w.form.Params());
   EXPECT_EQ(sink, &w.host.sink);
   EXPECT_EQ(w.host.sink.statuses, std::vector<int>{1});
   EXPECT_FALSE(w.host.closed);
 }
 
-TEST(FormShow, WithoutWorkerNothingHappens) {
+TEST(OnFirstShown, WithoutWorkerNothingHappens) {
   Window w;
-  w.form.FormShow();
+  w.form.OnFirstShown();
   EXPECT_FALSE(w.host.closed);
   EXPECT_EQ(w.host.closeRequests, 0);
 }
 
-TEST(FormCreate, RegistrationStartRegistersAndAsksToEnd) {
+TEST(OnCreate, RegistrationStartRegistersAndAsksToEnd) {
   testing_support::Sandbox box;
   RecordingProcesses processes;
   testing_support::FakeRegistry registry;
   RecordingMessageBox boxes;
-  TfrmUpMain form(processes, box.programPath());
-  form.FormCreate({"REG"}, registry, boxes, "20000101");
-  EXPECT_TRUE(form.TerminateRequested());
+  const engine::TraceFile trace(box.programPath());
+  ProgressWindow form(processes, trace, box.programPath());
+  form.OnCreate({"REG"}, registry, boxes, "20000101");
+  EXPECT_TRUE(form.EndRequested());
   ASSERT_EQ(registry.writes.size(), 3u);
   EXPECT_EQ(registry.writes[1].data, "\"" + box.programPath() + "\" \"%1\"");
   EXPECT_TRUE(boxes.shown.empty());
   // The URL reading still runs.
-  EXPECT_EQ(form.Params().AppName, "ZEPRA");
-  EXPECT_FALSE(form.FormCloseQuery());
+  EXPECT_EQ(form.Params().appName, "ZEPRA");
+  EXPECT_FALSE(form.MayClose());
 }
 
-TEST(FormCreate, ErrorsAreShownAndStartUpGoesOn) {
+TEST(OnCreate, ErrorsAreShownAndStartUpGoesOn) {
   testing_support::Sandbox box;
   box.mkdirs("Client\\Update\\debug.ini");  // the trace file cannot be written
   RecordingProcesses processes;
   testing_support::FakeRegistry registry;
   RecordingMessageBox boxes;
-  TfrmUpMain form(processes, box.programPath());
-  form.FormCreate({"ZEPRA:?url=http://h:7/"}, registry, boxes, "20000101");
+  const engine::TraceFile trace(box.programPath());
+  ProgressWindow form(processes, trace, box.programPath());
+  form.OnCreate({"ZEPRA:?url=http://h:7/"}, registry, boxes, "20000101");
   ASSERT_EQ(boxes.shown.size(), 1u);
-  EXPECT_EQ(boxes.shown[0].text, "Unable to write to " + engine::TraceFilePath() + ".");
+  EXPECT_EQ(boxes.shown[0].text, "Unable to write to " + trace.path() + ".");
   EXPECT_EQ(boxes.shown[0].caption, app::kApplicationTitle);
   EXPECT_EQ(boxes.shown[0].flags, 0x10u);
-  EXPECT_EQ(form.Params().ServerUrl, "http://h:7/");
-  EXPECT_FALSE(form.TerminateRequested());
+  EXPECT_EQ(form.Params().serverUrl, "http://h:7/");
+  EXPECT_FALSE(form.EndRequested());
 }
 
 TEST(ErrorBoxText, FullStopRule) {

@@ -6,8 +6,9 @@
 #include <memory>
 #include <string>
 
-#include "engine/client_update.h"
-#include "engine/environment.h"
+#include "engine/services.h"
+#include "engine/trace_file.h"
+#include "engine/update_engine.h"
 #include "support/fake_web_server.h"
 #include "support/fakes.h"
 #include "support/sandbox.h"
@@ -25,10 +26,11 @@ class EngineTest : public ::testing::Test {
   testing_support::FakeRegistry registry;
   testing_support::FakeShell shell;
   testing_support::FakeWebServer web;
-  engine::Environment env{messages, processes, registry, shell, web};
+  engine::TraceFile trace{box.programPath()};
+  engine::Services services{messages, processes, registry, shell, web, trace, box.programPath()};
 
-  std::unique_ptr<engine::TClientUpdate> MakeEngine(const std::string& server = kServer) {
-    return std::make_unique<engine::TClientUpdate>(server, env);
+  std::unique_ptr<engine::UpdateEngine> MakeEngine(const std::string& server = kServer) {
+    return std::make_unique<engine::UpdateEngine>(server, services);
   }
   // The program folder relative to the sandbox, and files in it.
   std::string AppFile(const std::string& name) const { return "Client\\Update\\" + name; }

@@ -2,8 +2,8 @@
 
 #include <utility>
 
-#include "engine/client_update.h"
-#include "engine/system_routines.h"
+#include "engine/database_engine.h"
+#include "engine/update_engine.h"
 #include "engine/xml_routines.h"
 #include "engine_fixture.h"
 #include "platform/codepage.h"
@@ -19,7 +19,7 @@ using testing_support::ZipBuilder;
 
 using Calls = std::vector<std::pair<int, int>>;
 
-class InstallUpdate : public EngineTest {
+class Install : public EngineTest {
  protected:
   // Serves a manifest of application ZEPRA with the given entries (and group
   // attributes), and a client configuration.
@@ -36,15 +36,15 @@ class InstallUpdate : public EngineTest {
   Calls Run() {
     engine = MakeEngine();
     Calls calls;
-    engine->FOnProgress = [&calls](int done, int total) { calls.emplace_back(done, total); };
-    EXPECT_TRUE(engine->CheckUpdate("ZEPRA"));
-    EXPECT_TRUE(engine->InstallUpdate());
+    engine->SetProgressCallback([&calls](int done, int total) { calls.emplace_back(done, total); });
+    EXPECT_TRUE(engine->CheckForUpdates("ZEPRA"));
+    EXPECT_TRUE(engine->Install());
     return calls;
   }
-  std::unique_ptr<xml::XmlDocument> SavedConfig() { return engine::LoadXmlFromFile(AppPath(kConfigName)); }
+  std::unique_ptr<xml::XmlDocument> SavedConfig() { return engine::LoadXmlFile(AppPath(kConfigName)); }
   std::string Attr(const std::string& path, const std::string& name) {
     auto doc = SavedConfig();
-    return engine::GetAttrValue(doc->selectSingleNode(path), name, "<absent>");
+    return engine::AttributeOr(doc->selectSingleNode(path), name, "<absent>");
   }
   std::vector<std::string> AttrNames(const std::string& path) {
     auto doc = SavedConfig();
@@ -56,10 +56,10 @@ class InstallUpdate : public EngineTest {
   }
   std::vector<testing_support::RecordingProcesses::Started> Started() const { return processes.started; }
 
-  std::unique_ptr<engine::TClientUpdate> engine;
+  std::unique_ptr<engine::UpdateEngine> engine;
 };
 
-TEST_F(InstallUpdate, ThreeModulesProgressFilesAndRecording) {
+TEST_F(Install, ThreeModulesProgressFilesAndRecording) {
   SetUpServer(
       "<a.dll Version=\"2\" FileName=\"a.dll.zip\" IsReplace=\"1\" Script=\"sa\"/>"
       "<b.dll Version=\"3\" FileName=\"b.dll.zip\"/>"
@@ -91,7 +91,7 @@ TEST_F(InstallUpdate, ThreeModulesProgressFilesAndRecording) {
   EXPECT_TRUE(platform::FileExists("C:\\temp\\a.dll.zip"));
 }
 
-TEST_F(InstallUpdate, ExistingElementsAreUpdatedInPlace) {
+TEST_F(Install, ExistingElementsAreUpdatedInPlace) {
   SetUpServer("<a.dll Version=\"2\" FileName=\"a.dll.zip\" IsReplace=\"1\"/>", "",
               "<data><setup/><ZEPRA name=\"Old\"><a.dll Version=\"1\" extra=\"e\"/></ZEPRA>"
               "<OTHER><A.DLL version=\"0\"/><b.dll version=\"5\"/><a.dll Version=\"0\"/></OTHER></data>");
@@ -113,14 +113,14 @@ TEST_F(InstallUpdate, ExistingElementsAreUpdatedInPlace) {
   EXPECT_EQ(Attr("data/OTHER/a.dll", "Version"), "0");
 }
 
-TEST_F(InstallUpdate, SystemFolderComponentIsRegisteredHidden) {
+TEST_F(Install, SystemFolderComponentIsRegisteredHidden) {
   SetUpServer(
       "<x.ocx Version=\"1\" FileName=\"x.ocx.zip\" SetupPath=\"#System32\" IsRegister=\"1\" IsReplace=\"1\"/>"
       "<y.ocx Version=\"1\" FileName=\"y.ocx.ZIP\" SetupPath=\"#system32\" IsRegister=\"1\"/>");
   ServePackage("x.ocx.zip", ZipBuilder().File("x.ocx", "X"));
   ServePackage("y.ocx.ZIP", ZipBuilder().File("y.ocx", "Y"));
   Run();
-  const std::string sys = engine->FSysDir;
+  const std::string sys = engine->folders().system;
   EXPECT_EQ(platform::ReadWholeFile(sys + "x.ocx").value_or(""), "X");
   // "#system32" in other letter case is an ordinary value: program folder.
   EXPECT_EQ(ReadAppFile("y.ocx"), "Y");
@@ -134,7 +134,7 @@ TEST_F(InstallUpdate, SystemFolderComponentIsRegisteredHidden) {
   EXPECT_EQ(Started()[1].commandLine, "Regsvr32 /s \"" + box.programFolder() + "y.ocx \" ");
 }
 
-TEST_F(InstallUpdate, AutoRunProgramsAreWaitedFor) {
+TEST_F(Install, AutoRunProgramsAreWaitedFor) {
   SetUpServer(
       "<tool.exe Version=\"1\" FileName=\"tool.zip\" AutoRun=\"tool.exe\"/>"
       "<none.dll Version=\"1\" FileName=\"none.zip\" AutoRun=\"missing.exe\"/>"
@@ -148,12 +148,12 @@ TEST_F(InstallUpdate, AutoRunProgramsAreWaitedFor) {
   EXPECT_EQ(Started()[0].commandLine, box.programFolder() + "tool.exe");
   EXPECT_TRUE(Started()[0].waited);
   EXPECT_EQ(Started()[0].showMode, 1);
-  EXPECT_EQ(Started()[1].program, engine->FSysDir + "sinst.exe");
-  EXPECT_EQ(Started()[1].commandLine, engine->FSysDir + "sinst.exe");
+  EXPECT_EQ(Started()[1].program, engine->folders().system + "sinst.exe");
+  EXPECT_EQ(Started()[1].commandLine, engine->folders().system + "sinst.exe");
   EXPECT_TRUE(Started()[1].waited);
 }
 
-TEST_F(InstallUpdate, MainFileEntryAndShortcut) {
+TEST_F(Install, MainFileEntryAndShortcut) {
   SetUpServer("<ZEPRA.exe Version=\"1\" FileName=\"ZEPRA.exe.zip\" Script=\"Client\"/>", " IsDeskTop=\"1\"");
   ServePackage("ZEPRA.exe.zip", ZipBuilder().File("ZEPRA.exe", "MZ"));
   Run();
@@ -166,7 +166,7 @@ TEST_F(InstallUpdate, MainFileEntryAndShortcut) {
   EXPECT_EQ(shell.links[0].workingDirectory, box.programFolder());
 }
 
-TEST_F(InstallUpdate, OnlyALowerCaseZipMakesTheMainFileEntry) {
+TEST_F(Install, OnlyALowerCaseZipMakesTheMainFileEntry) {
   // ".ZIP" is not removed, so this package does not name the main program.
   SetUpServer("<ZEPRA.exe Version=\"1\" FileName=\"ZEPRA.exe.ZIP\" Script=\"NotMain\"/>", " IsDeskTop=\"1\"");
   ServePackage("ZEPRA.exe.ZIP", ZipBuilder().File("ZEPRA.exe", "MZ"));
@@ -177,7 +177,7 @@ TEST_F(InstallUpdate, OnlyALowerCaseZipMakesTheMainFileEntry) {
   EXPECT_TRUE(shell.links.empty());
 }
 
-TEST_F(InstallUpdate, ShortcutRules) {
+TEST_F(Install, ShortcutRules) {
   struct Case {
     const char* flag;
     const char* title;
@@ -221,7 +221,7 @@ TEST_F(InstallUpdate, ShortcutRules) {
   EXPECT_EQ(refused, 8);
 }
 
-TEST_F(InstallUpdate, ExistingApplicationWithoutMainfileMakesNoLink) {
+TEST_F(Install, ExistingApplicationWithoutMainfileMakesNoLink) {
   SetUpServer("<ZEPRA.exe Version=\"1\" FileName=\"ZEPRA.exe.zip\" Script=\"Client\"/>", " IsDeskTop=\"1\"",
               "<data><ZEPRA name=\"Client\"/></data>");
   ServePackage("ZEPRA.exe.zip", ZipBuilder().File("ZEPRA.exe", "MZ"));
@@ -231,7 +231,7 @@ TEST_F(InstallUpdate, ExistingApplicationWithoutMainfileMakesNoLink) {
   EXPECT_TRUE(shell.links.empty());
 }
 
-TEST_F(InstallUpdate, DatabaseEngineInstalledSkipsItsEntry) {
+TEST_F(Install, DatabaseEngineInstalledSkipsItsEntry) {
   registry.values[{platform::RegistryRoot::LocalMachine, "Software\\Borland\\BLW32", "BLAPIPATH"}] = "C:\\BDE";
   SetUpServer(
       "<a.dll Version=\"1\" FileName=\"a.zip\"/>"
@@ -249,7 +249,7 @@ TEST_F(InstallUpdate, DatabaseEngineInstalledSkipsItsEntry) {
   for (const auto& s : Started()) EXPECT_EQ(s.commandLine.find("bdesetup"), std::string::npos);
 }
 
-TEST_F(InstallUpdate, DatabaseEngineMissingRunsItsSetupLast) {
+TEST_F(Install, DatabaseEngineMissingRunsItsSetupLast) {
   SetUpServer("<bde.dll Version=\"1\" FileName=\"bdesetup.exe.zip\" SetupPath=\"#BDE\" IsRegister=\"1\"/>");
   ServePackage("bdesetup.exe.zip", ZipBuilder().File("bdesetup.exe", "MZ"));
   Run();
@@ -260,25 +260,25 @@ TEST_F(InstallUpdate, DatabaseEngineMissingRunsItsSetupLast) {
   EXPECT_TRUE(Started()[0].waited);
 }
 
-TEST_F(InstallUpdate, DatabaseEngineSetupRunsOnlyFromAPackageThatUnpacked) {
+TEST_F(Install, DatabaseEngineSetupRunsOnlyFromAPackageThatUnpacked) {
   // An earlier run left a setup program in the staging folder; this run's
   // package is no archive at all, so nothing may start.
   SetUpServer("<bde.dll Version=\"1\" FileName=\"bdesetup.exe.zip\" SetupPath=\"#BDE\"/>");
   web.Serve(std::string(kServer) + "clientfile/bdesetup.exe.zip", "<html>not a zip</html>");
-  engine::ForceDirectories("C:\\temp");
+  platform::CreateFolderPath("C:\\temp");
   platform::WriteWholeFile("C:\\temp\\bdesetup.exe", "MZ-old");
   Run();
   EXPECT_TRUE(Started().empty());
   EXPECT_EQ(Attr("data/ZEPRA/bde.dll", "version"), "<absent>");
 }
 
-TEST_F(InstallUpdate, FailedDownloadInstallsNothingStaleAndRecordsNothing) {
+TEST_F(Install, FailedDownloadInstallsNothingStaleAndRecordsNothing) {
   SetUpServer(
       "<a.dll Version=\"2\" FileName=\"a.zip\" IsReplace=\"1\" IsRegister=\"1\" AutoRun=\"a.exe\"/>"
       "<b.dll Version=\"2\" FileName=\"b.zip\"/>",
       "", "<data><ZEPRA><a.dll version=\"1\"/></ZEPRA><OTHER><a.dll version=\"1\"/></OTHER></data>");
   // A stale package from an earlier run lies in the staging folder.
-  engine::ForceDirectories("C:\\temp");
+  platform::CreateFolderPath("C:\\temp");
   platform::WriteWholeFile("C:\\temp\\a.zip", ZipBuilder().File("a.dll", "STALE").File("a.exe", "MZ").Bytes());
   web.Fail(std::string(kServer) + "clientfile/a.zip", 12002);
   ServePackage("b.zip", ZipBuilder().File("b.dll", "B"));
@@ -294,7 +294,7 @@ TEST_F(InstallUpdate, FailedDownloadInstallsNothingStaleAndRecordsNothing) {
   EXPECT_TRUE(Started().empty());  // no AutoRun, no Regsvr32
 }
 
-TEST_F(InstallUpdate, DamagedPackageIsNotRecordedButKeptFilesAre) {
+TEST_F(Install, DamagedPackageIsNotRecordedButKeptFilesAre) {
   SetUpServer(
       "<page.dll Version=\"2\" FileName=\"page.zip\" IsReplace=\"1\"/>"
       "<keep.dll Version=\"2\" FileName=\"keep.zip\"/>",
@@ -312,7 +312,7 @@ TEST_F(InstallUpdate, DamagedPackageIsNotRecordedButKeptFilesAre) {
   EXPECT_EQ(Attr("data/ZEPRA/keep.dll", "version"), "2");
 }
 
-TEST_F(InstallUpdate, TheLookUpOfAnAddressFromDataSourceIsTraced) {
+TEST_F(Install, TheLookUpOfAnAddressFromDataSourceIsTraced) {
   // Set-up read the configuration under the empty address; the installation
   // traces the look-up of the address the run used, and records into the
   // file set-up read.
@@ -320,26 +320,26 @@ TEST_F(InstallUpdate, TheLookUpOfAnAddressFromDataSourceIsTraced) {
   WriteAppFile("__AutoUpdateIniC.xml", "<data><DataSource ServerURL=\"" + std::string(kServer) + "\"/></data>");
   ServePackage("a.zip", ZipBuilder().File("a.dll", "A"));
   engine = MakeEngine("");
-  ASSERT_TRUE(engine->CheckUpdate("ZEPRA"));
-  engine->InstallUpdate();
+  ASSERT_TRUE(engine->CheckForUpdates("ZEPRA"));
+  engine->Install();
   const std::string trace = ReadAppFile("debug.ini");
   for (const std::string& line : {"取IP-url=" + std::string(kServer), std::string("取IP=10.0.0.5"),
                                  "取端口-url=" + std::string(kServer), std::string("取端口=8080"),
                                  std::string("host=10.0.0.5"), std::string("port=8080")}) {
     EXPECT_NE(trace.find(platform::Utf8ToAnsi(line) + "\r\n"), std::string::npos) << line;
   }
-  auto saved = engine::LoadXmlFromFile(AppPath("__AutoUpdateIniC.xml"));
-  EXPECT_EQ(engine::GetAttrValue(saved->selectSingleNode("data/ZEPRA/a.dll"), "version", ""), "1");
+  auto saved = engine::LoadXmlFile(AppPath("__AutoUpdateIniC.xml"));
+  EXPECT_EQ(engine::AttributeOr(saved->selectSingleNode("data/ZEPRA/a.dll"), "version", ""), "1");
 }
 
-TEST_F(InstallUpdate, MissingConfigurationEndsTheRunNamingTheFile) {
+TEST_F(Install, MissingConfigurationEndsTheRunNamingTheFile) {
   SetUpServer("<a.dll Version=\"1\" FileName=\"a.zip\"/>");
   ServePackage("a.zip", ZipBuilder().File("a.dll", "A"));
   engine = MakeEngine();
-  ASSERT_TRUE(engine->CheckUpdate("ZEPRA"));
+  ASSERT_TRUE(engine->CheckForUpdates("ZEPRA"));
   platform::RemoveFile(AppPath(kConfigName));
   try {
-    engine->InstallUpdate();
+    engine->Install();
     FAIL() << "no error";
   } catch (const std::exception& e) {
     EXPECT_NE(std::string(e.what()).find(AppPath(kConfigName)), std::string::npos);

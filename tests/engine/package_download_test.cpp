@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "engine/client_update.h"
-#include "engine/system_routines.h"
+#include "engine/database_engine.h"
+#include "engine/update_engine.h"
 #include "engine_fixture.h"
 #include "platform/files.h"
 
@@ -49,7 +49,7 @@ TEST_F(PackageDownload, AnEmptyOrCutBodyIsAFailedDownload) {
       {"PK-cut", 10, "下载不完整：只收到 6 字节，服务器声明的长度为 10 字节，连接可能已中断。"},
   };
   auto engine = MakeEngine("http://srv/");
-  engine::ForceDirectories("C:\\temp");
+  platform::CreateFolderPath("C:\\temp");
   for (const Case& c : cases) {
     SCOPED_TRACE(c.line);
     messages.shown.clear();

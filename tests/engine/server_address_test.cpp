@@ -27,6 +27,7 @@ struct AddressCase {
 
 TEST(ServerAddress, HostPortAndConfigName) {
   Sandbox box;
+  const engine::TraceFile trace(box.programPath());
   const AddressCase cases[] = {
       {"http://server:8080/update/", "server", "8080", "server_8080_AutoUpdateIniC.xml"},
       {"HTTP://Server:81", "Server", "81", "Server_81_AutoUpdateIniC.xml"},
@@ -52,21 +53,22 @@ TEST(ServerAddress, HostPortAndConfigName) {
   };
   for (const AddressCase& c : cases) {
     SCOPED_TRACE(c.address);
-    EXPECT_EQ(engine::GetUrlHost(c.address), c.host);
-    EXPECT_EQ(engine::GetUrlPort(c.address), c.port);
+    EXPECT_EQ(engine::UrlHost(c.address, trace), c.host);
+    EXPECT_EQ(engine::UrlPort(c.address, trace), c.port);
     EXPECT_EQ(engine::IsUsableServerAddress(c.address), c.configName != nullptr);
     if (c.configName) {
-      EXPECT_EQ(engine::ClientConfigName(c.address), c.configName);
+      EXPECT_EQ(engine::ConfigFileName(c.address, trace), c.configName);
     } else {
-      EXPECT_THROW(engine::ClientConfigName(c.address), engine::EBadServerAddress);
+      EXPECT_THROW(engine::ConfigFileName(c.address, trace), engine::BadServerAddress);
     }
   }
 }
 
 TEST(ServerAddress, ConfigNameWritesSixKeysLatestValues) {
   Sandbox box;
-  engine::ClientConfigName("http://one:1/");
-  engine::ClientConfigName("http://two:2/");
+  const engine::TraceFile trace(box.programPath());
+  engine::ConfigFileName("http://one:1/", trace);
+  engine::ConfigFileName("http://two:2/", trace);
   const std::string expected = platform::Utf8ToAnsi(
       "[debug]\r\n"
       "取IP-url=http://two:2/\r\n"
@@ -81,11 +83,12 @@ TEST(ServerAddress, ConfigNameWritesSixKeysLatestValues) {
 TEST(TraceFile, UnwritableFolderRaisesWithFullPath) {
   Sandbox box;
   // A program folder that does not exist cannot take debug.ini.
-  platform::SetProgramPathForTests(box.path("nowhere\\AutoUpdate.exe"));
+  const engine::TraceFile trace(box.path("nowhere\\AutoUpdate.exe"));
+  EXPECT_EQ(trace.path(), box.path("nowhere\\debug.ini"));
   try {
-    engine::DebugLog("k", "v");
+    trace.Write("k", "v");
     FAIL() << "no error";
-  } catch (const engine::ETraceWriteError& e) {
+  } catch (const engine::TraceWriteError& e) {
     EXPECT_EQ(std::string(e.what()), "Unable to write to " + box.path("nowhere\\debug.ini"));
   }
 }

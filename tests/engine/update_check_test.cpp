@@ -1,7 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "engine/client_update.h"
+#include "engine/presence.h"
 #include "engine/trace_file.h"
+#include "engine/update_engine.h"
 #include "engine/xml_routines.h"
 #include "engine_fixture.h"
 #include "platform/codepage.h"
@@ -17,9 +18,9 @@ std::string Doc(const std::string& group, const std::string& entries) {
          "></data>";
 }
 
-std::vector<std::string> Names(const engine::TFileList& list) {
+std::vector<std::string> Names(const engine::ManifestEntries& list) {
   std::vector<std::string> names;
-  for (const auto& e : list) names.push_back(e->Name);
+  for (const auto& e : list) names.push_back(e->name);
   return names;
 }
 
@@ -31,10 +32,10 @@ class UpdateCheck : public EngineTest {
     UseLocalConfig(Doc("ZEPRA", clientEntries));
     ServeManifest(Doc("ZEPRA", serverEntries));
     engine_ = MakeEngine();
-    engine_->CheckUpdate(app);
-    return Names(engine_->FUpdateList);
+    engine_->CheckForUpdates(app);
+    return Names(engine_->updates());
   }
-  std::unique_ptr<engine::TClientUpdate> engine_;
+  std::unique_ptr<engine::UpdateEngine> engine_;
 };
 
 TEST_F(UpdateCheck, VersionAndPresenceRules) {
@@ -106,20 +107,17 @@ TEST_F(UpdateCheck, PresenceByFolderToken) {
       {"Reports", "#System32", "", "SYS\\Reports", false, true},
       {"Reports", "", "APP\\Reports", "", false, false},  // a file is no folder
   };
-  auto e = MakeEngine();
   int n = 0;
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.name) + " " + c.setupPath);
     // Each case gets its own three folders: APP, SYS and WIN below caseN.
     const std::string dir = "case" + std::to_string(n++);
     for (const char* sub : {"\\APP", "\\SYS", "\\WIN"}) box.mkdirs(dir + sub);
-    e->FHasBDE = c.hasBDE;
-    e->FAppDir = box.path(dir + "\\APP\\");
-    e->FSysDir = box.path(dir + "\\SYS\\");
-    e->FWinDir = box.path(dir + "\\WIN\\");
+    const engine::Folders folders{box.path(dir + "\\APP\\"), box.path(dir + "\\SYS\\"),
+                                  box.path(dir + "\\WIN\\")};
     if (*c.createFile) box.write(dir + "\\" + c.createFile, "x");
     if (*c.createFolder) box.mkdirs(dir + "\\" + c.createFolder);
-    EXPECT_EQ(e->IsFilePresent(c.name, c.setupPath), c.present);
+    EXPECT_EQ(engine::IsPresentOnDisk(folders, c.hasBDE, c.name, c.setupPath), c.present);
   }
 }
 
@@ -130,19 +128,19 @@ TEST_F(UpdateCheck, GroupsDocumentsAndTrace) {
   ServeManifest(Doc("ZEPRA", "<a.dll Version=\"1\"/><b.dll/><c.dll/>"));
   WriteAppFile("a.dll", "x");
   auto engine = MakeEngine();
-  EXPECT_TRUE(engine->CheckUpdate("ZEPRA"));
-  EXPECT_EQ(Names(engine->FUpdateList), (std::vector<std::string>{"a.dll", "b.dll", "c.dll"}));
-  EXPECT_EQ(engine->FAppName, "ZEPRA");
+  EXPECT_TRUE(engine->CheckForUpdates("ZEPRA"));
+  EXPECT_EQ(Names(engine->updates()), (std::vector<std::string>{"a.dll", "b.dll", "c.dll"}));
+  EXPECT_EQ(engine->appName(), "ZEPRA");
   const std::string trace = ReadAppFile("debug.ini");
   EXPECT_NE(trace.find(platform::Utf8ToAnsi("等更新模块=3\r\n")), std::string::npos);
 
   // A group that differs only in case on the server: nothing to update.
-  EXPECT_FALSE(engine->CheckUpdate("Zepra"));
-  EXPECT_TRUE(engine->FUpdateList.empty());
+  EXPECT_FALSE(engine->CheckForUpdates("Zepra"));
+  EXPECT_TRUE(engine->updates().empty());
   EXPECT_NE(ReadAppFile("debug.ini").find(platform::Utf8ToAnsi("等更新模块=0\r\n")), std::string::npos);
   // An application name that is no element name selects nothing.
-  EXPECT_FALSE(engine->CheckUpdate("bad name/"));
-  EXPECT_FALSE(engine->CheckUpdate(""));
+  EXPECT_FALSE(engine->CheckForUpdates("bad name/"));
+  EXPECT_FALSE(engine->CheckForUpdates(""));
 }
 
 TEST_F(UpdateCheck, DuplicatesCountInTheTrace) {
@@ -150,48 +148,48 @@ TEST_F(UpdateCheck, DuplicatesCountInTheTrace) {
   ServeManifest(Doc("ZEPRA", "<a.dll Version=\"2\" IsReplace=\"1\"/><b.dll Version=\"2\" IsReplace=\"1\"/><c.dll/>"));
   WriteAppFile("b.dll", "x");
   auto engine = MakeEngine();
-  EXPECT_TRUE(engine->CheckUpdate("ZEPRA"));
-  EXPECT_EQ(Names(engine->FUpdateList), (std::vector<std::string>{"a.dll", "a.dll", "b.dll", "c.dll"}));
+  EXPECT_TRUE(engine->CheckForUpdates("ZEPRA"));
+  EXPECT_EQ(Names(engine->updates()), (std::vector<std::string>{"a.dll", "a.dll", "b.dll", "c.dll"}));
   EXPECT_NE(ReadAppFile("debug.ini").find(platform::Utf8ToAnsi("等更新模块=4\r\n")), std::string::npos);
-  EXPECT_EQ(engine::TClientUpdate::IndexOfFile(engine->FUpdateList, "B.DLL"), 2);
-  EXPECT_EQ(engine::TClientUpdate::IndexOfFile(engine->FUpdateList, "a.dll"), 0);
-  EXPECT_EQ(engine::TClientUpdate::IndexOfFile(engine->FUpdateList, "d.dll"), -1);
+  EXPECT_EQ(engine::UpdateEngine::IndexOfEntry(engine->updates(), "B.DLL"), 2);
+  EXPECT_EQ(engine::UpdateEngine::IndexOfEntry(engine->updates(), "a.dll"), 0);
+  EXPECT_EQ(engine::UpdateEngine::IndexOfEntry(engine->updates(), "d.dll"), -1);
 }
 
 TEST_F(UpdateCheck, NoServerNoManifestOrEmptyGroup) {
-  // No server address: false at once, the list is not touched.
+  // No server address: false at once, nothing looked at, nothing traced.
   auto engine = MakeEngine("");
-  engine->FUpdateList.push_back(std::make_shared<engine::TClientFileInfo>());
-  EXPECT_FALSE(engine->CheckUpdate("ZEPRA"));
-  EXPECT_EQ(engine->FUpdateList.size(), 1u);
-  EXPECT_EQ(engine->FAppName, "");
+  EXPECT_FALSE(engine->CheckForUpdates("ZEPRA"));
+  EXPECT_TRUE(engine->updates().empty());
+  EXPECT_EQ(engine->appName(), "");
+  EXPECT_EQ(ReadAppFile("debug.ini").find(platform::Utf8ToAnsi("等更新模块")), std::string::npos);
 
   // Manifest absent (404 page does not parse) or an empty group: false.
   EXPECT_TRUE(Check("", "").empty());
   web.Serve(std::string(kServer) + "AutoUpdateIniS.xml", "<html><body>busy</body></html>");
   auto noManifest = MakeEngine();
-  EXPECT_FALSE(noManifest->CheckUpdate("ZEPRA"));
+  EXPECT_FALSE(noManifest->CheckForUpdates("ZEPRA"));
 }
 
 TEST_F(UpdateCheck, EntryFieldsAreRead) {
-  engine::TFileList list;
-  auto doc = engine::LoadXmlFromStream(Doc(
+  engine::ManifestEntries list;
+  auto doc = engine::LoadXmlFromBytes(Doc(
       "APP", "<x.ocx SetupPath=\"#System32\" FileName=\"x.ocx.zip\" IsRegister=\"1\" Script=\"s\" AutoRun=\"r.exe\" "
              "Version=\"7\" IsReplace=\"1\" Other=\"o\"/><!-- note --><Reports/>"));
-  engine::TClientUpdate::ReadFileList(list, doc.get(), "APP");
+  engine::UpdateEngine::ReadEntries(list, doc.get(), "APP");
   ASSERT_EQ(list.size(), 2u);
-  const engine::TClientFileInfo& e = *list[0];
-  EXPECT_EQ(e.Name, "x.ocx");
-  EXPECT_EQ(e.SetupPath, "#System32");
-  EXPECT_EQ(e.FileName, "x.ocx.zip");
-  EXPECT_TRUE(e.IsRegister);
-  EXPECT_TRUE(e.IsReplace);
-  EXPECT_EQ(e.Script, "s");
-  EXPECT_EQ(e.AutoRun, "r.exe");
-  EXPECT_EQ(e.Version, "7");
-  EXPECT_EQ(list[1]->Name, "Reports");
-  EXPECT_FALSE(list[1]->IsRegister);
-  engine::TClientUpdate::ReadFileList(list, nullptr, "APP");
+  const engine::ManifestEntry& e = *list[0];
+  EXPECT_EQ(e.name, "x.ocx");
+  EXPECT_EQ(e.setupPath, "#System32");
+  EXPECT_EQ(e.fileName, "x.ocx.zip");
+  EXPECT_TRUE(e.registerComponent);
+  EXPECT_TRUE(e.replace);
+  EXPECT_EQ(e.script, "s");
+  EXPECT_EQ(e.autoRun, "r.exe");
+  EXPECT_EQ(e.version, "7");
+  EXPECT_EQ(list[1]->name, "Reports");
+  EXPECT_FALSE(list[1]->registerComponent);
+  engine::UpdateEngine::ReadEntries(list, nullptr, "APP");
   EXPECT_EQ(list.size(), 2u);
 }
 

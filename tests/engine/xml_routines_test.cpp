@@ -11,11 +11,11 @@
 
 namespace {
 
-using engine::GetAttrValue;
-using engine::LoadXmlFromFile;
-using engine::LoadXmlFromStream;
+using engine::AttributeOr;
+using engine::LoadXmlFile;
+using engine::LoadXmlFromBytes;
 using engine::RejoinLines;
-using engine::SetAttrValue;
+using engine::SetExistingAttribute;
 
 TEST(XmlRoutinesRejoinLines, LineBreakRules) {
   struct Case {
@@ -48,48 +48,48 @@ TEST(XmlRoutinesStream, GbkBytesUnderAGb2312DeclarationParse) {
   const std::string manifest =
       "<?xml version=\"1.0\" encoding=\"GB2312\"?>\n"
       "<data><ZEPRA mainfile=\"\xD6\xD0.exe\"><\xB1\xA8\xB1\xED.dll Version=\"\x81\x40\"/></ZEPRA></data>\n";
-  auto doc = LoadXmlFromStream(manifest);
+  auto doc = LoadXmlFromBytes(manifest);
   ASSERT_NE(doc, nullptr);
   ASSERT_NE(doc->documentElement(), nullptr);
   EXPECT_EQ(doc->encoding(), "GB2312");  // kept for saving
   const xml::XmlNode* group = doc->selectSingleNode("data/ZEPRA");
-  EXPECT_EQ(GetAttrValue(group, "mainfile", ""), "\xE4\xB8\xAD.exe");
+  EXPECT_EQ(AttributeOr(group, "mainfile", ""), "\xE4\xB8\xAD.exe");
   const xml::XmlNode* entry = doc->selectSingleNode("data/ZEPRA/\xE6\x8A\xA5\xE8\xA1\xA8.dll");
   ASSERT_NE(entry, nullptr);
-  EXPECT_EQ(GetAttrValue(entry, "Version", ""), "\xE4\xB8\x82");
+  EXPECT_EQ(AttributeOr(entry, "Version", ""), "\xE4\xB8\x82");
 }
 
 TEST(XmlRoutinesStream, DeclarationPlaysNoPartInDecoding) {
   testing_support::ChineseAnsiCodePage cp936;
   // Declared UTF-8, but the bytes are taken in the code page all the same.
-  auto doc = LoadXmlFromStream("<?xml version=\"1.0\" encoding=\"UTF-8\"?><a v=\"\xD6\xD0\"/>");
+  auto doc = LoadXmlFromBytes("<?xml version=\"1.0\" encoding=\"UTF-8\"?><a v=\"\xD6\xD0\"/>");
   ASSERT_NE(doc->documentElement(), nullptr);
-  EXPECT_EQ(GetAttrValue(doc->documentElement(), "v", ""), "\xE4\xB8\xAD");
+  EXPECT_EQ(AttributeOr(doc->documentElement(), "v", ""), "\xE4\xB8\xAD");
   EXPECT_EQ(doc->encoding(), "UTF-8");
 }
 
 TEST(XmlRoutinesStream, ZeroByteEndsTheDocument) {
-  auto doc = LoadXmlFromStream(std::string("<a x=\"1\"/>\0<junk", 16));
+  auto doc = LoadXmlFromBytes(std::string("<a x=\"1\"/>\0<junk", 16));
   ASSERT_NE(doc->documentElement(), nullptr);
-  EXPECT_EQ(GetAttrValue(doc->documentElement(), "x", ""), "1");
+  EXPECT_EQ(AttributeOr(doc->documentElement(), "x", ""), "1");
   // A zero byte inside the root cuts it short: malformed, so empty.
-  auto cut = LoadXmlFromStream(std::string("<a>\0</a>", 8));
+  auto cut = LoadXmlFromBytes(std::string("<a>\0</a>", 8));
   ASSERT_NE(cut, nullptr);
   EXPECT_EQ(cut->documentElement(), nullptr);
 }
 
 TEST(XmlRoutinesStream, LineEndsInAttributeValuesBecomeSpaces) {
   // Lines rejoined with CR LF, then normalised by the parser: one space each.
-  auto doc = LoadXmlFromStream("<a v=\"1\n2\r3\r\n4\"/>");
+  auto doc = LoadXmlFromBytes("<a v=\"1\n2\r3\r\n4\"/>");
   ASSERT_NE(doc->documentElement(), nullptr);
-  EXPECT_EQ(GetAttrValue(doc->documentElement(), "v", ""), "1 2 3 4");
+  EXPECT_EQ(AttributeOr(doc->documentElement(), "v", ""), "1 2 3 4");
 }
 
 TEST(XmlRoutinesStream, MalformedOrEmptyInputGivesAnEmptyDocument) {
   const std::string inputs[] = {"", "<a>", "not xml", "<a></b>", "<a/><b/>", std::string(1, '\0'),
                                 "<!DOCTYPE a [<!ENTITY e \"x\">]><a>&e;</a>"};
   for (const std::string& in : inputs) {
-    auto doc = LoadXmlFromStream(in);
+    auto doc = LoadXmlFromBytes(in);
     ASSERT_NE(doc, nullptr) << in;
     EXPECT_EQ(doc->documentElement(), nullptr) << in;
     EXPECT_EQ(doc->selectSingleNode("data/DataSource"), nullptr) << in;
@@ -100,12 +100,12 @@ TEST(XmlRoutinesFile, ReadsWithTheFileEncodingRules) {
   testing_support::TempDir dir;
   platform::WriteWholeFile(dir / "c.xml",
                            "<?xml version=\"1.0\" encoding=\"GB2312\"?><data><DataSource ServerURL=\"\xD6\xD0\"/></data>");
-  auto doc = LoadXmlFromFile(dir / "c.xml");
+  auto doc = LoadXmlFile(dir / "c.xml");
   ASSERT_NE(doc, nullptr);
-  EXPECT_EQ(GetAttrValue(doc->selectSingleNode("data/DataSource"), "ServerURL", "-"), "\xE4\xB8\xAD");
+  EXPECT_EQ(AttributeOr(doc->selectSingleNode("data/DataSource"), "ServerURL", "-"), "\xE4\xB8\xAD");
   // UTF-8 bytes under no declaration are read as UTF-8, whatever the code page.
   platform::WriteWholeFile(dir / "u.xml", "<data v=\"\xE4\xB8\xAD\"/>");
-  EXPECT_EQ(GetAttrValue(LoadXmlFromFile(dir / "u.xml")->documentElement(), "v", ""), "\xE4\xB8\xAD");
+  EXPECT_EQ(AttributeOr(LoadXmlFile(dir / "u.xml")->documentElement(), "v", ""), "\xE4\xB8\xAD");
 }
 
 TEST(XmlRoutinesFile, MissingOrBrokenFileGivesAnEmptyDocument) {
@@ -113,7 +113,7 @@ TEST(XmlRoutinesFile, MissingOrBrokenFileGivesAnEmptyDocument) {
   platform::WriteWholeFile(dir / "bad.xml", "<data><x></data>");
   platform::WriteWholeFile(dir / "enc.xml", "<?xml version=\"1.0\" encoding=\"x-none\"?><data/>");
   for (const char* name : {"missing.xml", "bad.xml", "enc.xml"}) {
-    auto doc = LoadXmlFromFile(dir / name);
+    auto doc = LoadXmlFile(dir / name);
     ASSERT_NE(doc, nullptr) << name;
     EXPECT_EQ(doc->documentElement(), nullptr) << name;
   }
@@ -144,19 +144,19 @@ TEST_F(XmlRoutinesAttributes, GetByExactName) {
       {"missing", "dflt"},
       {"", "dflt"},
   };
-  for (const Case& c : cases) EXPECT_EQ(GetAttrValue(group, c.name, "dflt"), c.result) << c.name;
-  EXPECT_EQ(GetAttrValue(nullptr, "IsDesktop", "0"), "0");
+  for (const Case& c : cases) EXPECT_EQ(AttributeOr(group, c.name, "dflt"), c.result) << c.name;
+  EXPECT_EQ(AttributeOr(nullptr, "IsDesktop", "0"), "0");
 }
 
 TEST_F(XmlRoutinesAttributes, SetChangesOnlyAnExistingAttribute) {
-  SetAttrValue(group, "mainfile", "C:\\Client\\Z.exe");
-  EXPECT_EQ(GetAttrValue(group, "mainfile", ""), "C:\\Client\\Z.exe");
-  SetAttrValue(group, "MainFile", "x");  // not that name exactly: nothing
-  SetAttrValue(group, "path", "x");
+  SetExistingAttribute(group, "mainfile", "C:\\Client\\Z.exe");
+  EXPECT_EQ(AttributeOr(group, "mainfile", ""), "C:\\Client\\Z.exe");
+  SetExistingAttribute(group, "MainFile", "x");  // not that name exactly: nothing
+  SetExistingAttribute(group, "path", "x");
   EXPECT_EQ(group->attributes().length(), 3u);
-  EXPECT_EQ(GetAttrValue(group, "mainfile", ""), "C:\\Client\\Z.exe");
-  SetAttrValue(nullptr, "mainfile", "x");  // no node: nothing
-  SetAttrValue(group, "empty", "\xE4\xB8\xAD");
+  EXPECT_EQ(AttributeOr(group, "mainfile", ""), "C:\\Client\\Z.exe");
+  SetExistingAttribute(nullptr, "mainfile", "x");  // no node: nothing
+  SetExistingAttribute(group, "empty", "\xE4\xB8\xAD");
   EXPECT_EQ(group->attributes().item(2)->nodeValue(), "\xE4\xB8\xAD");
 }
 

@@ -56,7 +56,7 @@ TEST(FakeInternet, ProxyRecordPointsIntoTheCallersBuffer) {
   alignas(8) unsigned char buf[256] = {};
   std::uint32_t len = sizeof buf;
   ASSERT_TRUE(net.QueryOption(38, buf, &len));
-  http::ProxyInfoRecord record;
+  platform::ProxyInfoRecord record;
   std::memcpy(&record, buf, sizeof record);
   EXPECT_EQ(record.accessType, 3u);
   EXPECT_STREQ(record.proxy, "p:1");

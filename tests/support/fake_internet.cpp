@@ -35,7 +35,7 @@ void FakeInternet::SetSystemProxy(std::uint32_t accessType, const std::string& p
   o.accessType = accessType;
   o.proxy = proxy;
   o.bypass = bypass;
-  options_[http::kOptionProxy] = o;
+  options_[platform::kOptionProxy] = o;
 }
 
 void FakeInternet::FailSystemOption(std::uint32_t option, std::uint32_t error) {
@@ -50,8 +50,8 @@ bool FakeInternet::Fail(std::uint32_t error) {
   return false;
 }
 
-http::InternetHandle FakeInternet::NewHandle(HandleState state) {
-  auto h = reinterpret_cast<http::InternetHandle>(nextHandle_);
+platform::InternetHandle FakeInternet::NewHandle(HandleState state) {
+  auto h = reinterpret_cast<platform::InternetHandle>(nextHandle_);
   nextHandle_ += 0x10;
   handles_[h] = std::move(state);
   return h;
@@ -69,17 +69,17 @@ bool FakeInternet::QueryOption(std::uint32_t option, void* buffer, std::uint32_t
     c.result = Fail(*it->second.error);
   } else if (it->second.isProxy) {
     const Option& o = it->second;
-    const std::size_t need = sizeof(http::ProxyInfoRecord) + o.proxy.size() + 1 + o.bypass.size() + 1;
+    const std::size_t need = sizeof(platform::ProxyInfoRecord) + o.proxy.size() + 1 + o.bypass.size() + 1;
     if (*length < need) {
       *length = static_cast<std::uint32_t>(need);
       c.result = Fail(kErrorInsufficientBuffer);
     } else {
       auto* base = static_cast<char*>(buffer);
-      char* proxyText = base + sizeof(http::ProxyInfoRecord);
+      char* proxyText = base + sizeof(platform::ProxyInfoRecord);
       char* bypassText = proxyText + o.proxy.size() + 1;
       std::memcpy(proxyText, o.proxy.c_str(), o.proxy.size() + 1);
       std::memcpy(bypassText, o.bypass.c_str(), o.bypass.size() + 1);
-      http::ProxyInfoRecord record{o.accessType, proxyText, bypassText};
+      platform::ProxyInfoRecord record{o.accessType, proxyText, bypassText};
       std::memcpy(base, &record, sizeof record);
       *length = static_cast<std::uint32_t>(need);
       c.result = true;
@@ -100,7 +100,7 @@ bool FakeInternet::QueryOption(std::uint32_t option, void* buffer, std::uint32_t
   return c.result;
 }
 
-http::InternetHandle FakeInternet::Open(const char* agent, std::uint32_t accessType, const char* proxy,
+platform::InternetHandle FakeInternet::Open(const char* agent, std::uint32_t accessType, const char* proxy,
                                         const char* bypass, std::uint32_t flags) {
   std::lock_guard lock(mutex_);
   Call c(Fn::Open);
@@ -119,7 +119,7 @@ http::InternetHandle FakeInternet::Open(const char* agent, std::uint32_t accessT
   return c.returned;
 }
 
-bool FakeInternet::SetOption(http::InternetHandle handle, std::uint32_t option, const void* buffer,
+bool FakeInternet::SetOption(platform::InternetHandle handle, std::uint32_t option, const void* buffer,
                              std::uint32_t length) {
   std::lock_guard lock(mutex_);
   Call c(Fn::SetOption);
@@ -127,8 +127,8 @@ bool FakeInternet::SetOption(http::InternetHandle handle, std::uint32_t option, 
   c.option = option;
   c.length = length;
   if (buffer) c.bytes.assign(static_cast<const char*>(buffer), length);
-  if (option == http::kOptionProxy && buffer && length >= sizeof(http::ProxyInfoRecord)) {
-    http::ProxyInfoRecord record;
+  if (option == platform::kOptionProxy && buffer && length >= sizeof(platform::ProxyInfoRecord)) {
+    platform::ProxyInfoRecord record;
     std::memcpy(&record, buffer, sizeof record);
     c.recordAccessType = record.accessType;
     if (record.proxy) c.recordProxy = record.proxy;
@@ -146,7 +146,7 @@ bool FakeInternet::SetOption(http::InternetHandle handle, std::uint32_t option, 
   return c.result;
 }
 
-http::InternetHandle FakeInternet::OpenUrl(http::InternetHandle internet, const char* url, const char* headers,
+platform::InternetHandle FakeInternet::OpenUrl(platform::InternetHandle internet, const char* url, const char* headers,
                                            std::uint32_t headersLength, std::uint32_t flags,
                                            std::uintptr_t context) {
   std::lock_guard lock(mutex_);
@@ -176,7 +176,7 @@ http::InternetHandle FakeInternet::OpenUrl(http::InternetHandle internet, const 
   return c.returned;
 }
 
-bool FakeInternet::QueryInfo(http::InternetHandle request, std::uint32_t infoLevel, void* buffer,
+bool FakeInternet::QueryInfo(platform::InternetHandle request, std::uint32_t infoLevel, void* buffer,
                              std::uint32_t* length, std::uint32_t* index) {
   std::lock_guard lock(mutex_);
   Call c(Fn::QueryInfo);
@@ -189,7 +189,7 @@ bool FakeInternet::QueryInfo(http::InternetHandle request, std::uint32_t infoLev
     c.result = Fail(kErrorInvalidHandle);
   } else if (it->second.response.queryInfoError) {
     c.result = Fail(*it->second.response.queryInfoError);
-  } else if (infoLevel != http::kQueryRawHeadersCrlf) {
+  } else if (infoLevel != platform::kQueryRawHeadersCrlf) {
     c.result = Fail(kErrorHeaderNotFound);
   } else {
     const std::string& text = it->second.response.headers;
@@ -207,7 +207,7 @@ bool FakeInternet::QueryInfo(http::InternetHandle request, std::uint32_t infoLev
   return c.result;
 }
 
-bool FakeInternet::ReadFile(http::InternetHandle request, void* buffer, std::uint32_t toRead, std::uint32_t* read) {
+bool FakeInternet::ReadFile(platform::InternetHandle request, void* buffer, std::uint32_t toRead, std::uint32_t* read) {
   std::lock_guard lock(mutex_);
   Call c(Fn::ReadFile);
   c.handle = request;
@@ -241,7 +241,7 @@ bool FakeInternet::ReadFile(http::InternetHandle request, void* buffer, std::uin
   return c.result;
 }
 
-bool FakeInternet::CloseHandle(http::InternetHandle handle) {
+bool FakeInternet::CloseHandle(platform::InternetHandle handle) {
   std::lock_guard lock(mutex_);
   Call c(Fn::CloseHandle);
   c.handle = handle;

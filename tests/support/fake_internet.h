@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "http/internet_client.h"
+#include "platform/internet_client.h"
 
 namespace testing_support {
 
-class FakeInternet : public http::IInternetClient {
+class FakeInternet : public platform::IInternetClient {
  public:
   // System error codes the fake uses by default.
   static constexpr std::uint32_t kErrorInvalidHandle = 6;
@@ -58,7 +58,7 @@ class FakeInternet : public http::IInternetClient {
   struct Call {
     explicit Call(Fn f) : fn(f) {}
     Fn fn;
-    http::InternetHandle handle = nullptr;  // the handle argument
+    platform::InternetHandle handle = nullptr;  // the handle argument
     std::uint32_t option = 0;               // option number or info level
     std::uint32_t length = 0;  // buffer size passed in (QueryOption, QueryInfo), length (SetOption,
                                // OpenUrl's headers), bytes asked for (ReadFile), milliseconds (Sleep)
@@ -73,22 +73,22 @@ class FakeInternet : public http::IInternetClient {
     std::optional<std::string> recordProxy, recordBypass;
     std::uint32_t recordAccessType = 0;
     bool result = false;
-    http::InternetHandle returned = nullptr;  // Open, OpenUrl
+    platform::InternetHandle returned = nullptr;  // Open, OpenUrl
     std::uint32_t count = 0;  // ReadFile: bytes delivered; QueryOption/QueryInfo: length written
   };
 
-  // http::IInternetClient
+  // platform::IInternetClient
   bool QueryOption(std::uint32_t option, void* buffer, std::uint32_t* length) override;
-  http::InternetHandle Open(const char* agent, std::uint32_t accessType, const char* proxy, const char* bypass,
+  platform::InternetHandle Open(const char* agent, std::uint32_t accessType, const char* proxy, const char* bypass,
                             std::uint32_t flags) override;
-  bool SetOption(http::InternetHandle handle, std::uint32_t option, const void* buffer,
+  bool SetOption(platform::InternetHandle handle, std::uint32_t option, const void* buffer,
                  std::uint32_t length) override;
-  http::InternetHandle OpenUrl(http::InternetHandle internet, const char* url, const char* headers,
+  platform::InternetHandle OpenUrl(platform::InternetHandle internet, const char* url, const char* headers,
                                std::uint32_t headersLength, std::uint32_t flags, std::uintptr_t context) override;
-  bool QueryInfo(http::InternetHandle request, std::uint32_t infoLevel, void* buffer, std::uint32_t* length,
+  bool QueryInfo(platform::InternetHandle request, std::uint32_t infoLevel, void* buffer, std::uint32_t* length,
                  std::uint32_t* index) override;
-  bool ReadFile(http::InternetHandle request, void* buffer, std::uint32_t toRead, std::uint32_t* read) override;
-  bool CloseHandle(http::InternetHandle handle) override;
+  bool ReadFile(platform::InternetHandle request, void* buffer, std::uint32_t toRead, std::uint32_t* read) override;
+  bool CloseHandle(platform::InternetHandle handle) override;
   std::uint32_t GetLastError() override;
   void Sleep(std::uint32_t milliseconds) override;
 
@@ -114,13 +114,13 @@ class FakeInternet : public http::IInternetClient {
     Response response;
     std::size_t block = 0, offset = 0;
   };
-  http::InternetHandle NewHandle(HandleState state);
+  platform::InternetHandle NewHandle(HandleState state);
   bool Fail(std::uint32_t error);
 
   mutable std::mutex mutex_;
   std::map<std::string, Response> responses_;
   std::map<std::uint32_t, Option> options_;
-  std::map<http::InternetHandle, HandleState> handles_;
+  std::map<platform::InternetHandle, HandleState> handles_;
   std::uintptr_t nextHandle_ = 0x1000;
   std::uint32_t lastError_ = 0;
   std::vector<Call> calls_;

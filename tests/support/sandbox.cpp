@@ -9,13 +9,9 @@ Sandbox::Sandbox(const std::string& programRelative) {
   root_ = SandboxRootFor(dir_.path());
   program_ = root_ + "\\" + programRelative;
   mkdirs(programRelative.substr(0, programRelative.find_last_of('\\')));
-  platform::SetProgramPathForTests(program_);
 }
 
-Sandbox::~Sandbox() {
-  platform::SetProgramPathForTests("");
-  ReleaseSandboxRoot();
-}
+Sandbox::~Sandbox() { ReleaseSandboxRoot(); }
 
 std::string Sandbox::path(const std::string& relative) const { return root_ + "\\" + relative; }
 

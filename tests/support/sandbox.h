@@ -1,6 +1,7 @@
 #pragma once
 // A throw-away "machine" for one test: a folder that the code under test sees
-// as a Windows path, with the running program placed inside it. Natively the
+// as a Windows path, with a place for the running program inside it (handed
+// to the code under test as its program path). Natively the
 // sandbox is drive C: (mapped onto a temporary folder); under Wine it is a real
 // temporary folder.
 #include <string>

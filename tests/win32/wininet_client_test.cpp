@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "http/http_file.h"
+#include "http/http_fetcher.h"
 #include "platform/codepage.h"
 #include "platform/internet.h"
 
@@ -76,15 +76,15 @@ class WinInetFetch : public ::testing::Test {
   }
 
   std::string port_, root_, log_, closedPort_;
-  std::unique_ptr<http::IInternetClient> client_;
+  std::unique_ptr<platform::IInternetClient> client_;
 };
 
 TEST_F(WinInetFetch, AnnouncedLengthAndBody) {
   const std::string body = "<?xml version=\"1.0\" encoding=\"GB2312\"?><Root/>\r\n";
   Put("with-length.xml", body);
-  http::THTTPFile file(*client_);
+  http::HttpFetcher file(*client_);
   std::string dest;
-  EXPECT_EQ(file.GetURLFile(Url("/with-length.xml"), dest), static_cast<std::int32_t>(body.size()));
+  EXPECT_EQ(file.Fetch(Url("/with-length.xml"), dest), static_cast<std::int32_t>(body.size()));
   EXPECT_EQ(dest, body);
 }
 
@@ -96,11 +96,10 @@ TEST_F(WinInetFetch, NoLengthAnnounced) {
   Put("lower-length.bin", body);
   for (const char* path : {"/no-length.bin", "/lower-length.bin"}) {
     SCOPED_TRACE(path);
-    http::THTTPFile file(*client_);
     std::int32_t started = 0;
-    file.OnStart = [&](http::THTTPFile&, std::int32_t total) { started = total; };
+    http::HttpFetcher file(*client_, {[&](std::int32_t total) { started = total; }, {}, {}});
     std::string dest;
-    EXPECT_EQ(file.GetURLFile(Url(path), dest), -1);
+    EXPECT_EQ(file.Fetch(Url(path), dest), -1);
     EXPECT_EQ(started, -1);
     EXPECT_EQ(dest.size(), body.size());
     EXPECT_TRUE(dest == body);
@@ -108,9 +107,9 @@ TEST_F(WinInetFetch, NoLengthAnnounced) {
 }
 
 TEST_F(WinInetFetch, ErrorPageIsDeliveredAsContent) {
-  http::THTTPFile file(*client_);
+  http::HttpFetcher file(*client_);
   std::string dest;
-  const std::int32_t total = file.GetURLFile(Url("/no-such-file.xml"), dest);
+  const std::int32_t total = file.Fetch(Url("/no-such-file.xml"), dest);
   EXPECT_NE(dest.find("<h1>404 Not Found</h1>"), std::string::npos) << dest;
   EXPECT_EQ(total, static_cast<std::int32_t>(dest.size()));
 }
@@ -118,17 +117,18 @@ TEST_F(WinInetFetch, ErrorPageIsDeliveredAsContent) {
 TEST_F(WinInetFetch, BodyLargerThanTheBuffer) {
   const std::string body = Pattern(3 * 65536 + 12345, 2);
   Put("large.zip", body);
-  http::THTTPFile file(*client_);
   std::int64_t progress = 0;
   int blocks = 0;
-  file.OnProgress = [&](http::THTTPFile&, std::int32_t n) {
+  http::FetchEvents notify;
+  notify.progress = [&](std::int32_t n) {
     EXPECT_GT(n, 0);
     EXPECT_LE(n, 65536);
     progress += n;
     ++blocks;
   };
+  http::HttpFetcher file(*client_, notify);
   std::string dest;
-  EXPECT_EQ(file.GetURLFile(Url("/large.zip"), dest), static_cast<std::int32_t>(body.size()));
+  EXPECT_EQ(file.Fetch(Url("/large.zip"), dest), static_cast<std::int32_t>(body.size()));
   EXPECT_EQ(dest.size(), body.size());
   EXPECT_TRUE(dest == body);
   EXPECT_EQ(progress, static_cast<std::int64_t>(body.size()));
@@ -136,12 +136,12 @@ TEST_F(WinInetFetch, BodyLargerThanTheBuffer) {
 }
 
 TEST_F(WinInetFetch, UnreachablePort) {
-  http::THTTPFile file(*client_);
+  http::HttpFetcher file(*client_);
   std::string dest = "kept";
   try {
-    file.GetURLFile("http://127.0.0.1:" + closedPort_ + "/AutoUpdateIniS.xml", dest);
+    file.Fetch("http://127.0.0.1:" + closedPort_ + "/AutoUpdateIniS.xml", dest);
     FAIL() << "no error";
-  } catch (const http::EHttpError& e) {
+  } catch (const http::HttpError& e) {
     EXPECT_EQ(std::string(e.what()), "请求后台数据时出现异常。\r\n函数：InternetOpenUrl() 错误代码: 12029");
   }
   EXPECT_EQ(dest, "kept");
@@ -152,9 +152,9 @@ TEST_F(WinInetFetch, BodyCutShortIsDeliveredAsFarAsItCame) {
   // then ends the connection.
   const std::string body = Pattern(250000, 3);
   Put("truncated.zip", body);
-  http::THTTPFile file(*client_);
+  http::HttpFetcher file(*client_);
   std::string dest;
-  EXPECT_EQ(file.GetURLFile(Url("/truncated.zip"), dest), 250000);
+  EXPECT_EQ(file.Fetch(Url("/truncated.zip"), dest), 250000);
   EXPECT_EQ(dest.size(), 100000u);
   EXPECT_TRUE(dest == body.substr(0, 100000));
 }
@@ -165,26 +165,26 @@ TEST_F(WinInetFetch, DroppedConnectionDeliversWhatArrived) {
   // lies on a buffer boundary here: every byte the client took is kept.
   const std::string body = Pattern(250000, 4);
   Put("dropped.zip", body);
-  http::THTTPFile file(*client_);
+  http::HttpFetcher file(*client_);
   std::string dest;
-  EXPECT_EQ(file.GetURLFile(Url("/dropped.zip"), dest), 250000);
+  EXPECT_EQ(file.Fetch(Url("/dropped.zip"), dest), 250000);
   EXPECT_EQ(dest.size(), 2u * 65536u);
   EXPECT_TRUE(dest == body.substr(0, dest.size()));
 }
 
 TEST_F(WinInetFetch, SlowAnswerIsAwaited) {
   Put("slow.xml", "<slow/>");
-  http::THTTPFile file(*client_);
+  http::HttpFetcher file(*client_);
   std::string dest;
-  EXPECT_EQ(file.GetURLFile(Url("/slow.xml"), dest), 7);
+  EXPECT_EQ(file.Fetch(Url("/slow.xml"), dest), 7);
   EXPECT_EQ(dest, "<slow/>");
 }
 
 TEST_F(WinInetFetch, RequestHeadersAsSent) {
   Put("headers.xml", "<h/>");
-  http::THTTPFile file(*client_);
+  http::HttpFetcher file(*client_);
   std::string dest;
-  file.GetURLFile(Url("/headers.xml?run=1"), dest);
+  file.Fetch(Url("/headers.xml?run=1"), dest);
   auto requests = Logged("GET /headers.xml?run=1 HTTP/1.1");
   ASSERT_EQ(requests.size(), 1u);
   const std::string& r = requests[0];
@@ -198,11 +198,11 @@ TEST_F(WinInetFetch, RequestHeadersAsSent) {
 
 TEST_F(WinInetFetch, EveryFetchGoesToTheServer) {
   Put("fresh.xml", "one");
-  http::THTTPFile file(*client_);
+  http::HttpFetcher file(*client_);
   std::string first, second;
-  file.GetURLFile(Url("/fresh.xml"), first);
+  file.Fetch(Url("/fresh.xml"), first);
   Put("fresh.xml", "two!");
-  file.GetURLFile(Url("/fresh.xml"), second);
+  file.Fetch(Url("/fresh.xml"), second);
   EXPECT_EQ(first, "one");
   EXPECT_EQ(second, "two!");
   EXPECT_EQ(Logged("GET /fresh.xml HTTP/1.1").size(), 2u);
@@ -210,9 +210,9 @@ TEST_F(WinInetFetch, EveryFetchGoesToTheServer) {
 
 TEST_F(WinInetFetch, NonAsciiPathGoesOutInTheAnsiCodePage) {
   Put("模块.zip", "PK-module");
-  http::THTTPFile file(*client_);
+  http::HttpFetcher file(*client_);
   std::string dest;
-  EXPECT_EQ(file.GetURLFile(Url("/模块.zip"), dest), 9);
+  EXPECT_EQ(file.Fetch(Url("/模块.zip"), dest), 9);
   EXPECT_EQ(dest, "PK-module");
   const std::string log = ReadAll(log_);
   // GBK bytes of the name, as the system sends an ANSI request path
@@ -276,9 +276,9 @@ TEST_F(WinInetFetch, ProxyFromTheUsersSettings) {
   Put("proxied.xml", "<via-proxy/>");
   ProxySettings settings;
   settings.Use("127.0.0.1:" + port_);
-  http::THTTPFile file(*client_);
+  http::HttpFetcher file(*client_);
   std::string dest;
-  EXPECT_EQ(file.GetURLFile("http://zepra-update.invalid/proxied.xml", dest), 12);
+  EXPECT_EQ(file.Fetch("http://zepra-update.invalid/proxied.xml", dest), 12);
   EXPECT_EQ(dest, "<via-proxy/>");
   auto requests = Logged("GET http://zepra-update.invalid:80/proxied.xml HTTP/1.1");
   ASSERT_EQ(requests.size(), 1u) << ReadAll(log_);
@@ -303,9 +303,9 @@ class WinInetProxyCredentials : public WinInetFetch {
 
 TEST_F(WinInetProxyCredentials, SentWhenTheProxyAsks) {
   Put("private.xml", "<secret/>");
-  http::THTTPFile file(*client_);
+  http::HttpFetcher file(*client_);
   std::string dest;
-  EXPECT_EQ(file.GetURLFile("http://zepra-update.invalid/private.xml", dest), 9);
+  EXPECT_EQ(file.Fetch("http://zepra-update.invalid/private.xml", dest), 9);
   EXPECT_EQ(dest, "<secret/>");
   auto requests = Logged("GET http://zepra-update.invalid:80/private.xml HTTP/1.1");
   ASSERT_FALSE(requests.empty()) << ReadAll(log_);

@@ -5,10 +5,10 @@
 
 #include <gtest/gtest.h>
 
-#include "support/zip_builder.h"
 #include "platform/files.h"
 #include "platform/win32/wide.h"
 #include "support/test_paths.h"
+#include "support/zip_builder.h"
 #include "zip/unzipper.h"
 
 namespace zip {
@@ -26,7 +26,7 @@ class ZipWindows : public ::testing::Test {
     z.SetRootDir(dest);
     z.RecreateDirs = true;
     z.DoAll = true;
-    z.OverwriteMode = TUZOverwriteMode::Always;
+    z.OverwriteMode = Overwrite::Always;
     z.ReplaceReadOnly = true;
   }
   void Package(const Builder& b) {
@@ -41,7 +41,7 @@ class ZipWindows : public ::testing::Test {
 
   testing_support::TempDir tmp;
   std::string dest, archive;
-  TUnZipper z;
+  Unzipper z;
 };
 
 TEST_F(ZipWindows, OpenArchiveShutsOutWritersButNotReaders) {
@@ -73,10 +73,10 @@ TEST_F(ZipWindows, TargetHeldOpenWithoutShareWriteIsPassedOver) {
   HANDLE held = Open(Out("busy.dll"), GENERIC_READ, FILE_SHARE_READ);
   ASSERT_NE(held, INVALID_HANDLE_VALUE);
   int skipped = -1;
-  z.OnSkippingFile = [&](TUnZipper&, TSkipReason r, const std::string&, int, bool&) { skipped = static_cast<int>(r); };
+  z.OnSkippingFile = [&](Unzipper&, SkipReason r, const std::string&, int, bool&) { skipped = static_cast<int>(r); };
   EXPECT_EQ(z.ExtractFiles(), 1);
   CloseHandle(held);
-  EXPECT_EQ(skipped, static_cast<int>(TSkipReason::srCreateError));
+  EXPECT_EQ(skipped, static_cast<int>(SkipReason::CreateError));
   EXPECT_EQ(z.FailedCount(), 1);
   EXPECT_EQ(platform::ReadWholeFile(Out("busy.dll")), "running");
   EXPECT_FALSE(platform::FileExists(Out("busy.dll.~unzip")));

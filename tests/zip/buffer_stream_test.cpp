@@ -16,23 +16,23 @@ std::string Digits(size_t n) {
 }
 
 // Counts the calls that reach the stream under the buffer.
-class CountingStream : public TMemoryStream {
+class CountingStream : public MemoryStream {
  public:
-  using TMemoryStream::TMemoryStream;
+  using MemoryStream::MemoryStream;
   size_t Read(void* b, size_t n) override {
     ++reads;
-    return TMemoryStream::Read(b, n);
+    return MemoryStream::Read(b, n);
   }
   size_t Write(const void* b, size_t n) override {
     ++writes;
-    return TMemoryStream::Write(b, n);
+    return MemoryStream::Write(b, n);
   }
   int reads = 0, writes = 0;
 };
 
 TEST(BufferStream, SmallReadsCostOneUnderlyingReadPerBuffer) {
   CountingStream mem(Digits(100));
-  TBufferStream s(mem, 16);
+  BufferedStream s(mem, 16);
   char c;
   for (int i = 0; i < 16; ++i) ASSERT_EQ(s.Read(&c, 1), 1u);
   EXPECT_EQ(mem.reads, 1);
@@ -41,8 +41,8 @@ TEST(BufferStream, SmallReadsCostOneUnderlyingReadPerBuffer) {
 }
 
 TEST(BufferStream, ReadingPastTheEndGivesWhatExistsThenNothing) {
-  TMemoryStream mem(Digits(10));
-  TBufferStream s(mem, 4);
+  MemoryStream mem(Digits(10));
+  BufferedStream s(mem, 4);
   char buf[32] = {};
   EXPECT_EQ(s.Read(buf, sizeof buf), 10u);
   EXPECT_EQ(std::string(buf, 10), Digits(10));
@@ -50,8 +50,8 @@ TEST(BufferStream, ReadingPastTheEndGivesWhatExistsThenNothing) {
 }
 
 TEST(BufferStream, LargeReadsAndWritesStayInOrder) {
-  TMemoryStream mem(Digits(50000));
-  TBufferStream s(mem, 8192);
+  MemoryStream mem(Digits(50000));
+  BufferedStream s(mem, 8192);
   std::string a(3, '\0'), b(40000, '\0'), c(10000, '\0');
   s.Read(a.data(), a.size());
   s.Read(b.data(), b.size());
@@ -60,8 +60,8 @@ TEST(BufferStream, LargeReadsAndWritesStayInOrder) {
 }
 
 TEST(BufferStream, SeekOriginsAndTheirFailures) {
-  TMemoryStream mem(Digits(100));
-  TBufferStream s(mem, 8);
+  MemoryStream mem(Digits(100));
+  BufferedStream s(mem, 8);
   EXPECT_EQ(s.Seek(10, 0), 10);
   EXPECT_EQ(s.Seek(5, 1), 15);
   EXPECT_EQ(s.Seek(5, 2), 95);   // +5 and -5 from the end are the same place
@@ -72,15 +72,15 @@ TEST(BufferStream, SeekOriginsAndTheirFailures) {
   try {
     s.Seek(0, 3);
     FAIL() << "origin 3 accepted";
-  } catch (const EStreamError& e) {
+  } catch (const StreamError& e) {
     EXPECT_STREQ(e.what(), "Invalid seek origin (3)");
   }
-  EXPECT_THROW(s.Seek(-1, 0), EStreamError);
+  EXPECT_THROW(s.Seek(-1, 0), StreamError);
 }
 
 TEST(BufferStream, SeekToTheCurrentPositionKeepsTheBuffer) {
   CountingStream mem(Digits(100));
-  TBufferStream s(mem, 32);
+  BufferedStream s(mem, 32);
   char c;
   s.Read(&c, 1);
   s.Seek(1, 0);
@@ -92,7 +92,7 @@ TEST(BufferStream, SeekToTheCurrentPositionKeepsTheBuffer) {
 
 TEST(BufferStream, SeekWhileWritingFlushesFirst) {
   CountingStream mem;
-  TBufferStream s(mem, 64);
+  BufferedStream s(mem, 64);
   s.Write("abcdef", 6);
   EXPECT_EQ(mem.writes, 0);
   s.Seek(2, 0);
@@ -104,28 +104,28 @@ TEST(BufferStream, SeekWhileWritingFlushesFirst) {
 }
 
 TEST(BufferStream, FailedFlushBeforeASeekIsASeekError) {
-  TMemoryStream mem;
+  MemoryStream mem;
   mem.LimitWrites(3);
-  TBufferStream s(mem, 64);
+  BufferedStream s(mem, 64);
   s.Write("abcdef", 6);
   try {
     s.Seek(0, 0);
     FAIL();
-  } catch (const EStreamError& e) {
+  } catch (const StreamError& e) {
     EXPECT_STREQ(e.what(), "Seek error");
   }
 }
 
 TEST(BufferStream, ShortFlushEndsAWrite) {
-  TMemoryStream mem;
+  MemoryStream mem;
   mem.LimitWrites(5);
-  TBufferStream s(mem, 4);
+  BufferedStream s(mem, 4);
   EXPECT_LT(s.Write("0123456789", 10), 10u);
 }
 
 TEST(BufferStream, WritingAfterReadingContinuesAtTheLogicalPosition) {
-  TMemoryStream mem(Digits(40));
-  TBufferStream s(mem, 16);
+  MemoryStream mem(Digits(40));
+  BufferedStream s(mem, 16);
   char buf[3];
   s.Read(buf, 3);  // the buffer holds 16 bytes read ahead
   s.Write("xyz", 3);
@@ -135,27 +135,27 @@ TEST(BufferStream, WritingAfterReadingContinuesAtTheLogicalPosition) {
 }
 
 TEST(BufferStream, PutBackAndItsOverflow) {
-  TMemoryStream mem("abc");
-  TBufferStream s(mem, 8);
+  MemoryStream mem("abc");
+  BufferedStream s(mem, 8);
   char c;
   s.Read(&c, 1);
   s.PutBack('Z');
   s.Read(&c, 1);
   EXPECT_EQ(c, 'Z');
-  TBufferStream fresh(mem, 8);
+  BufferedStream fresh(mem, 8);
   mem.Seek(0, 0);
   try {
     fresh.PutBack('x');
     FAIL();
-  } catch (const EStreamError& e) {
+  } catch (const StreamError& e) {
     EXPECT_STREQ(e.what(), "Putback overflow");
   }
 }
 
 TEST(BufferStream, PendingBytesAreWrittenOnDestroy) {
-  TMemoryStream mem;
+  MemoryStream mem;
   {
-    TBufferStream s(mem, 64);
+    BufferedStream s(mem, 64);
     s.Write("pending", 7);
   }
   EXPECT_EQ(mem.data(), "pending");
@@ -165,14 +165,14 @@ TEST(BufferedFileStream, CreatesWritesSizesAndReadsBack) {
   testing_support::TempDir dir;
   const std::string path = dir / "out.bin";
   {
-    TBufferedFileStream f(path, 8192, true, platform::FileMode::Create);
+    BufferedFileStream f(path, 8192, true, platform::FileMode::Create);
     EXPECT_TRUE(f.flushOnDestroy);
     f.Write(Digits(20000).data(), 20000);
     EXPECT_EQ(f.Size(), 20000);
     EXPECT_TRUE(f.SetSize(100));
     EXPECT_EQ(f.Size(), 100);
   }
-  TBufferedFileStream r(path, 8192, true, platform::FileMode::ReadDenyWrite);
+  BufferedFileStream r(path, 8192, true, platform::FileMode::ReadDenyWrite);
   EXPECT_FALSE(r.flushOnDestroy);  // nothing to flush on a read-only stream
   std::string back(200, '\0');
   EXPECT_EQ(r.Read(back.data(), back.size()), 100u);
@@ -182,13 +182,13 @@ TEST(BufferedFileStream, CreatesWritesSizesAndReadsBack) {
 TEST(BufferedFileStream, OpenFailuresPassThrough) {
   testing_support::TempDir dir;
   try {
-    TBufferedFileStream f(dir / "missing.zip", 8192, false, platform::FileMode::ReadDenyWrite);
+    BufferedFileStream f(dir / "missing.zip", 8192, false, platform::FileMode::ReadDenyWrite);
     FAIL();
-  } catch (const EFOpenError& e) {
+  } catch (const ArchiveOpenError& e) {
     EXPECT_NE(std::string(e.what()).find("Cannot open file \"" + (dir / "missing.zip") + "\". "), std::string::npos);
   }
-  EXPECT_THROW(TBufferedFileStream(dir / "no/such/x.bin", 8192, false, platform::FileMode::Create),
-               EFCreateError);
+  EXPECT_THROW(BufferedFileStream(dir / "no/such/x.bin", 8192, false, platform::FileMode::Create),
+               OutputCreateError);
 }
 
 }  // namespace

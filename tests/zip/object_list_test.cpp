@@ -37,8 +37,8 @@ TEST(ObjectList, GrowthRule) {
     if (caps.empty() || caps.back() != l.Capacity()) caps.push_back(l.Capacity());
   }
   EXPECT_EQ(caps, (std::vector<int>{4, 8, 16, 32}));
-  EXPECT_THROW(l.SetCapacity(10), EListError);
-  EXPECT_THROW(l.SetCapacity(0x1FFFFFFF), EListError);
+  EXPECT_THROW(l.SetCapacity(10), ListError);
+  EXPECT_THROW(l.SetCapacity(0x1FFFFFFF), ListError);
 }
 
 TEST(ObjectList, InsertIndexNeighboursAndErrors) {
@@ -61,14 +61,14 @@ TEST(ObjectList, InsertIndexNeighboursAndErrors) {
   try {
     l.Neighbour(&stranger, true);
     FAIL();
-  } catch (const EListError& e) {
+  } catch (const ListError& e) {
     EXPECT_STREQ(e.what(), "tObject Counted not in item list");
   }
   EXPECT_EQ(l.IndexOf(&stranger), -1);
-  EXPECT_THROW(l.Item(3), EListError);
-  EXPECT_THROW(l.Item(-1), EListError);
+  EXPECT_THROW(l.Item(3), ListError);
+  EXPECT_THROW(l.Item(-1), ListError);
   Counted outside(0);
-  EXPECT_THROW(l.Insert(5, &outside), EListError);
+  EXPECT_THROW(l.Insert(5, &outside), ListError);
 }
 
 TEST(ObjectList, FreesOwnedItemsOnly) {
@@ -100,7 +100,7 @@ TEST(SortedObjectList, DuplicatePolicies) {
   try {
     fail.Add(&dup);
     FAIL();
-  } catch (const EListError& e) {
+  } catch (const ListError& e) {
     EXPECT_STREQ(e.what(), "Duplicate Object index");
   }
   auto* second = new Counted(3);
@@ -118,7 +118,7 @@ TEST(SortedObjectList, PutIsRefusedAndFindReportsPositions) {
   try {
     l.Put(0, nullptr);
     FAIL();
-  } catch (const EListError& e) {
+  } catch (const ListError& e) {
     EXPECT_STREQ(e.what(), "Cannot <Put> an Object in a sorted list!");
   }
   int at = -1;
@@ -131,8 +131,8 @@ TEST(SortedObjectList, PutIsRefusedAndFindReportsPositions) {
   EXPECT_EQ(at, 3);
 }
 
-TZipHeaderInfo* E(const std::string& full, uint32_t time, uint32_t csize, uint32_t usize, uint32_t offset) {
-  auto* e = new TZipHeaderInfo;
+ZipEntry* E(const std::string& full, uint32_t time, uint32_t csize, uint32_t usize, uint32_t offset) {
+  auto* e = new ZipEntry;
   e->SetFullName(full);
   e->dateTime = time;
   e->compressedSize32 = csize;
@@ -142,7 +142,7 @@ TZipHeaderInfo* E(const std::string& full, uint32_t time, uint32_t csize, uint32
 }
 
 struct SortCase {
-  TZipSortMode mode;
+  EntryOrder mode;
   std::vector<std::string> order;
 };
 
@@ -161,17 +161,17 @@ TEST_P(SortedZipOrder, KeepsEntriesInTheModesOrder) {
 
 INSTANTIATE_TEST_SUITE_P(
     Modes, SortedZipOrder,
-    ::testing::Values(SortCase{TZipSortMode::ByName, {"alpha.txt", "Zeta.txt", "Mid.txt"}},
-                      SortCase{TZipSortMode::ByFileName, {"alpha.txt", "Mid.txt", "Zeta.txt"}},
-                      SortCase{TZipSortMode::ByDirectoryName, {"alpha.txt", "Zeta.txt", "Mid.txt"}},
-                      SortCase{TZipSortMode::ByDate, {"alpha.txt", "Zeta.txt", "Mid.txt"}},
-                      SortCase{TZipSortMode::ByCompressedSize, {"Mid.txt", "Zeta.txt", "alpha.txt"}},
-                      SortCase{TZipSortMode::ByUnCompressedSize, {"Zeta.txt", "alpha.txt", "Mid.txt"}},
-                      SortCase{TZipSortMode::ByRate, {"Mid.txt", "Zeta.txt", "alpha.txt"}},
-                      SortCase{TZipSortMode::ByNone, {"alpha.txt", "Mid.txt", "Zeta.txt"}}));
+    ::testing::Values(SortCase{EntryOrder::ByName, {"alpha.txt", "Zeta.txt", "Mid.txt"}},
+                      SortCase{EntryOrder::ByFileName, {"alpha.txt", "Mid.txt", "Zeta.txt"}},
+                      SortCase{EntryOrder::ByFolder, {"alpha.txt", "Zeta.txt", "Mid.txt"}},
+                      SortCase{EntryOrder::ByDate, {"alpha.txt", "Zeta.txt", "Mid.txt"}},
+                      SortCase{EntryOrder::ByCompressedSize, {"Mid.txt", "Zeta.txt", "alpha.txt"}},
+                      SortCase{EntryOrder::ByUncompressedSize, {"Zeta.txt", "alpha.txt", "Mid.txt"}},
+                      SortCase{EntryOrder::ByRate, {"Mid.txt", "Zeta.txt", "alpha.txt"}},
+                      SortCase{EntryOrder::AsStored, {"alpha.txt", "Mid.txt", "Zeta.txt"}}));
 
 TEST(SortedZip, EqualUncompressedSizesKeepArrivalOrderBehind) {
-  TSortedZip l(2, TZipSortMode::ByDate);
+  TSortedZip l(2, EntryOrder::ByDate);
   l.Add(E("one", 0x50A60000, 1, 1, 0));
   l.Add(E("two", 0x50A60000, 1, 1, 0));  // same date: never equal, so no duplicate error
   EXPECT_EQ(l.Count(), 2);
@@ -182,7 +182,7 @@ TEST(SortedZip, SameDiskAndOffsetIsADuplicateByNone) {
   TSortedZip strict(2), lenient(1);
   strict.Add(E("a", 0, 1, 1, 64));
   auto* dup = E("b", 0, 1, 1, 64);
-  EXPECT_THROW(strict.Add(dup), EListError);
+  EXPECT_THROW(strict.Add(dup), ListError);
   delete dup;
   lenient.Add(E("a", 0, 1, 1, 64));
   lenient.Add(E("b", 0, 1, 1, 64));

@@ -6,6 +6,7 @@
 
 #include "platform/file_info.h"
 #include "platform/files.h"
+#include "support/ansi_code_page.h"
 #include "support/fakes.h"
 #include "support/test_paths.h"
 #include "support/zip_builder.h"
@@ -27,14 +28,14 @@ class Unzip : public ::testing::Test {
     z.SetRootDir(dest);
     z.RecreateDirs = true;
     z.DoAll = true;
-    z.OverwriteMode = TUZOverwriteMode::Always;
+    z.OverwriteMode = Overwrite::Always;
     z.ReplaceReadOnly = true;
-    z.OnHandleMessage = [this](TUnZipper&, int id, const std::string& text, const std::string& title, uint32_t flags,
+    z.OnHandleMessage = [this](Unzipper&, int id, const std::string& text, const std::string& title, uint32_t flags,
                                int& result) {
       messages.push_back(std::to_string(id) + "|" + text + "|" + title + "|" + std::to_string(flags));
       result = answer;
     };
-    z.OnSkippingFile = [this](TUnZipper&, TSkipReason r, const std::string& name, int, bool&) {
+    z.OnSkippingFile = [this](Unzipper&, SkipReason r, const std::string& name, int, bool&) {
       skips.push_back(static_cast<int>(r));
     };
   }
@@ -61,7 +62,7 @@ class Unzip : public ::testing::Test {
 
   testing_support::TempDir dir;
   std::string dest;
-  TUnZipper z;
+  Unzipper z;
   std::vector<std::string> messages;
   std::vector<int> skips;
   int answer = platform::IdOk;
@@ -121,7 +122,7 @@ TEST_F(Unzip, UnknownMethodGoesToTheMessageBoxWithoutAHandler) {
 }
 
 struct OverwriteCase {
-  TUZOverwriteMode mode;
+  Overwrite mode;
   int existingSecondsOffset;  // existing file's time against the entry's (in even seconds)
   int answer;                 // prompt answer
   bool replaced;
@@ -143,24 +144,24 @@ TEST_P(UnzipOverwrite, FollowsTheMode) {
   EXPECT_EQ(Read("a.txt"), c.replaced ? "new" : "old");
   EXPECT_EQ(z.FailedCount(), 0);  // the overwrite rule is no failure
   if (!c.replaced) {
-    EXPECT_EQ(skips, std::vector<int>{static_cast<int>(TSkipReason::srNoOverwrite)});
+    EXPECT_EQ(skips, std::vector<int>{static_cast<int>(SkipReason::NoOverwrite)});
   }
-  if (c.mode == TUZOverwriteMode::Prompt) {
+  if (c.mode == Overwrite::Prompt) {
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0], "196|Replace existing file a.txt?|File Exists Alert|4");
   }
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, UnzipOverwrite,
-                         ::testing::Values(OverwriteCase{TUZOverwriteMode::Always, 0, 0, true},
-                                           OverwriteCase{TUZOverwriteMode::Never, -20, 0, false},
-                                           OverwriteCase{TUZOverwriteMode::ifNewer, 0, 0, false},  // same time
-                                           OverwriteCase{TUZOverwriteMode::ifNewer, -2, 0, true},
-                                           OverwriteCase{TUZOverwriteMode::ifNewer, 2, 0, false},
-                                           OverwriteCase{TUZOverwriteMode::ifOlder, 0, 0, false},
-                                           OverwriteCase{TUZOverwriteMode::ifOlder, 2, 0, true},
-                                           OverwriteCase{TUZOverwriteMode::Prompt, 0, platform::IdYes, true},
-                                           OverwriteCase{TUZOverwriteMode::Prompt, 0, platform::IdNo, false}));
+                         ::testing::Values(OverwriteCase{Overwrite::Always, 0, 0, true},
+                                           OverwriteCase{Overwrite::Never, -20, 0, false},
+                                           OverwriteCase{Overwrite::IfNewer, 0, 0, false},  // same time
+                                           OverwriteCase{Overwrite::IfNewer, -2, 0, true},
+                                           OverwriteCase{Overwrite::IfNewer, 2, 0, false},
+                                           OverwriteCase{Overwrite::IfOlder, 0, 0, false},
+                                           OverwriteCase{Overwrite::IfOlder, 2, 0, true},
+                                           OverwriteCase{Overwrite::Prompt, 0, platform::IdYes, true},
+                                           OverwriteCase{Overwrite::Prompt, 0, platform::IdNo, false}));
 
 TEST_F(Unzip, ReadOnlyTargetIsReplacedOnlyWhenAllowed) {
   platform::CreateDir(dest);
@@ -172,7 +173,7 @@ TEST_F(Unzip, ReadOnlyTargetIsReplacedOnlyWhenAllowed) {
   EXPECT_EQ(Extract(b.Build()), 0);
   EXPECT_EQ(z.FailedCount(), 1);
   EXPECT_EQ(Read("ro.txt"), "old");
-  EXPECT_EQ(skips, std::vector<int>{static_cast<int>(TSkipReason::srCreateError)});
+  EXPECT_EQ(skips, std::vector<int>{static_cast<int>(SkipReason::CreateError)});
   z.ReplaceReadOnly = true;
   EXPECT_EQ(z.ExtractFiles(), 1);
   EXPECT_EQ(Read("ro.txt"), "new");
@@ -185,7 +186,7 @@ TEST_F(Unzip, CrcMismatchKeepsTheInstalledFileAndTheRunGoesOn) {
   b.Add("a.dll", "corrupted payload").crc = 0x12345678;
   b.Add("b.dll", "fine");
   uint32_t seenStored = 0;
-  z.OnBadCRC = [&](TUnZipper&, uint32_t, uint32_t stored, int) { seenStored = stored; };
+  z.OnBadCRC = [&](Unzipper&, uint32_t, uint32_t stored, int) { seenStored = stored; };
   EXPECT_EQ(Extract(b.Build()), 1);
   EXPECT_EQ(seenStored, 0x12345678u);
   EXPECT_EQ(z.FailedCount(), 1);
@@ -217,7 +218,7 @@ TEST_F(Unzip, TruncatedInsideAnEntryEndsTheRunAndLeavesNothingHalfWritten) {
   z.CloseArchive();
   Write("p.zip", full.substr(0, 100000));  // the data now ends early
   // The changed file is read again: no end record any more.
-  EXPECT_THROW(z.ExtractFiles(), EIncompleteZip);
+  EXPECT_THROW(z.ExtractFiles(), IncompleteZipError);
   // A directory whose entry's data ends early: the run ends with the fatal error.
   std::string tail = full.substr(30 + 7 + big.size());  // central directory and end record
   std::string cut = full.substr(0, 30 + 7 + 50000);     // the header and part of the data
@@ -229,7 +230,7 @@ TEST_F(Unzip, TruncatedInsideAnEntryEndsTheRunAndLeavesNothingHalfWritten) {
   try {
     Extract(moved, "cut.zip");
     FAIL() << "no error";
-  } catch (const EFatalUnzipError& e) {
+  } catch (const FatalUnzipError& e) {
     EXPECT_STREQ(e.what(), "Premature end of file reached");
   }
   EXPECT_EQ(z.FailedCount(), 1);
@@ -270,7 +271,7 @@ TEST_F(Unzip, PathTraversalNamesArePassedOver) {
   b.Add("good/ok.txt", "ok");
   EXPECT_EQ(Extract(b.Build()), 1);
   EXPECT_EQ(z.FailedCount(), 5);
-  for (int s : skips) EXPECT_EQ(s, static_cast<int>(TSkipReason::srCreateError));
+  for (int s : skips) EXPECT_EQ(s, static_cast<int>(SkipReason::CreateError));
   EXPECT_EQ(AllFiles(), (std::vector<std::string>{"dest/good/ok.txt", "p.zip"}));
 }
 
@@ -289,7 +290,7 @@ TEST_F(Unzip, NamesThatAreNoPlainFilesArePassedOver) {
   b.Add("ok.txt", "ok");
   EXPECT_EQ(Extract(b.Build()), 1);
   EXPECT_EQ(z.FailedCount(), 6);
-  for (int s : skips) EXPECT_EQ(s, static_cast<int>(TSkipReason::srCreateError));
+  for (int s : skips) EXPECT_EQ(s, static_cast<int>(SkipReason::CreateError));
   EXPECT_EQ(Read("b.dll"), "installed");
   EXPECT_EQ(AllFiles(), (std::vector<std::string>{"dest/b.dll", "dest/ok.txt", "p.zip"}));
 }
@@ -307,7 +308,7 @@ TEST_F(Unzip, ClaimedSizesSaturateInsteadOfWrapping) {
     ziptest::Put32(e.centralExtra, 0x40000000);
   }
   int64_t announced = 0;
-  z.OnStartUnZipInfo = [&](TUnZipper&, int, int64_t total, bool&) { announced = total; };
+  z.OnStartUnZipInfo = [&](Unzipper&, int, int64_t total, bool&) { announced = total; };
   EXPECT_EQ(Extract(b.Build()), 0);
   EXPECT_EQ(announced, INT64_MAX);
   EXPECT_EQ(z.FailedCount(), 3);  // none is as large as it claims
@@ -329,7 +330,7 @@ TEST_F(Unzip, EncryptedEntriesArePassedOverForTheirPassword) {
   e.payload = std::string(12, '\x55') + "x";
   e.payloadSet = true;
   EXPECT_EQ(Extract(b.Build()), 0);
-  EXPECT_EQ(skips, std::vector<int>{static_cast<int>(TSkipReason::srBadPassword)});
+  EXPECT_EQ(skips, std::vector<int>{static_cast<int>(SkipReason::BadPassword)});
   EXPECT_EQ(z.FailedCount(), 1);
 }
 
@@ -341,7 +342,7 @@ TEST_F(Unzip, SelectionByMasksWhenNotDoAll) {
   z.DoAll = false;
   z.FilesList = {"*.dll"};
   int infoCount = -1;
-  z.OnStartUnZipInfo = [&](TUnZipper&, int n, int64_t, bool&) { infoCount = n; };
+  z.OnStartUnZipInfo = [&](Unzipper&, int n, int64_t, bool&) { infoCount = n; };
   EXPECT_EQ(Extract(b.Build()), 2);
   EXPECT_EQ(infoCount, 2);
   EXPECT_TRUE(z.FilesList.empty());
@@ -353,12 +354,12 @@ TEST_F(Unzip, CancelFromAHandlerEndsTheRun) {
   Builder b;
   b.Add("a.txt", "a");
   int completed = -1;
-  z.OnStartUnZipInfo = [](TUnZipper& self, int, int64_t, bool&) { self.RequestCancel(); };
-  z.OnUnZipComplete = [&](TUnZipper&, int n) { completed = n; };
+  z.OnStartUnZipInfo = [](Unzipper& self, int, int64_t, bool&) { self.RequestCancel(); };
+  z.OnUnZipComplete = [&](Unzipper&, int n) { completed = n; };
   try {
     Extract(b.Build());
     FAIL();
-  } catch (const EUserCanceled& e) {
+  } catch (const UserCanceledError& e) {
     EXPECT_STREQ(e.what(), "User Aborted Operation");
   }
   EXPECT_EQ(completed, 0);
@@ -369,12 +370,12 @@ TEST_F(Unzip, StartHandlerCanRenameOrSkip) {
   Builder b;
   b.Add("a.txt", "a");
   b.Add("b.txt", "b");
-  z.OnStartUnZip = [](TUnZipper&, int index, std::string& name, bool& skip) {
+  z.OnStartUnZip = [](Unzipper&, int index, std::string& name, bool& skip) {
     if (index == 0) name += ".renamed";
     else skip = true;
   };
   std::vector<std::string> ended;
-  z.OnEndUnZip = [&](TUnZipper&, int, const std::string& name) { ended.push_back(name); };
+  z.OnEndUnZip = [&](Unzipper&, int, const std::string& name) { ended.push_back(name); };
   EXPECT_EQ(Extract(b.Build()), 1);
   EXPECT_EQ(Read("a.txt.renamed"), "a");
   EXPECT_EQ(ended, std::vector<std::string>{Out("a.txt.renamed")});
@@ -385,8 +386,8 @@ TEST_F(Unzip, PercentEventsReachAHundred) {
   Builder b;
   b.Add("a.bin", std::string(100000, 'q'));
   int lastFile = -1, lastTotal = -1;
-  z.OnFilePercentDone = [&](TUnZipper&, int p) { lastFile = p; };
-  z.OnTotalPercentDone = [&](TUnZipper&, int p) { lastTotal = p; };
+  z.OnFilePercentDone = [&](Unzipper&, int p) { lastFile = p; };
+  z.OnTotalPercentDone = [&](Unzipper&, int p) { lastTotal = p; };
   EXPECT_EQ(Extract(b.Build()), 1);
   EXPECT_EQ(lastFile, 100);
   EXPECT_EQ(lastTotal, 100);
@@ -443,7 +444,7 @@ TEST_F(ZipRead, ShortOrEndlessArchivesAreIncomplete) {
     try {
       z.OpenArchive();
       FAIL() << n;
-    } catch (const EIncompleteZip& e) {
+    } catch (const IncompleteZipError& e) {
       EXPECT_STREQ(e.what(), "Incomplete Zip File");
     }
   }
@@ -452,10 +453,10 @@ TEST_F(ZipRead, ShortOrEndlessArchivesAreIncomplete) {
   std::string noEnd = b.Build();
   noEnd.resize(noEnd.size() - 22);
   z.SetZipName(Write("noend.zip", noEnd + std::string(70000, 'x')));
-  EXPECT_THROW(z.OpenArchive(), EIncompleteZip);
-  z.IncompleteZipMode = TIncompleteZipMode::izAssumeNotAZip;
-  EXPECT_THROW(z.OpenArchive(), ENotAZipFile);
-  z.IncompleteZipMode = TIncompleteZipMode::izAssumeBad;
+  EXPECT_THROW(z.OpenArchive(), IncompleteZipError);
+  z.IncompleteZipMode = IncompleteArchive::AssumeNotAZip;
+  EXPECT_THROW(z.OpenArchive(), NotAZipFileError);
+  z.IncompleteZipMode = IncompleteArchive::AssumeDamaged;
   z.OpenArchive();  // the recovery scan finds the local header
   EXPECT_TRUE(z.Rebuilt());
   ASSERT_EQ(z.EntryCount(), 1);
@@ -464,7 +465,7 @@ TEST_F(ZipRead, ShortOrEndlessArchivesAreIncomplete) {
   try {
     z.OpenArchive();
     FAIL();
-  } catch (const EBadZipFile& e) {
+  } catch (const BadZipFileError& e) {
     EXPECT_STREQ(e.what(), "Not a valid zip file!");
   }
   EXPECT_EQ(z.ZipName(), "");  // cleared
@@ -475,7 +476,7 @@ TEST_F(ZipRead, HandlerMayChooseTheRecoveryScan) {
   b.Add("a.txt", "a");
   std::string noEnd = b.Build();
   noEnd.resize(noEnd.size() - 22);
-  z.OnInCompleteZip = [](TUnZipper&, TIncompleteZipMode& mode) { mode = TIncompleteZipMode::izAssumeBad; };
+  z.OnInCompleteZip = [](Unzipper&, IncompleteArchive& mode) { mode = IncompleteArchive::AssumeDamaged; };
   EXPECT_EQ(Extract(noEnd), 1);
   EXPECT_EQ(Read("a.txt"), "a");
 }
@@ -487,7 +488,7 @@ TEST_F(ZipRead, ImplausibleDiskNumbersMeanNoEndRecord) {
     b.thisDisk = static_cast<uint16_t>(thisDisk);
     b.centralDisk = static_cast<uint16_t>(cdDisk);
     z.SetZipName(Write("d" + std::to_string(thisDisk) + "_" + std::to_string(cdDisk) + ".zip", b.Build()));
-    EXPECT_THROW(z.OpenArchive(), EIncompleteZip) << thisDisk << " " << cdDisk;
+    EXPECT_THROW(z.OpenArchive(), IncompleteZipError) << thisDisk << " " << cdDisk;
   }
 }
 
@@ -514,7 +515,7 @@ TEST_F(ZipRead, NamesSplitIntoFolderAndFileWithBackslashes) {
   try {
     z.Entry(3);
     FAIL();
-  } catch (const EListError& e) {
+  } catch (const ListError& e) {
     EXPECT_STREQ(e.what(), "Index 3 is out of range");
   }
 }
@@ -558,7 +559,7 @@ TEST_F(ZipRead, SameNameInOtherCaseKeepsTheDirectoryAndAChangedFileIsReadAgain) 
   Builder b;
   b.Add("a.txt", "a");
   Open(b.Build());
-  const TZipHeaderInfo* first = &z.Entry(0);
+  const ZipEntry* first = &z.Entry(0);
   std::string upper = z.ZipName();
   for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   z.SetZipName(upper);
@@ -578,10 +579,10 @@ TEST_F(ZipRead, SortModesGiveTheViewOrder) {
   b.Add("b.txt", "1");
   b.Add("a.txt", "22");
   Open(b.Build());
-  z.SetSortMode(TZipSortMode::ByName);
+  z.SetSortMode(EntryOrder::ByName);
   EXPECT_EQ(z.Entry(0).FileName(), "a.txt");
   EXPECT_EQ(z.ExtractFiles(), 2);
-  z.SetSortMode(TZipSortMode::ByNone);
+  z.SetSortMode(EntryOrder::AsStored);
   EXPECT_EQ(z.Entry(0).FileName(), "b.txt");
 }
 
@@ -590,11 +591,11 @@ TEST_F(ZipRead, MissingArchiveAndDialogNames) {
   try {
     z.ExtractFiles();
     FAIL();
-  } catch (const EFOpenError& e) {
+  } catch (const ArchiveOpenError& e) {
     EXPECT_EQ(std::string(e.what()).rfind("Cannot open file \"" + (dir / "missing.zip") + "\". ", 0), 0u);
   }
-  EXPECT_THROW(z.SetZipName("C:\\x\\?"), EUserCanceled);
-  EXPECT_THROW(z.SetDestDir("?"), EUserCanceled);
+  EXPECT_THROW(z.SetZipName("C:\\x\\?"), UserCanceledError);
+  EXPECT_THROW(z.SetDestDir("?"), UserCanceledError);
 }
 
 TEST_F(ZipRead, DeclaredEntryCountIsNotTrustedForMemory) {
@@ -607,12 +608,7 @@ TEST_F(ZipRead, DeclaredEntryCountIsNotTrustedForMemory) {
 }
 
 TEST_F(ZipRead, OemNamesAreConvertedForMsDosHostsOnly) {
-#ifndef _WIN32
-  struct Restore {
-    ~Restore() { platform::posix::SetAnsiEncoding(""); }
-  } restore;
-  platform::posix::SetAnsiEncoding("CP936");
-#endif
+  testing_support::ChineseAnsiCodePage chinese;
   const std::string gbk = "\xD6\xD0\xCE\xC4.txt";  // "中文.txt" in code page 936
   Builder b;
   b.Add(gbk, "x");

@@ -32,7 +32,7 @@ INSTANTIATE_TEST_SUITE_P(
                       FixCase{0u, Dos(1980, 1, 1, 0, 0, 0)}));
 
 TEST(ZipHeaderInfo, DefaultsOfANewEntry) {
-  TZipHeaderInfo e;
+  ZipEntry e;
   EXPECT_EQ(e.versionMadeBy, 45);
   EXPECT_EQ(e.versionNeeded, 20);
   EXPECT_EQ(e.compressionMethod, 8);
@@ -43,7 +43,7 @@ TEST(ZipHeaderInfo, DefaultsOfANewEntry) {
 }
 
 TEST(ZipHeaderInfo, NamesSplitAndLengths) {
-  TZipHeaderInfo e;
+  ZipEntry e;
   e.SetFullName("dir\\sub\\");
   EXPECT_EQ(e.Directory(), "dir\\sub\\");
   EXPECT_EQ(e.FileName(), "");
@@ -59,7 +59,7 @@ TEST(ZipHeaderInfo, NamesSplitAndLengths) {
 }
 
 TEST(ZipHeaderInfo, LargeValuesGoToTheZip64Record) {
-  TZipHeaderInfo e;
+  ZipEntry e;
   e.SetUncompressedSize(0x123456789ull);
   e.SetCompressedSize(0xFFFFFFFFull);  // the escape value itself needs the record
   e.SetLocalHeaderOffset(77);
@@ -72,13 +72,13 @@ TEST(ZipHeaderInfo, LargeValuesGoToTheZip64Record) {
   EXPECT_EQ(e.LocalHeaderOffset(), 77u);
   EXPECT_EQ(e.diskNumberStart16, 0xFFFF);
   EXPECT_EQ(e.DiskNumberStart(), 0x10000u);
-  TZipHeaderInfo copy(e);
+  ZipEntry copy(e);
   EXPECT_EQ(copy.UncompressedSize(), 0x123456789ull);
   EXPECT_NE(copy.zip64.get(), e.zip64.get());
 }
 
 TEST(EndCentral, StoringLargeCountsAndOffsetsCreatesZip64Parts) {
-  TEndCentral end;
+  EndOfCentralDirectory end;
   end.SetTotalEntries(0xFFFE);
   EXPECT_FALSE(end.zip64End);
   EXPECT_EQ(end.TotalEntries(), 0xFFFEu);

@@ -6,15 +6,12 @@
 #include <algorithm>
 #include <cerrno>
 #include <clocale>
-#include <mutex>
+#include <cstdlib>
 
 #include "platform/posix/host_path.h"
 
 namespace platform {
 namespace {
-
-std::mutex g_mutex;
-std::string g_ansiOverride;
 
 std::string LocaleCodeset() {
   // The codeset of the user's locale, as the ANSI code page of this process;
@@ -124,18 +121,11 @@ std::string Lossy(std::string_view in, const std::string& from, const std::strin
 }
 
 std::string Ansi() {
-  std::lock_guard lock(g_mutex);
-  return g_ansiOverride.empty() ? LocaleCodeset() : g_ansiOverride;
+  const char* env = std::getenv("AUTOUPDATE_ANSI_CODESET");
+  return env && *env ? std::string(env) : LocaleCodeset();
 }
 
 }  // namespace
-
-namespace posix {
-void SetAnsiEncoding(const std::string& iconvName) {
-  std::lock_guard lock(g_mutex);
-  g_ansiOverride = iconvName;
-}
-}  // namespace posix
 
 std::string AnsiEncodingName() { return Ansi(); }
 

@@ -7,24 +7,14 @@
 #include <cerrno>
 #include <cstring>
 #include <fstream>
-#include <mutex>
 #include <sstream>
 
 #include "platform/os_error.h"
 #include "platform/posix/host_path.h"
 
 namespace platform {
-namespace {
-std::mutex g_mutex;
-std::string g_programPath;
-}  // namespace
 
 std::string LastErrorText() { return std::strerror(errno); }
-
-void SetProgramPathForTests(const std::string& path) {
-  std::lock_guard lock(g_mutex);
-  g_programPath = path;
-}
 
 bool FileExists(const std::string& path) {
   struct stat st {};
@@ -69,10 +59,6 @@ void WriteWholeFile(const std::string& path, std::string_view bytes) {
 }
 
 std::string ProgramPath() {
-  {
-    std::lock_guard lock(g_mutex);
-    if (!g_programPath.empty()) return g_programPath;
-  }
   char buf[4096];
   ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
   // Reported as a Windows-style path, like everything the updater handles.

@@ -2,31 +2,12 @@
 
 #include <cctype>
 #include <cstdlib>
-#include <mutex>
 
 namespace platform::posix {
-namespace {
-std::mutex g_mutex;
-std::string g_driveRoot;
-bool g_driveRootSet = false;
-}  // namespace
-
-void SetDriveRoot(const std::string& hostFolder) {
-  std::lock_guard lock(g_mutex);
-  g_driveRoot = hostFolder;
-  g_driveRootSet = !hostFolder.empty();
-}
 
 std::string HostPath(const std::string& windowsPath) {
-  std::string root;
-  {
-    std::lock_guard lock(g_mutex);
-    if (g_driveRootSet) {
-      root = g_driveRoot;
-    } else if (const char* env = std::getenv("AUTOUPDATE_DRIVE_ROOT")) {
-      root = env;
-    }
-  }
+  const char* env = std::getenv("AUTOUPDATE_DRIVE_ROOT");
+  std::string root = env ? env : "";
   std::string path = windowsPath;
   for (char& c : path) {
     if (c == '\\') c = '/';

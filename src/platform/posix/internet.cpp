@@ -5,7 +5,7 @@
 namespace platform {
 
 // The native build only tests the fetch over scripted clients.
-std::unique_ptr<http::IInternetClient> CreateInternetClient() {
+std::unique_ptr<platform::IInternetClient> CreateInternetClient() {
   throw OsError("No system internet client in this build");
 }
 

@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include <mutex>
 #include <vector>
 
 #include "platform/os_error.h"
@@ -56,21 +55,7 @@ void WriteWholeFile(const std::string& path, std::string_view bytes) {
   }
 }
 
-namespace {
-std::mutex g_mutex;
-std::string g_programPath;
-}  // namespace
-
-void SetProgramPathForTests(const std::string& path) {
-  std::lock_guard lock(g_mutex);
-  g_programPath = path;
-}
-
 std::string ProgramPath() {
-  {
-    std::lock_guard lock(g_mutex);
-    if (!g_programPath.empty()) return g_programPath;
-  }
   std::vector<wchar_t> buf(MAX_PATH);
   for (;;) {
     DWORD n = GetModuleFileNameW(nullptr, buf.data(), static_cast<DWORD>(buf.size()));

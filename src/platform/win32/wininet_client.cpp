@@ -12,16 +12,16 @@ namespace win32 {
 
 // The interface mirrors the system's record; both must agree byte for byte
 // in whichever build this is (12 bytes in the 32-bit product).
-static_assert(sizeof(INTERNET_PROXY_INFO) == http::kProxyInfoRecordSize);
-static_assert(offsetof(INTERNET_PROXY_INFO, lpszProxy) == offsetof(http::ProxyInfoRecord, proxy));
-static_assert(offsetof(INTERNET_PROXY_INFO, lpszProxyBypass) == offsetof(http::ProxyInfoRecord, proxyBypass));
-static_assert(INTERNET_OPTION_PROXY == http::kOptionProxy && INTERNET_OPTION_USERNAME == http::kOptionUsername &&
-              INTERNET_OPTION_PASSWORD == http::kOptionPassword &&
-              INTERNET_OPTION_PROXY_USERNAME == http::kOptionProxyUsername &&
-              INTERNET_OPTION_PROXY_PASSWORD == http::kOptionProxyPassword);
-static_assert(INTERNET_OPEN_TYPE_PRECONFIG == http::kOpenTypePreconfig &&
-              INTERNET_OPEN_TYPE_PROXY == http::kOpenTypeProxy && INTERNET_FLAG_RELOAD == http::kFlagReload &&
-              HTTP_QUERY_RAW_HEADERS_CRLF == http::kQueryRawHeadersCrlf);
+static_assert(sizeof(INTERNET_PROXY_INFO) == platform::kProxyInfoRecordSize);
+static_assert(offsetof(INTERNET_PROXY_INFO, lpszProxy) == offsetof(platform::ProxyInfoRecord, proxy));
+static_assert(offsetof(INTERNET_PROXY_INFO, lpszProxyBypass) == offsetof(platform::ProxyInfoRecord, proxyBypass));
+static_assert(INTERNET_OPTION_PROXY == platform::kOptionProxy && INTERNET_OPTION_USERNAME == platform::kOptionUsername &&
+              INTERNET_OPTION_PASSWORD == platform::kOptionPassword &&
+              INTERNET_OPTION_PROXY_USERNAME == platform::kOptionProxyUsername &&
+              INTERNET_OPTION_PROXY_PASSWORD == platform::kOptionProxyPassword);
+static_assert(INTERNET_OPEN_TYPE_PRECONFIG == platform::kOpenTypePreconfig &&
+              INTERNET_OPEN_TYPE_PROXY == platform::kOpenTypeProxy && INTERNET_FLAG_RELOAD == platform::kFlagReload &&
+              HTTP_QUERY_RAW_HEADERS_CRLF == platform::kQueryRawHeadersCrlf);
 
 struct WinInetApi {
   SystemLibrary dll{L"wininet.dll"};
@@ -75,19 +75,19 @@ bool WinInetClient::QueryOption(std::uint32_t option, void* buffer, std::uint32_
   return ok != FALSE;
 }
 
-http::InternetHandle WinInetClient::Open(const char* agent, std::uint32_t accessType, const char* proxy,
+platform::InternetHandle WinInetClient::Open(const char* agent, std::uint32_t accessType, const char* proxy,
                                          const char* bypass, std::uint32_t flags) {
   if (!api_) return Unavailable(), nullptr;
   return api_->open(agent, accessType, proxy, bypass, flags);
 }
 
-bool WinInetClient::SetOption(http::InternetHandle handle, std::uint32_t option, const void* buffer,
+bool WinInetClient::SetOption(platform::InternetHandle handle, std::uint32_t option, const void* buffer,
                               std::uint32_t length) {
   if (!api_) return Unavailable(), false;
   return api_->setOption(handle, option, const_cast<void*>(buffer), length) != FALSE;
 }
 
-http::InternetHandle WinInetClient::OpenUrl(http::InternetHandle internet, const char* url, const char* headers,
+platform::InternetHandle WinInetClient::OpenUrl(platform::InternetHandle internet, const char* url, const char* headers,
                                             std::uint32_t headersLength, std::uint32_t flags,
                                             std::uintptr_t context) {
   if (!api_) return Unavailable(), nullptr;
@@ -98,7 +98,7 @@ http::InternetHandle WinInetClient::OpenUrl(http::InternetHandle internet, const
   return request;
 }
 
-bool WinInetClient::QueryInfo(http::InternetHandle request, std::uint32_t infoLevel, void* buffer,
+bool WinInetClient::QueryInfo(platform::InternetHandle request, std::uint32_t infoLevel, void* buffer,
                               std::uint32_t* length, std::uint32_t* index) {
   if (!api_) return Unavailable(), false;
   DWORD size = *length;
@@ -109,7 +109,7 @@ bool WinInetClient::QueryInfo(http::InternetHandle request, std::uint32_t infoLe
   return ok != FALSE;
 }
 
-bool WinInetClient::ReadFile(http::InternetHandle request, void* buffer, std::uint32_t toRead,
+bool WinInetClient::ReadFile(platform::InternetHandle request, void* buffer, std::uint32_t toRead,
                              std::uint32_t* read) {
   if (!api_) return Unavailable(), false;
   DWORD got = 0;
@@ -118,7 +118,7 @@ bool WinInetClient::ReadFile(http::InternetHandle request, void* buffer, std::ui
   return ok != FALSE;
 }
 
-bool WinInetClient::CloseHandle(http::InternetHandle handle) {
+bool WinInetClient::CloseHandle(platform::InternetHandle handle) {
   if (!api_) return Unavailable(), false;
   return api_->closeHandle(handle) != FALSE;
 }
@@ -131,6 +131,6 @@ void WinInetClient::Sleep(std::uint32_t milliseconds) { ::Sleep(milliseconds); }
 
 }  // namespace win32
 
-std::unique_ptr<http::IInternetClient> CreateInternetClient() { return std::make_unique<win32::WinInetClient>(); }
+std::unique_ptr<platform::IInternetClient> CreateInternetClient() { return std::make_unique<win32::WinInetClient>(); }
 
 }  // namespace platform

@@ -3,7 +3,7 @@
 #include <windows.h>
 #include <wininet.h>
 
-#include "http/internet_client.h"
+#include "platform/internet_client.h"
 #include "platform/win32/handle.h"
 
 namespace platform::win32 {
@@ -16,20 +16,20 @@ struct WinInetApi;
 // of the call that failed. WinInet is no known DLL: it is loaded from the
 // system folder at run time, never found by the default search. When it
 // cannot be loaded, every call fails with the loader's error.
-class WinInetClient : public http::IInternetClient {
+class WinInetClient : public platform::IInternetClient {
  public:
   WinInetClient();
   bool QueryOption(std::uint32_t option, void* buffer, std::uint32_t* length) override;
-  http::InternetHandle Open(const char* agent, std::uint32_t accessType, const char* proxy, const char* bypass,
+  platform::InternetHandle Open(const char* agent, std::uint32_t accessType, const char* proxy, const char* bypass,
                             std::uint32_t flags) override;
-  bool SetOption(http::InternetHandle handle, std::uint32_t option, const void* buffer,
+  bool SetOption(platform::InternetHandle handle, std::uint32_t option, const void* buffer,
                  std::uint32_t length) override;
-  http::InternetHandle OpenUrl(http::InternetHandle internet, const char* url, const char* headers,
+  platform::InternetHandle OpenUrl(platform::InternetHandle internet, const char* url, const char* headers,
                                std::uint32_t headersLength, std::uint32_t flags, std::uintptr_t context) override;
-  bool QueryInfo(http::InternetHandle request, std::uint32_t infoLevel, void* buffer, std::uint32_t* length,
+  bool QueryInfo(platform::InternetHandle request, std::uint32_t infoLevel, void* buffer, std::uint32_t* length,
                  std::uint32_t* index) override;
-  bool ReadFile(http::InternetHandle request, void* buffer, std::uint32_t toRead, std::uint32_t* read) override;
-  bool CloseHandle(http::InternetHandle handle) override;
+  bool ReadFile(platform::InternetHandle request, void* buffer, std::uint32_t toRead, std::uint32_t* read) override;
+  bool CloseHandle(platform::InternetHandle handle) override;
   std::uint32_t GetLastError() override;
   void Sleep(std::uint32_t milliseconds) override;
 

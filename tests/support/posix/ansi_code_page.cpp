@@ -1,10 +1,11 @@
 #include "support/ansi_code_page.h"
 
-#include "platform/posix/host_path.h"
+#include <cstdlib>
 
 namespace testing_support {
 
-ChineseAnsiCodePage::ChineseAnsiCodePage() { platform::posix::SetAnsiEncoding("CP936"); }
-ChineseAnsiCodePage::~ChineseAnsiCodePage() { platform::posix::SetAnsiEncoding(""); }
+// The native build converts to the code page AUTOUPDATE_ANSI_CODESET names.
+ChineseAnsiCodePage::ChineseAnsiCodePage() { ::setenv("AUTOUPDATE_ANSI_CODESET", "CP936", 1); }
+ChineseAnsiCodePage::~ChineseAnsiCodePage() { ::unsetenv("AUTOUPDATE_ANSI_CODESET"); }
 
 }  // namespace testing_support

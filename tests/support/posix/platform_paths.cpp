@@ -1,17 +1,17 @@
 #include "support/platform_paths.h"
 
+#include <cstdlib>
 #include <filesystem>
-
-#include "platform/posix/host_path.h"
 
 namespace testing_support {
 
+// The native build maps drive C: onto the folder AUTOUPDATE_DRIVE_ROOT names.
 std::string SandboxRootFor(const std::string& tempFolder) {
-  platform::posix::SetDriveRoot(tempFolder);
+  ::setenv("AUTOUPDATE_DRIVE_ROOT", tempFolder.c_str(), 1);
   std::filesystem::create_directories(tempFolder + "/C/sandbox");
   return "C:\\sandbox";
 }
 
-void ReleaseSandboxRoot() { platform::posix::SetDriveRoot(""); }
+void ReleaseSandboxRoot() { ::unsetenv("AUTOUPDATE_DRIVE_ROOT"); }
 
 }  // namespace testing_support

@@ -19,6 +19,7 @@
 
 #include "app/progress_window.h"
 #include "app/window_layout.h"
+#include "engine/trace_file.h"
 #include "main_window.h"
 #include "platform/files.h"
 #include "platform/system_services.h"
@@ -77,7 +78,7 @@ void Play(const std::vector<std::string>& steps, app::IStatusSink& sink) {
     } else if (StartsWith(step, "gate:", rest)) {
       for (int i = 0; i < 1200 && !platform::FileExists(rest); ++i) Sleep(100);
     } else {
-      sink.PostStatus(std::stoi(step));
+      sink.PostStatus(static_cast<app::Status>(std::stoi(step)));
     }
   }
 }
@@ -102,10 +103,12 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
 
   platform::SystemServices services = platform::CreateSystemServices();
   // Started by the window's first showing, like the update worker.
-  auto startScript = [steps](const app::TParamsRec&, app::IStatusSink& sink) {
+  auto startScript = [steps](const app::LaunchParams&, app::IStatusSink& sink) {
     EnumThreadWindows(GetCurrentThreadId(), HookWindow, 0);
     std::thread(Play, steps, std::ref(sink)).detach();
   };
-  app::TfrmUpMain form(*services.processes, platform::ProgramPath(), startScript);
+  const std::string programPath = platform::ProgramPath();
+  const engine::TraceFile trace(programPath);
+  app::ProgressWindow form(*services.processes, trace, programPath, startScript);
   return shell::RunProgressWindow(form, args, *services.registry, *services.messageBox, showCommand);
 }

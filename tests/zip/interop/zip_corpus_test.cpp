@@ -52,14 +52,14 @@ TEST(Corpus, EveryArchiveEndsAsExpectedWithoutEscapeAndMatchesOtherTools) {
     const std::string stem = name.substr(0, name.size() - 4);
     testing_support::TempDir jail;
     const std::string dest = jail / "dest";
-    TUnZipper z;
+    Unzipper z;
     z.SetDestDir(dest);
     z.SetRootDir(dest);
-    z.OverwriteMode = TUZOverwriteMode::Always;
+    z.OverwriteMode = Overwrite::Always;
     z.RecreateDirs = true;
     z.DoAll = true;
     z.ReplaceReadOnly = true;
-    z.OnHandleMessage = [](TUnZipper&, int, const std::string&, const std::string&, uint32_t, int& r) { r = 1; };
+    z.OnHandleMessage = [](Unzipper&, int, const std::string&, const std::string&, uint32_t, int& r) { r = 1; };
     z.SetZipName(Join(corpus, name));
     Expected got{-1, -1, ""};
     try {

@@ -5,11 +5,13 @@
 
 #include <fstream>
 #include <map>
+#include <memory>
 #include <sstream>
 
 #include "interop_support.h"
 #include "platform/file_info.h"
 #include "platform/files.h"
+#include "support/ansi_code_page.h"
 #include "support/test_paths.h"
 #include "zip/unzipper.h"
 #ifndef _WIN32
@@ -51,28 +53,23 @@ class Interop : public ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(platform::FileExists(Join(DataDir(), "manifest.tsv")))
         << "the archives are made by the ctest fixture zip_archives (run through ctest)";
-#ifndef _WIN32
-    platform::posix::SetAnsiEncoding("CP936");  // the OEM/ANSI code page of the target systems
-#endif
+    gbk_ = std::make_unique<testing_support::ChineseAnsiCodePage>();  // the code page of the target systems
     dest = tmp / "dest";
     z.SetDestDir(dest);
     z.SetRootDir(dest);
     z.RecreateDirs = true;
     z.DoAll = true;
-    z.OverwriteMode = TUZOverwriteMode::Always;
+    z.OverwriteMode = Overwrite::Always;
     z.ReplaceReadOnly = true;
   }
-  void TearDown() override {
-#ifndef _WIN32
-    platform::posix::SetAnsiEncoding("");
-#endif
-  }
+  void TearDown() override { gbk_.reset(); }
+  std::unique_ptr<testing_support::ChineseAnsiCodePage> gbk_;
   std::string Archive(const std::string& name) const { return Join(Join(DataDir(), "archives"), name); }
   std::string Out(const std::string& rel) const { return Join(dest, rel); }
 
   testing_support::TempDir tmp;
   std::string dest;
-  TUnZipper z;
+  Unzipper z;
 };
 
 TEST_F(Interop, EveryToolsArchiveExtractsByteForByteWithItsTimes) {

@@ -3,10 +3,12 @@
 
 #include <memory>
 
-#include "app/check_url_thread.h"
 #include "app/progress_window.h"
-#include "engine/client_update.h"
-#include "engine/environment.h"
+#include "app/update_worker.h"
+#include "engine/services.h"
+#include "engine/trace_file.h"
+#include "engine/update_engine.h"
+#include "http/http_fetcher.h"
 #include "main_window.h"
 #include "platform/files.h"
 #include "platform/internet.h"
@@ -18,17 +20,20 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
   platform::win32::RestrictDllSearchToSystemFolder();
   const app::Arguments args = platform::win32::ProcessArguments();
   if (args.empty()) return 0;
-  platform::SystemServices services = platform::CreateSystemServices();
-  const std::unique_ptr<http::IInternetClient> internet = platform::CreateInternetClient();
-  const engine::Environment env{*services.messageBox, *services.processes, *services.registry, *services.shell,
-                                *internet};
-  app::TfrmUpMain form(*services.processes, platform::ProgramPath(),
-                       [&env](const app::TParamsRec& params, app::IStatusSink& sink) {
-                         app::TCheckUrlThread::Create(params, sink, [&env](const std::string& serverUrl) {
-                           return std::make_unique<engine::TClientUpdate>(serverUrl, env);
-                         });
-                       });
-  const int code = shell::RunProgressWindow(form, args, *services.registry, *services.messageBox, showCommand);
+  platform::SystemServices system = platform::CreateSystemServices();
+  const std::unique_ptr<platform::IInternetClient> internet = platform::CreateInternetClient();
+  http::HttpFetcher fetcher(*internet);
+  const std::string programPath = platform::ProgramPath();
+  const engine::TraceFile trace(programPath);
+  const engine::Services services{*system.messageBox, *system.processes, *system.registry, *system.shell,
+                                  fetcher,           trace,             programPath};
+  app::ProgressWindow form(*system.processes, trace, programPath,
+                           [&services](const app::LaunchParams& params, app::IStatusSink& sink) {
+                             app::UpdateWorker::Create(params, sink, [&services](const std::string& serverUrl) {
+                               return std::make_unique<engine::UpdateEngine>(serverUrl, services);
+                             });
+                           });
+  const int code = shell::RunProgressWindow(form, args, *system.registry, *system.messageBox, showCommand);
   // Closing the window ends the program even while the worker is still
   // freeing its engine: end the process here rather than tear down what the
   // worker may still be using.

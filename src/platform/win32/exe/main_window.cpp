@@ -106,13 +106,13 @@ struct MainWindow::Resources {
   GdiObject hintFont, errorFont, rateFont, buttonFont;
 };
 
-void WindowStatusSink::PostStatus(int code) {
-  PostMessageW(window_, app::WM_UPDATE_STATUS, static_cast<WPARAM>(code), 0);
+void WindowStatusSink::PostStatus(app::Status status) {
+  PostMessageW(window_, app::kUpdateStatusMessage, static_cast<WPARAM>(status), 0);
 }
 
 void WindowStatusSink::PostError(std::string_view text) {
   char* block = app::NewStatusText(text);
-  if (!PostMessageW(window_, app::WM_UPDATE_STATUS, app::kStatusFailed, reinterpret_cast<LPARAM>(block))) {
+  if (!PostMessageW(window_, app::kUpdateStatusMessage, static_cast<WPARAM>(app::Status::Failed), reinterpret_cast<LPARAM>(block))) {
     app::FreeStatusText(block);  // nobody will receive it
   }
 }
@@ -120,11 +120,11 @@ void WindowStatusSink::PostError(std::string_view text) {
 void WindowStatusSink::PostProgress(std::int32_t done, std::int32_t total) {
   // Sign-extended into the wider parameters of a 64-bit build; the window
   // reads them back as 32-bit values.
-  PostMessageW(window_, app::WM_UPDATE_PROGRESS, static_cast<WPARAM>(static_cast<LPARAM>(done)),
+  PostMessageW(window_, app::kUpdateProgressMessage, static_cast<WPARAM>(static_cast<LPARAM>(done)),
                static_cast<LPARAM>(total));
 }
 
-MainWindow::MainWindow(app::TfrmUpMain& form) : form_(form) { form_.AttachHost(this); }
+MainWindow::MainWindow(app::ProgressWindow& form) : form_(form) { form_.AttachHost(this); }
 
 MainWindow::~MainWindow() {
   form_.AttachHost(nullptr);
@@ -176,7 +176,7 @@ void MainWindow::Invalidate() {
   if (!window_) return;
   InvalidateRect(window_, nullptr, FALSE);
   // The error state waits for a click: a window started hidden must be seen.
-  if (form_.State().btnCloseVisible && !IsWindowVisible(window_)) ShowWindow(window_, SW_SHOWNORMAL);
+  if (form_.State().closeButtonVisible && !IsWindowVisible(window_)) ShowWindow(window_, SW_SHOWNORMAL);
 }
 
 void MainWindow::Close() {
@@ -197,7 +197,7 @@ LRESULT CALLBACK MainWindow::WindowProc(HWND window, UINT message, WPARAM wParam
 }
 
 bool MainWindow::OnButton(LPARAM point) const {
-  if (!form_.State().btnCloseVisible) return false;
+  if (!form_.State().closeButtonVisible) return false;
   const POINT p{static_cast<short>(LOWORD(point)), static_cast<short>(HIWORD(point))};
   const RECT r = RectOf(layout::kCloseButton);
   return PtInRect(&r, p) != 0;
@@ -205,21 +205,21 @@ bool MainWindow::OnButton(LPARAM point) const {
 
 LRESULT MainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
-    case app::WM_UPDATE_STATUS:
-      form_.WMUpdateStatus(static_cast<std::uintptr_t>(wParam), static_cast<std::intptr_t>(lParam));
+    case app::kUpdateStatusMessage:
+      form_.OnStatus(static_cast<std::uintptr_t>(wParam), static_cast<std::intptr_t>(lParam));
       return 0;
-    case app::WM_UPDATE_PROGRESS:
-      form_.WMUpdateProgress(static_cast<std::int32_t>(static_cast<std::uint32_t>(wParam)),
+    case app::kUpdateProgressMessage:
+      form_.OnProgress(static_cast<std::int32_t>(static_cast<std::uint32_t>(wParam)),
                              static_cast<std::int32_t>(static_cast<std::uint32_t>(lParam)));
       return 0;
     case kFormShow:
-      form_.FormShow();
+      form_.OnFirstShown();
       return 0;
     case WM_CLOSE:
-      if (form_.FormCloseQuery()) DestroyWindow(window_);
+      if (form_.MayClose()) DestroyWindow(window_);
       return 0;  // refused without a word
     case WM_QUERYENDSESSION:
-      return form_.FormCloseQuery() ? TRUE : FALSE;
+      return form_.MayClose() ? TRUE : FALSE;
     case WM_DESTROY:
       SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
       window_ = nullptr;
@@ -233,7 +233,7 @@ LRESULT MainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       if (buttonPressed_) {
         buttonPressed_ = false;
         ReleaseCapture();
-        if (OnButton(lParam)) form_.btnCloseClick();
+        if (OnButton(lParam)) form_.CloseAndStartClient();
       }
       return 0;
     case WM_ERASEBKGND:
@@ -266,22 +266,22 @@ void MainWindow::Paint(HDC target) {
              all.right - layout::kBackgroundOutline, all.bottom - layout::kBackgroundOutline};
   Fill(g, inner, Colour(layout::kBackgroundFill));
 
-  if (s.shpRateVisible && s.shpRateWidth > 0) {
-    RECT fill = RectOf({layout::kRate.left, layout::kRate.top, s.shpRateWidth, layout::kRate.height});
+  if (s.barVisible && s.barWidth > 0) {
+    RECT fill = RectOf({layout::kRate.left, layout::kRate.top, s.barWidth, layout::kRate.height});
     Fill(g, fill, Colour(layout::kRateFill));
   }
 
   SetBkMode(g, TRANSPARENT);
   SetTextColor(g, Colour(layout::kWhite));
-  if (s.lblHint.visible) DrawLabel(g, resources_->hintFont.get(), layout::kHintLeft, layout::kHintTop, s.lblHint.text);
-  if (s.lblRate.visible) {
-    DrawLabel(g, resources_->rateFont.get(), layout::kRateLabelLeft, layout::kRateLabelTop, s.lblRate.text);
+  if (s.hint.visible) DrawLabel(g, resources_->hintFont.get(), layout::kHintLeft, layout::kHintTop, s.hint.text);
+  if (s.percent.visible) {
+    DrawLabel(g, resources_->rateFont.get(), layout::kRateLabelLeft, layout::kRateLabelTop, s.percent.text);
   }
-  if (s.lblError.visible) {
-    DrawLabel(g, resources_->errorFont.get(), layout::kErrorLeft, layout::kErrorTop, s.lblError.text);
+  if (s.error.visible) {
+    DrawLabel(g, resources_->errorFont.get(), layout::kErrorLeft, layout::kErrorTop, s.error.text);
   }
 
-  if (s.btnCloseVisible) {
+  if (s.closeButtonVisible) {
     // A flat picture button: blue face, rounded (transparent) corners, 确定 in white.
     RECT b = RectOf(layout::kCloseButton);
     GdiObject brush(CreateSolidBrush(Colour(layout::kCloseButtonFace)));
@@ -300,13 +300,13 @@ void MainWindow::Paint(HDC target) {
   BitBlt(target, 0, 0, layout::kClientWidth, layout::kClientHeight, g, 0, 0, SRCCOPY);
 }
 
-int RunProgressWindow(app::TfrmUpMain& form, const app::Arguments& args, platform::IRegistry& registry,
+int RunProgressWindow(app::ProgressWindow& form, const app::Arguments& args, platform::IRegistry& registry,
                       platform::IMessageBox& messageBox, int showCommand) {
   MainWindow window(form);
   window.Create();
   if (window.handle() == nullptr) return 0;
-  form.FormCreate(args, registry, messageBox, app::TodayWorkDate());
-  if (form.TerminateRequested()) return 0;
+  form.OnCreate(args, registry, messageBox, app::TodayWorkDate());
+  if (form.EndRequested()) return 0;
   window.Show(showCommand);
   MSG msg;
   while (GetMessageW(&msg, nullptr, 0, 0) > 0) {

@@ -1,6 +1,6 @@
 #pragma once
 // The progress window on Windows: a borderless GDI window that paints what
-// app::TfrmUpMain decides and forwards messages, clicks and close requests to
+// app::ProgressWindow decides and forwards messages, clicks and close requests to
 // it. AutoUpdate.exe and the window test driver both run it.
 #include <windows.h>
 
@@ -20,7 +20,7 @@ namespace shell {
 class WindowStatusSink : public app::IStatusSink {
  public:
   explicit WindowStatusSink(HWND window) : window_(window) {}
-  void PostStatus(int code) override;
+  void PostStatus(app::Status status) override;
   void PostError(std::string_view text) override;
   void PostProgress(std::int32_t done, std::int32_t total) override;
 
@@ -28,9 +28,9 @@ class WindowStatusSink : public app::IStatusSink {
   HWND window_;
 };
 
-class MainWindow : public app::IFormHost {
+class MainWindow : public app::IWindowHost {
  public:
-  explicit MainWindow(app::TfrmUpMain& form);
+  explicit MainWindow(app::ProgressWindow& form);
   ~MainWindow() override;
   MainWindow(const MainWindow&) = delete;
   MainWindow& operator=(const MainWindow&) = delete;
@@ -51,7 +51,7 @@ class MainWindow : public app::IFormHost {
   void Paint(HDC target);
   bool OnButton(LPARAM point) const;
 
-  app::TfrmUpMain& form_;
+  app::ProgressWindow& form_;
   HWND window_ = nullptr;
   bool shown_ = false;
   bool buttonPressed_ = false;
@@ -61,7 +61,7 @@ class MainWindow : public app::IFormHost {
 
 // The program's run after the argument test: window creation (reading the
 // launch parameters), first showing, message loop. Returns the exit code.
-int RunProgressWindow(app::TfrmUpMain& form, const app::Arguments& args, platform::IRegistry& registry,
+int RunProgressWindow(app::ProgressWindow& form, const app::Arguments& args, platform::IRegistry& registry,
                       platform::IMessageBox& messageBox, int showCommand);
 
 }  // namespace shell

@@ -1,4 +1,4 @@
-#include "engine/client_update.h"
+#include "engine/update_engine.h"
 
 #include <gtest/gtest.h>
 
@@ -27,10 +27,10 @@ TEST_F(EngineSetUp, FirstRunFetchesAndSavesTheTemplate) {
     EXPECT_EQ(web.requested, (std::vector<std::string>{"http://10.0.0.5:8080/upd/AutoUpdateIniC.xml",
                                                         "http://10.0.0.5:8080/upd/AutoUpdateIniS.xml"}));
     EXPECT_TRUE(box.exists(AppFile(kConfigName)));
-    ASSERT_TRUE(engine->FClientDoc && engine->FClientDoc->documentElement());
-    ASSERT_TRUE(engine->FServerDoc && engine->FServerDoc->documentElement());
-    EXPECT_EQ(engine->FServerUrl, server);  // the given address wins over DataSource
-    EXPECT_EQ(engine->FConfigPath, AppPath(kConfigName));
+    ASSERT_TRUE(engine->config() && engine->config()->documentElement());
+    ASSERT_TRUE(engine->manifest() && engine->manifest()->documentElement());
+    EXPECT_EQ(engine->serverUrl(), server);  // the given address wins over DataSource
+    EXPECT_EQ(engine->configPath(), AppPath(kConfigName));
     EXPECT_TRUE(messages.shown.empty());
   }
 }
@@ -38,13 +38,12 @@ TEST_F(EngineSetUp, FirstRunFetchesAndSavesTheTemplate) {
 TEST_F(EngineSetUp, FoldersAndFlags) {
   registry.values[{platform::RegistryRoot::LocalMachine, "Software\\Borland\\BLW32", "BLAPIPATH"}] = "C:\\BDE";
   auto engine = MakeEngine("");
-  EXPECT_EQ(engine->FAppDir, box.programFolder());
-  EXPECT_EQ(engine->FConfigDir, box.programFolder());
-  EXPECT_EQ(engine->FSysDir, platform::SystemDirectory() + "\\");
-  EXPECT_EQ(engine->FWinDir, platform::WindowsDirectory() + "\\");
-  EXPECT_TRUE(engine->FHasBDE);
-  EXPECT_FALSE(engine->FOnProgress);
-  EXPECT_TRUE(engine->FUpdateList.empty());
+  EXPECT_EQ(engine->folders().app, box.programFolder());
+  EXPECT_EQ(engine->configDir(), box.programFolder());
+  EXPECT_EQ(engine->folders().system, platform::SystemDirectory() + "\\");
+  EXPECT_EQ(engine->folders().windows, platform::WindowsDirectory() + "\\");
+  EXPECT_TRUE(engine->hasDatabaseEngine());
+  EXPECT_TRUE(engine->updates().empty());
 }
 
 TEST_F(EngineSetUp, LocalConfigurationIsUsedAndNotWritten) {
@@ -59,11 +58,11 @@ TEST_F(EngineSetUp, AddressFromDataSourceWhenNoneGiven) {
   WriteAppFile("__AutoUpdateIniC.xml", kTemplate);
   web.Serve("http://b/AutoUpdateIniS.xml", kManifest);
   auto engine = MakeEngine("");
-  EXPECT_EQ(engine->FServerUrl, "http://b/");
+  EXPECT_EQ(engine->serverUrl(), "http://b/");
   EXPECT_EQ(web.requested, std::vector<std::string>{"http://b/AutoUpdateIniS.xml"});
-  EXPECT_TRUE(engine->FServerDoc);
+  EXPECT_TRUE(engine->manifest());
   // The installation records into the file that was read.
-  EXPECT_EQ(engine->FConfigPath, AppPath("__AutoUpdateIniC.xml"));
+  EXPECT_EQ(engine->configPath(), AppPath("__AutoUpdateIniC.xml"));
 }
 
 TEST_F(EngineSetUp, AddressesThatWouldMakeTheConfigurationNameAPathAreRefused) {
@@ -82,8 +81,8 @@ TEST_F(EngineSetUp, AddressesThatWouldMakeTheConfigurationNameAPathAreRefused) {
                                           "”无效：其中的主机名或端口含有路径分隔符、冒号或文件名中不允许的字符，"
                                           "不能用来命名客户端配置文件。");
     EXPECT_TRUE(web.requested.empty());
-    EXPECT_FALSE(engine->FServerDoc);
-    EXPECT_FALSE(engine->CheckUpdate("ZEPRA"));
+    EXPECT_FALSE(engine->manifest());
+    EXPECT_FALSE(engine->CheckForUpdates("ZEPRA"));
   }
   EXPECT_FALSE(box.exists("x"));
   EXPECT_FALSE(box.exists("Client\\..\\x"));
@@ -93,10 +92,10 @@ TEST_F(EngineSetUp, NoAddressAndNoFileFetchesNothing) {
   auto engine = MakeEngine("");
   EXPECT_TRUE(web.requested.empty());
   EXPECT_TRUE(messages.shown.empty());
-  EXPECT_FALSE(engine->FClientDoc);
-  EXPECT_FALSE(engine->FServerDoc);
-  EXPECT_EQ(engine->FServerUrl, "");
-  EXPECT_FALSE(engine->CheckUpdate("ZEPRA"));
+  EXPECT_FALSE(engine->config());
+  EXPECT_FALSE(engine->manifest());
+  EXPECT_EQ(engine->serverUrl(), "");
+  EXPECT_FALSE(engine->CheckForUpdates("ZEPRA"));
 }
 
 TEST_F(EngineSetUp, UnreachableServerShowsOneBoxAndStillConstructs) {
@@ -106,9 +105,9 @@ TEST_F(EngineSetUp, UnreachableServerShowsOneBoxAndStillConstructs) {
   EXPECT_EQ(messages.shown[0].text, "请求后台数据时出现异常。\r\n函数：InternetOpenUrl() 错误代码: 12029");
   EXPECT_EQ(messages.shown[0].flags, platform::MbOk);
   EXPECT_EQ(web.requested.size(), 1u);  // the manifest is not asked for after the failure
-  EXPECT_FALSE(engine->FClientDoc);
-  EXPECT_FALSE(engine->FServerDoc);
-  EXPECT_FALSE(engine->CheckUpdate("ZEPRA"));
+  EXPECT_FALSE(engine->config());
+  EXPECT_FALSE(engine->manifest());
+  EXPECT_FALSE(engine->CheckForUpdates("ZEPRA"));
 }
 
 TEST_F(EngineSetUp, ManifestFailureOrEmptyAnswer) {
@@ -117,14 +116,14 @@ TEST_F(EngineSetUp, ManifestFailureOrEmptyAnswer) {
   auto failed = MakeEngine();
   ASSERT_EQ(messages.shown.size(), 1u);
   EXPECT_NE(messages.shown[0].text.find("12002"), std::string::npos);
-  EXPECT_TRUE(failed->FClientDoc);
-  EXPECT_FALSE(failed->FServerDoc);
+  EXPECT_TRUE(failed->config());
+  EXPECT_FALSE(failed->manifest());
 
   messages.shown.clear();
   web.Serve(std::string(kServer) + "AutoUpdateIniS.xml", "");
   auto empty = MakeEngine();
   EXPECT_TRUE(messages.shown.empty());
-  EXPECT_FALSE(empty->FServerDoc);
+  EXPECT_FALSE(empty->manifest());
 }
 
 TEST_F(EngineSetUp, ErrorPageIsNotSavedAsConfiguration) {
@@ -136,8 +135,8 @@ TEST_F(EngineSetUp, ErrorPageIsNotSavedAsConfiguration) {
     web.Serve(std::string(kServer) + "AutoUpdateIniS.xml", kManifest);
     auto engine = MakeEngine();
     EXPECT_FALSE(box.exists(AppFile(kConfigName)));
-    EXPECT_FALSE(engine->FClientDoc);
-    EXPECT_TRUE(engine->FServerDoc);  // set-up goes on
+    EXPECT_FALSE(engine->config());
+    EXPECT_TRUE(engine->manifest());  // set-up goes on
     EXPECT_TRUE(messages.shown.empty());
   }
 }
@@ -149,18 +148,21 @@ TEST_F(EngineSetUp, TemplateThatCannotBeSavedIsReported) {
   // debug.ini still works; saving the configuration does not.
   auto engine = MakeEngine();
   ASSERT_EQ(messages.shown.size(), 1u);
-  EXPECT_TRUE(engine->FClientDoc);
-  EXPECT_FALSE(engine->FServerDoc);  // the manifest is not fetched after the failure
+  EXPECT_TRUE(engine->config());
+  EXPECT_FALSE(engine->manifest());  // the manifest is not fetched after the failure
 }
 
 TEST_F(EngineSetUp, UnwritableTraceFileStopsSetUp) {
-  platform::SetProgramPathForTests(box.path("gone\\AutoUpdate.exe"));
-  auto engine = MakeEngine();
+  // A program in a folder that does not exist cannot have its trace file.
+  const std::string gone = box.path("gone\\AutoUpdate.exe");
+  const engine::TraceFile goneTrace(gone);
+  const engine::Services elsewhere{messages, processes, registry, shell, web, goneTrace, gone};
+  auto engine = std::make_unique<engine::UpdateEngine>(kServer, elsewhere);
   ASSERT_EQ(messages.shown.size(), 1u);
   EXPECT_EQ(messages.shown[0].text, "Unable to write to " + box.path("gone\\debug.ini"));
   EXPECT_TRUE(web.requested.empty());
-  EXPECT_FALSE(engine->FClientDoc);
-  EXPECT_FALSE(engine->FServerDoc);
+  EXPECT_FALSE(engine->config());
+  EXPECT_FALSE(engine->manifest());
 }
 
 }  // namespace

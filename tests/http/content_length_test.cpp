@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "http/http_file.h"
+#include "http/http_fetcher.h"
 
 namespace {
 
@@ -15,7 +15,7 @@ struct LengthCase {
 
 class ContentLengthRule : public ::testing::TestWithParam<LengthCase> {};
 
-TEST_P(ContentLengthRule, Value) { EXPECT_EQ(http::GetContentLength(GetParam().headers), GetParam().expected); }
+TEST_P(ContentLengthRule, Value) { EXPECT_EQ(http::ContentLength(GetParam().headers), GetParam().expected); }
 
 using namespace std::string_literals;
 

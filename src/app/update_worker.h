@@ -9,32 +9,32 @@
 #include "app/status_messages.h"
 
 namespace engine {
-class TClientUpdate;
+class UpdateEngine;
 }
 
 namespace app {
 
 // Creates the engine of one run for a server address.
-using EngineFactory = std::function<std::unique_ptr<engine::TClientUpdate>(const std::string& serverUrl)>;
+using EngineFactory = std::function<std::unique_ptr<engine::UpdateEngine>(const std::string& serverUrl)>;
 
-class TCheckUrlThread {
+class UpdateWorker {
  public:
   // Starts a thread at once with its own copy of the parameters; the object
   // lives on that thread and frees itself when the body returns. Nobody waits
   // for it: the program's end cuts it off.
-  static void Create(const TParamsRec& params, IStatusSink& sink, EngineFactory makeEngine);
+  static void Create(const LaunchParams& params, IStatusSink& sink, EngineFactory makeEngine);
 
-  TCheckUrlThread(const TParamsRec& params, IStatusSink& sink, EngineFactory makeEngine);
+  UpdateWorker(const LaunchParams& params, IStatusSink& sink, EngineFactory makeEngine);
   // The thread body: statuses 1, 2, then 3 ... 9 or 4; any error as status 0.
   void Execute();
 
  private:
-  void PostStatus(int code) { sink_.PostStatus(code); }
+  void PostStatus(Status status) { sink_.PostStatus(status); }
   void PostError(const std::string& text) { sink_.PostError(text); }
   void PostProgress(std::int32_t done, std::int32_t total) { sink_.PostProgress(done, total); }
 
-  TParamsRec FParams;
-  std::unique_ptr<engine::TClientUpdate> FUpdate;
+  LaunchParams params_;
+  std::unique_ptr<engine::UpdateEngine> engine_;
   IStatusSink& sink_;
   EngineFactory makeEngine_;
 };

@@ -1,13 +1,13 @@
 #pragma once
 // The few calls of the system's internet client (WinInet) that the HTTP fetch
-// needs, with WinInet's meanings, so that the fetch algorithm can run over the
-// real client on Windows and over a scripted fake in tests. Text arguments
+// needs, with WinInet's meanings, so that the fetch algorithm (http/) can run
+// over the real client on Windows and over a scripted fake in tests. Text arguments
 // are bytes as WinInet's ANSI calls take them, except the URL of OpenUrl,
 // which is internal UTF-8 text that the client converts for the system.
 #include <cstdint>
 #include <string>
 
-namespace http {
+namespace platform {
 
 using InternetHandle = void*;  // HINTERNET; nullptr is "none"
 
@@ -58,4 +58,4 @@ class IInternetClient {
   virtual void Sleep(std::uint32_t milliseconds) = 0;
 };
 
-}  // namespace http
+}  // namespace platform

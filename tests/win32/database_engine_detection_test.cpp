@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include "engine/system_routines.h"
+#include "engine/database_engine.h"
 #include "platform/system_services.h"
 
 namespace {
@@ -28,15 +28,15 @@ class BdeDetection : public ::testing::Test {
 
 TEST_F(BdeDetection, PresentOnlyWithANonEmptyPath) {
   Remove();
-  EXPECT_FALSE(engine::IsBDEInstalled(*registry));  // no key
+  EXPECT_FALSE(engine::IsDatabaseEngineInstalled(*registry));  // no key
   SetValue(L"");
-  EXPECT_FALSE(engine::IsBDEInstalled(*registry));
+  EXPECT_FALSE(engine::IsDatabaseEngineInstalled(*registry));
   SetValue(L"C:\\Program Files\\Borland\\BDE");
-  EXPECT_TRUE(engine::IsBDEInstalled(*registry));
+  EXPECT_TRUE(engine::IsDatabaseEngineInstalled(*registry));
   SetValue(L"C:\\BDE", REG_BINARY);  // a value of another type
-  EXPECT_FALSE(engine::IsBDEInstalled(*registry));
+  EXPECT_FALSE(engine::IsDatabaseEngineInstalled(*registry));
   Remove();
-  EXPECT_FALSE(engine::IsBDEInstalled(*registry));
+  EXPECT_FALSE(engine::IsDatabaseEngineInstalled(*registry));
 }
 
 }  // namespace

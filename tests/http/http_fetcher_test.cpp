@@ -1,6 +1,6 @@
 // The fetch over a scripted internet client: what is asked of the system, in
 // which order, with which exact values, and what reaches the caller.
-#include "http/http_file.h"
+#include "http/http_fetcher.h"
 
 #include <gtest/gtest.h>
 
@@ -33,9 +33,9 @@ std::size_t IndexOf(const std::vector<FakeInternet::Call>& calls, Fn fn, std::si
 TEST(HttpFileRequest, FixedValuesReachTheClient) {
   FakeInternet net;
   net.Serve(kUrl, FakeInternet::Page("<x/>"));
-  http::THTTPFile file(net);
+  http::HttpFetcher file(net);
   std::string dest;
-  file.GetURLFile(kUrl, dest);
+  file.Fetch(kUrl, dest);
 
   auto open = net.CallsTo(Fn::Open);
   ASSERT_EQ(open.size(), 1u);
@@ -71,9 +71,9 @@ TEST(HttpFileRequest, FixedValuesReachTheClient) {
 TEST(HttpFileRequest, SystemOptionsAreQueriedFirstInOrder) {
   FakeInternet net;
   net.Serve(kUrl, FakeInternet::Page("x"));
-  http::THTTPFile file(net);
+  http::HttpFetcher file(net);
   std::string dest;
-  file.GetURLFile(kUrl, dest);
+  file.Fetch(kUrl, dest);
 
   auto calls = net.Calls();
   std::vector<std::uint32_t> queried;
@@ -91,9 +91,9 @@ TEST(HttpFileRequest, UrlIsPassedAsGiven) {
   FakeInternet net;
   const std::string url = "http://服务器:80/clientfile/模块 1.zip?a=1&b=%20";
   net.Serve(url, FakeInternet::Page("z"));
-  http::THTTPFile file(net);
+  http::HttpFetcher file(net);
   std::string dest;
-  file.GetURLFile(url, dest);
+  file.Fetch(url, dest);
   EXPECT_EQ(net.OpenedUrls(), std::vector<std::string>{url});
   EXPECT_EQ(dest, "z");
 }
@@ -126,9 +126,9 @@ TEST_P(HttpFileProxy, SetsWhatTheSystemHas) {
   net.Serve(kUrl, FakeInternet::Page("body"));
   if (pc.proxyKnown) net.SetSystemProxy(pc.accessType, "http=127.0.0.1:3128", "<local>;*.corp");
   for (std::uint32_t option : pc.credentials) net.SetSystemText(option, CredentialText(option));
-  http::THTTPFile file(net);
+  http::HttpFetcher file(net);
   std::string dest;
-  file.GetURLFile(kUrl, dest);
+  file.Fetch(kUrl, dest);
   EXPECT_EQ(dest, "body");
 
   auto calls = net.Calls();
@@ -180,9 +180,9 @@ TEST(HttpFileProxyDetail, FailedCredentialQueryIsSkippedAndFailedSetIgnored) {
   net.FailSystemOption(44, 12018);
   net.SetSystemText(28, std::string(2000, 'x'));  // does not fit the 1,024-byte buffer
   net.setOptionResult = false;
-  http::THTTPFile file(net);
+  http::HttpFetcher file(net);
   std::string dest;
-  EXPECT_EQ(file.GetURLFile(kUrl, dest), 2);
+  EXPECT_EQ(file.Fetch(kUrl, dest), 2);
   EXPECT_EQ(dest, "ok");
   std::vector<std::uint32_t> set;
   for (const auto& c : net.CallsTo(Fn::SetOption)) set.push_back(c.option);
@@ -194,9 +194,9 @@ TEST(HttpFileProxyDetail, EmptyCredentialIsSetWithLengthZero) {
   net.Serve(kUrl, FakeInternet::Page("ok"));
   net.SetSystemProxy(3, "proxy:8080", "");
   net.SetSystemText(43, "");
-  http::THTTPFile file(net);
+  http::HttpFetcher file(net);
   std::string dest;
-  file.GetURLFile(kUrl, dest);
+  file.Fetch(kUrl, dest);
   auto sets = net.CallsTo(Fn::SetOption);
   ASSERT_EQ(sets.size(), 2u);
   EXPECT_EQ(sets[1].option, 43u);
@@ -226,26 +226,22 @@ TEST_P(HttpFileBody, DeliveredWholeInOrder) {
   FakeInternet net;
   net.Serve(kUrl, r);
 
-  http::THTTPFile file(net);
   std::vector<std::string> events;
   std::vector<std::int32_t> progress;
   std::string dest = "kept:";
-  file.OnStart = [&](http::THTTPFile& sender, std::int32_t announced) {
-    EXPECT_EQ(&sender, &file);
+  http::FetchEvents notify;
+  notify.start = [&](std::int32_t announced) {
     events.push_back("start " + std::to_string(announced));
     EXPECT_TRUE(net.CallsTo(Fn::ReadFile).empty());
   };
-  file.OnProgress = [&](http::THTTPFile& sender, std::int32_t bytes) {
-    EXPECT_EQ(&sender, &file);
-    progress.push_back(bytes);
-  };
-  file.OnFinish = [&](http::THTTPFile& sender) {
-    EXPECT_EQ(&sender, &file);
+  notify.progress = [&](std::int32_t bytes) { progress.push_back(bytes); };
+  notify.finish = [&] {
     events.push_back("finish");
     EXPECT_EQ(dest.size(), 5 + total);  // delivered before the finish
   };
+  http::HttpFetcher file(net, notify);
   const std::int32_t expectedTotal = bc.announce && total > 0 ? static_cast<std::int32_t>(total) : -1;
-  EXPECT_EQ(file.GetURLFile(kUrl, dest), expectedTotal);
+  EXPECT_EQ(file.Fetch(kUrl, dest), expectedTotal);
   EXPECT_EQ(dest, "kept:" + body);
   EXPECT_EQ(events, (std::vector<std::string>{"start " + std::to_string(expectedTotal), "finish"}));
 
@@ -298,11 +294,10 @@ TEST(HttpFileAnnounced, HeaderRulesDecideTheResult) {
     r.headers = c.headers;
     r.blocks = {"12345"};
     net.Serve(kUrl, r);
-    http::THTTPFile file(net);
     std::int32_t started = 0;
-    file.OnStart = [&](http::THTTPFile&, std::int32_t total) { started = total; };
+    http::HttpFetcher file(net, {[&](std::int32_t total) { started = total; }, {}, {}});
     std::string dest;
-    EXPECT_EQ(file.GetURLFile(kUrl, dest), c.expected);
+    EXPECT_EQ(file.Fetch(kUrl, dest), c.expected);
     EXPECT_EQ(started, c.expected);
     EXPECT_EQ(dest, "12345");
   }
@@ -312,9 +307,9 @@ TEST(HttpFileBodyDetail, ErrorPageIsTheContent) {
   const std::string page = "<html><body><h1>404 Not Found</h1></body></html>";
   FakeInternet net;
   net.Serve(kUrl, FakeInternet::Page(page, true, 65536, "404 Not Found"));
-  http::THTTPFile file(net);
+  http::HttpFetcher file(net);
   std::string dest;
-  EXPECT_EQ(file.GetURLFile(kUrl, dest), static_cast<std::int32_t>(page.size()));
+  EXPECT_EQ(file.Fetch(kUrl, dest), static_cast<std::int32_t>(page.size()));
   EXPECT_EQ(dest, page);
 }
 
@@ -325,9 +320,9 @@ TEST(HttpFileBodyDetail, BodyCutShortIsDeliveredAsFarAsItCame) {
   r.readError = FakeInternet::kErrorConnectionReset;
   FakeInternet net;
   net.Serve(kUrl, r);
-  http::THTTPFile file(net);
+  http::HttpFetcher file(net);
   std::string dest;
-  EXPECT_EQ(file.GetURLFile(kUrl, dest), 100000);
+  EXPECT_EQ(file.Fetch(kUrl, dest), 100000);
   EXPECT_EQ(dest.size(), 60000u);
   EXPECT_EQ(dest, body.substr(0, 60000));
   EXPECT_EQ(net.OpenHandles(), 0u);
@@ -338,9 +333,9 @@ TEST(HttpFileBodyDetail, ServerEndingEarlyIsNotPadded) {
   r.headers = "HTTP/1.1 200 OK\r\nContent-Length: 50\r\n\r\n";
   FakeInternet net;
   net.Serve(kUrl, r);
-  http::THTTPFile file(net);
+  http::HttpFetcher file(net);
   std::string dest;
-  EXPECT_EQ(file.GetURLFile(kUrl, dest), 50);
+  EXPECT_EQ(file.Fetch(kUrl, dest), 50);
   EXPECT_EQ(dest, "abc");
 }
 
@@ -349,11 +344,10 @@ TEST(HttpFileBodyDetail, FirstReadFailingGivesEmptyBody) {
   r.readError = 12002;
   FakeInternet net;
   net.Serve(kUrl, r);
-  http::THTTPFile file(net);
   int finished = 0;
-  file.OnFinish = [&](http::THTTPFile&) { ++finished; };
+  http::HttpFetcher file(net, {{}, {}, [&] { ++finished; }});
   std::string dest = "d";
-  EXPECT_EQ(file.GetURLFile(kUrl, dest), -1);
+  EXPECT_EQ(file.Fetch(kUrl, dest), -1);
   EXPECT_EQ(dest, "d");
   EXPECT_EQ(finished, 1);
 }
@@ -361,15 +355,16 @@ TEST(HttpFileBodyDetail, FirstReadFailingGivesEmptyBody) {
 TEST(HttpFileBodyDetail, ErrorFromProgressEndsTheTransferQuietly) {
   FakeInternet net;
   net.Serve(kUrl, FakeInternet::Page("aaaabbbbcccc", true, 4));
-  http::THTTPFile file(net);
   int calls = 0;
-  file.OnProgress = [&](http::THTTPFile&, std::int32_t) {
+  int finished = 0;
+  http::FetchEvents notify;
+  notify.progress = [&](std::int32_t) {
     if (++calls == 2) throw std::runtime_error("stop");
   };
-  int finished = 0;
-  file.OnFinish = [&](http::THTTPFile&) { ++finished; };
+  notify.finish = [&] { ++finished; };
+  http::HttpFetcher file(net, notify);
   std::string dest;
-  EXPECT_EQ(file.GetURLFile(kUrl, dest), 12);
+  EXPECT_EQ(file.Fetch(kUrl, dest), 12);
   EXPECT_EQ(dest, "aaaabbbb");
   EXPECT_EQ(finished, 1);
   EXPECT_EQ(net.CallsTo(Fn::ReadFile).size(), 2u);
@@ -380,10 +375,10 @@ TEST(HttpFileBodyDetail, SameObjectFetchesAgain) {
   FakeInternet net;
   net.Serve(kUrl, FakeInternet::Page("first"));
   net.Serve("http://h/b", FakeInternet::Page("second", false));
-  http::THTTPFile file(net);
+  http::HttpFetcher file(net);
   std::string a, b;
-  EXPECT_EQ(file.GetURLFile(kUrl, a), 5);
-  EXPECT_EQ(file.GetURLFile("http://h/b", b), -1);
+  EXPECT_EQ(file.Fetch(kUrl, a), 5);
+  EXPECT_EQ(file.Fetch("http://h/b", b), -1);
   EXPECT_EQ(a, "first");
   EXPECT_EQ(b, "second");
   EXPECT_EQ(net.CallsTo(Fn::Open).size(), 2u);
@@ -393,9 +388,9 @@ TEST(HttpFileBodyDetail, SameObjectFetchesAgain) {
 TEST(HttpFileHandles, RequestClosedBeforeInternetHandle) {
   FakeInternet net;
   net.Serve(kUrl, FakeInternet::Page("x"));
-  http::THTTPFile file(net);
+  http::HttpFetcher file(net);
   std::string dest;
-  file.GetURLFile(kUrl, dest);
+  file.Fetch(kUrl, dest);
   auto closes = net.CallsTo(Fn::CloseHandle);
   ASSERT_EQ(closes.size(), 2u);
   EXPECT_EQ(closes[0].handle, net.CallsTo(Fn::OpenUrl)[0].returned);
@@ -409,7 +404,7 @@ TEST(HttpFileHandles, RequestClosedBeforeInternetHandle) {
 struct ErrorCase {
   const char* name;
   std::string function;  // as it appears in the message
-  http::EHttpError::Stage stage;
+  http::HttpError::Stage stage;
   std::uint32_t code;
   std::vector<Fn> expectedSequence;  // after the five option queries
 };
@@ -421,20 +416,18 @@ TEST_P(HttpFileError, MessageAndCleanUp) {
   FakeInternet net;
   FakeInternet::Response r = FakeInternet::Page("never");
   switch (ec.stage) {
-    case http::EHttpError::Stage::InternetOpen: net.openError = ec.code; break;
-    case http::EHttpError::Stage::InternetOpenUrl: r.openUrlError = ec.code; break;
-    case http::EHttpError::Stage::HttpQueryInfo: r.queryInfoError = ec.code; break;
+    case http::HttpError::Stage::InternetOpen: net.openError = ec.code; break;
+    case http::HttpError::Stage::InternetOpenUrl: r.openUrlError = ec.code; break;
+    case http::HttpError::Stage::HttpQueryInfo: r.queryInfoError = ec.code; break;
   }
   net.Serve(kUrl, r);
-  http::THTTPFile file(net);
   bool called = false;
-  file.OnStart = [&](http::THTTPFile&, std::int32_t) { called = true; };
-  file.OnFinish = [&](http::THTTPFile&) { called = true; };
+  http::HttpFetcher file(net, {[&](std::int32_t) { called = true; }, {}, [&] { called = true; }});
   std::string dest = "untouched";
   try {
-    file.GetURLFile(kUrl, dest);
+    file.Fetch(kUrl, dest);
     FAIL() << "no error";
-  } catch (const http::EHttpError& e) {
+  } catch (const http::HttpError& e) {
     EXPECT_EQ(std::string(e.what()),
               "请求后台数据时出现异常。\r\n函数：" + ec.function + " 错误代码: " + std::to_string(ec.code));
     EXPECT_EQ(e.stage(), ec.stage);
@@ -455,12 +448,12 @@ TEST_P(HttpFileError, MessageAndCleanUp) {
 INSTANTIATE_TEST_SUITE_P(
     Stages, HttpFileError,
     ::testing::Values(
-        ErrorCase{"InternetOpen", "InternetOpen()", http::EHttpError::Stage::InternetOpen, 5, {Fn::Open}},
-        ErrorCase{"InternetOpenUrl", "InternetOpenUrl()", http::EHttpError::Stage::InternetOpenUrl, 12029,
+        ErrorCase{"InternetOpen", "InternetOpen()", http::HttpError::Stage::InternetOpen, 5, {Fn::Open}},
+        ErrorCase{"InternetOpenUrl", "InternetOpenUrl()", http::HttpError::Stage::InternetOpenUrl, 12029,
                   {Fn::Open, Fn::OpenUrl, Fn::CloseHandle}},
-        ErrorCase{"HttpQueryInfo", "HttpQueryInfo()", http::EHttpError::Stage::HttpQueryInfo, 12150,
+        ErrorCase{"HttpQueryInfo", "HttpQueryInfo()", http::HttpError::Stage::HttpQueryInfo, 12150,
                   {Fn::Open, Fn::OpenUrl, Fn::QueryInfo, Fn::CloseHandle, Fn::CloseHandle}},
-        ErrorCase{"LargeCode", "InternetOpenUrl()", http::EHttpError::Stage::InternetOpenUrl, 4294967295u,
+        ErrorCase{"LargeCode", "InternetOpenUrl()", http::HttpError::Stage::InternetOpenUrl, 4294967295u,
                   {Fn::Open, Fn::OpenUrl, Fn::CloseHandle}}),
     [](const ::testing::TestParamInfo<ErrorCase>& info) { return std::string(info.param.name); });
 
@@ -469,13 +462,13 @@ TEST(HttpFileErrorDetail, HeadersLongerThanTheBufferFail) {
   r.headers = "HTTP/1.1 200 OK\r\nX-Big: " + std::string(65536, 'b') + "\r\n\r\n";
   FakeInternet net;
   net.Serve(kUrl, r);
-  http::THTTPFile file(net);
+  http::HttpFetcher file(net);
   std::string dest;
   try {
-    file.GetURLFile(kUrl, dest);
+    file.Fetch(kUrl, dest);
     FAIL() << "no error";
-  } catch (const http::EHttpError& e) {
-    EXPECT_EQ(e.stage(), http::EHttpError::Stage::HttpQueryInfo);
+  } catch (const http::HttpError& e) {
+    EXPECT_EQ(e.stage(), http::HttpError::Stage::HttpQueryInfo);
     EXPECT_EQ(e.code(), FakeInternet::kErrorInsufficientBuffer);
   }
   EXPECT_EQ(net.OpenHandles(), 0u);
@@ -488,20 +481,20 @@ TEST(HttpFileErrorDetail, HeadersJustFittingTheBufferAreRead) {
   ASSERT_EQ(r.headers.size(), 65535u);  // plus its zero byte: the whole buffer
   FakeInternet net;
   net.Serve(kUrl, r);
-  http::THTTPFile file(net);
+  http::HttpFetcher file(net);
   std::string dest;
-  EXPECT_EQ(file.GetURLFile(kUrl, dest), 1);
+  EXPECT_EQ(file.Fetch(kUrl, dest), 1);
   EXPECT_EQ(dest, "x");
 }
 
 TEST(HttpFileErrorDetail, UnknownHostGivesTheClientsCode) {
   FakeInternet net;
-  http::THTTPFile file(net);
+  http::HttpFetcher file(net);
   std::string dest;
   try {
-    file.GetURLFile("http://nowhere.invalid/", dest);
+    file.Fetch("http://nowhere.invalid/", dest);
     FAIL() << "no error";
-  } catch (const http::EHttpError& e) {
+  } catch (const http::HttpError& e) {
     EXPECT_EQ(std::string(e.what()), "请求后台数据时出现异常。\r\n函数：InternetOpenUrl() 错误代码: 12007");
   }
 }
@@ -511,11 +504,12 @@ TEST(HttpFileErrorDetail, ErrorsFromCallbacksOutsideTheTransferReachTheCaller) {
     SCOPED_TRACE(which);
     FakeInternet net;
     net.Serve(kUrl, FakeInternet::Page("body"));
-    http::THTTPFile file(net);
-    if (which == 0) file.OnStart = [](http::THTTPFile&, std::int32_t) { throw std::logic_error("start"); };
-    if (which == 1) file.OnFinish = [](http::THTTPFile&) { throw std::logic_error("finish"); };
+    http::FetchEvents notify;
+    if (which == 0) notify.start = [](std::int32_t) { throw std::logic_error("start"); };
+    if (which == 1) notify.finish = [] { throw std::logic_error("finish"); };
+    http::HttpFetcher file(net, notify);
     std::string dest;
-    EXPECT_THROW(file.GetURLFile(kUrl, dest), std::logic_error);
+    EXPECT_THROW(file.Fetch(kUrl, dest), std::logic_error);
     EXPECT_EQ(dest, which == 0 ? "" : "body");
     EXPECT_EQ(net.OpenHandles(), 0u);
     auto closes = net.CallsTo(Fn::CloseHandle);

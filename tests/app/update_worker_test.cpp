@@ -1,4 +1,4 @@
-#include "app/check_url_thread.h"
+#include "app/update_worker.h"
 
 #include <gtest/gtest.h>
 
@@ -6,8 +6,8 @@
 #include <condition_variable>
 #include <mutex>
 
-#include "engine/client_update.h"
 #include "engine/engine_fixture.h"
+#include "engine/update_engine.h"
 #include "platform/files.h"
 #include "support/zip_builder.h"
 
@@ -19,7 +19,9 @@ using engine_testing::kServer;
 // Records what the worker posts, in order, as text: "1", "p0/2", "0:text".
 class RecordingSink : public app::IStatusSink {
  public:
-  void PostStatus(int code) override { Add(std::to_string(code), code == app::kStatusFinished || code == app::kStatusCurrent); }
+  void PostStatus(app::Status status) override {
+    Add(std::to_string(static_cast<int>(status)), status == app::Status::Finished || status == app::Status::Current);
+  }
   void PostError(std::string_view text) override { Add("0:" + std::string(text), true); }
   void PostProgress(std::int32_t done, std::int32_t total) override {
     Add("p" + std::to_string(done) + "/" + std::to_string(total), false);
@@ -46,13 +48,13 @@ class RecordingSink : public app::IStatusSink {
 class Worker : public EngineTest {
  protected:
   app::EngineFactory Factory() {
-    return [this](const std::string& url) { return std::make_unique<engine::TClientUpdate>(url, env); };
+    return [this](const std::string& url) { return std::make_unique<engine::UpdateEngine>(url, services); };
   }
   std::vector<std::string> RunWorker(const std::string& server = kServer) {
-    app::TParamsRec params;
-    params.AppName = "ZEPRA";
-    params.ServerUrl = server;
-    app::TCheckUrlThread worker(params, sink, Factory());
+    app::LaunchParams params;
+    params.appName = "ZEPRA";
+    params.serverUrl = server;
+    app::UpdateWorker worker(params, sink, Factory());
     worker.Execute();
     return sink.posted_;
   }
@@ -80,7 +82,7 @@ TEST_F(Worker, UpdateWithProgressThenFinished) {
 class RemovingSink : public app::IStatusSink {
  public:
   RemovingSink(RecordingSink& inner, std::string path) : inner_(inner), path_(std::move(path)) {}
-  void PostStatus(int code) override { inner_.PostStatus(code); }
+  void PostStatus(app::Status status) override { inner_.PostStatus(status); }
   void PostError(std::string_view text) override { inner_.PostError(text); }
   void PostProgress(std::int32_t done, std::int32_t total) override {
     platform::RemoveFile(path_);
@@ -96,11 +98,11 @@ TEST_F(Worker, ErrorDuringTheRunEndsWithItsText) {
   UseLocalConfig("<data/>");
   ServeManifest("<data><ZEPRA><a.dll Version=\"2\" FileName=\"a.zip\"/></ZEPRA></data>");
   web.Serve(std::string(kServer) + "clientfile/a.zip", testing_support::ZipBuilder().File("a.dll", "A").Bytes());
-  app::TParamsRec params;
-  params.AppName = "ZEPRA";
-  params.ServerUrl = kServer;
+  app::LaunchParams params;
+  params.appName = "ZEPRA";
+  params.serverUrl = kServer;
   RemovingSink removing(sink, AppPath(kConfigName));
-  app::TCheckUrlThread worker(params, removing, Factory());
+  app::UpdateWorker worker(params, removing, Factory());
   worker.Execute();
   ASSERT_EQ(sink.posted_.size(), 6u);
   EXPECT_EQ((std::vector<std::string>(sink.posted_.begin(), sink.posted_.begin() + 5)),
@@ -116,9 +118,9 @@ TEST_F(Worker, FailedSetUpIsShownAndTheApplicationCountsAsCurrent) {
 }
 
 TEST_F(Worker, ErrorTextWithLineBreaksArrivesUnchanged) {
-  app::TParamsRec params;
-  params.ServerUrl = kServer;
-  app::TCheckUrlThread worker(params, sink, [](const std::string&) -> std::unique_ptr<engine::TClientUpdate> {
+  app::LaunchParams params;
+  params.serverUrl = kServer;
+  app::UpdateWorker worker(params, sink, [](const std::string&) -> std::unique_ptr<engine::UpdateEngine> {
     throw std::runtime_error("line one\r\nline two");
   });
   worker.Execute();
@@ -128,11 +130,11 @@ TEST_F(Worker, ErrorTextWithLineBreaksArrivesUnchanged) {
 TEST_F(Worker, CreateRunsOnItsOwnThreadWithACopy) {
   UseLocalConfig("<data/>");
   ServeManifest("<data><ZEPRA/></data>");
-  app::TParamsRec params;
-  params.AppName = "ZEPRA";
-  params.ServerUrl = kServer;
-  app::TCheckUrlThread::Create(params, sink, Factory());
-  params.ServerUrl = "changed after the start";
+  app::LaunchParams params;
+  params.appName = "ZEPRA";
+  params.serverUrl = kServer;
+  app::UpdateWorker::Create(params, sink, Factory());
+  params.serverUrl = "changed after the start";
   EXPECT_EQ(sink.WaitForEnd(), (std::vector<std::string>{"1", "2", "4"}));
 }
 

@@ -1,0 +1,44 @@
+#include "app/update_worker.h"
+
+#include <exception>
+#include <thread>
+
+#include "engine/update_engine.h"
+#include "platform/com_apartment.h"
+
+namespace app {
+
+void UpdateWorker::Create(const LaunchParams& params, IStatusSink& sink, EngineFactory makeEngine) {
+  // The copy is complete before the body starts.
+  auto worker = std::make_unique<UpdateWorker>(params, sink, std::move(makeEngine));
+  std::thread([self = std::move(worker)] { self->Execute(); }).detach();
+}
+
+UpdateWorker::UpdateWorker(const LaunchParams& params, IStatusSink& sink, EngineFactory makeEngine)
+    : params_(params), sink_(sink), makeEngine_(std::move(makeEngine)) {}
+
+void UpdateWorker::Execute() {
+  platform::ComApartment com;
+  PostStatus(Status::Connecting);
+  try {
+    engine_ = makeEngine_(params_.serverUrl);
+    engine_->SetProgressCallback([this](std::int32_t done, std::int32_t total) { PostProgress(done, total); });
+    PostStatus(Status::Checking);
+    if (engine_->CheckForUpdates(params_.appName)) {
+      PostStatus(Status::Updating);
+      engine_->Install();
+      PostStatus(Status::Finished);
+    } else {
+      PostStatus(Status::Current);
+    }
+    engine_.reset();
+  } catch (const std::exception& e) {
+    PostError(e.what());
+    engine_.reset();
+  } catch (...) {
+    PostError("未知错误。");
+    engine_.reset();
+  }
+}
+
+}  // namespace app

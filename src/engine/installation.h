@@ -1,0 +1,39 @@
+#pragma once
+// What one installation run gathers as it goes, from the downloads to the
+// shortcut.
+#include <cstdint>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+#include "engine/folder_tokens.h"
+#include "engine/manifest_entry.h"
+#include "engine/paths.h"
+#include "engine/update_engine.h"
+
+namespace engine {
+
+struct UpdateEngine::Installation {
+  std::int32_t count = 0;  // entries in the update list
+  std::int32_t total = 0;  // progress steps: two per entry
+  std::string installRoot;
+  std::string mainFileName;  // from the manifest's application element
+  std::string desktopFlag;
+  std::string mainFilePath;  // set by the last main-file entry
+  std::string appTitle;
+  std::vector<bool> downloaded;
+  // Entries (by upper-cased name) that did not install: their versions are
+  // not recorded, so the next run tries again.
+  std::unordered_set<std::string> notInstalled;
+  std::vector<std::string> registrations;  // components, in unpacking order
+  std::string databasePackage;
+  bool databaseEntrySeen = false;
+  bool databaseFailed = false;
+
+  void Failed(const ManifestEntry& e) {
+    notInstalled.insert(UpperAscii(e.name));
+    if (e.setupPath == kDatabaseEngineToken) databaseFailed = true;
+  }
+};
+
+}  // namespace engine

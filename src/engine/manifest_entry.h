@@ -1,0 +1,19 @@
+#pragma once
+#include <string>
+
+namespace engine {
+
+// One file or folder entry of the server manifest or the client
+// configuration. Read once, never changed afterwards.
+struct ManifestEntry {
+  std::string name;       // the entry element's name: a file when it holds a ".", else a folder
+  std::string setupPath;  // the target folder's token (see folder_tokens.h) or anything else
+  std::string fileName;   // the package below "clientfile/" on the server
+  bool replace = false;   // a newer version replaces the installed one
+  std::string script;     // kept with the entry; the main program's shortcut title
+  bool registerComponent = false;
+  std::string version;
+  std::string autoRun;    // program to run after unpacking
+};
+
+}  // namespace engine

@@ -1,0 +1,121 @@
+#pragma once
+// The update engine of one run: finds the machine's folders, reads (or fetches
+// once) the client configuration kept per update server, fetches the server
+// manifest, decides what needs updating, downloads the packages and installs
+// them.
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+#include "engine/manifest_entry.h"
+#include "engine/presence.h"
+#include "engine/services.h"
+
+namespace xml {
+class XmlDocument;
+class XmlNode;
+}
+namespace zip {
+class Unzipper;
+}
+
+namespace engine {
+
+using ManifestEntries = std::vector<std::shared_ptr<const ManifestEntry>>;
+// Steps done and steps in all.
+using ProgressCallback = std::function<void(std::int32_t done, std::int32_t total)>;
+
+class UpdateEngine {
+ public:
+  // Never fails towards the caller: a failure during set-up is shown in a
+  // message box and the engine keeps what it had gathered by then.
+  UpdateEngine(const std::string& serverUrl, const Services& services);
+  ~UpdateEngine();
+  UpdateEngine(const UpdateEngine&) = delete;
+  UpdateEngine& operator=(const UpdateEngine&) = delete;
+
+  // Builds the update list for the application; true when it is not empty.
+  bool CheckForUpdates(const std::string& appName);
+  // Downloads and installs the update list and records the result in the
+  // client configuration. Raises when a step fails that it does not handle
+  // itself (trace file, configuration); returns true otherwise.
+  bool Install();
+  // Called with steps done and steps in all while Install runs.
+  void SetProgressCallback(ProgressCallback callback) { onProgress_ = std::move(callback); }
+
+  // The steps, for tests of each.
+  // The server file of that name, parsed; null when there is no server
+  // address or the answer is empty. Fetch failures pass on to the caller.
+  std::unique_ptr<xml::XmlDocument> FetchServerDocument(const std::string& fileName);
+  // Stores one package in the staging folder; false after a failure that
+  // has been shown to the user.
+  bool DownloadPackage(const std::string& fileName);
+  // Unpacks one package into the target folder. True when every file of it
+  // is in place (files kept by the overwrite rule count as in place); false
+  // when the archive is missing or damaged or a file could not be written.
+  bool UnpackPackage(zip::Unzipper& zipper, const std::string& packagePath, bool replace,
+                     const std::string& targetDir);
+  void CreateShortcut(const std::string& appName);
+  void CreateDesktopLink(const std::string& target, const std::string& title);
+
+  // Appends one entry per element child of data/<appName> of the document.
+  static void ReadEntries(ManifestEntries& list, const xml::XmlDocument* doc, const std::string& appName);
+  // Index of the first entry of that name, ASCII letter case ignored; -1.
+  static std::int32_t IndexOfEntry(const ManifestEntries& list, const std::string& name);
+
+  // What set-up found, and the last check's choice.
+  const std::string& serverUrl() const { return serverUrl_; }
+  const std::string& configDir() const { return configDir_; }  // program folder, trimmed
+  const Folders& folders() const { return folders_; }
+  bool hasDatabaseEngine() const { return hasDatabaseEngine_; }
+  const xml::XmlDocument* manifest() const { return manifest_.get(); }
+  const xml::XmlDocument* config() const { return config_.get(); }
+  // The client configuration file set-up read or wrote; the installation
+  // reloads and saves this same file.
+  const std::string& configPath() const { return configPath_; }
+  const ManifestEntries& updates() const { return updates_; }
+  const std::string& appName() const { return appName_; }
+
+ private:
+  struct Installation;
+  void SetUp();
+  void TakeAddressFromConfig();
+  // Appends the server entries that are not in the client configuration,
+  // newer and replaceable, or missing on disk.
+  void ChooseUpdates(const ManifestEntries& server, const ManifestEntries& client);
+  void Progress(std::int32_t done, std::int32_t total);
+  void DownloadAll(Installation& run);
+  void UnpackAll(Installation& run);
+  void UnpackEntry(Installation& run, zip::Unzipper& zipper, std::int32_t index);
+  bool UnpackEntryPackage(Installation& run, zip::Unzipper& zipper, const ManifestEntry& entry, bool downloaded);
+  void RunAutoRun(const ManifestEntry& entry);
+  void Record(const Installation& run);
+  xml::XmlNode* RecordApplication(xml::XmlNode* root, const Installation& run);
+  void RegisterComponents(const Installation& run);
+  void RunDatabaseEngineSetup(const Installation& run);
+  void SetEntryAttribute(xml::XmlNode* app, const std::string& entryName, const std::string& attrName,
+                         const std::string& value);
+  void SyncEntryVersions(const std::unordered_set<std::string>& notInstalled);
+
+  const Services& services_;
+  std::string serverUrl_;
+  std::string configDir_;
+  Folders folders_;
+  bool hasDatabaseEngine_ = false;
+  ManifestEntries updates_;
+  std::unique_ptr<xml::XmlDocument> manifest_;
+  std::unique_ptr<xml::XmlDocument> config_;
+  std::string appName_;
+  ProgressCallback onProgress_;
+  std::string configPath_;
+};
+
+// Caption of the engine's own message boxes.
+inline constexpr const char* kEngineCaption = "AutoUpdate";
+// Where packages are staged before they are unpacked.
+inline constexpr const char* kStagingFolder = "C:\\temp";
+
+}  // namespace engine
