@@ -121,7 +121,7 @@ int main(int argc, char** argv) {
   // The same bytes for both parsers.
   xml::XmlDocument check;
   pugi::xml_document pcheck;
-  if (!check.loadXML(utf8) || !pcheck.load_buffer(gb.data(), gb.size())) {
+  if (!check.LoadXml(utf8) || !pcheck.load_buffer(gb.data(), gb.size())) {
     std::printf("a parser refused the manifest\n");
     return 1;
   }
@@ -134,12 +134,12 @@ int main(int argc, char** argv) {
   }, &bestPugi);
   const double ours = MedianMs(runs, [&] {
     xml::XmlDocument d;
-    d.loadXML(utf8);
+    d.LoadXml(utf8);
   }, &bestOurs);
   // Our parser on the very bytes pugixml reads: GB2312 with the decoding step.
   const double oursGb = MedianMs(runs, [&] {
     xml::XmlDocument d;
-    d.loadXML(platform::DecodeToUtf8(gb, "GB2312").value());
+    d.LoadXml(platform::DecodeToUtf8(gb, "GB2312").value());
   }, &bestOursGb);
   ::setenv("AUTOUPDATE_ANSI_CODESET", "CP936", 1);
   const double stream = MedianMs(runs, [&] { engine::LoadXmlFromBytes(gb); }, &bestStream);

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <exception>
 
+#include "platform/ownerless_message_box.h"
 #include "zip/unzipper.h"
 
 int main(int argc, char** argv) {
@@ -12,14 +13,15 @@ int main(int argc, char** argv) {
     return 2;
   }
   try {
-    zip::Unzipper z;
+    zip::Unzipper z(platform::OwnerlessMessageBox());
+    zip::UnzipSettings& settings = z.settings();
     z.SetDestDir(argv[2]);
     z.SetRootDir(argv[2]);
-    z.OverwriteMode = zip::Overwrite::Always;
-    z.RecreateDirs = true;
+    settings.overwrite = zip::Overwrite::Always;
+    settings.recreateFolders = true;
     z.SetZipName(argv[1]);
-    z.DoAll = true;
-    z.ReplaceReadOnly = true;
+    settings.extractAll = true;
+    settings.replaceReadOnly = true;
     const int n = z.ExtractFiles();
     if (z.FailedCount() != 0) {
       std::fprintf(stderr, "%d entries failed\n", z.FailedCount());

@@ -17,6 +17,7 @@
 
 #include "app/progress_window.h"
 #include "engine/server_address.h"
+#include "engine/trace_file.h"
 #include "platform/file_names.h"
 #include "platform/message_box.h"
 #include "platform/processes.h"
@@ -112,7 +113,8 @@ void CheckClientCommand(std::string_view input) {
   if (app::IsUrlForm(args)) args[0] = "App";  // the URL form writes the trace file
   if (args[11].find('"') != std::string::npos) return;
   static Nothing nothing;
-  app::ProgressWindow form(nothing, "C:\\Update\\AutoUpdate.exe");
+  static const engine::TraceFile noTrace("Q:\\nowhere\\AutoUpdate.exe");  // the positional form writes none
+  app::ProgressWindow form(nothing, noTrace, "C:\\Update\\AutoUpdate.exe");
   form.OnCreate(args, nothing, nothing, "20000101");
   const app::LaunchParams& p = form.Params();
   const std::string command = form.BuildClientCommand();

@@ -23,7 +23,7 @@ void Check(bool condition) {
 void ReadEntries(xml::XmlDocument& doc, std::string_view group) {
   xml::XmlNode* node = nullptr;
   try {
-    node = doc.selectSingleNode("data/" + std::string(group));
+    node = doc.SelectSingleNode("data/" + std::string(group));
   } catch (const xml::XmlError&) {
     return;
   }
@@ -55,10 +55,10 @@ void Exercise(xml::XmlDocument& doc, bool loaded) {
   ReadEntries(doc, root->firstChild() ? root->firstChild()->nodeName() : "ZEPRA");
   (void)root->text();
   try {
-    const std::string text = doc.xml();
+    const std::string text = doc.Xml();
     xml::XmlDocument again;
-    Check(again.loadXML(text));  // what we write, we read back
-    Check(again.xml() == text);   // to the same tree
+    Check(again.LoadXml(text));  // what we write, we read back
+    Check(again.Xml() == text);   // to the same tree
   } catch (const xml::XmlError&) {
     // Only values changed after parsing could be unwritable; none were.
     std::abort();
@@ -71,7 +71,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);
   {
     xml::XmlDocument doc;
-    const bool ok = doc.loadXML(bytes);
+    const bool ok = doc.LoadXml(bytes);
     Exercise(doc, ok);
   }
   {

@@ -55,19 +55,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   static NoMessages quiet;
   {
-    zip::Unzipper z;
-    z.MessageSink = &quiet;
-    z.DoProcessMessages = false;
+    zip::Unzipper z(quiet);
+    zip::UnzipSettings& settings = z.settings();
+    settings.processMessages = false;
     z.SetDestDir(jail.dest.string());
     z.SetRootDir(jail.dest.string());
-    z.RecreateDirs = true;
-    z.DoAll = true;
-    z.ReplaceReadOnly = true;
+    settings.recreateFolders = true;
+    settings.extractAll = true;
+    settings.replaceReadOnly = true;
     // The first byte picks the overwrite mode and the incomplete-archive
     // rule, so that both recovery paths are reached.
-    z.OverwriteMode = size && (data[0] & 1) ? zip::Overwrite::IfNewer : zip::Overwrite::Always;
-    z.IncompleteZipMode = size && (data[0] & 2) ? zip::IncompleteArchive::AssumeDamaged
-                                                 : zip::IncompleteArchive::AssumeMultiPart;
+    settings.overwrite = size && (data[0] & 1) ? zip::Overwrite::IfNewer : zip::Overwrite::Always;
+    settings.incompleteArchive = size && (data[0] & 2) ? zip::IncompleteArchive::AssumeDamaged
+                                                       : zip::IncompleteArchive::AssumeMultiPart;
     z.SetZipName(jail.archive.string());
     try {
       z.ExtractFiles();

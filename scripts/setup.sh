@@ -3,7 +3,17 @@
 # it only calls apt-get when something is missing.
 set -euo pipefail
 
-need_root() { if [ "$(id -u)" -ne 0 ]; then echo "setup: run as root (apt-get needs it)" >&2; exit 1; fi; }
+# Root runs the installs itself; anybody else needs sudo for them.
+as_root() {
+  if [ "$(id -u)" -eq 0 ]; then
+    "$@"
+  elif command -v sudo >/dev/null 2>&1; then
+    sudo "$@"
+  else
+    echo "setup: installing needs root: run this as root, or install sudo" >&2
+    exit 1
+  fi
+}
 
 packages=(
   cmake ninja-build g++ make pkg-config
@@ -26,19 +36,18 @@ for p in "${packages[@]}"; do
 done
 
 if [ ${#missing[@]} -gt 0 ]; then
-  need_root
   echo "setup: installing ${missing[*]}"
+  # Wine's 32-bit half comes from the i386 architecture.
   if ! dpkg --print-foreign-architectures | grep -qx i386; then
-    dpkg --add-architecture i386
+    as_root dpkg --add-architecture i386
   fi
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get update -qq
-  apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  as_root env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
 if ! locale -a 2>/dev/null | grep -qiE '^zh_CN\.utf-?8$'; then
-  need_root
-  grep -qx 'zh_CN.UTF-8 UTF-8' /etc/locale.gen 2>/dev/null || echo 'zh_CN.UTF-8 UTF-8' >> /etc/locale.gen
-  locale-gen >/dev/null
+  grep -qx 'zh_CN.UTF-8 UTF-8' /etc/locale.gen 2>/dev/null ||
+    echo 'zh_CN.UTF-8 UTF-8' | as_root tee -a /etc/locale.gen >/dev/null
+  as_root locale-gen >/dev/null
 fi
 echo "setup: ready"

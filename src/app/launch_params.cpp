@@ -131,11 +131,11 @@ void ReadParams(const Arguments& args, const std::string& workDate, const engine
   // URL form: only the first argument counts, whatever else the caller's
   // quoting split off it.
   const std::string& url = args[0];
-  params.appName = "ZEPRA";
+  params.appName = kClientApplication;
   const std::string userId = WithoutQuotesAndControls(UserIdOfUid(DecodeBase64(UrlKeyValue(url, "UID"))));
   params.userId = userId;
   params.userId2 = userId;
-  params.appCode = "ZEPRA";
+  params.appCode = kClientApplication;
   params.workDate = workDate;
   params.extra1 = " ";
   params.extra2 = " ";

@@ -34,6 +34,9 @@ using Arguments = std::vector<std::string>;
 // At least this many arguments select the positional form, unless the first
 // is a ZEPRA: URL.
 inline constexpr size_t kPositionalCount = 12;
+// The client application this updater belongs to: the name of its URL
+// protocol, and the application and code a URL-form start runs for.
+inline constexpr const char* kClientApplication = "ZEPRA";
 // How a URL of the protocol begins, in any letter case.
 inline constexpr const char* kUrlScheme = "ZEPRA:";
 

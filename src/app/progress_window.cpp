@@ -129,7 +129,8 @@ void ProgressWindow::OnProgress(std::int32_t done, std::int32_t total) {
 }
 
 void ProgressWindow::CloseAndStartClient() {
-  if (params_.appName == "ZEPRA") params_.clientExe = engine::FolderOf(programPath_) + "ZEPRA.exe";
+  // The client application itself is always its program beside the updater.
+  if (params_.appName == kClientApplication) params_.clientExe = engine::FolderOf(programPath_) + kClientProgram;
   processes_.Start(ClientProgramPath(), BuildClientCommand(), platform::SwShowNormal);
   canClose_ = true;
   if (host_) host_->Close();
@@ -138,7 +139,7 @@ void ProgressWindow::CloseAndStartClient() {
 std::string ProgressWindow::BuildClientCommand() const {
   const LaunchParams& p = params_;
   std::string cmd = ProgramWord(p.clientExe);
-  cmd += Quoted(p.appName == "ZEPRA" ? p.userId2 : "[" + p.userId + "]");
+  cmd += Quoted(p.appName == kClientApplication ? p.userId2 : "[" + p.userId + "]");
   for (const std::string* field : {&p.appCode, &p.workDate, &p.extra1, &p.extra2, &p.extra3, &p.extra4,
                                    &p.serverUrl, &p.serverPort}) {
     cmd += Quoted(*field);

@@ -106,5 +106,7 @@ class ProgressWindow {
 // full stop added unless it already ends in one (or is empty).
 std::string ErrorBoxText(const std::string& message);
 inline constexpr const char* kApplicationTitle = "AutoUpdate";
+// The client application's program, beside the updater.
+inline constexpr const char* kClientProgram = "ZEPRA.exe";
 
 }  // namespace app

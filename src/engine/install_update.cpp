@@ -59,7 +59,7 @@ bool UpdateEngine::Install() {
   run.count = static_cast<std::int32_t>(updates_.size());
   run.total = 2 * run.count;
   run.installRoot = InstallRootOf(services_.programPath);
-  const xml::XmlNode* group = manifest_ ? manifest_->selectSingleNode("data/" + appName_) : nullptr;
+  const xml::XmlNode* group = manifest_ ? manifest_->SelectSingleNode("data/" + appName_) : nullptr;
   run.mainFileName = AttributeOr(group, "mainfile", appName_ + ".exe");
   run.desktopFlag = AttributeOr(group, "IsDeskTop", "0");
   run.downloaded.assign(updates_.size(), false);
@@ -93,7 +93,7 @@ void UpdateEngine::DownloadAll(Installation& run) {
 }
 
 void UpdateEngine::UnpackAll(Installation& run) {
-  zip::Unzipper zipper;
+  zip::Unzipper zipper(services_.messageBox);
   for (std::int32_t i = 0; i < run.count; ++i) {
     UnpackEntry(run, zipper, i);
     Progress(run.count + i, run.total);
@@ -131,13 +131,14 @@ bool UpdateEngine::UnpackEntryPackage(Installation& run, zip::Unzipper& zipper, 
 
 bool UpdateEngine::UnpackPackage(zip::Unzipper& zipper, const std::string& packagePath, bool replace,
                                  const std::string& targetDir) {
+  zip::UnzipSettings& settings = zipper.settings();
   zipper.SetDestDir(targetDir);
   zipper.SetRootDir(targetDir);
-  zipper.OverwriteMode = replace ? zip::Overwrite::Always : zip::Overwrite::IfNewer;
-  zipper.RecreateDirs = true;
+  settings.overwrite = replace ? zip::Overwrite::Always : zip::Overwrite::IfNewer;
+  settings.recreateFolders = true;
   zipper.SetZipName(packagePath);
-  zipper.DoAll = true;
-  zipper.ReplaceReadOnly = true;
+  settings.extractAll = true;
+  settings.replaceReadOnly = true;
   try {
     zipper.ExtractFiles();
   } catch (const std::exception&) {

@@ -20,19 +20,19 @@ class ConfigMissingError : public std::runtime_error {
 
 xml::XmlNode* CreateAttribute(xml::XmlDocument& doc, xml::XmlNode* element, const std::string& name,
                               const std::string& value) {
-  xml::XmlNode* attr = doc.createAttribute(name);
-  element->attributes().setNamedItem(attr);
-  attr->setNodeValue(value);
+  xml::XmlNode* attr = doc.CreateAttribute(name);
+  element->attributes().SetNamedItem(attr);
+  attr->SetNodeValue(value);
   return attr;
 }
 
 // data/setup: created with its path, or an existing path attribute updated.
 void RecordSetup(xml::XmlDocument& doc, xml::XmlNode* root, const std::string& installRoot) {
-  if (xml::XmlNode* setup = root->selectSingleNode("setup")) {
+  if (xml::XmlNode* setup = root->SelectSingleNode("setup")) {
     SetExistingAttribute(setup, "path", installRoot);
     return;
   }
-  CreateAttribute(doc, root->appendChild(doc.createElement("setup")), "path", installRoot);
+  CreateAttribute(doc, root->AppendChild(doc.CreateElement("setup")), "path", installRoot);
 }
 
 }  // namespace
@@ -53,18 +53,18 @@ void UpdateEngine::Record(const Installation& run) {
     SetEntryAttribute(app, e->name, "script", e->script);
   }
   SyncEntryVersions(run.notInstalled);
-  config_->save(configPath_);
+  config_->Save(configPath_);
 }
 
 // The application element: created with its title, main file and desktop
 // flag, or an existing main-file attribute updated.
 xml::XmlNode* UpdateEngine::RecordApplication(xml::XmlNode* root, const Installation& run) {
-  xml::XmlNode* app = root->selectSingleNode(appName_);
+  xml::XmlNode* app = root->SelectSingleNode(appName_);
   if (app) {
     if (!run.mainFilePath.empty()) SetExistingAttribute(app, "mainfile", run.mainFilePath);
     return app;
   }
-  app = root->appendChild(config_->createElement(appName_));
+  app = root->AppendChild(config_->CreateElement(appName_));
   CreateAttribute(*config_, app, "name", run.appTitle);
   CreateAttribute(*config_, app, "mainfile", run.mainFilePath);
   CreateAttribute(*config_, app, "IsDesktop", run.desktopFlag);
@@ -73,10 +73,10 @@ xml::XmlNode* UpdateEngine::RecordApplication(xml::XmlNode* root, const Installa
 
 void UpdateEngine::SetEntryAttribute(xml::XmlNode* app, const std::string& entryName, const std::string& attrName,
                                      const std::string& value) {
-  xml::XmlNode* entry = config_->selectSingleNode("data/" + appName_ + "/" + entryName);
-  if (!entry) entry = app->appendChild(config_->createElement(entryName));
-  if (xml::XmlNode* attr = entry->attributes().getNamedItem(attrName)) {
-    attr->setNodeValue(value);
+  xml::XmlNode* entry = config_->SelectSingleNode("data/" + appName_ + "/" + entryName);
+  if (!entry) entry = app->AppendChild(config_->CreateElement(entryName));
+  if (xml::XmlNode* attr = entry->attributes().GetNamedItem(attrName)) {
+    attr->SetNodeValue(value);
   } else {
     CreateAttribute(*config_, entry, attrName, value);
   }
@@ -85,7 +85,7 @@ void UpdateEngine::SetEntryAttribute(xml::XmlNode* app, const std::string& entry
 // Every element of every application named like an installed entry gets its
 // new version, where it has a "version" attribute.
 void UpdateEngine::SyncEntryVersions(const std::unordered_set<std::string>& notInstalled) {
-  const xml::XmlNode* data = config_->selectSingleNode("data");
+  const xml::XmlNode* data = config_->SelectSingleNode("data");
   if (!data) return;
   // First update-list entry per upper-cased name, as a linear search would find.
   std::unordered_map<std::string, const ManifestEntry*> firstByName;
@@ -96,8 +96,8 @@ void UpdateEngine::SyncEntryVersions(const std::unordered_set<std::string>& notI
       const std::string upper = UpperAscii(child->nodeName());
       auto found = firstByName.find(upper);
       if (found == firstByName.end() || notInstalled.count(upper)) continue;
-      if (xml::XmlNode* version = child->attributes().getNamedItem("version")) {
-        version->setNodeValue(found->second->version);
+      if (xml::XmlNode* version = child->attributes().GetNamedItem("version")) {
+        version->SetNodeValue(found->second->version);
       }
     }
   }

@@ -30,7 +30,7 @@ std::string LinkName(const std::string& title, const std::string& target) {
 }  // namespace
 
 void UpdateEngine::CreateShortcut(const std::string& appName) {
-  const xml::XmlNode* app = config_ ? config_->selectSingleNode("data/" + appName) : nullptr;
+  const xml::XmlNode* app = config_ ? config_->SelectSingleNode("data/" + appName) : nullptr;
   if (!app) return;
   const std::string target = AttributeOr(app, "mainfile", "");
   const std::string title = AttributeOr(app, "name", "");

@@ -73,7 +73,7 @@ void UpdateEngine::ReadEntries(ManifestEntries& list, const xml::XmlDocument* do
   if (!doc) return;
   const xml::XmlNode* group = nullptr;
   try {
-    group = doc->selectSingleNode("data/" + appName);
+    group = doc->SelectSingleNode("data/" + appName);
   } catch (const xml::XmlError&) {
     return;  // an application name that is no element name selects nothing
   }

@@ -41,7 +41,7 @@ void UpdateEngine::SetUp() {
     const xml::XmlNode* root = fetched->documentElement();
     if (root && root->nodeName() == "data") {
       config_ = std::move(fetched);
-      config_->save(configPath_);
+      config_->Save(configPath_);
     }
   }
   if (serverUrl_.empty() && config_) TakeAddressFromConfig();
@@ -50,7 +50,7 @@ void UpdateEngine::SetUp() {
 
 // With no address given, the configuration's data/DataSource names the server.
 void UpdateEngine::TakeAddressFromConfig() {
-  const xml::XmlNode* source = config_->selectSingleNode("data/DataSource");
+  const xml::XmlNode* source = config_->SelectSingleNode("data/DataSource");
   if (!source) return;
   const std::string address = AttributeOr(source, "ServerURL", "");
   // The same rule as for an address given at start: the installation looks

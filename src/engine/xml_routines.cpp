@@ -29,25 +29,25 @@ std::unique_ptr<xml::XmlDocument> LoadXmlFromBytes(std::string_view bytes) {
   auto doc = std::make_unique<xml::XmlDocument>();
   // The server's bytes are text in the system code page, whatever encoding
   // the declaration names; the declaration itself is kept for saving.
-  doc->loadXML(platform::AnsiToUtf8(RejoinLines(bytes)));
+  doc->LoadXml(platform::AnsiToUtf8(RejoinLines(bytes)));
   return doc;
 }
 
 std::unique_ptr<xml::XmlDocument> LoadXmlFile(const std::string& path) {
   auto doc = std::make_unique<xml::XmlDocument>();
-  doc->load(path);
+  doc->Load(path);
   return doc;
 }
 
 std::string AttributeOr(const xml::XmlNode* node, std::string_view name, std::string_view defaultValue) {
   if (node == nullptr) return std::string(defaultValue);
-  const xml::XmlNode* attr = node->attributes().getNamedItem(name);
+  const xml::XmlNode* attr = node->attributes().GetNamedItem(name);
   return attr != nullptr ? attr->text() : std::string(defaultValue);
 }
 
 void SetExistingAttribute(xml::XmlNode* node, std::string_view name, std::string_view value) {
   if (node == nullptr) return;
-  if (xml::XmlNode* attr = node->attributes().getNamedItem(name)) attr->setText(std::string(value));
+  if (xml::XmlNode* attr = node->attributes().GetNamedItem(name)) attr->SetText(std::string(value));
 }
 
 }  // namespace engine

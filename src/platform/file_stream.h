@@ -22,11 +22,19 @@ enum class FileMode {
 class FileOpenError : public OsError {
  public:
   using OsError::OsError;
+  static FileOpenError For(const std::string& path) {
+    const std::string text = LastErrorText();
+    return FileOpenError("Cannot open file \"" + path + "\". " + text, text);
+  }
 };
 // "Cannot create file "<path>". <system text>"
 class FileCreateError : public OsError {
  public:
   using OsError::OsError;
+  static FileCreateError For(const std::string& path) {
+    const std::string text = LastErrorText();
+    return FileCreateError("Cannot create file \"" + path + "\". " + text, text);
+  }
 };
 
 class FileStream {

@@ -1,4 +1,12 @@
 #pragma once
+// How the platform layer reports failures, everywhere:
+//  - probes (does it exist, what does it hold) and best-effort steps whose
+//    failure the caller passes over (create one folder, remove a file, set a
+//    time) return what they found or whether they succeeded;
+//  - operations whose failure the caller must report raise OsError, whose
+//    message says what failed and ends with the system's own text for the
+//    failure (also kept on its own, for callers that word the failure
+//    themselves).
 #include <stdexcept>
 #include <string>
 #include <utility>

@@ -16,14 +16,14 @@ size_t XmlAttributes::length() const { return items_.size(); }
 
 XmlNode* XmlAttributes::item(size_t index) const { return index < items_.size() ? items_[index] : nullptr; }
 
-XmlNode* XmlAttributes::getNamedItem(std::string_view name) const {
+XmlNode* XmlAttributes::GetNamedItem(std::string_view name) const {
   for (XmlNode* a : items_) {
     if (a->name_ == name) return a;
   }
   return nullptr;
 }
 
-XmlNode* XmlAttributes::setNamedItem(XmlNode* attribute) {
+XmlNode* XmlAttributes::SetNamedItem(XmlNode* attribute) {
   if (attribute == nullptr || attribute->type_ != NodeType::Attribute) {
     throw XmlError("setNamedItem：该节点不是属性。");
   }
@@ -51,7 +51,7 @@ XmlNode* XmlAttributes::setNamedItem(XmlNode* attribute) {
 XmlNode::XmlNode(XmlDocument* doc, NodeType type, std::string name)
     : doc_(doc), type_(type), name_(std::move(name)), attributes_(this) {}
 
-void XmlNode::setNodeValue(std::string value) {
+void XmlNode::SetNodeValue(std::string value) {
   if (type_ == NodeType::Element) {
     throw XmlError("不能设置元素“" + name_ + "”的值，只能设置它的文本。");
   }
@@ -80,7 +80,7 @@ std::string XmlNode::text() const {
   return out;
 }
 
-void XmlNode::setText(std::string value) {
+void XmlNode::SetText(std::string value) {
   if (type_ != NodeType::Element) {
     value_ = std::move(value);
     return;
@@ -88,7 +88,7 @@ void XmlNode::setText(std::string value) {
   for (XmlNode* child : children_) child->parent_ = nullptr;
   children_.clear();
   if (value.empty()) return;
-  XmlNode* textNode = doc_->newNode(NodeType::Text, "#text");
+  XmlNode* textNode = doc_->NewNode(NodeType::Text, "#text");
   textNode->value_ = std::move(value);
   textNode->parent_ = this;
   children_.push_back(textNode);
@@ -105,11 +105,11 @@ XmlNode* XmlNode::nextSibling() const {
   return index_ + 1 < siblings->size() ? (*siblings)[index_ + 1] : nullptr;
 }
 
-XmlNode* XmlNode::appendChild(XmlNode* child) {
+XmlNode* XmlNode::AppendChild(XmlNode* child) {
   if (type_ != NodeType::Element) {
     throw XmlError("appendChild：“" + name_ + "”不是元素，不能含有子节点。");
   }
-  doc_->checkInsertable(this, child);
+  doc_->CheckInsertable(this, child);
   child->index_ = children_.size();
   child->parent_ = this;
   children_.push_back(child);
@@ -161,8 +161,8 @@ XmlNode* Select(std::vector<const XmlNode*> current, const std::vector<XmlNode*>
 
 }  // namespace
 
-XmlNode* XmlNode::selectSingleNode(std::string_view path) const {
-  if (!path.empty() && path.front() == '/') return doc_->selectSingleNode(path.substr(1));
+XmlNode* XmlNode::SelectSingleNode(std::string_view path) const {
+  if (!path.empty() && path.front() == '/') return doc_->SelectSingleNode(path.substr(1));
   return Select({this}, nullptr, PathSteps(path));
 }
 
@@ -176,9 +176,9 @@ struct XmlDocument::NodeBlock {
 
 XmlDocument::XmlDocument() = default;
 
-XmlDocument::~XmlDocument() { clear(); }
+XmlDocument::~XmlDocument() { Clear(); }
 
-XmlNode* XmlDocument::newNode(NodeType type, std::string name) {
+XmlNode* XmlDocument::NewNode(NodeType type, std::string name) {
   if (blocks_.empty() || usedInLastBlock_ == NodeBlock::kNodes) {
     blocks_.push_back(std::unique_ptr<NodeBlock>(new NodeBlock));  // storage left uninitialised
     usedInLastBlock_ = 0;
@@ -188,7 +188,7 @@ XmlNode* XmlDocument::newNode(NodeType type, std::string name) {
   return node;
 }
 
-void XmlDocument::clear() {
+void XmlDocument::Clear() {
   for (size_t b = 0; b < blocks_.size(); ++b) {
     const size_t used = b + 1 == blocks_.size() ? usedInLastBlock_ : NodeBlock::kNodes;
     for (size_t i = 0; i < used; ++i) blocks_[b]->at(i)->~XmlNode();
@@ -202,18 +202,18 @@ void XmlDocument::clear() {
   standalone_.clear();
 }
 
-bool XmlDocument::loadXML(std::string_view text) { return XmlParser::Parse(*this, text); }
+bool XmlDocument::LoadXml(std::string_view text) { return XmlParser::Parse(*this, text); }
 
-bool XmlDocument::load(const std::string& path) {
-  clear();
+bool XmlDocument::Load(const std::string& path) {
+  Clear();
   const std::optional<std::string> bytes = platform::ReadWholeFile(path);
   if (!bytes) return false;
   const std::optional<std::string> text = DecodeXmlFile(*bytes);
   if (!text) return false;
-  return loadXML(*text);
+  return LoadXml(*text);
 }
 
-void XmlDocument::save(const std::string& path) const {
+void XmlDocument::Save(const std::string& path) const {
   const std::string bytes = EncodeDocument(*this);
   try {
     platform::WriteWholeFile(path, bytes);
@@ -222,7 +222,7 @@ void XmlDocument::save(const std::string& path) const {
   }
 }
 
-std::string XmlDocument::xml() const {
+std::string XmlDocument::Xml() const {
   return SerializeDocument(*this, [](unsigned long) { return true; });
 }
 
@@ -233,26 +233,26 @@ XmlNode* XmlDocument::documentElement() const {
   return nullptr;
 }
 
-XmlNode* XmlDocument::selectSingleNode(std::string_view path) const {
+XmlNode* XmlDocument::SelectSingleNode(std::string_view path) const {
   if (!path.empty() && path.front() == '/') path.remove_prefix(1);  // absolute: the same from here
   return Select({}, &children_, PathSteps(path));
 }
 
-XmlNode* XmlDocument::createElement(std::string_view name) {
+XmlNode* XmlDocument::CreateElement(std::string_view name) {
   if (!IsValidXmlName(name)) {
     throw XmlError("createElement：“" + std::string(name) + "”不是有效的元素名。");
   }
-  return newNode(NodeType::Element, std::string(name));
+  return NewNode(NodeType::Element, std::string(name));
 }
 
-XmlNode* XmlDocument::createAttribute(std::string_view name) {
+XmlNode* XmlDocument::CreateAttribute(std::string_view name) {
   if (!IsValidXmlName(name)) {
     throw XmlError("createAttribute：“" + std::string(name) + "”不是有效的属性名。");
   }
-  return newNode(NodeType::Attribute, std::string(name));
+  return NewNode(NodeType::Attribute, std::string(name));
 }
 
-void XmlDocument::checkInsertable(const XmlNode* parent, const XmlNode* child) const {
+void XmlDocument::CheckInsertable(const XmlNode* parent, const XmlNode* child) const {
   if (child == nullptr) throw XmlError("appendChild：没有给出节点。");
   if (child->doc_ != this) throw XmlError("appendChild：“" + child->name_ + "”属于另一个文档。");
   if (child->type_ == NodeType::Attribute) {
@@ -265,8 +265,8 @@ void XmlDocument::checkInsertable(const XmlNode* parent, const XmlNode* child) c
   if (placed) throw XmlError("appendChild：“" + child->name_ + "”已经在文档中。");
 }
 
-XmlNode* XmlDocument::appendChild(XmlNode* child) {
-  checkInsertable(nullptr, child);
+XmlNode* XmlDocument::AppendChild(XmlNode* child) {
+  CheckInsertable(nullptr, child);
   if (child->type_ == NodeType::Element && documentElement() != nullptr) {
     throw XmlError("appendChild：文档已经有根元素“" + documentElement()->name_ + "”。");
   }

@@ -31,10 +31,10 @@ class XmlAttributes {
  public:
   size_t length() const;
   XmlNode* item(size_t index) const;                    // nullptr past the end
-  XmlNode* getNamedItem(std::string_view name) const;   // exact name; nullptr if absent
+  XmlNode* GetNamedItem(std::string_view name) const;   // exact name; nullptr if absent
   // Adds an attribute node (created by the same document) after the existing
   // ones; an attribute of the same name is replaced in place. Returns it.
-  XmlNode* setNamedItem(XmlNode* attribute);
+  XmlNode* SetNamedItem(XmlNode* attribute);
 
  private:
   friend class XmlNode;
@@ -54,10 +54,10 @@ class XmlNode {
   const std::string& nodeName() const { return name_; }  // "#text" etc. for non-elements
   // Attribute value, or the content of a text, CDATA, comment or PI node.
   const std::string& nodeValue() const { return value_; }
-  void setNodeValue(std::string value);
+  void SetNodeValue(std::string value);
   // Text of the node: an attribute's value, an element's text content.
   std::string text() const;
-  void setText(std::string value);
+  void SetText(std::string value);
 
   XmlAttributes& attributes() { return attributes_; }
   const XmlAttributes& attributes() const { return attributes_; }
@@ -70,12 +70,12 @@ class XmlNode {
   const std::vector<XmlNode*>& childNodes() const { return children_; }
 
   // Places child (an unplaced node of the same document) as the last child.
-  XmlNode* appendChild(XmlNode* child);
+  XmlNode* AppendChild(XmlNode* child);
 
   // First element reached by a path of element names separated by "/",
   // relative to this node; nullptr when none. Raises XmlError for a malformed
   // path (empty step, invalid name).
-  XmlNode* selectSingleNode(std::string_view path) const;
+  XmlNode* SelectSingleNode(std::string_view path) const;
 
   XmlDocument& ownerDocument() const { return *doc_; }
 
@@ -104,28 +104,28 @@ class XmlDocument {
 
   // Replaces the content with the parsed text (UTF-8). False, leaving the
   // document empty, when the text is not well-formed.
-  bool loadXML(std::string_view text);
+  bool LoadXml(std::string_view text);
   // Reads a file with the XML encoding rules (byte-order mark, declaration,
   // UTF-8 by default). False, leaving the document empty, when the file is
   // missing, undecodable or not well-formed.
-  bool load(const std::string& path);
+  bool Load(const std::string& path);
   // Writes the document in the encoding of its declaration (UTF-8 when none).
   // Raises XmlError with the system's text when the file cannot be written.
-  void save(const std::string& path) const;
+  void Save(const std::string& path) const;
   // The serialized document as UTF-8 text (declaration as held).
-  std::string xml() const;
+  std::string Xml() const;
 
   XmlNode* documentElement() const;  // nullptr for an empty document
   const std::vector<XmlNode*>& childNodes() const { return children_; }
   // Path lookup from the document: the first step names the root element.
-  XmlNode* selectSingleNode(std::string_view path) const;
+  XmlNode* SelectSingleNode(std::string_view path) const;
 
   // New unplaced nodes owned by this document. Raise XmlError naming the name
   // when it is not a valid XML name.
-  XmlNode* createElement(std::string_view name);
-  XmlNode* createAttribute(std::string_view name);
+  XmlNode* CreateElement(std::string_view name);
+  XmlNode* CreateAttribute(std::string_view name);
   // Places a node at the top level (the root element when there is none yet).
-  XmlNode* appendChild(XmlNode* child);
+  XmlNode* AppendChild(XmlNode* child);
 
   // The XML declaration as held ("" when the document has none).
   const std::string& version() const { return version_; }
@@ -136,9 +136,9 @@ class XmlDocument {
  private:
   friend class XmlNode;
   friend class XmlParser;
-  XmlNode* newNode(NodeType type, std::string name);
-  void clear();
-  void checkInsertable(const XmlNode* parent, const XmlNode* child) const;
+  XmlNode* NewNode(NodeType type, std::string name);
+  void Clear();
+  void CheckInsertable(const XmlNode* parent, const XmlNode* child) const;
   // Nodes are placement-constructed in blocks: one allocation per block
   // rather than per node keeps parsing fast, and destroying them is a flat
   // loop however deep the tree is.

@@ -75,6 +75,13 @@ class XmlParser::Impl {
     p_ += len;
     return true;
   }
+  // The same, copying the character's bytes to out.
+  bool CopyWideChar(std::string& out) {
+    const size_t from = p_;
+    if (!TakeWideChar()) return false;
+    out.append(s_.substr(from, p_ - from));
+    return true;
+  }
   // Checks that [from, to) holds only XML characters.
   bool ValidChars(size_t from, size_t to);
   // Line ends normalised to LF.
@@ -329,7 +336,7 @@ bool XmlParser::Impl::ParseComment(bool keep) {
   if (end == std::string_view::npos || end + 2 >= s_.size() || s_[end + 2] != '>') return false;
   if (!ValidChars(p_, end)) return false;
   if (keep) {
-    XmlNode* node = doc_.newNode(NodeType::Comment, "#comment");
+    XmlNode* node = doc_.NewNode(NodeType::Comment, "#comment");
     node->value_ = NormalizeLineEnds(s_.substr(p_, end - p_));
     Place(node);
   }
@@ -352,7 +359,7 @@ bool XmlParser::Impl::ParsePI(bool keep) {
   const size_t end = s_.find("?>", start);
   if (end == std::string_view::npos || !ValidChars(start, end)) return false;
   if (keep) {
-    XmlNode* node = doc_.newNode(NodeType::ProcessingInstruction, std::string(target));
+    XmlNode* node = doc_.NewNode(NodeType::ProcessingInstruction, std::string(target));
     node->value_ = NormalizeLineEnds(s_.substr(start, end - start));
     Place(node);
   }
@@ -364,7 +371,7 @@ bool XmlParser::Impl::ParseCData() {
   p_ += 9;  // "<![CDATA["
   const size_t end = s_.find("]]>", p_);
   if (end == std::string_view::npos || !ValidChars(p_, end)) return false;
-  XmlNode* node = doc_.newNode(NodeType::CData, "#cdata-section");
+  XmlNode* node = doc_.NewNode(NodeType::CData, "#cdata-section");
   node->value_ = NormalizeLineEnds(s_.substr(p_, end - p_));
   Place(node);
   p_ = end + 3;
@@ -375,7 +382,7 @@ bool XmlParser::Impl::ParseStartTag() {
   ++p_;  // "<"
   const std::string_view name = TakeName();
   if (name.empty()) return false;
-  XmlNode* element = doc_.newNode(NodeType::Element, std::string(name));
+  XmlNode* element = doc_.NewNode(NodeType::Element, std::string(name));
   attrs_.clear();
   bool empty = false;
   for (;;) {
@@ -394,7 +401,7 @@ bool XmlParser::Impl::ParseStartTag() {
     if (!space) return false;
     const std::string_view attrName = TakeName();
     if (attrName.empty() || !Eq()) return false;
-    XmlNode* attr = doc_.newNode(NodeType::Attribute, std::string(attrName));
+    XmlNode* attr = doc_.NewNode(NodeType::Attribute, std::string(attrName));
     if (!ParseAttributeValue(attr->value_)) return false;
     attr->ownerElement_ = element;
     attrs_.push_back(attr);
@@ -518,9 +525,7 @@ bool XmlParser::Impl::ParseAttributeValue(std::string& out) {
       out += c;  // the other quote
       ++p_;
     } else if (static_cast<unsigned char>(c) >= 0x80) {
-      const size_t from = p_;
-      if (!TakeWideChar()) return false;
-      out.append(s_.substr(from, p_ - from));
+      if (!CopyWideChar(out)) return false;
     } else {
       return false;  // '<' or a control character
     }
@@ -552,7 +557,7 @@ bool XmlParser::Impl::ParseText() {
   std::string_view raw = s_.substr(start, p_ - start);
   if (simple) {
     if (chars::IsAllSpace(raw)) return true;  // white space between markup is not kept
-    XmlNode* node = doc_.newNode(NodeType::Text, "#text");
+    XmlNode* node = doc_.NewNode(NodeType::Text, "#text");
     node->value_.assign(raw);
     Place(node);
     return true;
@@ -577,25 +582,23 @@ bool XmlParser::Impl::ParseText() {
       out += c;
       ++p_;
     } else if (static_cast<unsigned char>(c) >= 0x80) {
-      const size_t from = p_;
-      if (!TakeWideChar()) return false;
-      out.append(s_.substr(from, p_ - from));
+      if (!CopyWideChar(out)) return false;
     } else {
       return false;
     }
   }
   if (chars::IsAllSpace(out)) return true;
-  XmlNode* node = doc_.newNode(NodeType::Text, "#text");
+  XmlNode* node = doc_.NewNode(NodeType::Text, "#text");
   node->value_ = out;
   Place(node);
   return true;
 }
 
 bool XmlParser::Parse(XmlDocument& doc, std::string_view text) {
-  doc.clear();
+  doc.Clear();
   Impl parser(doc, text);
   if (parser.Run()) return true;
-  doc.clear();
+  doc.Clear();
   return false;
 }
 

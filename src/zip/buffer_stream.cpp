@@ -8,8 +8,8 @@
 
 namespace zip {
 
-BufferedStream::BufferedStream(Stream& underlying, size_t bufferSize)
-    : underlying_(underlying), buffer_(std::max<size_t>(bufferSize, 1)) {
+BufferedStream::BufferedStream(Stream& underlying, size_t bufferSize, bool flushOnDestroy)
+    : underlying_(underlying), buffer_(std::max<size_t>(bufferSize, 1)), flushOnDestroy_(flushOnDestroy) {
   underPos_ = underlying_.Position();
 }
 
@@ -19,36 +19,44 @@ void BufferedStream::FinishBeforeDestroy() {
   if (finished_) return;
   finished_ = true;
   try {
-    if (state_ == Writing) Flush();
-    if (flushOnDestroy && wroteAnything_ && underlying_.IsFile()) underlying_.FlushToDisk();
+    if (mode_ == Mode::Writing) Flush();
+    if (flushOnDestroy_ && wroteAnything_ && underlying_.IsFile()) underlying_.FlushToDisk();
   } catch (...) {
     // Nothing can be reported from a destructor; the data that could be
     // written has been.
   }
 }
 
+void BufferedStream::Restart(Mode mode) {
+  pos_ = end_ = 0;
+  mode_ = mode;
+}
+
+int64_t BufferedStream::LogicalPosition() const {
+  switch (mode_) {
+    case Mode::Reading: return underPos_ - static_cast<int64_t>(end_ - pos_);
+    case Mode::Writing: return underPos_ + static_cast<int64_t>(pos_);
+    case Mode::Idle: break;
+  }
+  return underPos_;
+}
+
 bool BufferedStream::Flush() {
-  if (state_ != Writing) return true;
+  if (mode_ != Mode::Writing) return true;
   size_t pending = pos_;
   size_t wrote = pending ? underlying_.Write(buffer_.data(), pending) : 0;
   underPos_ += static_cast<int64_t>(wrote);
-  pos_ = 0;
-  end_ = 0;
-  state_ = Idle;
-  if (OnFlush) OnFlush(*this);
+  Restart(Mode::Idle);
   return wrote == pending;
 }
 
 size_t BufferedStream::Read(void* out, size_t count) {
-  if (state_ == Writing) Flush();
+  if (mode_ == Mode::Writing) Flush();
   uint8_t* dest = static_cast<uint8_t*>(out);
   size_t done = 0;
   while (done < count) {
-    if (pos_ >= end_ || state_ != Reading) {
-      if (state_ != Reading) {
-        pos_ = end_ = 0;
-        state_ = Reading;
-      }
+    if (pos_ >= end_ || mode_ != Mode::Reading) {
+      if (mode_ != Mode::Reading) Restart(Mode::Reading);
       // A large read past an empty buffer goes straight to the caller.
       if (count - done >= buffer_.size()) {
         size_t got = underlying_.Read(dest + done, count - done);
@@ -60,7 +68,6 @@ size_t BufferedStream::Read(void* out, size_t count) {
       end_ = underlying_.Read(buffer_.data(), buffer_.size());
       underPos_ += static_cast<int64_t>(end_);
       pos_ = 0;
-      if (OnRefill) OnRefill(*this);
       if (end_ == 0) break;
     }
     size_t n = std::min(count - done, end_ - pos_);
@@ -72,20 +79,15 @@ size_t BufferedStream::Read(void* out, size_t count) {
 }
 
 size_t BufferedStream::Write(const void* in, size_t count) {
-  if (state_ == Reading) {
+  if (mode_ == Mode::Reading) {
     // Drop the read-ahead: writing continues at the logical position.
-    int64_t logical = underPos_ - static_cast<int64_t>(end_ - pos_);
-    underPos_ = underlying_.Seek(logical, 0);
-    pos_ = end_ = 0;
-    state_ = Idle;
+    underPos_ = underlying_.Seek(LogicalPosition(), SeekFromStart);
+    Restart(Mode::Idle);
   }
   const uint8_t* src = static_cast<const uint8_t*>(in);
   size_t done = 0;
   while (done < count) {
-    if (state_ != Writing) {
-      pos_ = end_ = 0;
-      state_ = Writing;
-    }
+    if (mode_ != Mode::Writing) Restart(Mode::Writing);
     if (pos_ == 0 && count - done >= buffer_.size()) {
       size_t wrote = underlying_.Write(src + done, count - done);
       underPos_ += static_cast<int64_t>(wrote);
@@ -99,21 +101,19 @@ size_t BufferedStream::Write(const void* in, size_t count) {
     done += n;
     if (pos_ == buffer_.size() && !Flush()) break;
   }
-  if (state_ == Writing && pos_ == 0) state_ = Idle;
+  if (mode_ == Mode::Writing && pos_ == 0) mode_ = Mode::Idle;
   if (done > 0) wroteAnything_ = true;
   return done;
 }
 
 int64_t BufferedStream::Seek(int64_t offset, int origin) {
-  int64_t logical = state_ == Reading   ? underPos_ - static_cast<int64_t>(end_ - pos_)
-                    : state_ == Writing ? underPos_ + static_cast<int64_t>(pos_)
-                                        : underPos_;
+  const int64_t logical = LogicalPosition();
   int64_t target;
   switch (origin) {
-    case 0: target = offset; break;
-    case 1: target = logical + offset; break;
-    case 2: {
-      int64_t end = std::max(underPos_ + static_cast<int64_t>(state_ == Writing ? pos_ : 0), underlying_.Size());
+    case SeekFromStart: target = offset; break;
+    case SeekFromCurrent: target = logical + offset; break;
+    case SeekFromEnd: {
+      int64_t end = std::max(underPos_ + static_cast<int64_t>(mode_ == Mode::Writing ? pos_ : 0), underlying_.Size());
       target = end - std::llabs(offset);
       break;
     }
@@ -121,45 +121,42 @@ int64_t BufferedStream::Seek(int64_t offset, int origin) {
   }
   if (target == logical) return target;
   if (target < 0) throw StreamError("Seek error");
-  if (state_ == Reading && target >= underPos_ - static_cast<int64_t>(end_) && target <= underPos_) {
+  if (mode_ == Mode::Reading && target >= underPos_ - static_cast<int64_t>(end_) && target <= underPos_) {
     // Still inside the read-ahead: no system call needed.
     pos_ = static_cast<size_t>(target - (underPos_ - static_cast<int64_t>(end_)));
     return target;
   }
-  if (state_ == Writing && !Flush()) throw StreamError("Seek error");
-  underPos_ = underlying_.Seek(target, 0);
-  pos_ = end_ = 0;
-  state_ = Idle;
+  if (mode_ == Mode::Writing && !Flush()) throw StreamError("Seek error");
+  underPos_ = underlying_.Seek(target, SeekFromStart);
+  Restart(Mode::Idle);
   return target;
 }
 
 int64_t BufferedStream::Size() {
-  int64_t pending = state_ == Writing ? static_cast<int64_t>(pos_) : 0;
+  int64_t pending = mode_ == Mode::Writing ? static_cast<int64_t>(pos_) : 0;
   return std::max(underlying_.Size(), underPos_ + pending);
 }
 
 bool BufferedStream::SetSize(int64_t size) {
   int64_t logical = Position();
-  if (state_ == Writing && !Flush()) return false;
-  pos_ = end_ = 0;
-  state_ = Idle;
+  if (mode_ == Mode::Writing && !Flush()) return false;
+  Restart(Mode::Idle);
   bool ok = underlying_.SetSize(size);
-  underPos_ = underlying_.Seek(std::min(logical, size), 0);
+  underPos_ = underlying_.Seek(std::min(logical, size), SeekFromStart);
   return ok;
 }
 
 bool BufferedStream::FlushToDisk() { return Flush() && underlying_.FlushToDisk(); }
 
 void BufferedStream::PutBack(uint8_t byte) {
-  if (state_ != Reading || pos_ == 0) throw StreamError("Putback overflow");
+  if (mode_ != Mode::Reading || pos_ == 0) throw StreamError("Putback overflow");
   buffer_[--pos_] = byte;
 }
 
 BufferedFileStream::BufferedFileStream(const std::string& path, size_t bufferSize, bool flushOnClose,
-                                         platform::FileMode mode)
-    : detail::FileOwner(path, mode), BufferedStream(file, bufferSize) {
-  flushOnDestroy = flushOnClose && mode == platform::FileMode::Create;
-}
+                                       platform::FileMode mode)
+    : detail::FileOwner(path, mode),
+      BufferedStream(file, bufferSize, flushOnClose && mode == platform::FileMode::Create) {}
 
 BufferedFileStream::~BufferedFileStream() { FinishBeforeDestroy(); }
 

@@ -4,7 +4,6 @@
 // is the same over a file it opens and owns.
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -16,9 +15,9 @@ namespace zip {
 
 class BufferedStream : public Stream {
  public:
-  enum State { Idle = 0, Reading = 1, Writing = 2 };
-
-  BufferedStream(Stream& underlying, size_t bufferSize);
+  // flushOnDestroy: after pending bytes are written on destruction, the
+  // system's cache of a file that was written to is flushed too.
+  BufferedStream(Stream& underlying, size_t bufferSize, bool flushOnDestroy = false);
   ~BufferedStream() override;
   BufferedStream(const BufferedStream&) = delete;
   BufferedStream& operator=(const BufferedStream&) = delete;
@@ -35,22 +34,26 @@ class BufferedStream : public Stream {
   void PutBack(uint8_t byte);
   // Writes the pending bytes; false when fewer could be written.
   bool Flush();
-
-  State state() const { return state_; }
-  bool flushOnDestroy = false;
-  std::function<void(BufferedStream&)> OnRefill;
-  std::function<void(BufferedStream&)> OnFlush;
+  bool FlushesOnDestroy() const { return flushOnDestroy_; }
 
  protected:
   // Derived classes that own the underlying stream flush before it goes.
   void FinishBeforeDestroy();
 
  private:
+  enum class Mode { Idle, Reading, Writing };
+  // The logical position: the underlying one less the unread read-ahead,
+  // or plus the pending writes.
+  int64_t LogicalPosition() const;
+  // Empties the buffer and takes it up for `mode`.
+  void Restart(Mode mode);
+
   Stream& underlying_;
   std::vector<uint8_t> buffer_;
   size_t pos_ = 0;   // read or write position in the buffer
   size_t end_ = 0;   // end of valid data while reading
-  State state_ = Idle;
+  Mode mode_ = Mode::Idle;
+  bool flushOnDestroy_;
   bool wroteAnything_ = false;
   bool finished_ = false;
   int64_t underPos_ = 0;  // the underlying stream's position as we left it
@@ -67,9 +70,9 @@ struct FileOwner {
 class BufferedFileStream : private detail::FileOwner, public BufferedStream {
  public:
   // ArchiveOpenError / OutputCreateError when the file cannot be opened.
+  // flushOnClose: flush the system's cache when a created file is closed.
   BufferedFileStream(const std::string& path, size_t bufferSize, bool flushOnClose, platform::FileMode mode);
   ~BufferedFileStream() override;
-  FileByteStream& fileStream() { return file; }
 };
 
 }  // namespace zip

@@ -1,5 +1,5 @@
 #pragma once
-// Byte streams under the buffered stream: a file and a block of memory.
+// Byte streams under the buffered stream, and the one over a file.
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -9,12 +9,14 @@
 
 namespace zip {
 
+enum SeekOrigin : int { SeekFromStart = 0, SeekFromCurrent = 1, SeekFromEnd = 2 };
+
 class Stream {
  public:
   virtual ~Stream() = default;
   virtual size_t Read(void* buffer, size_t count) = 0;
   virtual size_t Write(const void* buffer, size_t count) = 0;
-  // origin 0 beginning, 1 current, 2 end; returns the new position.
+  // origin: a SeekOrigin; returns the new position.
   virtual int64_t Seek(int64_t offset, int origin) = 0;
   virtual int64_t Size();
   virtual bool SetSize(int64_t size) = 0;
@@ -22,7 +24,7 @@ class Stream {
   // cache of it.
   virtual bool IsFile() const { return false; }
   virtual bool FlushToDisk() { return false; }
-  int64_t Position() { return Seek(0, 1); }
+  int64_t Position() { return Seek(0, SeekFromCurrent); }
 };
 
 // Open failures come as ArchiveOpenError / OutputCreateError.
@@ -39,26 +41,6 @@ class FileByteStream : public Stream {
 
  private:
   std::unique_ptr<platform::FileStream> file_;
-};
-
-class MemoryStream : public Stream {
- public:
-  MemoryStream() = default;
-  explicit MemoryStream(std::string bytes) : data_(std::move(bytes)) {}
-  size_t Read(void* buffer, size_t count) override;
-  size_t Write(const void* buffer, size_t count) override;
-  int64_t Seek(int64_t offset, int origin) override;
-  int64_t Size() override { return static_cast<int64_t>(data_.size()); }
-  bool SetSize(int64_t size) override;
-  const std::string& data() const { return data_; }
-  // Test hook: writes beyond this many bytes in all are refused.
-  void LimitWrites(size_t maxBytes) { writeLimit_ = maxBytes; }
-
- private:
-  std::string data_;
-  size_t pos_ = 0;
-  size_t writeLimit_ = SIZE_MAX;
-  size_t written_ = 0;
 };
 
 }  // namespace zip

@@ -4,12 +4,13 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/message_box.h"
 #include "zip/buffer_stream.h"
-#include "zip/sorted_zip.h"
+#include "zip/entry_list.h"
 #include "zip/zip_entry.h"
 #include "zip/zip_errors.h"
 
@@ -23,12 +24,66 @@ enum class SkipReason { BadPassword, NoOverwrite, FileOpenError, CreateError, Ex
 inline constexpr int kMsgOverwritePrompt = 196;
 inline constexpr int kMsgUnknownMethod = 197;
 
+class Unzipper;
+
+struct UnzipSettings {
+  // ---- Reading ----
+  // What an archive without an end record is taken for.
+  IncompleteArchive incompleteArchive = IncompleteArchive::AssumeMultiPart;
+  // The archive stays open between calls (it is held open during a run).
+  bool keepOpen = false;
+  // The calling thread's window messages are let through at yield points.
+  bool processMessages = true;
+  OemNames oemNames = OemNames::Always;
+
+  // ---- Extraction ----
+  // Stored folders are recreated below the destination, after the first
+  // matching prefix of relativePaths (letter case ignored) has been cut off.
+  bool recreateFolders = false;
+  std::vector<std::string> relativePaths;
+  Overwrite overwrite = Overwrite::Prompt;
+  bool extractAll = false;
+  // Masks with * and ?, used when extractAll is false; emptied by each run.
+  std::vector<std::string> masks;
+  // Extracted files get the entry's read-only, hidden, system and archive
+  // bits.
+  bool keepAttributes = true;
+  bool replaceReadOnly = false;
+  // The system's cache of each extracted file is flushed when it is closed.
+  bool flushFiles = false;
+};
+
+// All optional; each gets the unzipper first.
+struct UnzipEvents {
+  std::function<void(Unzipper&, IncompleteArchive&)> onIncompleteArchive;
+  std::function<void(Unzipper&, int numFiles, int64_t totalBytes, bool& stopNow)> onStartInfo;
+  std::function<void(Unzipper&, int index, std::string& fileName, bool& skip)> onStartEntry;
+  std::function<void(Unzipper&, int index, const std::string& fileName)> onEndEntry;
+  std::function<void(Unzipper&, bool& overwriteIt, int index, std::string& fileName)> onPromptForOverwrite;
+  std::function<void(Unzipper&, SkipReason, const std::string& fileName, int index, bool& retry)> onSkippingFile;
+  std::function<void(Unzipper&, int index, std::string& newPassword)> onBadPassword;
+  std::function<void(Unzipper&, uint32_t calcCrc, uint32_t storedCrc, int index)> onBadCrc;
+  std::function<void(Unzipper&, int percent)> onFilePercent;
+  std::function<void(Unzipper&, int percent)> onTotalPercent;
+  std::function<void(Unzipper&, int fileCount)> onComplete;
+  // Takes the place of the message box.
+  std::function<void(Unzipper&, int messageId, const std::string& text, const std::string& title, uint32_t flags,
+                     int& result)>
+      onMessage;
+};
+
 class Unzipper {
  public:
-  Unzipper();
+  // Questions and complaints go to `messageBox` when no onMessage handler
+  // is assigned.
+  explicit Unzipper(platform::IMessageBox& messageBox);
   ~Unzipper();
   Unzipper(const Unzipper&) = delete;
   Unzipper& operator=(const Unzipper&) = delete;
+
+  UnzipSettings& settings() { return settings_; }
+  const UnzipSettings& settings() const { return settings_; }
+  UnzipEvents& events() { return events_; }
 
   // ---- Reading side ----
   const std::string& ZipName() const { return zipName_; }
@@ -38,16 +93,11 @@ class Unzipper {
   void SetZipName(const std::string& name);
   EntryOrder SortMode() const { return sortMode_; }
   void SetSortMode(EntryOrder mode);
-  IncompleteArchive IncompleteZipMode = IncompleteArchive::AssumeMultiPart;
-  bool KeepZipOpen = false;
-  bool DoProcessMessages = true;
-  OemNames OEMConvert = OemNames::Always;
-  bool FlushFilesOnClose = false;
 
   void OpenArchive();
   void CloseArchive();
   void ClearArchive();
-  int EntryCount() const;
+  int EntryCount() const { return static_cast<int>(entries_.size()); }
   ZipEntry& Entry(int index) const;  // ListError "Index %d is out of range"
   bool Rebuilt() const { return rebuilt_; }
   const EndOfCentralDirectory& EndRecord() const { return endRecord_; }
@@ -62,18 +112,8 @@ class Unzipper {
   const std::string& DestDir() const { return destDir_; }
   void SetDestDir(const std::string& dir);
   const std::string& RootDir() const { return rootDir_; }
+  // Also makes the root the one relative path.
   void SetRootDir(const std::string& dir);
-  std::vector<std::string> RelativePathList;
-  bool RecreateDirs = false;
-  Overwrite OverwriteMode = Overwrite::Prompt;
-  std::vector<std::string> FilesList;  // masks with * and ?, used when DoAll is false
-  bool DoAll = false;
-  bool RetainAttributes = true;
-  bool ReplaceReadOnly = false;
-  // Where the component's questions and complaints are shown when no
-  // OnHandleMessage handler is assigned; the system's owner-less box by
-  // default.
-  platform::IMessageBox* MessageSink;
 
   // Extracts the selected entries; returns the files whose CRC matched plus
   // the folder entries. Whole-run failures raise.
@@ -82,62 +122,83 @@ class Unzipper {
   // reason other than the overwrite rule.
   int FailedCount() const { return failedCount_; }
 
-  // ---- Events (all optional) ----
-  std::function<void(Unzipper&, IncompleteArchive&)> OnInCompleteZip;
-  std::function<void(Unzipper&, int numFiles, int64_t totalBytes, bool& stopNow)> OnStartUnZipInfo;
-  std::function<void(Unzipper&, int index, std::string& fileName, bool& skip)> OnStartUnZip;
-  std::function<void(Unzipper&, int index, const std::string& fileName)> OnEndUnZip;
-  std::function<void(Unzipper&, bool& overwriteIt, int index, std::string& fileName)> OnPromptForOverwrite;
-  std::function<void(Unzipper&, SkipReason, const std::string& fileName, int index, bool& retry)> OnSkippingFile;
-  std::function<void(Unzipper&, int index, std::string& newPassword)> OnBadPassword;
-  std::function<void(Unzipper&, uint32_t calcCrc, uint32_t storedCrc, int index)> OnBadCRC;
-  std::function<void(Unzipper&, int percent)> OnFilePercentDone;
-  std::function<void(Unzipper&, int percent)> OnTotalPercentDone;
-  std::function<void(Unzipper&, int fileCount)> OnUnZipComplete;
-  std::function<void(Unzipper&, int messageId, const std::string& text, const std::string& title, uint32_t flags,
-                     int& result)>
-      OnHandleMessage;
-
  private:
   struct Run;
-  void ReadDirectory();
-  bool RecoveryScan();
-  void ReadCentralDirectory();
+  struct RunEnd;
+  struct Target;
+  class TempOutput;
+
+  // Reading (unzipper.cpp).
+  void DropEntries();
   void RebuildView();
-  void FreeLists();
+  void ReadDirectory();
+  bool EndRecordFound();
+  void ReadCentralDirectory();
+  bool ReadCentralPass(uint64_t archiveSize);
+  uint64_t StartCentralPass(uint64_t archiveSize);
+  bool ReadNextCentralHeader(ZipEntry& entry, ZipEntry* previous, uint16_t previousExtra);
+  ZipEntry* MergeIntoScanned(const ZipEntry& central);
+  ZipEntry* Keep(std::unique_ptr<ZipEntry> entry);
+  void RebuildOrFail();
+  [[noreturn]] void FailNotAZip();
+  bool RecoveryScan();
+  int64_t FindFirstLocalHeader(int64_t start);
+  uint64_t ReadLocalHeaders(int64_t size);
   void YieldPoint();
+  void ThrowIfCanceled();
+  int Message(int id, const std::string& text, const std::string& title, uint32_t flags);
+
+  // Extraction (unzipper_extract.cpp).
   void OpenArchiveWithRetry();
   int ExtractLoop();
+  void ExtractSelected(Run& run, int count);
+  void SelectEntries(Run& run, int count);
+  bool IsSelected(const ZipEntry& entry, const std::vector<std::string>& lowerMasks) const;
   void ExtractEntry(Run& run, int index);
+  Target TargetOf(const ZipEntry& entry) const;
+  void ExtractFolder(Run& run, const Target& target, int index);
+  int64_t DataOffset(const ZipEntry& entry);
+  void PassOverEncrypted(Run& run, int index, const std::string& outPath);
+  bool MayReplace(Run& run, int index, std::string& outPath);
+  bool OverwriteAllowed(const ZipEntry& entry, int index, std::string& outPath);
+  void DecodeAndReplace(Run& run, int index, const std::string& outPath, int64_t dataStart, bool existed);
+  bool DecodeInto(Run& run, TempOutput& temp, int64_t dataStart, int index);
+  void Commit(Run& run, TempOutput& temp, const std::string& outPath, bool existed, int index);
   void PassOver(Run& run, SkipReason reason, const std::string& fileName, int index);
-  void Decode(Run& run, BufferedStream& out, const std::string& fileName);
+  void Decode(Run& run, BufferedStream& out);
   void DecodeStored(Run& run, BufferedStream& out);
   void DecodeDeflated(Run& run, BufferedStream& out);
   void ReadInput(Run& run, uint8_t* buffer, size_t count);
   void WriteOut(Run& run, BufferedStream& out, const uint8_t* data, size_t count);
-  int Message(int id, const std::string& text, const std::string& title, uint32_t flags);
+
+  static constexpr size_t kBufferSize = 8192;
+
+  platform::IMessageBox& messageBox_;
+  UnzipSettings settings_;
+  UnzipEvents events_;
 
   std::string zipName_;
-  std::string baseName_;
   EntryOrder sortMode_ = EntryOrder::AsStored;
-  std::unique_ptr<TSortedZip> masterList_;
-  std::unique_ptr<TSortedZip> ownViewList_;  // present when the view has its own order
-  TSortedZip* viewList_ = nullptr;
+  std::vector<std::unique_ptr<ZipEntry>> entries_;  // in the order read
+  // Present once a directory is being read: the entries by their place in
+  // the archive, each place once.
+  std::optional<EntryList> stored_;
+  std::optional<EntryList> sorted_;  // the view when it has an order of its own
+  const EntryList* view_ = nullptr;
   EndOfCentralDirectory endRecord_;
   std::unique_ptr<BufferedFileStream> archiveStream_;
   uint64_t archiveTime_ = 0;
   bool rebuilt_ = false;
   uint32_t currentDisk_ = 0;
-  uint32_t diskCount_ = 1;
-  int partMode_ = 0;
+  // This file is a later part of a multi-part set: what other parts hold is
+  // not read.
+  bool laterPart_ = false;
   bool cancelRequested_ = false;
   bool pauseRequested_ = false;
-  static constexpr size_t bufferSize = 8192;
 
   std::string destDir_;
   std::string rootDir_;
   int failedCount_ = 0;
-  Run* run_ = nullptr;
 };
 
 }  // namespace zip

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <optional>
 #include <vector>
 
 #include "platform/file_info.h"
@@ -18,7 +19,7 @@ namespace zip {
 struct Unzipper::Run {
   std::vector<uint8_t> input = std::vector<uint8_t>(32769);
   std::vector<uint8_t> output = std::vector<uint8_t>(32769);
-  ZipEntry current;      // working copy; compressed bytes are counted down here
+  ZipEntry current;      // a copy of the entry being extracted
   uint64_t compressedLeft = 0;
   uLong crc = 0;               // zlib's running CRC-32 (pre- and post-inverted inside)
   int selectedCount = 0;
@@ -29,9 +30,52 @@ struct Unzipper::Run {
   bool retry = false;
 };
 
+// Where an entry lands, and whether it may land there at all.
+struct Unzipper::Target {
+  std::string folder;  // ends with a backslash
+  std::string path;    // the folder itself for a folder entry
+  bool safe = false;
+};
+
+// The file an entry is decoded into, beside its target. It is removed
+// unless it has been moved over the target.
+class Unzipper::TempOutput {
+ public:
+  // OutputCreateError when the file cannot be created (nothing to remove
+  // then).
+  TempOutput(const std::string& path, bool flushOnClose)
+      : path_(path),
+        stream_(std::make_unique<BufferedFileStream>(path, kBufferSize, flushOnClose, platform::FileMode::Create)) {}
+  ~TempOutput() { Discard(); }
+  TempOutput(const TempOutput&) = delete;
+  TempOutput& operator=(const TempOutput&) = delete;
+
+  BufferedStream& Stream() { return *stream_; }
+  void Close() { stream_.reset(); }
+  // Closes the file and removes it (once).
+  void Discard() {
+    Close();
+    if (!done_) platform::RemoveFile(path_);
+    done_ = true;
+  }
+  // False when the system refused; the file is still there then.
+  bool MoveOver(const std::string& target) {
+    Close();
+    done_ = platform::MoveFileOver(path_, target);
+    return done_;
+  }
+
+ private:
+  std::string path_;
+  std::unique_ptr<BufferedFileStream> stream_;
+  bool done_ = false;
+};
+
 namespace {
 
 constexpr size_t kChunk = 32768;
+// Appended to the target's name for the file an entry is decoded into.
+constexpr const char* kTempSuffix = ".~unzip";
 
 std::string Lower(std::string s) {
   for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -77,6 +121,16 @@ std::string ParentFolder(const std::string& path) {
   return cut == std::string::npos ? std::string() : path.substr(0, cut);
 }
 
+void EnsureFolder(const std::string& folder) {
+  if (!folder.empty() && !platform::DirectoryExists(folder)) platform::CreateFolderPath(folder);
+}
+
+std::optional<uint32_t> ReadOnlyAttributes(const std::string& path) {
+  auto attrs = platform::FileAttributeBits(path);
+  if (attrs && (*attrs & platform::FileAttrReadOnly)) return attrs;
+  return std::nullopt;
+}
+
 // Sizes come from the archive and may claim anything: totals stop at the
 // limits instead of wrapping.
 int64_t SaturatingAdd(int64_t a, int64_t b) {
@@ -86,9 +140,6 @@ int64_t SaturatingAdd(int64_t a, int64_t b) {
 }
 
 int64_t ClaimedSize(uint64_t size) { return static_cast<int64_t>(std::min<uint64_t>(size, INT64_MAX)); }
-
-// An entry that fails on its own; the run goes on.
-struct EntryFailed {};
 
 }  // namespace
 
@@ -101,8 +152,8 @@ void Unzipper::SetDestDir(const std::string& dir) {
 void Unzipper::SetRootDir(const std::string& dir) {
   rootDir_ = dir;
   if (!rootDir_.empty() && rootDir_.back() != '\\') rootDir_ += '\\';
-  RelativePathList.clear();
-  RelativePathList.push_back(rootDir_);
+  settings_.relativePaths.clear();
+  settings_.relativePaths.push_back(rootDir_);
 }
 
 void Unzipper::OpenArchiveWithRetry() {
@@ -114,7 +165,7 @@ void Unzipper::OpenArchiveWithRetry() {
       return;
     } catch (const IncompleteZipError&) {
       archiveStream_.reset();
-      if (OnInCompleteZip && !retried) {
+      if (events_.onIncompleteArchive && !retried) {
         retried = true;
         continue;
       }
@@ -137,69 +188,78 @@ int Unzipper::ExtractFiles() {
   return count;
 }
 
-int Unzipper::ExtractLoop() {
-  const bool keepWas = KeepZipOpen;
-  KeepZipOpen = true;
-  Run run;
-  run_ = &run;
-  struct Finish {
-    Unzipper& z;
-    Run& run;
-    bool keepWas;
-    ~Finish() {
-      z.FilesList.clear();
-      z.run_ = nullptr;
-      if (z.OnUnZipComplete) {
-        try {
-          z.OnUnZipComplete(z, run.processed);
-        } catch (...) {
-        }
+// Ends a run however it ended: the masks are used up, the end is reported
+// and the archive is no longer held open.
+struct Unzipper::RunEnd {
+  Unzipper& z;
+  const Run& run;
+  bool keepOpenWas;
+  ~RunEnd() {
+    z.settings_.masks.clear();
+    if (z.events_.onComplete) {
+      try {
+        z.events_.onComplete(z, run.processed);
+      } catch (...) {
       }
-      z.KeepZipOpen = keepWas;
     }
-  } finish{*this, run, keepWas};
+    z.settings_.keepOpen = keepOpenWas;
+  }
+};
 
-  if (!destDir_.empty() && !platform::DirectoryExists(destDir_)) platform::CreateFolderPath(destDir_);
+int Unzipper::ExtractLoop() {
+  const bool keepOpenWas = settings_.keepOpen;
+  settings_.keepOpen = true;
+  Run run;
+  RunEnd end{*this, run, keepOpenWas};
+  EnsureFolder(destDir_);
   const int count = EntryCount();
+  SelectEntries(run, count);
+  bool stopNow = false;
+  if (events_.onStartInfo) events_.onStartInfo(*this, run.selectedCount, run.totalBytes, stopNow);
+  if (run.selectedCount > 0 && !stopNow) ExtractSelected(run, count);
+  return run.processed;
+}
+
+// With extractAll every entry is extracted, the unselected folder entries
+// too.
+void Unzipper::ExtractSelected(Run& run, int count) {
+  for (int i = 0; i < count; ++i) {
+    if (!settings_.extractAll && !Entry(i).Selected()) continue;
+    do {
+      ExtractEntry(run, i);
+    } while (run.retry);
+  }
+}
+
+// Marks the first `count` entries to extract or not, and counts the chosen
+// ones and their claimed bytes.
+void Unzipper::SelectEntries(Run& run, int count) {
   run.selectedCount = count;
-  std::vector<std::string> masks;
-  for (const std::string& m : FilesList) masks.push_back(Lower(m));
+  std::vector<std::string> lowerMasks;
+  for (const std::string& m : settings_.masks) lowerMasks.push_back(Lower(m));
   for (int i = 0; i < count; ++i) {
     YieldPoint();
     ZipEntry& e = Entry(i);
-    e.selected = DoAll;
-    if (!e.FileName().empty() || RecreateDirs) {
-      if (DoAll) {
-        e.selected = true;
-      } else {
-        const std::string name = Lower(e.Directory() + e.FileName());
-        e.selected = std::any_of(masks.begin(), masks.end(),
-                                 [&](const std::string& m) { return WildcardMatch(m.c_str(), name.c_str()); });
-      }
-    } else {
-      e.selected = false;
-    }
-    if (e.selected) {
+    e.SetSelected(IsSelected(e, lowerMasks));
+    if (e.Selected()) {
       run.totalBytes = SaturatingAdd(run.totalBytes, ClaimedSize(e.UncompressedSize()));
     } else {
       --run.selectedCount;
     }
   }
-  bool stopNow = false;
-  if (OnStartUnZipInfo) OnStartUnZipInfo(*this, run.selectedCount, run.totalBytes, stopNow);
-  if (run.selectedCount > 0 && !stopNow) {
-    for (int i = 0; i < count; ++i) {
-      if (!DoAll && !Entry(i).selected) continue;
-      do {
-        ExtractEntry(run, i);
-      } while (run.retry);
-    }
-  }
-  return run.processed;
+}
+
+// Folder entries count only when folders are recreated.
+bool Unzipper::IsSelected(const ZipEntry& entry, const std::vector<std::string>& lowerMasks) const {
+  if (entry.FileName().empty() && !settings_.recreateFolders) return false;
+  if (settings_.extractAll) return true;
+  const std::string name = Lower(entry.Directory() + entry.FileName());
+  return std::any_of(lowerMasks.begin(), lowerMasks.end(),
+                     [&](const std::string& m) { return WildcardMatch(m.c_str(), name.c_str()); });
 }
 
 void Unzipper::PassOver(Run& run, SkipReason reason, const std::string& fileName, int index) {
-  if (OnSkippingFile) OnSkippingFile(*this, reason, fileName, index, run.retry);
+  if (events_.onSkippingFile) events_.onSkippingFile(*this, reason, fileName, index, run.retry);
   run.totalBytes = SaturatingAdd(run.totalBytes, -ClaimedSize(run.current.CompressedSize()));
   --run.selectedCount;
   if (reason != SkipReason::NoOverwrite) ++failedCount_;
@@ -208,161 +268,204 @@ void Unzipper::PassOver(Run& run, SkipReason reason, const std::string& fileName
 void Unzipper::ExtractEntry(Run& run, int index) {
   run.retry = false;
   run.current = Entry(index);
-  ZipEntry& entry = run.current;
-  const std::string outDir = MapDestinationDir(destDir_, entry.Directory(), RecreateDirs, RelativePathList);
-  // Nothing may land outside the destination folder or anywhere but in an
-  // ordinary file (a stored "..", a device, a stream, a NUL that cuts the
-  // path): such entries are passed over.
-  const std::string probe = outDir + (entry.FileName().empty() ? "x" : entry.FileName());
-  const bool safe = IsSafeEntryName(entry.Directory(), entry.FileName()) &&
-                    (destDir_.empty() || platform::IsInsideFolder(destDir_, probe));
+  const ZipEntry& entry = run.current;
+  const Target target = TargetOf(entry);
   if (entry.FileName().empty()) {
-    if (!safe) {
-      PassOver(run, SkipReason::CreateError, outDir, index);
-      return;
-    }
-    if (RecreateDirs && !platform::DirectoryExists(outDir)) platform::CreateFolderPath(outDir);
-    ++run.processed;
+    ExtractFolder(run, target, index);
     return;
   }
-  std::string outPath = outDir + entry.FileName();
-  if (!safe) {
+  std::string outPath = target.path;
+  if (!target.safe) {
     PassOver(run, SkipReason::CreateError, outPath, index);
     return;
   }
-  if (partMode_ != 0 && entry.DiskNumberStart() != currentDisk_) {
+  if (laterPart_ && entry.DiskNumberStart() != currentDisk_) {
     // Parts of a multi-part set other than this file are not read.
     PassOver(run, SkipReason::FileOpenError, outPath, index);
     return;
   }
-
-  // The local header gives the lengths in front of the data.
-  BufferedStream& in = *archiveStream_;
-  const int64_t archiveSize = in.Size();
-  const uint64_t localOffset = entry.LocalHeaderOffset();
-  uint8_t local[30];
-  if (localOffset > static_cast<uint64_t>(archiveSize) - std::min<int64_t>(archiveSize, 30)) {
-    ++failedCount_;
-    throw FatalUnzipError("Premature end of file reached");
-  }
-  in.Seek(static_cast<int64_t>(localOffset), 0);
-  if (in.Read(local, sizeof local) != sizeof local) {
-    ++failedCount_;
-    throw FatalUnzipError("Premature end of file reached");
-  }
-  const uint64_t dataStart = localOffset + 30 + (local[26] | (local[27] << 8)) + (local[28] | (local[29] << 8)) +
-                             (entry.Encrypted() ? 12 : 0);
+  const int64_t dataStart = DataOffset(entry);
 
   bool skip = false;
-  if (OnStartUnZip) OnStartUnZip(*this, index, outPath, skip);
+  if (events_.onStartEntry) events_.onStartEntry(*this, index, outPath, skip);
   if (skip) return;
-  const std::string folder = ParentFolder(outPath);
-  if (!folder.empty() && !platform::DirectoryExists(folder)) platform::CreateFolderPath(folder);
-
+  EnsureFolder(ParentFolder(outPath));
   if (entry.Encrypted()) {
-    // Traditional decryption is not built: no password can open the entry.
-    std::string password;
-    if (OnBadPassword) OnBadPassword(*this, index, password);
-    PassOver(run, SkipReason::BadPassword, outPath, index);
+    PassOverEncrypted(run, index, outPath);
     return;
   }
+  const bool existed = platform::FileExists(outPath);
+  if (existed && !MayReplace(run, index, outPath)) return;
+  DecodeAndReplace(run, index, outPath, dataStart, existed);
+}
 
-  const bool exists = platform::FileExists(outPath);
-  if (exists && OverwriteMode != Overwrite::Always) {
-    bool overwrite = false;
-    switch (OverwriteMode) {
-      case Overwrite::Never: break;
-      case Overwrite::IfNewer:
-      case Overwrite::IfOlder: {
-        auto existing = platform::FileDosDateTime(outPath);
-        const uint32_t stored = FixDosDateTime(entry.dateTime);
-        if (existing) {
-          overwrite = OverwriteMode == Overwrite::IfNewer ? stored > *existing : stored < *existing;
-        }
-        break;
-      }
-      case Overwrite::Prompt:
-        if (OnPromptForOverwrite) {
-          OnPromptForOverwrite(*this, overwrite, index, outPath);
-        } else {
-          std::string text = ("Replace existing file " + entry.FileName() + "?").substr(0, 300);
-          overwrite = Message(kMsgOverwritePrompt, text, "File Exists Alert", platform::MbYesNo) == platform::IdYes;
-        }
-        break;
-      case Overwrite::Always: overwrite = true; break;
-    }
-    if (!overwrite) {
-      PassOver(run, SkipReason::NoOverwrite, outPath, index);
-      return;
-    }
-  }
-  if (exists) {
-    auto attrs = platform::FileAttributeBits(outPath);
-    if (attrs && (*attrs & platform::FileAttrReadOnly) && !ReplaceReadOnly) {
-      PassOver(run, SkipReason::CreateError, outPath, index);
-      return;
-    }
-  }
+// Traditional decryption is not built: no password can open the entry.
+void Unzipper::PassOverEncrypted(Run& run, int index, const std::string& outPath) {
+  std::string password;
+  if (events_.onBadPassword) events_.onBadPassword(*this, index, password);
+  PassOver(run, SkipReason::BadPassword, outPath, index);
+}
 
-  // Decode into a temporary file beside the target; the target is replaced
-  // only by a complete file whose CRC matched.
-  const std::string tempPath = outPath + ".~unzip";
-  std::unique_ptr<BufferedFileStream> out;
+// Decodes into a temporary file beside the target; the target is replaced
+// only by a complete file whose CRC matched.
+void Unzipper::DecodeAndReplace(Run& run, int index, const std::string& outPath, int64_t dataStart, bool existed) {
+  std::optional<TempOutput> temp;
   try {
-    out = std::make_unique<BufferedFileStream>(tempPath, bufferSize, FlushFilesOnClose, platform::FileMode::Create);
+    temp.emplace(outPath + kTempSuffix, settings_.flushFiles);
   } catch (const OutputCreateError&) {
     PassOver(run, SkipReason::CreateError, outPath, index);
     return;
   }
-  auto discard = [&] {
-    out.reset();
-    platform::RemoveFile(tempPath);
-  };
+  if (!DecodeInto(run, *temp, dataStart, index)) {
+    temp->Discard();
+    ++failedCount_;
+    return;
+  }
+  Commit(run, *temp, outPath, existed, index);
+}
+
+// Nothing may land outside the destination folder or anywhere but in an
+// ordinary file (a stored "..", a device, a stream, a NUL that cuts the
+// path): such entries are not safe.
+Unzipper::Target Unzipper::TargetOf(const ZipEntry& entry) const {
+  Target t;
+  t.folder = MapDestinationDir(destDir_, entry.Directory(), settings_.recreateFolders, settings_.relativePaths);
+  t.path = t.folder + entry.FileName();
+  const std::string probe = t.folder + (entry.FileName().empty() ? "x" : entry.FileName());
+  t.safe = IsSafeEntryName(entry.Directory(), entry.FileName()) &&
+           (destDir_.empty() || platform::IsInsideFolder(destDir_, probe));
+  return t;
+}
+
+void Unzipper::ExtractFolder(Run& run, const Target& target, int index) {
+  if (!target.safe) {
+    PassOver(run, SkipReason::CreateError, target.folder, index);
+    return;
+  }
+  if (settings_.recreateFolders && !platform::DirectoryExists(target.folder)) {
+    platform::CreateFolderPath(target.folder);
+  }
+  ++run.processed;
+}
+
+// Where the entry's data starts, at most the archive's end: the local header
+// gives the lengths in front of it. An archive too short for the header ends
+// the run.
+int64_t Unzipper::DataOffset(const ZipEntry& entry) {
+  BufferedStream& in = *archiveStream_;
+  // Measured before the header is read: the stream's size grows with a
+  // position sought beyond the end.
+  const int64_t archiveSize = in.Size();
+  const uint64_t localOffset = entry.LocalHeaderOffset();
+  uint8_t local[30];
+  if (localOffset <= static_cast<uint64_t>(archiveSize) - std::min<int64_t>(archiveSize, sizeof local)) {
+    in.Seek(static_cast<int64_t>(localOffset), SeekFromStart);
+    if (in.Read(local, sizeof local) == sizeof local) {
+      const uint32_t nameLength = local[26] | (local[27] << 8);
+      const uint32_t extraLength = local[28] | (local[29] << 8);
+      const uint64_t dataStart =
+          localOffset + sizeof local + nameLength + extraLength + (entry.Encrypted() ? 12 : 0);
+      return static_cast<int64_t>(std::min(dataStart, static_cast<uint64_t>(archiveSize)));
+    }
+  }
+  ++failedCount_;
+  throw FatalUnzipError("Premature end of file reached");
+}
+
+// Whether an existing target gives way: the overwrite rule, then the
+// read-only guard. What the rule keeps is passed over.
+bool Unzipper::MayReplace(Run& run, int index, std::string& outPath) {
+  if (settings_.overwrite != Overwrite::Always && !OverwriteAllowed(run.current, index, outPath)) {
+    PassOver(run, SkipReason::NoOverwrite, outPath, index);
+    return false;
+  }
+  if (ReadOnlyAttributes(outPath) && !settings_.replaceReadOnly) {
+    PassOver(run, SkipReason::CreateError, outPath, index);
+    return false;
+  }
+  return true;
+}
+
+bool Unzipper::OverwriteAllowed(const ZipEntry& entry, int index, std::string& outPath) {
+  switch (settings_.overwrite) {
+    case Overwrite::Always: return true;
+    case Overwrite::Never: return false;
+    case Overwrite::IfNewer:
+    case Overwrite::IfOlder: {
+      const auto existing = platform::FileDosDateTime(outPath);
+      if (!existing) return false;
+      const uint32_t stored = FixDosDateTime(entry.Header().dateTime);
+      return settings_.overwrite == Overwrite::IfNewer ? stored > *existing : stored < *existing;
+    }
+    case Overwrite::Prompt: {
+      bool overwrite = false;
+      if (events_.onPromptForOverwrite) {
+        events_.onPromptForOverwrite(*this, overwrite, index, outPath);
+        return overwrite;
+      }
+      const std::string text = ("Replace existing file " + entry.FileName() + "?").substr(0, 300);
+      return Message(kMsgOverwritePrompt, text, "File Exists Alert", platform::MbYesNo) == platform::IdYes;
+    }
+  }
+  return false;
+}
+
+// Decodes the entry into the temporary file; false when what came out is
+// not the entry: longer than declared, cut short, or another CRC or size.
+// Failures of the whole run (a short archive, a write error) pass on.
+bool Unzipper::DecodeInto(Run& run, TempOutput& temp, int64_t dataStart, int index) {
+  const ZipEntry& entry = run.current;
   run.crc = crc32(0L, Z_NULL, 0);
   run.writtenEntry = 0;
   run.compressedLeft = entry.CompressedSize();
   bool complete = true;
   try {
-    in.Seek(static_cast<int64_t>(std::min<uint64_t>(dataStart, static_cast<uint64_t>(archiveSize))), 0);
-    Decode(run, *out, outPath);
-    if (!out->Flush()) throw OutputWriteError("Cant write uncompressed file");
-    out.reset();
+    archiveStream_->Seek(dataStart, SeekFromStart);
+    Decode(run, temp.Stream());
+    if (!temp.Stream().Flush()) throw OutputWriteError("Cant write uncompressed file");
+    temp.Close();
   } catch (const BiggerThanUncompressedError&) {
     complete = false;
   } catch (const IncompleteDeflateError&) {
     complete = false;
   } catch (...) {
-    discard();
+    temp.Discard();
     ++failedCount_;
     throw;
   }
   const uint32_t crc = static_cast<uint32_t>(run.crc);
-  if (!complete || crc != entry.crc32 || run.writtenEntry != entry.UncompressedSize()) {
-    if (complete && crc != entry.crc32 && OnBadCRC) OnBadCRC(*this, crc, entry.crc32, index);
-    discard();
-    ++failedCount_;
-    return;
+  if (complete && crc == entry.Header().crc32 && run.writtenEntry == entry.UncompressedSize()) return true;
+  if (complete && crc != entry.Header().crc32 && events_.onBadCrc) {
+    events_.onBadCrc(*this, crc, entry.Header().crc32, index);
   }
-  if (exists && ReplaceReadOnly) {
-    auto attrs = platform::FileAttributeBits(outPath);
-    if (attrs && (*attrs & platform::FileAttrReadOnly)) {
+  return false;
+}
+
+// Moves the decoded file over the target and gives it the entry's time and
+// attributes.
+void Unzipper::Commit(Run& run, TempOutput& temp, const std::string& outPath, bool existed, int index) {
+  if (existed && settings_.replaceReadOnly) {
+    if (auto attrs = ReadOnlyAttributes(outPath)) {
       platform::SetFileAttributeBits(outPath, *attrs & ~static_cast<uint32_t>(platform::FileAttrReadOnly));
     }
   }
-  if (!platform::MoveFileOver(tempPath, outPath)) {
+  if (!temp.MoveOver(outPath)) {
     // Held open by a running program, or a folder of that name.
-    platform::RemoveFile(tempPath);
+    temp.Discard();
     PassOver(run, SkipReason::CreateError, outPath, index);
     return;
   }
-  platform::SetFileDosDateTime(outPath, FixDosDateTime(entry.dateTime));
-  if (RetainAttributes) platform::SetFileAttributeBits(outPath, FileAttributesOf(entry.externalAttributes));
-  if (OnEndUnZip) OnEndUnZip(*this, index, outPath);
+  const ZipEntry& entry = run.current;
+  platform::SetFileDosDateTime(outPath, FixDosDateTime(entry.Header().dateTime));
+  if (settings_.keepAttributes) {
+    platform::SetFileAttributeBits(outPath, FileAttributesOf(entry.Header().externalAttributes));
+  }
+  if (events_.onEndEntry) events_.onEndEntry(*this, index, outPath);
   ++run.processed;
 }
 
-void Unzipper::Decode(Run& run, BufferedStream& out, const std::string& fileName) {
-  switch (run.current.compressionMethod) {
+void Unzipper::Decode(Run& run, BufferedStream& out) {
+  switch (run.current.Header().compressionMethod) {
     case 0: DecodeStored(run, out); break;
     case 8: DecodeDeflated(run, out); break;
     default:
@@ -429,9 +532,10 @@ void Unzipper::WriteOut(Run& run, BufferedStream& out, const uint8_t* data, size
   run.crc = crc32(run.crc, data, static_cast<uInt>(count));
   run.writtenEntry += count;
   run.writtenAll += count;
-  if (OnFilePercentDone) OnFilePercentDone(*this, Percent(run.writtenEntry, run.current.UncompressedSize()));
-  if (OnTotalPercentDone) {
-    OnTotalPercentDone(*this, Percent(run.writtenAll, static_cast<uint64_t>(std::max<int64_t>(run.totalBytes, 0))));
+  if (events_.onFilePercent) events_.onFilePercent(*this, Percent(run.writtenEntry, run.current.UncompressedSize()));
+  if (events_.onTotalPercent) {
+    events_.onTotalPercent(*this,
+                           Percent(run.writtenAll, static_cast<uint64_t>(std::max<int64_t>(run.totalBytes, 0))));
   }
 }
 

@@ -1,8 +1,33 @@
 #include "zip/zip_entry.h"
 
 #include <algorithm>
+#include <limits>
 
 namespace zip {
+namespace {
+
+// A header field's all-ones value: the real value is in the Zip64 record.
+template <typename Field>
+constexpr Field kEscape = std::numeric_limits<Field>::max();
+
+// The value a header field stands for: `wide` (the Zip64 record's value,
+// when there is a record) in place of the escape.
+template <typename Field, typename Wide>
+Wide Widened(Field field, const Wide* wide) {
+  return field == kEscape<Field> && wide ? *wide : field;
+}
+
+// What a header field holds for `value`: the value when it fits below the
+// escape, else the escape, with the value handed to `keepWide` for the
+// Zip64 record.
+template <typename Field, typename Value, typename KeepWide>
+Field Narrowed(Value value, KeepWide keepWide) {
+  if (value < kEscape<Field>) return static_cast<Field>(value);
+  keepWide(value);
+  return kEscape<Field>;
+}
+
+}  // namespace
 
 uint32_t FixDosDateTime(uint32_t v) {
   unsigned hour = (v >> 11) & 0x1F, minute = (v >> 5) & 0x3F, second = (v & 0x1F) * 2;
@@ -27,52 +52,13 @@ uint32_t FixDosDateTime(uint32_t v) {
   return (date << 16) | time;
 }
 
-ZipEntry::ZipEntry(const ZipEntry& o) : TObject() { *this = o; }
-
-ZipEntry& ZipEntry::operator=(const ZipEntry& o) {
-  if (this == &o) return *this;
-  versionMadeBy = o.versionMadeBy;
-  versionNeeded = o.versionNeeded;
-  flags = o.flags;
-  compressionMethod = o.compressionMethod;
-  dateTime = o.dateTime;
-  crc32 = o.crc32;
-  compressedSize32 = o.compressedSize32;
-  uncompressedSize32 = o.uncompressedSize32;
-  nameLength = o.nameLength;
-  extraFieldLength = o.extraFieldLength;
-  localExtraFieldLength = o.localExtraFieldLength;
-  commentLength = o.commentLength;
-  diskNumberStart16 = o.diskNumberStart16;
-  internalAttributes = o.internalAttributes;
-  externalAttributes = o.externalAttributes;
-  localHeaderOffset32 = o.localHeaderOffset32;
-  centralHeaderOffset = o.centralHeaderOffset;
-  zip64 = o.zip64 ? std::make_unique<Zip64Extra>(*o.zip64) : nullptr;
-  selected = o.selected;
-  marked = o.marked;
-  oemConvert = o.oemConvert;
-  extraFieldPosition = o.extraFieldPosition;
-  extraFieldLengthCopy = o.extraFieldLengthCopy;
-  zip64BlockSize = o.zip64BlockSize;
-  fileName_ = o.fileName_;
-  directory_ = o.directory_;
-  return *this;
-}
-
-void ZipEntry::UpdateNameLength() {
-  nameLength = static_cast<uint16_t>(std::min<size_t>(directory_.size() + fileName_.size(), 0xFFFF));
-}
-
-void ZipEntry::SetFileName(const std::string& name) {
-  fileName_ = name;
-  UpdateNameLength();
+uint16_t ZipEntry::NameLength() const {
+  return static_cast<uint16_t>(std::min<size_t>(directory_.size() + fileName_.size(), 0xFFFF));
 }
 
 void ZipEntry::SetDirectory(const std::string& dir) {
   directory_ = dir;
   if (!directory_.empty() && directory_.back() != '\\') directory_ += '\\';
-  UpdateNameLength();
 }
 
 void ZipEntry::SetFullName(const std::string& fullName) {
@@ -84,115 +70,79 @@ void ZipEntry::SetFullName(const std::string& fullName) {
     directory_ = fullName.substr(0, cut + 1);
     fileName_ = fullName.substr(cut + 1);
   }
-  UpdateNameLength();
 }
 
-Zip64Extra& ZipEntry::Zip64() {
-  if (!zip64) zip64 = std::make_unique<Zip64Extra>();
-  return *zip64;
+Zip64Extra& ZipEntry::WritableZip64() {
+  if (!zip64_) zip64_.emplace();
+  return *zip64_;
 }
 
 uint64_t ZipEntry::CompressedSize() const {
-  return compressedSize32 == 0xFFFFFFFF && zip64 ? zip64->compressedSize : compressedSize32;
+  return Widened(header_.compressedSize32, zip64_ ? &zip64_->compressedSize : nullptr);
 }
 uint64_t ZipEntry::UncompressedSize() const {
-  return uncompressedSize32 == 0xFFFFFFFF && zip64 ? zip64->uncompressedSize : uncompressedSize32;
+  return Widened(header_.uncompressedSize32, zip64_ ? &zip64_->uncompressedSize : nullptr);
 }
 uint64_t ZipEntry::LocalHeaderOffset() const {
-  return localHeaderOffset32 == 0xFFFFFFFF && zip64 ? zip64->localHeaderOffset : localHeaderOffset32;
+  return Widened(header_.localHeaderOffset32, zip64_ ? &zip64_->localHeaderOffset : nullptr);
 }
 uint32_t ZipEntry::DiskNumberStart() const {
-  return diskNumberStart16 == 0xFFFF && zip64 ? zip64->diskNumberStart : diskNumberStart16;
+  return Widened(header_.diskNumberStart16, zip64_ ? &zip64_->diskNumberStart : nullptr);
 }
 
 void ZipEntry::SetCompressedSize(uint64_t v) {
-  if (v >= 0xFFFFFFFF) {
-    Zip64().compressedSize = v;
-    compressedSize32 = 0xFFFFFFFF;
-  } else {
-    compressedSize32 = static_cast<uint32_t>(v);
-  }
+  header_.compressedSize32 = Narrowed<uint32_t>(v, [this](uint64_t wide) { WritableZip64().compressedSize = wide; });
 }
 void ZipEntry::SetUncompressedSize(uint64_t v) {
-  if (v >= 0xFFFFFFFF) {
-    Zip64().uncompressedSize = v;
-    uncompressedSize32 = 0xFFFFFFFF;
-  } else {
-    uncompressedSize32 = static_cast<uint32_t>(v);
-  }
+  header_.uncompressedSize32 =
+      Narrowed<uint32_t>(v, [this](uint64_t wide) { WritableZip64().uncompressedSize = wide; });
 }
 void ZipEntry::SetLocalHeaderOffset(uint64_t v) {
-  if (v >= 0xFFFFFFFF) {
-    Zip64().localHeaderOffset = v;
-    localHeaderOffset32 = 0xFFFFFFFF;
-  } else {
-    localHeaderOffset32 = static_cast<uint32_t>(v);
-  }
+  header_.localHeaderOffset32 =
+      Narrowed<uint32_t>(v, [this](uint64_t wide) { WritableZip64().localHeaderOffset = wide; });
 }
 void ZipEntry::SetDiskNumberStart(uint32_t v) {
-  if (v >= 0xFFFF) {
-    Zip64().diskNumberStart = v;
-    diskNumberStart16 = 0xFFFF;
-  } else {
-    diskNumberStart16 = static_cast<uint16_t>(v);
-  }
+  header_.diskNumberStart16 = Narrowed<uint16_t>(v, [this](uint32_t wide) { WritableZip64().diskNumberStart = wide; });
 }
 
-uint32_t EndOfCentralDirectory::ThisDisk() const { return thisDisk16 == 0xFFFF && zip64End ? zip64End->thisDisk : thisDisk16; }
+uint32_t EndOfCentralDirectory::ThisDisk() const {
+  return Widened(fields_.thisDisk16, zip64End_ ? &zip64End_->thisDisk : nullptr);
+}
 uint32_t EndOfCentralDirectory::CentralDisk() const {
-  return centralDisk16 == 0xFFFF && zip64End ? zip64End->centralDisk : centralDisk16;
+  return Widened(fields_.centralDisk16, zip64End_ ? &zip64End_->centralDisk : nullptr);
 }
 uint64_t EndOfCentralDirectory::TotalEntries() const {
-  return totalEntries16 == 0xFFFF && zip64End ? zip64End->totalEntries : totalEntries16;
+  return Widened(fields_.totalEntries16, zip64End_ ? &zip64End_->totalEntries : nullptr);
 }
 uint64_t EndOfCentralDirectory::CentralOffset() const {
-  return centralOffset32 == 0xFFFFFFFF && zip64End ? zip64End->centralOffset : centralOffset32;
+  return Widened(fields_.centralOffset32, zip64End_ ? &zip64End_->centralOffset : nullptr);
 }
 
-Zip64EndRecord& EndOfCentralDirectory::Zip64End() {
-  if (!zip64End) zip64End = std::make_unique<Zip64EndRecord>();
-  if (!zip64Locator) zip64Locator = std::make_unique<Zip64Locator>();
-  return *zip64End;
+Zip64EndRecord& EndOfCentralDirectory::WritableZip64End() {
+  if (!zip64End_) zip64End_.emplace();
+  if (!locator_) locator_.emplace();
+  return *zip64End_;
 }
 
 void EndOfCentralDirectory::SetThisDisk(uint32_t v) {
-  if (v >= 0xFFFF) {
-    Zip64End().thisDisk = v;
-    thisDisk16 = 0xFFFF;
-  } else {
-    thisDisk16 = static_cast<uint16_t>(v);
-  }
+  fields_.thisDisk16 = Narrowed<uint16_t>(v, [this](uint32_t wide) { WritableZip64End().thisDisk = wide; });
+}
+
+void EndOfCentralDirectory::SetCentralDisk(uint32_t v) {
+  fields_.centralDisk16 = Narrowed<uint16_t>(v, [this](uint32_t wide) { WritableZip64End().centralDisk = wide; });
 }
 
 void EndOfCentralDirectory::SetTotalEntries(uint64_t v) {
-  if (v > 0xFFFE) {
-    Zip64End().totalEntries = v;
-    Zip64End().entriesThisDisk = v;
-    totalEntries16 = entriesThisDisk16 = 0xFFFF;
-  } else {
-    totalEntries16 = entriesThisDisk16 = static_cast<uint16_t>(v);
-  }
+  fields_.totalEntries16 = Narrowed<uint16_t>(v, [this](uint64_t wide) {
+    WritableZip64End().totalEntries = wide;
+    WritableZip64End().entriesThisDisk = wide;
+  });
+  fields_.entriesThisDisk16 = fields_.totalEntries16;
 }
 
 void EndOfCentralDirectory::SetCentralOffset(uint64_t v) {
-  if (v >= 0xFFFFFFFF) {
-    Zip64End().centralOffset = v;
-    centralOffset32 = 0xFFFFFFFF;
-  } else {
-    centralOffset32 = static_cast<uint32_t>(v);
-  }
-}
-
-void EndOfCentralDirectory::Reset() {
-  signature = kEndSignature;
-  thisDisk16 = centralDisk16 = entriesThisDisk16 = totalEntries16 = 0;
-  centralSize = centralOffset32 = 0;
-  commentLength = 0;
-  comment.reset();
-  commentPosition = 0;
-  commentModified = false;
-  zip64End.reset();
-  zip64Locator.reset();
+  fields_.centralOffset32 =
+      Narrowed<uint32_t>(v, [this](uint64_t wide) { WritableZip64End().centralOffset = wide; });
 }
 
 }  // namespace zip

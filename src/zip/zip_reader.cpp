@@ -1,7 +1,6 @@
 #include "zip/zip_reader.h"
 
 #include <algorithm>
-#include <cstring>
 #include <vector>
 
 #include "platform/codepage.h"
@@ -17,7 +16,133 @@ uint32_t Get32(const uint8_t* p) {
 uint64_t Get64(const uint8_t* p) { return Get32(p) | (static_cast<uint64_t>(Get32(p + 4)) << 32); }
 
 constexpr size_t kEndRecordSize = 22;
+constexpr size_t kLocatorSize = 20;
+constexpr size_t kZip64EndSize = 56;
 constexpr size_t kMaxTail = 65535 + kEndRecordSize;
+constexpr size_t kCentralHeaderSize = 46;
+constexpr size_t kLocalHeaderSize = 30;
+// A Zip64 block at the start of a local extra field: ID, size and the four
+// values.
+constexpr size_t kLocalZip64Size = 32;
+
+// ---- End of the central directory ----
+
+EndRecordFields ParseEndRecord(const uint8_t* r) {
+  EndRecordFields f;
+  f.thisDisk16 = Get16(r + 4);
+  f.centralDisk16 = Get16(r + 6);
+  f.entriesThisDisk16 = Get16(r + 8);
+  f.totalEntries16 = Get16(r + 10);
+  f.centralSize = Get32(r + 12);
+  f.centralOffset32 = Get32(r + 16);
+  f.commentLength = Get16(r + 20);
+  return f;
+}
+
+Zip64Locator ParseLocator(const uint8_t* l) {
+  Zip64Locator loc;
+  loc.signature = Get32(l);
+  loc.zip64EndDisk = Get32(l + 4);
+  loc.zip64EndOffset = Get64(l + 8);
+  loc.totalDisks = Get32(l + 16);
+  return loc;
+}
+
+Zip64EndRecord ParseZip64End(const uint8_t* z) {
+  Zip64EndRecord rec;
+  rec.signature = Get32(z);
+  rec.recordSize = Get64(z + 4);
+  rec.versionMadeBy = Get16(z + 12);
+  rec.versionNeeded = Get16(z + 14);
+  rec.thisDisk = Get32(z + 16);
+  rec.centralDisk = Get32(z + 20);
+  rec.entriesThisDisk = Get64(z + 24);
+  rec.totalEntries = Get64(z + 32);
+  rec.centralSize = Get64(z + 40);
+  rec.centralOffset = Get64(z + 48);
+  return rec;
+}
+
+// The Zip64 end record the locator points at. An offset beyond the archive
+// cannot hold the record; it stays absent.
+std::optional<Zip64EndRecord> ReadZip64End(BufferedStream& archive, uint64_t offset, uint64_t archiveSize) {
+  if (archiveSize < kZip64EndSize || offset > archiveSize - kZip64EndSize) return std::nullopt;
+  uint8_t z[kZip64EndSize];
+  archive.Seek(static_cast<int64_t>(offset), SeekFromStart);
+  if (archive.Read(z, sizeof z) != sizeof z || Get32(z) != kZip64EndSignature) return std::nullopt;
+  return ParseZip64End(z);
+}
+
+// Where in `tail` the end record nearest its end starts.
+std::optional<size_t> LastEndRecord(const std::vector<uint8_t>& tail) {
+  for (size_t off = tail.size() - kEndRecordSize + 1; off-- > 0;) {
+    if (tail[off] == (kEndSignature & 0xFF) && Get32(&tail[off]) == kEndSignature) return off;
+  }
+  return std::nullopt;
+}
+
+// ---- Entry headers ----
+
+// The fields local and central headers share, "version needed" to the
+// uncompressed size (at offset 4 of a local header, 6 of a central one).
+void ParseSharedFields(const uint8_t* p, EntryHeader& h) {
+  h.versionNeeded = Get16(p);
+  h.flags = Get16(p + 2);
+  h.compressionMethod = Get16(p + 4);
+  h.dateTime = FixDosDateTime(Get32(p + 6));
+  h.crc32 = Get32(p + 10);
+  h.compressedSize32 = Get32(p + 14);
+  h.uncompressedSize32 = Get32(p + 18);
+}
+
+// Reads a fixed header of N bytes with the given signature and the name that
+// follows it (its length at nameLengthAt). On a short read or another
+// signature the stream goes back to where it was and nothing is returned.
+template <size_t N>
+bool ReadHeaderAndName(BufferedStream& archive, uint32_t signature, size_t nameLengthAt, uint8_t (&h)[N],
+                       std::string& name, int64_t& start) {
+  start = archive.Position();
+  if (archive.Read(h, N) != N || Get32(h) != signature) {
+    archive.Seek(start, SeekFromStart);
+    return false;
+  }
+  const uint16_t nameLen = Get16(h + nameLengthAt);
+  name.assign(nameLen, '\0');
+  if (archive.Read(name.data(), nameLen) != nameLen) {
+    archive.Seek(start, SeekFromStart);
+    return false;
+  }
+  return true;
+}
+
+// The Zip64 record of a central header's extra field at the current
+// position; the position stays.
+std::optional<Zip64Extra> ReadCentralZip64(BufferedStream& archive, const EntryHeader& header) {
+  const int64_t extraPos = archive.Position();
+  std::string extra(header.extraFieldLength, '\0');
+  extra.resize(archive.Read(extra.data(), extra.size()));
+  archive.Seek(extraPos, SeekFromStart);
+  return ParseZip64Extra(header, extra);
+}
+
+// A Zip64 block at the start of a local extra field at the current
+// position, read whole whatever size it states; the position stays.
+std::optional<Zip64Extra> ReadLocalZip64(BufferedStream& archive) {
+  const int64_t extraPos = archive.Position();
+  uint8_t z[kLocalZip64Size];
+  std::optional<Zip64Extra> rec;
+  if (archive.Read(z, sizeof z) == sizeof z && Get16(z) == 1) {
+    rec.emplace();
+    rec->headerId = Get16(z);
+    rec->dataSize = Get16(z + 2);
+    rec->uncompressedSize = Get64(z + 4);
+    rec->compressedSize = Get64(z + 12);
+    rec->localHeaderOffset = Get64(z + 20);
+    rec->diskNumberStart = Get32(z + 28);
+  }
+  archive.Seek(extraPos, SeekFromStart);
+  return rec;
+}
 
 }  // namespace
 
@@ -28,55 +153,20 @@ bool FindEndOfCentral(BufferedStream& archive, EndOfCentralDirectory& end) {
     end.Reset();
     return true;
   }
-  const size_t blockLen = static_cast<size_t>(std::min<int64_t>(size, kMaxTail));
-  std::vector<uint8_t> block(blockLen);
-  archive.Seek(size - static_cast<int64_t>(blockLen), 0);
-  if (archive.Read(block.data(), blockLen) != blockLen) return false;
-  for (size_t off = blockLen - kEndRecordSize + 1; off-- > 0;) {
-    if (block[off] != (kEndSignature & 0xFF) || Get32(&block[off]) != kEndSignature) continue;
-    const uint8_t* r = &block[off];
-    end.Reset();
-    end.signature = Get32(r);
-    end.thisDisk16 = Get16(r + 4);
-    end.centralDisk16 = Get16(r + 6);
-    end.entriesThisDisk16 = Get16(r + 8);
-    end.totalEntries16 = Get16(r + 10);
-    end.centralSize = Get32(r + 12);
-    end.centralOffset32 = Get32(r + 16);
-    end.commentLength = Get16(r + 20);
-    end.commentPosition = static_cast<uint64_t>(size) - blockLen + off + kEndRecordSize;
-    if (off >= 20 && Get32(r - 20) == kZip64LocatorSignature) {
-      const uint8_t* l = r - 20;
-      auto loc = std::make_unique<Zip64Locator>();
-      loc->signature = Get32(l);
-      loc->zip64EndDisk = Get32(l + 4);
-      loc->zip64EndOffset = Get64(l + 8);
-      loc->totalDisks = Get32(l + 16);
-      uint8_t z[56];
-      // An offset beyond the archive cannot hold the record; it stays absent.
-      const uint64_t archiveSize = static_cast<uint64_t>(size);
-      if (archiveSize >= sizeof z && loc->zip64EndOffset <= archiveSize - sizeof z) {
-        archive.Seek(static_cast<int64_t>(loc->zip64EndOffset), 0);
-        if (archive.Read(z, sizeof z) == sizeof z && Get32(z) == kZip64EndSignature) {
-          auto rec = std::make_unique<Zip64EndRecord>();
-          rec->signature = Get32(z);
-          rec->recordSize = Get64(z + 4);
-          rec->versionMadeBy = Get16(z + 12);
-          rec->versionNeeded = Get16(z + 14);
-          rec->thisDisk = Get32(z + 16);
-          rec->centralDisk = Get32(z + 20);
-          rec->entriesThisDisk = Get64(z + 24);
-          rec->totalEntries = Get64(z + 32);
-          rec->centralSize = Get64(z + 40);
-          rec->centralOffset = Get64(z + 48);
-          end.zip64End = std::move(rec);
-        }
-      }
-      end.zip64Locator = std::move(loc);
-    }
-    return true;
+  std::vector<uint8_t> tail(static_cast<size_t>(std::min<int64_t>(size, kMaxTail)));
+  archive.Seek(size - static_cast<int64_t>(tail.size()), SeekFromStart);
+  if (archive.Read(tail.data(), tail.size()) != tail.size()) return false;
+  const std::optional<size_t> at = LastEndRecord(tail);
+  if (!at) return false;
+  const uint8_t* record = &tail[*at];
+  std::optional<Zip64Locator> locator;
+  std::optional<Zip64EndRecord> zip64End;
+  if (*at >= kLocatorSize && Get32(record - kLocatorSize) == kZip64LocatorSignature) {
+    locator = ParseLocator(record - kLocatorSize);
+    zip64End = ReadZip64End(archive, locator->zip64EndOffset, static_cast<uint64_t>(size));
   }
-  return false;
+  end = EndOfCentralDirectory(ParseEndRecord(record), locator, zip64End);
+  return true;
 }
 
 std::string EntryNameText(const std::string& stored, OemNames mode, bool fromMsDos, uint16_t versionMadeBy) {
@@ -90,17 +180,19 @@ std::string EntryNameText(const std::string& stored, OemNames mode, bool fromMsD
   return text;
 }
 
-void ParseZip64Extra(ZipEntry& entry, const std::string& extra) {
+std::optional<Zip64Extra> ParseZip64Extra(const EntryHeader& header, const std::string& extra) {
   const uint8_t* p = reinterpret_cast<const uint8_t*>(extra.data());
+  std::optional<Zip64Extra> found;
   size_t pos = 0;
   while (pos + 4 <= extra.size()) {
-    uint16_t id = Get16(p + pos), len = Get16(p + pos + 2);
-    size_t data = pos + 4;
-    size_t dataEnd = std::min(extra.size(), data + len);
+    const uint16_t id = Get16(p + pos), len = Get16(p + pos + 2);
+    const size_t data = pos + 4;
+    const size_t dataEnd = std::min(extra.size(), data + len);
     if (id == 0x0001) {
-      auto rec = std::make_unique<Zip64Extra>();
-      rec->headerId = id;
-      rec->dataSize = len;
+      Zip64Extra rec;
+      rec.headerId = id;
+      rec.dataSize = len;
+      // Only the escaped fields have a value here, in this order.
       size_t q = data;
       auto take64 = [&](uint64_t& out) {
         if (q + 8 <= dataEnd) {
@@ -108,113 +200,60 @@ void ParseZip64Extra(ZipEntry& entry, const std::string& extra) {
           q += 8;
         }
       };
-      if (entry.uncompressedSize32 == 0xFFFFFFFF) take64(rec->uncompressedSize);
-      if (entry.compressedSize32 == 0xFFFFFFFF) take64(rec->compressedSize);
-      if (entry.localHeaderOffset32 == 0xFFFFFFFF) take64(rec->localHeaderOffset);
-      if (entry.diskNumberStart16 == 0xFFFF && q + 4 <= dataEnd) rec->diskNumberStart = Get32(p + q);
-      entry.zip64 = std::move(rec);
-      entry.zip64BlockSize = static_cast<uint16_t>(len + 4);
+      if (header.uncompressedSize32 == 0xFFFFFFFF) take64(rec.uncompressedSize);
+      if (header.compressedSize32 == 0xFFFFFFFF) take64(rec.compressedSize);
+      if (header.localHeaderOffset32 == 0xFFFFFFFF) take64(rec.localHeaderOffset);
+      if (header.diskNumberStart16 == 0xFFFF && q + 4 <= dataEnd) rec.diskNumberStart = Get32(p + q);
+      found = rec;
     }
     pos = data + len;
   }
+  return found;
 }
 
-namespace {
-
-// Reads a fixed header of N bytes with the given signature and the name that
-// follows it (its length at nameLengthAt). On a short read or another
-// signature the stream goes back to where it was and nothing is returned.
-template <size_t N>
-bool ReadHeaderAndName(BufferedStream& archive, uint32_t signature, size_t nameLengthAt, uint8_t (&h)[N],
-                       std::string& name, int64_t& start) {
-  start = archive.Position();
-  if (archive.Read(h, N) != N || Get32(h) != signature) {
-    archive.Seek(start, 0);
-    return false;
-  }
-  const uint16_t nameLen = Get16(h + nameLengthAt);
-  name.assign(nameLen, '\0');
-  if (archive.Read(name.data(), nameLen) != nameLen) {
-    archive.Seek(start, 0);
-    return false;
-  }
-  return true;
-}
-
-}  // namespace
-
-bool ReadCentralHeader(ZipEntry& entry, BufferedStream& archive) {
+bool ReadCentralHeader(ZipEntry& entry, BufferedStream& archive, OemNames names) {
   int64_t start = 0;
-  uint8_t h[46];
+  uint8_t h[kCentralHeaderSize];
   std::string name;
   if (!ReadHeaderAndName(archive, kCentralSignature, 28, h, name, start)) return false;
-  entry.versionMadeBy = Get16(h + 4);
-  entry.versionNeeded = Get16(h + 6);
-  entry.flags = Get16(h + 8);
-  entry.compressionMethod = Get16(h + 10);
-  entry.dateTime = FixDosDateTime(Get32(h + 12));
-  entry.crc32 = Get32(h + 16);
-  entry.compressedSize32 = Get32(h + 20);
-  entry.uncompressedSize32 = Get32(h + 24);
-  entry.extraFieldLength = Get16(h + 30);
-  entry.commentLength = Get16(h + 32);
-  entry.diskNumberStart16 = Get16(h + 34);
-  entry.internalAttributes = Get16(h + 36);
-  entry.externalAttributes = Get32(h + 38);
-  entry.localHeaderOffset32 = Get32(h + 42);
-  entry.centralHeaderOffset = static_cast<uint64_t>(start);
-  entry.SetFullName(EntryNameText(name, entry.oemConvert, (entry.versionMadeBy >> 8) == 0, entry.versionMadeBy));
-  entry.selected = entry.marked = false;
-  entry.zip64.reset();
-  if (entry.extraFieldLength > 0) {
-    const int64_t extraPos = archive.Position();
-    entry.extraFieldPosition = static_cast<uint64_t>(extraPos);
-    entry.extraFieldLengthCopy = entry.extraFieldLength;
-    std::string extra(entry.extraFieldLength, '\0');
-    extra.resize(archive.Read(extra.data(), extra.size()));
-    ParseZip64Extra(entry, extra);
-    archive.Seek(extraPos, 0);
-  }
+  EntryHeader header;
+  header.versionMadeBy = Get16(h + 4);
+  ParseSharedFields(h + 6, header);
+  header.extraFieldLength = Get16(h + 30);
+  header.commentLength = Get16(h + 32);
+  header.diskNumberStart16 = Get16(h + 34);
+  header.internalAttributes = Get16(h + 36);
+  header.externalAttributes = Get32(h + 38);
+  header.localHeaderOffset32 = Get32(h + 42);
+  entry.SetHeader(header);
+  entry.SetFullName(EntryNameText(name, names, (header.versionMadeBy >> 8) == 0, header.versionMadeBy));
+  entry.SetSelected(false);
+  entry.SetZip64(header.extraFieldLength > 0 ? ReadCentralZip64(archive, header) : std::nullopt);
   return true;
 }
 
-bool ReadLocalHeader(ZipEntry& entry, BufferedStream& archive) {
+bool ReadLocalHeader(ZipEntry& entry, BufferedStream& archive, OemNames names) {
   int64_t start = 0;
-  uint8_t h[30];
+  uint8_t h[kLocalHeaderSize];
   std::string name;
   if (!ReadHeaderAndName(archive, kLocalSignature, 26, h, name, start)) return false;
-  entry.versionMadeBy = 0;
-  entry.versionNeeded = Get16(h + 4);
-  entry.flags = Get16(h + 6);
-  entry.compressionMethod = Get16(h + 8);
-  entry.dateTime = FixDosDateTime(Get32(h + 10));
-  entry.crc32 = Get32(h + 14);
-  entry.compressedSize32 = Get32(h + 18);
-  entry.uncompressedSize32 = Get32(h + 22);
-  entry.localExtraFieldLength = Get16(h + 28);
-  entry.extraFieldLength = entry.commentLength = 0;
-  entry.diskNumberStart16 = 0;
-  entry.internalAttributes = 0;
-  entry.externalAttributes = 0;
-  entry.localHeaderOffset32 = 0;
-  entry.zip64.reset();
+  // What only the central header holds is zero here.
+  EntryHeader header;
+  header.versionMadeBy = 0;
+  ParseSharedFields(h + 4, header);
+  header.localExtraFieldLength = Get16(h + 28);
+  header.internalAttributes = 0;
+  header.externalAttributes = 0;
+  entry.SetHeader(header);
+  entry.SetZip64(std::nullopt);
   entry.SetLocalHeaderOffset(static_cast<uint64_t>(start));
-  entry.SetFullName(EntryNameText(name, entry.oemConvert, true, 0));
-  if (entry.localExtraFieldLength > 0) {
-    const int64_t nameEnd = archive.Position();
-    uint8_t z[32];
-    if (archive.Read(z, sizeof z) == sizeof z && Get16(z) == 1) {
-      auto rec = std::make_unique<Zip64Extra>();
-      rec->headerId = Get16(z);
-      rec->dataSize = Get16(z + 2);
-      rec->uncompressedSize = Get64(z + 4);
-      rec->compressedSize = Get64(z + 12);
-      rec->localHeaderOffset = Get64(z + 20);
-      rec->diskNumberStart = Get32(z + 28);
-      if (entry.localHeaderOffset32 == 0xFFFFFFFF) rec->localHeaderOffset = static_cast<uint64_t>(start);
-      entry.zip64 = std::move(rec);
+  entry.SetFullName(EntryNameText(name, names, true, 0));
+  if (header.localExtraFieldLength > 0) {
+    std::optional<Zip64Extra> rec = ReadLocalZip64(archive);
+    if (rec) {
+      if (entry.Header().localHeaderOffset32 == 0xFFFFFFFF) rec->localHeaderOffset = static_cast<uint64_t>(start);
+      entry.SetZip64(rec);
     }
-    archive.Seek(nameEnd, 0);
   }
   return true;
 }

@@ -1,5 +1,6 @@
 #pragma once
 // Reading the records of a zip archive from a buffered stream.
+#include <optional>
 #include <string>
 
 #include "zip/buffer_stream.h"
@@ -12,14 +13,14 @@ namespace zip {
 // zero-length archive counts as found (no entries).
 bool FindEndOfCentral(BufferedStream& archive, EndOfCentralDirectory& end);
 
-// Reads one central header at the current position into `entry`. On success
-// the position is at the start of the entry's extra field; on failure it is
-// back where it was.
-bool ReadCentralHeader(ZipEntry& entry, BufferedStream& archive);
+// Reads one central header at the current position into `entry`, names
+// converted as `names` says. On success the position is at the start of the
+// entry's extra field; on failure it is back where it was.
+bool ReadCentralHeader(ZipEntry& entry, BufferedStream& archive, OemNames names);
 
 // Reads one local header at the current position (for the recovery scan).
 // On success the position is at the end of the name.
-bool ReadLocalHeader(ZipEntry& entry, BufferedStream& archive);
+bool ReadLocalHeader(ZipEntry& entry, BufferedStream& archive, OemNames names);
 
 // Stored name bytes to the program's text: slashes become backslashes, and
 // the bytes are read in the OEM or the ANSI code page as `mode` and the host
@@ -27,7 +28,8 @@ bool ReadLocalHeader(ZipEntry& entry, BufferedStream& archive);
 // header where the host is not known).
 std::string EntryNameText(const std::string& stored, OemNames mode, bool fromMsDos, uint16_t versionMadeBy);
 
-// Reads the Zip64 block (header ID 1) out of an extra field.
-void ParseZip64Extra(ZipEntry& entry, const std::string& extra);
+// The last Zip64 block (header ID 1) of an extra field, with the values
+// the header's escaped fields stand for.
+std::optional<Zip64Extra> ParseZip64Extra(const EntryHeader& header, const std::string& extra);
 
 }  // namespace zip

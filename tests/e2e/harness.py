@@ -46,7 +46,7 @@ class Programs:
 
     def __init__(self, build):
         self.build = Path(build)
-        self.autoupdate = self.build / "src/platform/win32/exe/AutoUpdate.exe"
+        self.autoupdate = self.build / "src/main/AutoUpdate.exe"
         programs = self.build / "tests/win32/programs"
         self.client = programs / "ZEPRA.exe"
         self.driver = programs / "window_driver.exe"

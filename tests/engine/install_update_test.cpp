@@ -44,12 +44,12 @@ class Install : public EngineTest {
   std::unique_ptr<xml::XmlDocument> SavedConfig() { return engine::LoadXmlFile(AppPath(kConfigName)); }
   std::string Attr(const std::string& path, const std::string& name) {
     auto doc = SavedConfig();
-    return engine::AttributeOr(doc->selectSingleNode(path), name, "<absent>");
+    return engine::AttributeOr(doc->SelectSingleNode(path), name, "<absent>");
   }
   std::vector<std::string> AttrNames(const std::string& path) {
     auto doc = SavedConfig();
     std::vector<std::string> names;
-    if (const xml::XmlNode* node = doc->selectSingleNode(path)) {
+    if (const xml::XmlNode* node = doc->SelectSingleNode(path)) {
       for (size_t i = 0; i < node->attributes().length(); ++i) names.push_back(node->attributes().item(i)->nodeName());
     }
     return names;
@@ -329,7 +329,7 @@ TEST_F(Install, TheLookUpOfAnAddressFromDataSourceIsTraced) {
     EXPECT_NE(trace.find(platform::Utf8ToAnsi(line) + "\r\n"), std::string::npos) << line;
   }
   auto saved = engine::LoadXmlFile(AppPath("__AutoUpdateIniC.xml"));
-  EXPECT_EQ(engine::AttributeOr(saved->selectSingleNode("data/ZEPRA/a.dll"), "version", ""), "1");
+  EXPECT_EQ(engine::AttributeOr(saved->SelectSingleNode("data/ZEPRA/a.dll"), "version", ""), "1");
 }
 
 TEST_F(Install, MissingConfigurationEndsTheRunNamingTheFile) {

@@ -52,9 +52,9 @@ TEST(XmlRoutinesStream, GbkBytesUnderAGb2312DeclarationParse) {
   ASSERT_NE(doc, nullptr);
   ASSERT_NE(doc->documentElement(), nullptr);
   EXPECT_EQ(doc->encoding(), "GB2312");  // kept for saving
-  const xml::XmlNode* group = doc->selectSingleNode("data/ZEPRA");
+  const xml::XmlNode* group = doc->SelectSingleNode("data/ZEPRA");
   EXPECT_EQ(AttributeOr(group, "mainfile", ""), "\xE4\xB8\xAD.exe");
-  const xml::XmlNode* entry = doc->selectSingleNode("data/ZEPRA/\xE6\x8A\xA5\xE8\xA1\xA8.dll");
+  const xml::XmlNode* entry = doc->SelectSingleNode("data/ZEPRA/\xE6\x8A\xA5\xE8\xA1\xA8.dll");
   ASSERT_NE(entry, nullptr);
   EXPECT_EQ(AttributeOr(entry, "Version", ""), "\xE4\xB8\x82");
 }
@@ -92,7 +92,7 @@ TEST(XmlRoutinesStream, MalformedOrEmptyInputGivesAnEmptyDocument) {
     auto doc = LoadXmlFromBytes(in);
     ASSERT_NE(doc, nullptr) << in;
     EXPECT_EQ(doc->documentElement(), nullptr) << in;
-    EXPECT_EQ(doc->selectSingleNode("data/DataSource"), nullptr) << in;
+    EXPECT_EQ(doc->SelectSingleNode("data/DataSource"), nullptr) << in;
   }
 }
 
@@ -102,7 +102,7 @@ TEST(XmlRoutinesFile, ReadsWithTheFileEncodingRules) {
                            "<?xml version=\"1.0\" encoding=\"GB2312\"?><data><DataSource ServerURL=\"\xD6\xD0\"/></data>");
   auto doc = LoadXmlFile(dir / "c.xml");
   ASSERT_NE(doc, nullptr);
-  EXPECT_EQ(AttributeOr(doc->selectSingleNode("data/DataSource"), "ServerURL", "-"), "\xE4\xB8\xAD");
+  EXPECT_EQ(AttributeOr(doc->SelectSingleNode("data/DataSource"), "ServerURL", "-"), "\xE4\xB8\xAD");
   // UTF-8 bytes under no declaration are read as UTF-8, whatever the code page.
   platform::WriteWholeFile(dir / "u.xml", "<data v=\"\xE4\xB8\xAD\"/>");
   EXPECT_EQ(AttributeOr(LoadXmlFile(dir / "u.xml")->documentElement(), "v", ""), "\xE4\xB8\xAD");
@@ -122,8 +122,8 @@ TEST(XmlRoutinesFile, MissingOrBrokenFileGivesAnEmptyDocument) {
 class XmlRoutinesAttributes : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(doc.loadXML("<data><ZEPRA IsDesktop=\"1\" mainfile=\"Z.exe\" empty=\"\"/></data>"));
-    group = doc.selectSingleNode("data/ZEPRA");
+    ASSERT_TRUE(doc.LoadXml("<data><ZEPRA IsDesktop=\"1\" mainfile=\"Z.exe\" empty=\"\"/></data>"));
+    group = doc.SelectSingleNode("data/ZEPRA");
   }
   xml::XmlDocument doc;
   xml::XmlNode* group = nullptr;

@@ -20,4 +20,7 @@ if [ ! -f "$WINEPREFIX/.au-ready" ]; then
     fi
   ) 9>"$state/.init-lock"
 fi
+# One server for the prefix that outlives each program by half a minute:
+# hundreds of short test programs then do not each wait for a new one.
+wineserver -p 30 >/dev/null 2>&1 || true
 exec "$AU_WINE" "$@"

@@ -1,3 +1,4 @@
+#include "platform/process.h"
 #include "platform/win32/command_line.h"
 
 #include <gtest/gtest.h>
@@ -32,7 +33,7 @@ TEST(SplitCommandLine, SystemQuotingRules) {
 TEST(ProcessArguments, WithoutTheProgramName) {
   // The test runner itself is started without arguments of its own beyond
   // gtest's; whatever they are, the program path is not among them.
-  for (const std::string& a : platform::win32::ProcessArguments()) {
+  for (const std::string& a : platform::ProcessArguments()) {
     EXPECT_EQ(a.find("win32_tests"), std::string::npos) << a;
   }
 }

@@ -7,7 +7,7 @@
 
 #include "platform/files.h"
 #include "platform/win32/wide.h"
-#include "support/test_paths.h"
+#include "support/unzip_fixture.h"
 #include "support/zip_builder.h"
 #include "zip/unzipper.h"
 
@@ -18,37 +18,24 @@ using platform::win32::Widen;
 using ziptest::Builder;
 using ziptest::Dos;
 
-class ZipWindows : public ::testing::Test {
+class ZipWindows : public testing_support::UnzipFixture {
  protected:
-  void SetUp() override {
-    dest = tmp / "dest";
-    z.SetDestDir(dest);
-    z.SetRootDir(dest);
-    z.RecreateDirs = true;
-    z.DoAll = true;
-    z.OverwriteMode = Overwrite::Always;
-    z.ReplaceReadOnly = true;
-  }
   void Package(const Builder& b) {
-    archive = tmp / "p.zip";
-    platform::WriteWholeFile(archive, b.Build());
+    archive = Write("p.zip", b.Build());
     z.SetZipName(archive);
   }
-  std::string Out(const std::string& rel) const { return dest + "\\" + rel; }
   HANDLE Open(const std::string& path, DWORD access, DWORD share) {
     return CreateFileW(Widen(path).c_str(), access, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   }
 
-  testing_support::TempDir tmp;
-  std::string dest, archive;
-  Unzipper z;
+  std::string archive;
 };
 
 TEST_F(ZipWindows, OpenArchiveShutsOutWritersButNotReaders) {
   Builder b;
   b.Add("a.txt", "a");
   Package(b);
-  z.KeepZipOpen = true;
+  z.settings().keepOpen = true;
   z.OpenArchive();
   HANDLE w = Open(archive, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE);
   EXPECT_EQ(w, INVALID_HANDLE_VALUE);
@@ -72,11 +59,9 @@ TEST_F(ZipWindows, TargetHeldOpenWithoutShareWriteIsPassedOver) {
   Package(b);
   HANDLE held = Open(Out("busy.dll"), GENERIC_READ, FILE_SHARE_READ);
   ASSERT_NE(held, INVALID_HANDLE_VALUE);
-  int skipped = -1;
-  z.OnSkippingFile = [&](Unzipper&, SkipReason r, const std::string&, int, bool&) { skipped = static_cast<int>(r); };
   EXPECT_EQ(z.ExtractFiles(), 1);
   CloseHandle(held);
-  EXPECT_EQ(skipped, static_cast<int>(SkipReason::CreateError));
+  EXPECT_EQ(skips, std::vector<SkipReason>{SkipReason::CreateError});
   EXPECT_EQ(z.FailedCount(), 1);
   EXPECT_EQ(platform::ReadWholeFile(Out("busy.dll")), "running");
   EXPECT_FALSE(platform::FileExists(Out("busy.dll.~unzip")));
@@ -134,10 +119,10 @@ TEST_F(ZipWindows, YieldPointsPumpTheQueueAndKeepTheQuitMessage) {
   Builder b;
   b.Add("a.txt", "a");
   Package(b);
-  z.DoProcessMessages = false;
+  z.settings().processMessages = false;
   EXPECT_EQ(z.ExtractFiles(), 1);
   EXPECT_EQ(seen, 0);
-  z.DoProcessMessages = true;
+  z.settings().processMessages = true;
   EXPECT_EQ(z.ExtractFiles(), 1);
   EXPECT_EQ(seen, 2);
   PostQuitMessage(3);

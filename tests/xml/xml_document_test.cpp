@@ -21,7 +21,7 @@ const char kConfig[] =
 
 class XmlDocumentTest : public ::testing::Test {
  protected:
-  void SetUp() override { ASSERT_TRUE(doc.loadXML(kConfig)); }
+  void SetUp() override { ASSERT_TRUE(doc.LoadXml(kConfig)); }
   XmlDocument doc;
 };
 
@@ -54,13 +54,13 @@ TEST_F(XmlDocumentTest, SelectFromTheDocument) {
   };
   for (const PathCase& c : cases) {
     if (std::string(c.found) == "error") {
-      EXPECT_THROW(doc.selectSingleNode(c.path), XmlError) << c.path;
+      EXPECT_THROW(doc.SelectSingleNode(c.path), XmlError) << c.path;
       continue;
     }
-    const XmlNode* n = doc.selectSingleNode(c.path);
+    const XmlNode* n = doc.SelectSingleNode(c.path);
     EXPECT_EQ(n ? n->nodeName() : std::string(), c.found) << c.path;
   }
-  EXPECT_EQ(doc.selectSingleNode("data/grp/x/y")->attributes().getNamedItem("n")->nodeValue(), "second");
+  EXPECT_EQ(doc.SelectSingleNode("data/grp/x/y")->attributes().GetNamedItem("n")->nodeValue(), "second");
 }
 
 TEST_F(XmlDocumentTest, SelectFromANode) {
@@ -76,61 +76,61 @@ TEST_F(XmlDocumentTest, SelectFromANode) {
   };
   for (const PathCase& c : cases) {
     if (std::string(c.found) == "error") {
-      EXPECT_THROW(data->selectSingleNode(c.path), XmlError) << c.path;
+      EXPECT_THROW(data->SelectSingleNode(c.path), XmlError) << c.path;
       continue;
     }
-    const XmlNode* n = data->selectSingleNode(c.path);
+    const XmlNode* n = data->SelectSingleNode(c.path);
     EXPECT_EQ(n ? n->nodeName() : std::string(), c.found) << c.path;
   }
-  EXPECT_EQ(data->selectSingleNode("ZEPRA")->parentNode(), data);
+  EXPECT_EQ(data->SelectSingleNode("ZEPRA")->parentNode(), data);
 }
 
 TEST(XmlDocumentEmpty, EverySelectionFailsQuietly) {
   XmlDocument doc;
   EXPECT_EQ(doc.documentElement(), nullptr);
-  EXPECT_EQ(doc.selectSingleNode("data"), nullptr);
-  EXPECT_EQ(doc.selectSingleNode("data/DataSource"), nullptr);
-  EXPECT_THROW(doc.selectSingleNode("data//x"), XmlError);
+  EXPECT_EQ(doc.SelectSingleNode("data"), nullptr);
+  EXPECT_EQ(doc.SelectSingleNode("data/DataSource"), nullptr);
+  EXPECT_THROW(doc.SelectSingleNode("data//x"), XmlError);
 }
 
 TEST_F(XmlDocumentTest, AttributeMapByExactName) {
-  XmlNode* ds = doc.selectSingleNode("data/DataSource");
+  XmlNode* ds = doc.SelectSingleNode("data/DataSource");
   ASSERT_NE(ds, nullptr);
   xml::XmlAttributes& attrs = ds->attributes();
   EXPECT_EQ(attrs.length(), 1u);
   EXPECT_EQ(attrs.item(0)->nodeName(), "ServerURL");
   EXPECT_EQ(attrs.item(0)->nodeType(), xml::NodeType::Attribute);
   EXPECT_EQ(attrs.item(1), nullptr);
-  EXPECT_NE(attrs.getNamedItem("ServerURL"), nullptr);
-  EXPECT_EQ(attrs.getNamedItem("ServerUrl"), nullptr);
-  EXPECT_EQ(attrs.getNamedItem("serverurl"), nullptr);
-  EXPECT_EQ(attrs.getNamedItem(""), nullptr);
+  EXPECT_NE(attrs.GetNamedItem("ServerURL"), nullptr);
+  EXPECT_EQ(attrs.GetNamedItem("ServerUrl"), nullptr);
+  EXPECT_EQ(attrs.GetNamedItem("serverurl"), nullptr);
+  EXPECT_EQ(attrs.GetNamedItem(""), nullptr);
   // Attribute text and value are the same thing.
-  XmlNode* url = attrs.getNamedItem("ServerURL");
+  XmlNode* url = attrs.GetNamedItem("ServerURL");
   EXPECT_EQ(url->text(), "http://10.0.0.5:8080/");
-  url->setText("a");
+  url->SetText("a");
   EXPECT_EQ(url->nodeValue(), "a");
-  url->setNodeValue("b");
+  url->SetNodeValue("b");
   EXPECT_EQ(url->text(), "b");
   EXPECT_EQ(url->parentNode(), nullptr);  // attributes are not children
 }
 
 TEST_F(XmlDocumentTest, CreateAndPlaceAsTheInstallationDoes) {
   XmlNode* root = doc.documentElement();
-  XmlNode* setup = doc.createElement("setup");
+  XmlNode* setup = doc.CreateElement("setup");
   EXPECT_EQ(setup->parentNode(), nullptr);
-  EXPECT_EQ(root->appendChild(setup), setup);
-  XmlNode* path = doc.createAttribute("path");
-  EXPECT_EQ(setup->attributes().setNamedItem(path), path);
-  path->setText("C:\\Client\\");
-  XmlNode* app = root->appendChild(doc.createElement("APP"));
+  EXPECT_EQ(root->AppendChild(setup), setup);
+  XmlNode* path = doc.CreateAttribute("path");
+  EXPECT_EQ(setup->attributes().SetNamedItem(path), path);
+  path->SetText("C:\\Client\\");
+  XmlNode* app = root->AppendChild(doc.CreateElement("APP"));
   for (const char* name : {"name", "mainfile", "IsDesktop"}) {
-    app->attributes().setNamedItem(doc.createAttribute(name))->setNodeValue(std::string(name) + "-v");
+    app->attributes().SetNamedItem(doc.CreateAttribute(name))->SetNodeValue(std::string(name) + "-v");
   }
   EXPECT_EQ(root->lastChild(), app);
   EXPECT_EQ(setup->nextSibling(), app);
-  EXPECT_EQ(doc.selectSingleNode("data/setup")->attributes().getNamedItem("path")->text(), "C:\\Client\\");
-  const xml::XmlAttributes& attrs = doc.selectSingleNode("data/APP")->attributes();
+  EXPECT_EQ(doc.SelectSingleNode("data/setup")->attributes().GetNamedItem("path")->text(), "C:\\Client\\");
+  const xml::XmlAttributes& attrs = doc.SelectSingleNode("data/APP")->attributes();
   ASSERT_EQ(attrs.length(), 3u);
   EXPECT_EQ(attrs.item(0)->nodeName(), "name");
   EXPECT_EQ(attrs.item(1)->nodeName(), "mainfile");
@@ -139,38 +139,38 @@ TEST_F(XmlDocumentTest, CreateAndPlaceAsTheInstallationDoes) {
 }
 
 TEST_F(XmlDocumentTest, SetNamedItemReplacesSameNameInPlace) {
-  XmlNode* el = doc.selectSingleNode("data/ZEPRA");
-  el->attributes().setNamedItem(doc.createAttribute("b"))->setNodeValue("1");
-  XmlNode* replacement = doc.createAttribute("name");
-  replacement->setNodeValue("new");
-  el->attributes().setNamedItem(replacement);
+  XmlNode* el = doc.SelectSingleNode("data/ZEPRA");
+  el->attributes().SetNamedItem(doc.CreateAttribute("b"))->SetNodeValue("1");
+  XmlNode* replacement = doc.CreateAttribute("name");
+  replacement->SetNodeValue("new");
+  el->attributes().SetNamedItem(replacement);
   ASSERT_EQ(el->attributes().length(), 2u);
   EXPECT_EQ(el->attributes().item(0), replacement);
   EXPECT_EQ(el->attributes().item(0)->nodeValue(), "new");
   EXPECT_EQ(el->attributes().item(1)->nodeName(), "b");
   // Setting the same node again changes nothing.
-  el->attributes().setNamedItem(replacement);
+  el->attributes().SetNamedItem(replacement);
   EXPECT_EQ(el->attributes().length(), 2u);
 }
 
 TEST_F(XmlDocumentTest, RefusedOperations) {
   XmlNode* root = doc.documentElement();
-  XmlNode* attr = doc.createAttribute("a");
-  XmlNode* placed = doc.selectSingleNode("data/ZEPRA");
+  XmlNode* attr = doc.CreateAttribute("a");
+  XmlNode* placed = doc.SelectSingleNode("data/ZEPRA");
   XmlDocument other;
-  XmlNode* foreign = other.createElement("f");
-  EXPECT_THROW(root->appendChild(attr), XmlError);            // attribute as a child
-  EXPECT_THROW(root->appendChild(nullptr), XmlError);
-  EXPECT_THROW(root->appendChild(foreign), XmlError);         // other document
-  EXPECT_THROW(root->appendChild(placed), XmlError);          // already placed
-  EXPECT_THROW(placed->appendChild(root), XmlError);          // would hold its own ancestor
-  EXPECT_THROW(attr->appendChild(doc.createElement("x")), XmlError);
-  EXPECT_THROW(doc.appendChild(doc.createElement("second")), XmlError);  // one root only
-  EXPECT_THROW(root->attributes().setNamedItem(doc.createElement("e")), XmlError);
-  EXPECT_THROW(root->attributes().setNamedItem(other.createAttribute("o")), XmlError);
-  placed->attributes().setNamedItem(attr);
-  EXPECT_THROW(root->attributes().setNamedItem(attr), XmlError);  // in use elsewhere
-  EXPECT_THROW(root->setNodeValue("v"), XmlError);
+  XmlNode* foreign = other.CreateElement("f");
+  EXPECT_THROW(root->AppendChild(attr), XmlError);            // attribute as a child
+  EXPECT_THROW(root->AppendChild(nullptr), XmlError);
+  EXPECT_THROW(root->AppendChild(foreign), XmlError);         // other document
+  EXPECT_THROW(root->AppendChild(placed), XmlError);          // already placed
+  EXPECT_THROW(placed->AppendChild(root), XmlError);          // would hold its own ancestor
+  EXPECT_THROW(attr->AppendChild(doc.CreateElement("x")), XmlError);
+  EXPECT_THROW(doc.AppendChild(doc.CreateElement("second")), XmlError);  // one root only
+  EXPECT_THROW(root->attributes().SetNamedItem(doc.CreateElement("e")), XmlError);
+  EXPECT_THROW(root->attributes().SetNamedItem(other.CreateAttribute("o")), XmlError);
+  placed->attributes().SetNamedItem(attr);
+  EXPECT_THROW(root->attributes().SetNamedItem(attr), XmlError);  // in use elsewhere
+  EXPECT_THROW(root->SetNodeValue("v"), XmlError);
   // Nothing refused above changed the tree.
   EXPECT_EQ(root->childNodes().size(), 4u);
   EXPECT_EQ(root->attributes().length(), 0u);
@@ -182,20 +182,20 @@ TEST(XmlDocumentNames, CreateRefusesInvalidNamesNamingThem) {
   for (const char* name : bad) {
     for (int kind = 0; kind < 2; ++kind) {
       try {
-        kind == 0 ? doc.createElement(name) : doc.createAttribute(name);
+        kind == 0 ? doc.CreateElement(name) : doc.CreateAttribute(name);
         ADD_FAILURE() << "accepted \"" << name << "\"";
       } catch (const XmlError& e) {
         EXPECT_NE(std::string(e.what()).find(std::string("“") + name + "”"), std::string::npos) << e.what();
       }
     }
   }
-  EXPECT_EQ(doc.createElement("\xE6\x8A\xA5\xE8\xA1\xA8.dll")->nodeName(), "\xE6\x8A\xA5\xE8\xA1\xA8.dll");
-  EXPECT_EQ(doc.createAttribute("IsDesktop")->nodeName(), "IsDesktop");
+  EXPECT_EQ(doc.CreateElement("\xE6\x8A\xA5\xE8\xA1\xA8.dll")->nodeName(), "\xE6\x8A\xA5\xE8\xA1\xA8.dll");
+  EXPECT_EQ(doc.CreateAttribute("IsDesktop")->nodeName(), "IsDesktop");
 }
 
 TEST(XmlDocumentBuild, DocumentFromScratch) {
   XmlDocument doc;
-  doc.appendChild(doc.createElement("data"));
+  doc.AppendChild(doc.CreateElement("data"));
   EXPECT_EQ(doc.documentElement()->nodeName(), "data");
   EXPECT_FALSE(doc.hasDeclaration());
   EXPECT_EQ(xml_testing::Canonical(doc), "element data\n");
@@ -203,19 +203,19 @@ TEST(XmlDocumentBuild, DocumentFromScratch) {
 
 TEST(XmlDocumentText, ElementTextAndSetText) {
   XmlDocument doc;
-  ASSERT_TRUE(doc.loadXML("<a>1<b>2<![CDATA[3]]><!--no--><?p no?></b>4<c/></a>"));
+  ASSERT_TRUE(doc.LoadXml("<a>1<b>2<![CDATA[3]]><!--no--><?p no?></b>4<c/></a>"));
   XmlNode* a = doc.documentElement();
   EXPECT_EQ(a->text(), "1234");
-  XmlNode* b = a->selectSingleNode("b");
-  b->setText("new");
+  XmlNode* b = a->SelectSingleNode("b");
+  b->SetText("new");
   EXPECT_EQ(b->childNodes().size(), 1u);
   EXPECT_EQ(b->firstChild()->nodeType(), xml::NodeType::Text);
   EXPECT_EQ(a->text(), "1new4");
-  a->setText("");
+  a->SetText("");
   EXPECT_FALSE(a->hasChildNodes());
   EXPECT_EQ(a->text(), "");
   // A removed child is no longer reached through the tree.
-  EXPECT_EQ(doc.selectSingleNode("a/b"), nullptr);
+  EXPECT_EQ(doc.SelectSingleNode("a/b"), nullptr);
   EXPECT_EQ(b->parentNode(), nullptr);
 }
 

@@ -15,11 +15,11 @@ int main(int argc, char** argv) {
     const std::string path = argv[i];
     xml::XmlDocument doc;
     if (path.size() > 9 && path.compare(path.size() - 9, 9, ".file.xml") == 0) {
-      doc.load(path);
+      doc.Load(path);
     } else {
       std::ifstream in(path, std::ios::binary);
       const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-      doc.loadXML(bytes);
+      doc.LoadXml(bytes);
     }
     const std::string dump = "=== " + path + "\n" + xml_testing::Canonical(doc);
     std::fwrite(dump.data(), 1, dump.size(), stdout);

@@ -99,7 +99,7 @@ TEST(XmlFileEncoding, LoadReadsTheFileWithItsEncoding) {
     const std::string path = dir / ("f" + std::to_string(n++) + ".xml");
     platform::WriteWholeFile(path, c.bytes);
     XmlDocument doc;
-    const bool ok = doc.load(path);
+    const bool ok = doc.Load(path);
     if (c.value == nullptr) {
       EXPECT_FALSE(ok) << c.what;
       EXPECT_EQ(doc.documentElement(), nullptr) << c.what;
@@ -114,17 +114,17 @@ TEST(XmlFileEncoding, DeclarationIsKeptAfterLoad) {
   TempDir dir;
   platform::WriteWholeFile(dir / "d.xml", "<?xml version=\"1.0\" encoding=\"GB2312\"?><data/>");
   XmlDocument doc;
-  ASSERT_TRUE(doc.load(dir / "d.xml"));
+  ASSERT_TRUE(doc.Load(dir / "d.xml"));
   EXPECT_EQ(doc.encoding(), "GB2312");
 }
 
 TEST(XmlFileEncoding, MissingFileGivesAnEmptyDocument) {
   TempDir dir;
   XmlDocument doc;
-  ASSERT_TRUE(doc.loadXML("<a/>"));
-  EXPECT_FALSE(doc.load(dir / "nothing-here.xml"));
+  ASSERT_TRUE(doc.LoadXml("<a/>"));
+  EXPECT_FALSE(doc.Load(dir / "nothing-here.xml"));
   EXPECT_EQ(doc.documentElement(), nullptr);
-  EXPECT_FALSE(doc.load(dir.path()));  // a folder is not a document either
+  EXPECT_FALSE(doc.Load(dir.path()));  // a folder is not a document either
 }
 
 }  // namespace

@@ -12,7 +12,7 @@ using xml_testing::Canonical;
 
 std::string Parse(std::string_view text) {
   XmlDocument doc;
-  const bool ok = doc.loadXML(text);
+  const bool ok = doc.LoadXml(text);
   const std::string dump = Canonical(doc);
   // The result and the document agree: a failed parse leaves nothing behind.
   EXPECT_EQ(ok, dump != "EMPTY\n") << text;
@@ -22,7 +22,7 @@ std::string Parse(std::string_view text) {
 
 bool Accepts(std::string_view text) {
   XmlDocument doc;
-  return doc.loadXML(text);
+  return doc.LoadXml(text);
 }
 
 struct WellFormedCase {
@@ -191,7 +191,7 @@ TEST(XmlParserTree, CommentsPiAndCDataAreKept) {
             "  pi q \n"
             "comment end\n");
   XmlDocument doc;
-  ASSERT_TRUE(doc.loadXML("<a>x<![CDATA[y]]></a>"));
+  ASSERT_TRUE(doc.LoadXml("<a>x<![CDATA[y]]></a>"));
   const auto& children = doc.documentElement()->childNodes();
   ASSERT_EQ(children.size(), 2u);
   EXPECT_EQ(children[0]->nodeType(), xml::NodeType::Text);
@@ -203,12 +203,12 @@ TEST(XmlParserTree, CommentsPiAndCDataAreKept) {
 
 TEST(XmlParserTree, WhiteSpaceOnlyTextIsDropped) {
   XmlDocument doc;
-  ASSERT_TRUE(doc.loadXML("<a>\r\n\t <b/> \n<c> </c><d> x </d>&#32;<e>&#9;</e></a>"));
+  ASSERT_TRUE(doc.LoadXml("<a>\r\n\t <b/> \n<c> </c><d> x </d>&#32;<e>&#9;</e></a>"));
   const xml::XmlNode* a = doc.documentElement();
   ASSERT_EQ(a->childNodes().size(), 4u);  // b, c, d, e: no white-space text
-  EXPECT_FALSE(a->selectSingleNode("c")->hasChildNodes());
-  EXPECT_EQ(a->selectSingleNode("d")->text(), " x ");
-  EXPECT_FALSE(a->selectSingleNode("e")->hasChildNodes());
+  EXPECT_FALSE(a->SelectSingleNode("c")->hasChildNodes());
+  EXPECT_EQ(a->SelectSingleNode("d")->text(), " x ");
+  EXPECT_FALSE(a->SelectSingleNode("e")->hasChildNodes());
 }
 
 TEST(XmlParserTree, ReferencesAndLineEnds) {
@@ -224,7 +224,7 @@ TEST(XmlParserTree, ReferencesAndLineEnds) {
   };
   for (const auto& c : cases) {
     XmlDocument doc;
-    ASSERT_TRUE(doc.loadXML(c.text)) << c.text;
+    ASSERT_TRUE(doc.LoadXml(c.text)) << c.text;
     EXPECT_EQ(doc.documentElement()->text(), c.value) << c.text;
   }
 }
@@ -243,23 +243,23 @@ TEST(XmlParserTree, AttributeValueNormalisation) {
   };
   for (const auto& c : cases) {
     XmlDocument doc;
-    ASSERT_TRUE(doc.loadXML(c.text)) << c.text;
-    EXPECT_EQ(doc.documentElement()->attributes().getNamedItem("v")->nodeValue(), c.value) << c.text;
+    ASSERT_TRUE(doc.LoadXml(c.text)) << c.text;
+    EXPECT_EQ(doc.documentElement()->attributes().GetNamedItem("v")->nodeValue(), c.value) << c.text;
   }
 }
 
 TEST(XmlParserTree, DeclarationIsHeldAsWritten) {
   XmlDocument doc;
-  ASSERT_TRUE(doc.loadXML("<?xml version='1.0' encoding='gbk' standalone='yes'?><a/>"));
+  ASSERT_TRUE(doc.LoadXml("<?xml version='1.0' encoding='gbk' standalone='yes'?><a/>"));
   EXPECT_TRUE(doc.hasDeclaration());
   EXPECT_EQ(doc.version(), "1.0");
   EXPECT_EQ(doc.encoding(), "gbk");
   EXPECT_EQ(doc.standalone(), "yes");
   // The text handed to loadXML is already decoded: any encoding name is kept.
-  ASSERT_TRUE(doc.loadXML("<?xml version=\"1.0\" encoding=\"x-private\"?><a/>"));
+  ASSERT_TRUE(doc.LoadXml("<?xml version=\"1.0\" encoding=\"x-private\"?><a/>"));
   EXPECT_EQ(doc.encoding(), "x-private");
   EXPECT_EQ(doc.standalone(), "");
-  ASSERT_TRUE(doc.loadXML("<a/>"));
+  ASSERT_TRUE(doc.LoadXml("<a/>"));
   EXPECT_FALSE(doc.hasDeclaration());
   EXPECT_EQ(doc.version(), "");
   EXPECT_EQ(doc.encoding(), "");
@@ -267,18 +267,18 @@ TEST(XmlParserTree, DeclarationIsHeldAsWritten) {
 
 TEST(XmlParserTree, FailedLoadEmptiesAPreviouslyLoadedDocument) {
   XmlDocument doc;
-  ASSERT_TRUE(doc.loadXML("<?xml version=\"1.0\"?><a><b/></a>"));
-  EXPECT_FALSE(doc.loadXML("<a><b></a>"));
+  ASSERT_TRUE(doc.LoadXml("<?xml version=\"1.0\"?><a><b/></a>"));
+  EXPECT_FALSE(doc.LoadXml("<a><b></a>"));
   EXPECT_EQ(doc.documentElement(), nullptr);
   EXPECT_TRUE(doc.childNodes().empty());
   EXPECT_FALSE(doc.hasDeclaration());
-  EXPECT_EQ(doc.selectSingleNode("a"), nullptr);
-  EXPECT_EQ(doc.selectSingleNode("a/b"), nullptr);
+  EXPECT_EQ(doc.SelectSingleNode("a"), nullptr);
+  EXPECT_EQ(doc.SelectSingleNode("a/b"), nullptr);
 }
 
 TEST(XmlParserTree, ParentsSiblingsAndChildWalk) {
   XmlDocument doc;
-  ASSERT_TRUE(doc.loadXML("<!--c--><a><b/>t<c><d/></c></a>"));
+  ASSERT_TRUE(doc.LoadXml("<!--c--><a><b/>t<c><d/></c></a>"));
   const xml::XmlNode* a = doc.documentElement();
   EXPECT_EQ(a->parentNode(), nullptr);
   EXPECT_EQ(doc.childNodes().front()->nextSibling(), a);
@@ -304,7 +304,7 @@ TEST(XmlParserHostile, MillionLevelsDeepIsParsedWithoutRecursion) {
   text += "x";
   for (size_t i = 0; i < depth; ++i) text += "</a>";
   XmlDocument doc;
-  ASSERT_TRUE(doc.loadXML(text));
+  ASSERT_TRUE(doc.LoadXml(text));
   size_t levels = 0;
   const xml::XmlNode* n = doc.documentElement();
   for (; n->firstChild() && n->firstChild()->nodeType() == xml::NodeType::Element; n = n->firstChild()) ++levels;
@@ -313,17 +313,17 @@ TEST(XmlParserHostile, MillionLevelsDeepIsParsedWithoutRecursion) {
   EXPECT_EQ(doc.documentElement()->text(), "x");  // walked without recursion too
   // Unclosed at the end: empty, not a partial tree.
   text.resize(text.size() - 4);
-  EXPECT_FALSE(doc.loadXML(text));
+  EXPECT_FALSE(doc.LoadXml(text));
   EXPECT_EQ(doc.documentElement(), nullptr);
 }
 
 TEST(XmlParserHostile, HugeAttributeAndTextValues) {
   const std::string big(8 << 20, 'v');
   XmlDocument doc;
-  ASSERT_TRUE(doc.loadXML("<a x=\"" + big + "\">" + big + "</a>"));
-  EXPECT_EQ(doc.documentElement()->attributes().getNamedItem("x")->nodeValue().size(), big.size());
+  ASSERT_TRUE(doc.LoadXml("<a x=\"" + big + "\">" + big + "</a>"));
+  EXPECT_EQ(doc.documentElement()->attributes().GetNamedItem("x")->nodeValue().size(), big.size());
   EXPECT_EQ(doc.documentElement()->text().size(), big.size());
-  EXPECT_FALSE(doc.loadXML("<a x=\"" + big + "/>"));  // never closed
+  EXPECT_FALSE(doc.LoadXml("<a x=\"" + big + "/>"));  // never closed
 }
 
 TEST(XmlParserHostile, EntityExpansionTricksAreRefused) {

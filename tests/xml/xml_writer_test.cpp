@@ -33,9 +33,9 @@ std::string ReadBytes(const std::string& path) { return platform::ReadWholeFile(
 
 TEST(XmlWriter, SerializedTextReadsBackToTheSameTree) {
   XmlDocument doc;
-  ASSERT_TRUE(doc.loadXML(kRich));
+  ASSERT_TRUE(doc.LoadXml(kRich));
   XmlDocument again;
-  ASSERT_TRUE(again.loadXML(doc.xml())) << doc.xml();
+  ASSERT_TRUE(again.LoadXml(doc.Xml())) << doc.Xml();
   EXPECT_EQ(Canonical(again), Canonical(doc));
   EXPECT_EQ(again.encoding(), "GB2312");
   EXPECT_EQ(again.standalone(), "yes");
@@ -43,8 +43,8 @@ TEST(XmlWriter, SerializedTextReadsBackToTheSameTree) {
 
 TEST(XmlWriter, OneElementPerLineIndentedTextInline) {
   XmlDocument doc;
-  ASSERT_TRUE(doc.loadXML("<?xml version=\"1.0\"?><data><a x=\"1\"><b/><c>t<d/></c></a><!--k--><e/></data>"));
-  EXPECT_EQ(doc.xml(),
+  ASSERT_TRUE(doc.LoadXml("<?xml version=\"1.0\"?><data><a x=\"1\"><b/><c>t<d/></c></a><!--k--><e/></data>"));
+  EXPECT_EQ(doc.Xml(),
             "<?xml version=\"1.0\"?>\r\n"
             "<data>\r\n"
             "  <a x=\"1\">\r\n"
@@ -62,11 +62,11 @@ TEST(XmlWriter, DeepTreesAreWrittenWithBoundedIndentation) {
   for (size_t i = 0; i < depth; ++i) text += "<a>";
   for (size_t i = 0; i < depth; ++i) text += "</a>";
   XmlDocument doc;
-  ASSERT_TRUE(doc.loadXML(text));
-  const std::string out = doc.xml();
+  ASSERT_TRUE(doc.LoadXml(text));
+  const std::string out = doc.Xml();
   EXPECT_LT(out.size(), depth * 2 * 200);  // not quadratic in the depth
   XmlDocument again;
-  ASSERT_TRUE(again.loadXML(out));
+  ASSERT_TRUE(again.LoadXml(out));
   size_t levels = 1;
   for (const xml::XmlNode* n = again.documentElement(); n->hasChildNodes(); n = n->firstChild()) {
     ASSERT_EQ(n->childNodes().size(), 1u);
@@ -77,30 +77,30 @@ TEST(XmlWriter, DeepTreesAreWrittenWithBoundedIndentation) {
 
 TEST(XmlWriter, ContentThatCannotBeWrittenRaises) {
   XmlDocument doc;
-  ASSERT_TRUE(doc.loadXML("<a x=\"1\"><!--c--><?p d?></a>"));
+  ASSERT_TRUE(doc.LoadXml("<a x=\"1\"><!--c--><?p d?></a>"));
   xml::XmlNode* a = doc.documentElement();
-  a->firstChild()->setNodeValue("x--y");
-  EXPECT_THROW(doc.xml(), XmlError);
-  a->firstChild()->setNodeValue("ends-");
-  EXPECT_THROW(doc.xml(), XmlError);
-  a->firstChild()->setNodeValue("fine");
-  a->lastChild()->setNodeValue("a?>b");
-  EXPECT_THROW(doc.xml(), XmlError);
-  a->lastChild()->setNodeValue("ok");
-  a->attributes().getNamedItem("x")->setNodeValue(std::string("nul\0", 4));
-  EXPECT_THROW(doc.xml(), XmlError);
-  a->attributes().getNamedItem("x")->setNodeValue("\xFF");
-  EXPECT_THROW(doc.xml(), XmlError);
-  a->attributes().getNamedItem("x")->setNodeValue("ok");
-  EXPECT_NO_THROW(doc.xml());
+  a->firstChild()->SetNodeValue("x--y");
+  EXPECT_THROW(doc.Xml(), XmlError);
+  a->firstChild()->SetNodeValue("ends-");
+  EXPECT_THROW(doc.Xml(), XmlError);
+  a->firstChild()->SetNodeValue("fine");
+  a->lastChild()->SetNodeValue("a?>b");
+  EXPECT_THROW(doc.Xml(), XmlError);
+  a->lastChild()->SetNodeValue("ok");
+  a->attributes().GetNamedItem("x")->SetNodeValue(std::string("nul\0", 4));
+  EXPECT_THROW(doc.Xml(), XmlError);
+  a->attributes().GetNamedItem("x")->SetNodeValue("\xFF");
+  EXPECT_THROW(doc.Xml(), XmlError);
+  a->attributes().GetNamedItem("x")->SetNodeValue("ok");
+  EXPECT_NO_THROW(doc.Xml());
 }
 
 TEST(XmlWriter, CDataHoldingItsOwnEndIsSplit) {
   XmlDocument doc;
-  ASSERT_TRUE(doc.loadXML("<a><![CDATA[x]]></a>"));
-  doc.documentElement()->firstChild()->setNodeValue("1]]>2]]>");
+  ASSERT_TRUE(doc.LoadXml("<a><![CDATA[x]]></a>"));
+  doc.documentElement()->firstChild()->SetNodeValue("1]]>2]]>");
   XmlDocument again;
-  ASSERT_TRUE(again.loadXML(doc.xml())) << doc.xml();
+  ASSERT_TRUE(again.LoadXml(doc.Xml())) << doc.Xml();
   EXPECT_EQ(again.documentElement()->text(), "1]]>2]]>");
 }
 
@@ -122,14 +122,14 @@ TEST(XmlSave, WritesTheDeclaredEncodingAndReadsBack) {
   TempDir dir;
   for (const Case& c : cases) {
     XmlDocument doc;
-    ASSERT_TRUE(doc.loadXML(std::string("<?xml version=\"1.0\" encoding=\"") + c.encoding +
+    ASSERT_TRUE(doc.LoadXml(std::string("<?xml version=\"1.0\" encoding=\"") + c.encoding +
                             "\"?><data><a n=\"\xE4\xB8\xAD\xE6\x96\x87\">\xE4\xB8\xAD\xE6\x96\x87</a></data>"));
     const std::string path = dir / (std::string(c.encoding) + ".xml");
-    doc.save(path);
+    doc.Save(path);
     const std::string bytes = ReadBytes(path);
     EXPECT_NE(bytes.find(c.expectInBytes), std::string::npos) << c.encoding;
     XmlDocument again;
-    ASSERT_TRUE(again.load(path)) << c.encoding;
+    ASSERT_TRUE(again.Load(path)) << c.encoding;
     EXPECT_EQ(Canonical(again), Canonical(doc)) << c.encoding;
   }
 }
@@ -137,8 +137,8 @@ TEST(XmlSave, WritesTheDeclaredEncodingAndReadsBack) {
 TEST(XmlSave, Utf16StartsWithItsByteOrderMark) {
   TempDir dir;
   XmlDocument doc;
-  ASSERT_TRUE(doc.loadXML("<?xml version=\"1.0\" encoding=\"UTF-16\"?><a/>"));
-  doc.save(dir / "u.xml");
+  ASSERT_TRUE(doc.LoadXml("<?xml version=\"1.0\" encoding=\"UTF-16\"?><a/>"));
+  doc.Save(dir / "u.xml");
   EXPECT_EQ(ReadBytes(dir / "u.xml").substr(0, 4), std::string("\xFF\xFE<\0", 4));
 }
 
@@ -146,23 +146,23 @@ TEST(XmlSave, CharacterOutsideGbkBecomesAReference) {
   TempDir dir;
   XmlDocument doc;
   // U+D55C (Hangul) and U+1F600 are not in GBK; the Chinese text is.
-  ASSERT_TRUE(doc.loadXML("<?xml version=\"1.0\" encoding=\"GB2312\"?>"
+  ASSERT_TRUE(doc.LoadXml("<?xml version=\"1.0\" encoding=\"GB2312\"?>"
                           "<a v=\"\xED\x95\x9C\">\xE4\xB8\xAD\xF0\x9F\x98\x80</a>"));
-  doc.save(dir / "g.xml");
+  doc.Save(dir / "g.xml");
   const std::string bytes = ReadBytes(dir / "g.xml");
   EXPECT_NE(bytes.find("v=\"&#54620;\""), std::string::npos) << bytes;
   EXPECT_NE(bytes.find("\xD6\xD0&#128512;</a>"), std::string::npos) << bytes;
   XmlDocument again;
-  ASSERT_TRUE(again.load(dir / "g.xml"));
+  ASSERT_TRUE(again.Load(dir / "g.xml"));
   EXPECT_EQ(Canonical(again), Canonical(doc));
 }
 
 TEST(XmlSave, NameTheEncodingCannotHoldRaises) {
   TempDir dir;
   XmlDocument doc;
-  ASSERT_TRUE(doc.loadXML("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><\xE4\xB8\xAD/>"));
+  ASSERT_TRUE(doc.LoadXml("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><\xE4\xB8\xAD/>"));
   try {
-    doc.save(dir / "n.xml");
+    doc.Save(dir / "n.xml");
     ADD_FAILURE() << "saved";
   } catch (const XmlError& e) {
     EXPECT_NE(std::string(e.what()).find("ISO-8859-1"), std::string::npos) << e.what();
@@ -172,9 +172,9 @@ TEST(XmlSave, NameTheEncodingCannotHoldRaises) {
 TEST(XmlSave, UnknownEncodingRaisesNamingIt) {
   TempDir dir;
   XmlDocument doc;
-  ASSERT_TRUE(doc.loadXML("<?xml version=\"1.0\" encoding=\"x-private\"?><a/>"));
+  ASSERT_TRUE(doc.LoadXml("<?xml version=\"1.0\" encoding=\"x-private\"?><a/>"));
   try {
-    doc.save(dir / "x.xml");
+    doc.Save(dir / "x.xml");
     ADD_FAILURE() << "saved";
   } catch (const XmlError& e) {
     EXPECT_NE(std::string(e.what()).find("“x-private”"), std::string::npos) << e.what();
@@ -185,8 +185,8 @@ TEST(XmlSave, UnknownEncodingRaisesNamingIt) {
 TEST(XmlSave, NoDeclarationMeansUtf8WithoutOne) {
   TempDir dir;
   XmlDocument doc;
-  ASSERT_TRUE(doc.loadXML("<a>\xE4\xB8\xAD</a>"));
-  doc.save(dir / "plain.xml");
+  ASSERT_TRUE(doc.LoadXml("<a>\xE4\xB8\xAD</a>"));
+  doc.Save(dir / "plain.xml");
   EXPECT_EQ(ReadBytes(dir / "plain.xml"), "<a>\xE4\xB8\xAD</a>\r\n");
 }
 
@@ -201,9 +201,9 @@ TEST(XmlSave, UnwritablePathRaisesInChineseWithTheSystemText) {
   }
   ASSERT_FALSE(systemText.empty());
   XmlDocument doc;
-  ASSERT_TRUE(doc.loadXML("<a/>"));
+  ASSERT_TRUE(doc.LoadXml("<a/>"));
   try {
-    doc.save(path);
+    doc.Save(path);
     ADD_FAILURE() << "saved";
   } catch (const XmlError& e) {
     EXPECT_EQ(std::string(e.what()), "无法保存文件“" + path + "”：" + systemText);
@@ -214,8 +214,8 @@ TEST(XmlSave, OverwritesAnExistingFile) {
   TempDir dir;
   platform::WriteWholeFile(dir / "o.xml", std::string(1000, 'z'));
   XmlDocument doc;
-  ASSERT_TRUE(doc.loadXML("<a/>"));
-  doc.save(dir / "o.xml");
+  ASSERT_TRUE(doc.LoadXml("<a/>"));
+  doc.Save(dir / "o.xml");
   EXPECT_EQ(ReadBytes(dir / "o.xml"), "<a/>\r\n");
 }
 

@@ -3,11 +3,14 @@
 #include <gtest/gtest.h>
 
 #include "platform/files.h"
+#include "support/memory_stream.h"
 #include "support/test_paths.h"
 #include "zip/zip_errors.h"
 
 namespace zip {
 namespace {
+
+using testing_support::MemoryStream;
 
 std::string Digits(size_t n) {
   std::string s;
@@ -97,10 +100,10 @@ TEST(BufferStream, SeekWhileWritingFlushesFirst) {
   EXPECT_EQ(mem.writes, 0);
   s.Seek(2, 0);
   EXPECT_EQ(mem.writes, 1);
-  EXPECT_EQ(mem.data(), "abcdef");
+  EXPECT_EQ(mem.Data(), "abcdef");
   s.Write("XY", 2);
   s.Flush();
-  EXPECT_EQ(mem.data(), "abXYef");
+  EXPECT_EQ(mem.Data(), "abXYef");
 }
 
 TEST(BufferStream, FailedFlushBeforeASeekIsASeekError) {
@@ -131,7 +134,7 @@ TEST(BufferStream, WritingAfterReadingContinuesAtTheLogicalPosition) {
   s.Write("xyz", 3);
   EXPECT_EQ(s.Position(), 6);
   s.Flush();
-  EXPECT_EQ(mem.data().substr(0, 8), "012xyz67");
+  EXPECT_EQ(mem.Data().substr(0, 8), "012xyz67");
 }
 
 TEST(BufferStream, PutBackAndItsOverflow) {
@@ -158,7 +161,7 @@ TEST(BufferStream, PendingBytesAreWrittenOnDestroy) {
     BufferedStream s(mem, 64);
     s.Write("pending", 7);
   }
-  EXPECT_EQ(mem.data(), "pending");
+  EXPECT_EQ(mem.Data(), "pending");
 }
 
 TEST(BufferedFileStream, CreatesWritesSizesAndReadsBack) {
@@ -166,14 +169,14 @@ TEST(BufferedFileStream, CreatesWritesSizesAndReadsBack) {
   const std::string path = dir / "out.bin";
   {
     BufferedFileStream f(path, 8192, true, platform::FileMode::Create);
-    EXPECT_TRUE(f.flushOnDestroy);
+    EXPECT_TRUE(f.FlushesOnDestroy());
     f.Write(Digits(20000).data(), 20000);
     EXPECT_EQ(f.Size(), 20000);
     EXPECT_TRUE(f.SetSize(100));
     EXPECT_EQ(f.Size(), 100);
   }
   BufferedFileStream r(path, 8192, true, platform::FileMode::ReadDenyWrite);
-  EXPECT_FALSE(r.flushOnDestroy);  // nothing to flush on a read-only stream
+  EXPECT_FALSE(r.FlushesOnDestroy());  // nothing to flush on a read-only stream
   std::string back(200, '\0');
   EXPECT_EQ(r.Read(back.data(), back.size()), 100u);
   EXPECT_EQ(back.substr(0, 100), Digits(100));

@@ -7,8 +7,8 @@
 #include "platform/file_info.h"
 #include "platform/files.h"
 #include "support/ansi_code_page.h"
-#include "support/fakes.h"
 #include "support/test_paths.h"
+#include "support/unzip_fixture.h"
 #include "support/zip_builder.h"
 #ifndef _WIN32
 #include "platform/posix/host_path.h"
@@ -20,35 +20,8 @@ namespace {
 using ziptest::Builder;
 using ziptest::Dos;
 
-class Unzip : public ::testing::Test {
+class Unzip : public testing_support::UnzipFixture {
  protected:
-  void SetUp() override {
-    dest = dir / "dest";
-    z.SetDestDir(dest);
-    z.SetRootDir(dest);
-    z.RecreateDirs = true;
-    z.DoAll = true;
-    z.OverwriteMode = Overwrite::Always;
-    z.ReplaceReadOnly = true;
-    z.OnHandleMessage = [this](Unzipper&, int id, const std::string& text, const std::string& title, uint32_t flags,
-                               int& result) {
-      messages.push_back(std::to_string(id) + "|" + text + "|" + title + "|" + std::to_string(flags));
-      result = answer;
-    };
-    z.OnSkippingFile = [this](Unzipper&, SkipReason r, const std::string& name, int, bool&) {
-      skips.push_back(static_cast<int>(r));
-    };
-  }
-  std::string Write(const std::string& name, const std::string& bytes) {
-    std::string path = dir / name;
-    platform::WriteWholeFile(path, bytes);
-    return path;
-  }
-  int Extract(const std::string& archiveBytes, const std::string& name = "p.zip") {
-    z.SetZipName(Write(name, archiveBytes));
-    return z.ExtractFiles();
-  }
-  std::string Out(const std::string& rel) const { return dest + "\\" + rel; }
   std::string Read(const std::string& rel) const { return platform::ReadWholeFile(Out(rel)).value_or("<missing>"); }
   // Every name below the temp folder (temporary files left behind show up).
   std::vector<std::string> AllFiles() const {
@@ -59,13 +32,6 @@ class Unzip : public ::testing::Test {
     std::sort(names.begin(), names.end());
     return names;
   }
-
-  testing_support::TempDir dir;
-  std::string dest;
-  Unzipper z;
-  std::vector<std::string> messages;
-  std::vector<int> skips;
-  int answer = platform::IdOk;
 };
 
 TEST_F(Unzip, FoldersAndFilesWithTimesAndAttributes) {
@@ -87,7 +53,7 @@ TEST_F(Unzip, WithoutRecreateDirsFilesLandInDestAndFoldersStillCount) {
   Builder b;
   b.Add("bin/", "", 0);
   b.Add("bin/sub/a.txt", "A");
-  z.RecreateDirs = false;
+  z.settings().recreateFolders = false;
   EXPECT_EQ(Extract(b.Build()), 2);
   EXPECT_EQ(Read("a.txt"), "A");
   EXPECT_FALSE(platform::DirectoryExists(Out("bin")));
@@ -110,9 +76,7 @@ TEST_F(Unzip, EmptyAndUnknownMethodEntries) {
 }
 
 TEST_F(Unzip, UnknownMethodGoesToTheMessageBoxWithoutAHandler) {
-  testing_support::RecordingMessageBox box;
-  z.OnHandleMessage = nullptr;
-  z.MessageSink = &box;
+  z.events().onMessage = nullptr;
   Builder b;
   b.Add("x.bin", "data", 14);
   EXPECT_EQ(Extract(b.Build()), 0);
@@ -138,13 +102,13 @@ TEST_P(UnzipOverwrite, FollowsTheMode) {
   ASSERT_TRUE(platform::SetFileDosDateTime(Out("a.txt"), Dos(2021, 6, 1, 12, 0, 30 + c.existingSecondsOffset)));
   Builder b;
   b.Add("a.txt", "new").dosTime = entryTime;
-  z.OverwriteMode = c.mode;
+  z.settings().overwrite = c.mode;
   answer = c.answer;
   EXPECT_EQ(Extract(b.Build()), c.replaced ? 1 : 0);
   EXPECT_EQ(Read("a.txt"), c.replaced ? "new" : "old");
   EXPECT_EQ(z.FailedCount(), 0);  // the overwrite rule is no failure
   if (!c.replaced) {
-    EXPECT_EQ(skips, std::vector<int>{static_cast<int>(SkipReason::NoOverwrite)});
+    EXPECT_EQ(skips, std::vector<SkipReason>{SkipReason::NoOverwrite});
   }
   if (c.mode == Overwrite::Prompt) {
     ASSERT_EQ(messages.size(), 1u);
@@ -169,12 +133,12 @@ TEST_F(Unzip, ReadOnlyTargetIsReplacedOnlyWhenAllowed) {
   platform::SetFileAttributeBits(Out("ro.txt"), platform::FileAttrReadOnly);
   Builder b;
   b.Add("ro.txt", "new");
-  z.ReplaceReadOnly = false;
+  z.settings().replaceReadOnly = false;
   EXPECT_EQ(Extract(b.Build()), 0);
   EXPECT_EQ(z.FailedCount(), 1);
   EXPECT_EQ(Read("ro.txt"), "old");
-  EXPECT_EQ(skips, std::vector<int>{static_cast<int>(SkipReason::CreateError)});
-  z.ReplaceReadOnly = true;
+  EXPECT_EQ(skips, std::vector<SkipReason>{SkipReason::CreateError});
+  z.settings().replaceReadOnly = true;
   EXPECT_EQ(z.ExtractFiles(), 1);
   EXPECT_EQ(Read("ro.txt"), "new");
 }
@@ -186,7 +150,7 @@ TEST_F(Unzip, CrcMismatchKeepsTheInstalledFileAndTheRunGoesOn) {
   b.Add("a.dll", "corrupted payload").crc = 0x12345678;
   b.Add("b.dll", "fine");
   uint32_t seenStored = 0;
-  z.OnBadCRC = [&](Unzipper&, uint32_t, uint32_t stored, int) { seenStored = stored; };
+  z.events().onBadCrc = [&](Unzipper&, uint32_t, uint32_t stored, int) { seenStored = stored; };
   EXPECT_EQ(Extract(b.Build()), 1);
   EXPECT_EQ(seenStored, 0x12345678u);
   EXPECT_EQ(z.FailedCount(), 1);
@@ -271,7 +235,7 @@ TEST_F(Unzip, PathTraversalNamesArePassedOver) {
   b.Add("good/ok.txt", "ok");
   EXPECT_EQ(Extract(b.Build()), 1);
   EXPECT_EQ(z.FailedCount(), 5);
-  for (int s : skips) EXPECT_EQ(s, static_cast<int>(SkipReason::CreateError));
+  for (SkipReason s : skips) EXPECT_EQ(s, SkipReason::CreateError);
   EXPECT_EQ(AllFiles(), (std::vector<std::string>{"dest/good/ok.txt", "p.zip"}));
 }
 
@@ -290,7 +254,7 @@ TEST_F(Unzip, NamesThatAreNoPlainFilesArePassedOver) {
   b.Add("ok.txt", "ok");
   EXPECT_EQ(Extract(b.Build()), 1);
   EXPECT_EQ(z.FailedCount(), 6);
-  for (int s : skips) EXPECT_EQ(s, static_cast<int>(SkipReason::CreateError));
+  for (SkipReason s : skips) EXPECT_EQ(s, SkipReason::CreateError);
   EXPECT_EQ(Read("b.dll"), "installed");
   EXPECT_EQ(AllFiles(), (std::vector<std::string>{"dest/b.dll", "dest/ok.txt", "p.zip"}));
 }
@@ -308,7 +272,7 @@ TEST_F(Unzip, ClaimedSizesSaturateInsteadOfWrapping) {
     ziptest::Put32(e.centralExtra, 0x40000000);
   }
   int64_t announced = 0;
-  z.OnStartUnZipInfo = [&](Unzipper&, int, int64_t total, bool&) { announced = total; };
+  z.events().onStartInfo = [&](Unzipper&, int, int64_t total, bool&) { announced = total; };
   EXPECT_EQ(Extract(b.Build()), 0);
   EXPECT_EQ(announced, INT64_MAX);
   EXPECT_EQ(z.FailedCount(), 3);  // none is as large as it claims
@@ -330,7 +294,7 @@ TEST_F(Unzip, EncryptedEntriesArePassedOverForTheirPassword) {
   e.payload = std::string(12, '\x55') + "x";
   e.payloadSet = true;
   EXPECT_EQ(Extract(b.Build()), 0);
-  EXPECT_EQ(skips, std::vector<int>{static_cast<int>(SkipReason::BadPassword)});
+  EXPECT_EQ(skips, std::vector<SkipReason>{SkipReason::BadPassword});
   EXPECT_EQ(z.FailedCount(), 1);
 }
 
@@ -339,13 +303,13 @@ TEST_F(Unzip, SelectionByMasksWhenNotDoAll) {
   b.Add("bin/a.dll", "a");
   b.Add("bin/b.txt", "b");
   b.Add("c.DLL", "c");
-  z.DoAll = false;
-  z.FilesList = {"*.dll"};
+  z.settings().extractAll = false;
+  z.settings().masks = {"*.dll"};
   int infoCount = -1;
-  z.OnStartUnZipInfo = [&](Unzipper&, int n, int64_t, bool&) { infoCount = n; };
+  z.events().onStartInfo = [&](Unzipper&, int n, int64_t, bool&) { infoCount = n; };
   EXPECT_EQ(Extract(b.Build()), 2);
   EXPECT_EQ(infoCount, 2);
-  EXPECT_TRUE(z.FilesList.empty());
+  EXPECT_TRUE(z.settings().masks.empty());
   EXPECT_FALSE(platform::FileExists(Out("bin\\b.txt")));
   EXPECT_EQ(Read("c.DLL"), "c");
 }
@@ -354,8 +318,8 @@ TEST_F(Unzip, CancelFromAHandlerEndsTheRun) {
   Builder b;
   b.Add("a.txt", "a");
   int completed = -1;
-  z.OnStartUnZipInfo = [](Unzipper& self, int, int64_t, bool&) { self.RequestCancel(); };
-  z.OnUnZipComplete = [&](Unzipper&, int n) { completed = n; };
+  z.events().onStartInfo = [](Unzipper& self, int, int64_t, bool&) { self.RequestCancel(); };
+  z.events().onComplete = [&](Unzipper&, int n) { completed = n; };
   try {
     Extract(b.Build());
     FAIL();
@@ -370,12 +334,12 @@ TEST_F(Unzip, StartHandlerCanRenameOrSkip) {
   Builder b;
   b.Add("a.txt", "a");
   b.Add("b.txt", "b");
-  z.OnStartUnZip = [](Unzipper&, int index, std::string& name, bool& skip) {
+  z.events().onStartEntry = [](Unzipper&, int index, std::string& name, bool& skip) {
     if (index == 0) name += ".renamed";
     else skip = true;
   };
   std::vector<std::string> ended;
-  z.OnEndUnZip = [&](Unzipper&, int, const std::string& name) { ended.push_back(name); };
+  z.events().onEndEntry = [&](Unzipper&, int, const std::string& name) { ended.push_back(name); };
   EXPECT_EQ(Extract(b.Build()), 1);
   EXPECT_EQ(Read("a.txt.renamed"), "a");
   EXPECT_EQ(ended, std::vector<std::string>{Out("a.txt.renamed")});
@@ -386,8 +350,8 @@ TEST_F(Unzip, PercentEventsReachAHundred) {
   Builder b;
   b.Add("a.bin", std::string(100000, 'q'));
   int lastFile = -1, lastTotal = -1;
-  z.OnFilePercentDone = [&](Unzipper&, int p) { lastFile = p; };
-  z.OnTotalPercentDone = [&](Unzipper&, int p) { lastTotal = p; };
+  z.events().onFilePercent = [&](Unzipper&, int p) { lastFile = p; };
+  z.events().onTotalPercent = [&](Unzipper&, int p) { lastTotal = p; };
   EXPECT_EQ(Extract(b.Build()), 1);
   EXPECT_EQ(lastFile, 100);
   EXPECT_EQ(lastTotal, 100);
@@ -435,7 +399,7 @@ TEST_F(ZipRead, ArchiveShorterThanAZip64EndRecordIsRead) {
   ASSERT_EQ(bytes.size(), 42u);
   Open(bytes);
   EXPECT_EQ(z.EntryCount(), 0);
-  EXPECT_FALSE(z.EndRecord().zip64End);
+  EXPECT_FALSE(z.EndRecord().Zip64End());
 }
 
 TEST_F(ZipRead, ShortOrEndlessArchivesAreIncomplete) {
@@ -454,9 +418,9 @@ TEST_F(ZipRead, ShortOrEndlessArchivesAreIncomplete) {
   noEnd.resize(noEnd.size() - 22);
   z.SetZipName(Write("noend.zip", noEnd + std::string(70000, 'x')));
   EXPECT_THROW(z.OpenArchive(), IncompleteZipError);
-  z.IncompleteZipMode = IncompleteArchive::AssumeNotAZip;
+  z.settings().incompleteArchive = IncompleteArchive::AssumeNotAZip;
   EXPECT_THROW(z.OpenArchive(), NotAZipFileError);
-  z.IncompleteZipMode = IncompleteArchive::AssumeDamaged;
+  z.settings().incompleteArchive = IncompleteArchive::AssumeDamaged;
   z.OpenArchive();  // the recovery scan finds the local header
   EXPECT_TRUE(z.Rebuilt());
   ASSERT_EQ(z.EntryCount(), 1);
@@ -476,7 +440,7 @@ TEST_F(ZipRead, HandlerMayChooseTheRecoveryScan) {
   b.Add("a.txt", "a");
   std::string noEnd = b.Build();
   noEnd.resize(noEnd.size() - 22);
-  z.OnInCompleteZip = [](Unzipper&, IncompleteArchive& mode) { mode = IncompleteArchive::AssumeDamaged; };
+  z.events().onIncompleteArchive = [](Unzipper&, IncompleteArchive& mode) { mode = IncompleteArchive::AssumeDamaged; };
   EXPECT_EQ(Extract(noEnd), 1);
   EXPECT_EQ(Read("a.txt"), "a");
 }
@@ -498,7 +462,7 @@ TEST_F(ZipRead, LongestCommentAndTheEndRecordNearestTheEnd) {
   b.comment = std::string(65535, 'c');
   Open(b.Build());
   EXPECT_EQ(z.EntryCount(), 1);
-  EXPECT_EQ(z.EndRecord().commentLength, 65535);
+  EXPECT_EQ(z.EndRecord().CommentLength(), 65535);
 }
 
 TEST_F(ZipRead, NamesSplitIntoFolderAndFileWithBackslashes) {
@@ -525,8 +489,8 @@ TEST_F(ZipRead, OutOfRangeTimesReadBackClamped) {
   b.Add("a.txt", "a").dosTime = (Dos(2020, 1, 5, 0, 0, 0) & 0xFFFF0000u) | (31u << 11);  // hour 31
   b.Add("b.txt", "b").dosTime = Dos(2020, 1, 5, 10, 0, 0) & ~(0xFu << 21);           // month 0
   Open(b.Build());
-  EXPECT_EQ(z.Entry(0).dateTime, Dos(2020, 1, 5, 23, 0, 0));
-  EXPECT_EQ(z.Entry(1).dateTime, (Dos(2020, 1, 5, 10, 0, 0) & ~(0xFu << 21)) | (1u << 21));
+  EXPECT_EQ(z.Entry(0).Header().dateTime, Dos(2020, 1, 5, 23, 0, 0));
+  EXPECT_EQ(z.Entry(1).Header().dateTime, (Dos(2020, 1, 5, 10, 0, 0) & ~(0xFu << 21)) | (1u << 21));
 }
 
 TEST_F(ZipRead, SharedLocalHeaderOffsetsFallBackToTheScan) {

@@ -33,13 +33,14 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(ZipHeaderInfo, DefaultsOfANewEntry) {
   ZipEntry e;
-  EXPECT_EQ(e.versionMadeBy, 45);
-  EXPECT_EQ(e.versionNeeded, 20);
-  EXPECT_EQ(e.compressionMethod, 8);
-  EXPECT_EQ(e.crc32, 0xFFFFFFFFu);
-  EXPECT_EQ(e.internalAttributes, 1);
-  EXPECT_EQ(e.externalAttributes, 0x20u);
-  EXPECT_FALSE(e.zip64);
+  EXPECT_EQ(e.Header().versionMadeBy, 45);
+  EXPECT_EQ(e.Header().versionNeeded, 20);
+  EXPECT_EQ(e.Header().compressionMethod, 8);
+  EXPECT_EQ(e.Header().crc32, 0xFFFFFFFFu);
+  EXPECT_EQ(e.Header().internalAttributes, 1);
+  EXPECT_EQ(e.Header().externalAttributes, 0x20u);
+  EXPECT_FALSE(e.Zip64());
+  EXPECT_FALSE(e.Selected());
 }
 
 TEST(ZipHeaderInfo, NamesSplitAndLengths) {
@@ -49,10 +50,10 @@ TEST(ZipHeaderInfo, NamesSplitAndLengths) {
   EXPECT_EQ(e.FileName(), "");
   e.SetFullName("plain.txt");
   EXPECT_EQ(e.Directory(), "");
-  EXPECT_EQ(e.nameLength, 9);
+  EXPECT_EQ(e.NameLength(), 9);
   e.SetDirectory("bin");
   EXPECT_EQ(e.Directory(), "bin\\");
-  EXPECT_EQ(e.nameLength, 13);
+  EXPECT_EQ(e.NameLength(), 13);
   e.SetFullName("C:name");
   EXPECT_EQ(e.Directory(), "C:");
   EXPECT_EQ(e.FileName(), "name");
@@ -64,38 +65,42 @@ TEST(ZipHeaderInfo, LargeValuesGoToTheZip64Record) {
   e.SetCompressedSize(0xFFFFFFFFull);  // the escape value itself needs the record
   e.SetLocalHeaderOffset(77);
   e.SetDiskNumberStart(0x10000);
-  ASSERT_TRUE(e.zip64);
-  EXPECT_EQ(e.uncompressedSize32, 0xFFFFFFFFu);
+  ASSERT_TRUE(e.Zip64());
+  EXPECT_EQ(e.Header().uncompressedSize32, 0xFFFFFFFFu);
   EXPECT_EQ(e.UncompressedSize(), 0x123456789ull);
   EXPECT_EQ(e.CompressedSize(), 0xFFFFFFFFull);
-  EXPECT_EQ(e.localHeaderOffset32, 77u);
+  EXPECT_EQ(e.Header().localHeaderOffset32, 77u);
   EXPECT_EQ(e.LocalHeaderOffset(), 77u);
-  EXPECT_EQ(e.diskNumberStart16, 0xFFFF);
+  EXPECT_EQ(e.Header().diskNumberStart16, 0xFFFF);
   EXPECT_EQ(e.DiskNumberStart(), 0x10000u);
   ZipEntry copy(e);
   EXPECT_EQ(copy.UncompressedSize(), 0x123456789ull);
-  EXPECT_NE(copy.zip64.get(), e.zip64.get());
+  copy.SetUncompressedSize(0x200000000ull);  // the copy has a record of its own
+  EXPECT_EQ(e.UncompressedSize(), 0x123456789ull);
 }
 
 TEST(EndCentral, StoringLargeCountsAndOffsetsCreatesZip64Parts) {
   EndOfCentralDirectory end;
   end.SetTotalEntries(0xFFFE);
-  EXPECT_FALSE(end.zip64End);
+  EXPECT_FALSE(end.Zip64End());
   EXPECT_EQ(end.TotalEntries(), 0xFFFEu);
   end.SetTotalEntries(70000);
-  ASSERT_TRUE(end.zip64End);
-  ASSERT_TRUE(end.zip64Locator);
-  EXPECT_EQ(end.totalEntries16, 0xFFFF);
+  ASSERT_TRUE(end.Zip64End());
+  ASSERT_TRUE(end.Locator());
+  EXPECT_EQ(end.Fields().totalEntries16, 0xFFFF);
+  EXPECT_EQ(end.Fields().entriesThisDisk16, 0xFFFF);
   EXPECT_EQ(end.TotalEntries(), 70000u);
-  EXPECT_EQ(end.zip64End->recordSize, 44u);
-  EXPECT_EQ(end.zip64End->versionMadeBy, 45);
-  EXPECT_EQ(end.zip64Locator->totalDisks, 1u);
+  EXPECT_EQ(end.Zip64End()->entriesThisDisk, 70000u);
+  EXPECT_EQ(end.Zip64End()->recordSize, 44u);
+  EXPECT_EQ(end.Zip64End()->versionMadeBy, 45);
+  EXPECT_EQ(end.Locator()->totalDisks, 1u);
   end.SetCentralOffset(0x100000000ull);
-  EXPECT_EQ(end.centralOffset32, 0xFFFFFFFFu);
+  EXPECT_EQ(end.Fields().centralOffset32, 0xFFFFFFFFu);
   EXPECT_EQ(end.CentralOffset(), 0x100000000ull);
   end.Reset();
   EXPECT_EQ(end.TotalEntries(), 0u);
-  EXPECT_FALSE(end.comment);
+  EXPECT_FALSE(end.Zip64End());
+  EXPECT_FALSE(end.Locator());
 }
 
 }  // namespace

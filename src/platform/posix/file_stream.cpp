@@ -23,20 +23,20 @@ FileStream::FileStream(const std::string& path, FileMode mode) : impl_(std::make
   const std::string host = posix::HostPath(path);
   if (mode == FileMode::ReadDenyWrite) {
     impl_->fd = ::open(host.c_str(), O_RDONLY | O_CLOEXEC);
-    if (impl_->fd < 0) throw FileOpenError("Cannot open file \"" + path + "\". " + LastErrorText());
+    if (impl_->fd < 0) throw FileOpenError::For(path);
     struct stat st {};
     if (::fstat(impl_->fd, &st) == 0 && S_ISDIR(st.st_mode)) {
       errno = EISDIR;
-      throw FileOpenError("Cannot open file \"" + path + "\". " + LastErrorText());
+      throw FileOpenError::For(path);
     }
     // The nearest thing to a share mode here: a shared advisory lock that
     // cooperating writers (taking an exclusive lock) respect.
     if (::flock(impl_->fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
-      throw FileOpenError("Cannot open file \"" + path + "\". " + LastErrorText());
+      throw FileOpenError::For(path);
     }
   } else {
     impl_->fd = ::open(host.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (impl_->fd < 0) throw FileCreateError("Cannot create file \"" + path + "\". " + LastErrorText());
+    if (impl_->fd < 0) throw FileCreateError::For(path);
   }
 }
 

@@ -28,10 +28,4 @@ std::vector<std::string> SplitCommandLine(std::wstring_view commandLine) {
   return words;
 }
 
-std::vector<std::string> ProcessArguments() {
-  std::vector<std::string> words = SplitCommandLine(GetCommandLineW());
-  if (!words.empty()) words.erase(words.begin());
-  return words;
-}
-
 }  // namespace platform::win32

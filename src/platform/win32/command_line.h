@@ -1,6 +1,6 @@
 #pragma once
-// The process's arguments split by the system's usual rules (quotes group
-// blanks, backslashes before a quote escape it), as UTF-8.
+// A command line split by the system's usual rules (quotes group blanks,
+// backslashes before a quote escape it), as UTF-8.
 #include <string>
 #include <string_view>
 #include <vector>
@@ -9,7 +9,5 @@ namespace platform::win32 {
 
 // All words of a command line, the program name first.
 std::vector<std::string> SplitCommandLine(std::wstring_view commandLine);
-// The running process's arguments without the program name.
-std::vector<std::string> ProcessArguments();
 
 }  // namespace platform::win32

@@ -16,11 +16,11 @@ FileStream::FileStream(const std::string& path, FileMode mode) : impl_(std::make
   if (mode == FileMode::ReadDenyWrite) {
     impl_->h.reset(CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!impl_->h) throw FileOpenError("Cannot open file \"" + path + "\". " + LastErrorText());
+    if (!impl_->h) throw FileOpenError::For(path);
   } else {
     impl_->h.reset(CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!impl_->h) throw FileCreateError("Cannot create file \"" + path + "\". " + LastErrorText());
+    if (!impl_->h) throw FileCreateError::For(path);
   }
 }
 

@@ -13,18 +13,6 @@ std::wstring SystemFolder() {
 
 }  // namespace
 
-void RestrictDllSearchToSystemFolder() {
-  SetDllDirectoryW(L"");  // the current folder leaves the search
-  // Not on every Windows 7: looked up rather than imported.
-  using SetDefault = BOOL(WINAPI*)(DWORD);
-  if (HMODULE kernel = GetModuleHandleW(L"kernel32.dll")) {
-    if (auto set = reinterpret_cast<SetDefault>(
-            reinterpret_cast<void*>(GetProcAddress(kernel, "SetDefaultDllDirectories")))) {
-      set(LOAD_LIBRARY_SEARCH_SYSTEM32);
-    }
-  }
-}
-
 SystemLibrary::SystemLibrary(const wchar_t* name) : name_(Narrow(name)) {
   // A full path loads that very file; its own imports are then looked for
   // in its folder first.

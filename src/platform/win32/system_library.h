@@ -10,10 +10,6 @@
 
 namespace platform::win32 {
 
-// From here on, DLLs load from the system folder only, and the current
-// folder is out of every search. Called first thing in the program.
-void RestrictDllSearchToSystemFolder();
-
 // One DLL loaded by its full path in the system folder, freed with the owner.
 class SystemLibrary {
  public:

@@ -17,11 +17,12 @@
 #include <thread>
 #include <vector>
 
+#include "app/progress_view.h"
 #include "app/progress_window.h"
 #include "app/window_layout.h"
 #include "engine/trace_file.h"
-#include "main_window.h"
 #include "platform/files.h"
+#include "platform/process.h"
 #include "platform/system_services.h"
 #include "platform/win32/command_line.h"
 #include "platform/win32/wide.h"
@@ -86,7 +87,7 @@ void Play(const std::vector<std::string>& steps, app::IStatusSink& sink) {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
-  std::vector<std::string> args = platform::win32::ProcessArguments();
+  std::vector<std::string> args = platform::ProcessArguments();
   if (args.size() >= 2 && args[0] == "--close-log") {
     g_closeLog = args[1];
     args.erase(args.begin(), args.begin() + 2);
@@ -110,5 +111,5 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
   const std::string programPath = platform::ProgramPath();
   const engine::TraceFile trace(programPath);
   app::ProgressWindow form(*services.processes, trace, programPath, startScript);
-  return shell::RunProgressWindow(form, args, *services.registry, *services.messageBox, showCommand);
+  return app::RunProgressWindow(form, args, *services.registry, *services.messageBox, showCommand);
 }

@@ -9,6 +9,7 @@
 #include "interop_support.h"
 #include "platform/files.h"
 #include "support/test_paths.h"
+#include "support/unzip_fixture.h"
 #include "zip/unzipper.h"
 
 namespace zip {
@@ -52,14 +53,9 @@ TEST(Corpus, EveryArchiveEndsAsExpectedWithoutEscapeAndMatchesOtherTools) {
     const std::string stem = name.substr(0, name.size() - 4);
     testing_support::TempDir jail;
     const std::string dest = jail / "dest";
-    Unzipper z;
-    z.SetDestDir(dest);
-    z.SetRootDir(dest);
-    z.OverwriteMode = Overwrite::Always;
-    z.RecreateDirs = true;
-    z.DoAll = true;
-    z.ReplaceReadOnly = true;
-    z.OnHandleMessage = [](Unzipper&, int, const std::string&, const std::string&, uint32_t, int& r) { r = 1; };
+    testing_support::RecordingMessageBox box;  // answers every message with OK
+    Unzipper z(box);
+    testing_support::SetUpLikeTheUpdater(z, dest);
     z.SetZipName(Join(corpus, name));
     Expected got{-1, -1, ""};
     try {

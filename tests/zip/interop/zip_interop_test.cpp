@@ -13,6 +13,7 @@
 #include "platform/files.h"
 #include "support/ansi_code_page.h"
 #include "support/test_paths.h"
+#include "support/unzip_fixture.h"
 #include "zip/unzipper.h"
 #ifndef _WIN32
 #include "platform/posix/host_path.h"
@@ -48,28 +49,16 @@ std::map<std::string, std::vector<ManifestEntry>> LoadManifest() {
   return m;
 }
 
-class Interop : public ::testing::Test {
+class Interop : public testing_support::UnzipFixture {
  protected:
   void SetUp() override {
     ASSERT_TRUE(platform::FileExists(Join(DataDir(), "manifest.tsv")))
         << "the archives are made by the ctest fixture zip_archives (run through ctest)";
     gbk_ = std::make_unique<testing_support::ChineseAnsiCodePage>();  // the code page of the target systems
-    dest = tmp / "dest";
-    z.SetDestDir(dest);
-    z.SetRootDir(dest);
-    z.RecreateDirs = true;
-    z.DoAll = true;
-    z.OverwriteMode = Overwrite::Always;
-    z.ReplaceReadOnly = true;
   }
   void TearDown() override { gbk_.reset(); }
   std::unique_ptr<testing_support::ChineseAnsiCodePage> gbk_;
   std::string Archive(const std::string& name) const { return Join(Join(DataDir(), "archives"), name); }
-  std::string Out(const std::string& rel) const { return Join(dest, rel); }
-
-  testing_support::TempDir tmp;
-  std::string dest;
-  Unzipper z;
 };
 
 TEST_F(Interop, EveryToolsArchiveExtractsByteForByteWithItsTimes) {
@@ -114,7 +103,7 @@ TEST_F(Interop, TheEndRecordNearestTheEndWins) {
 TEST_F(Interop, LongestArchiveCommentIsSkipped) {
   z.SetZipName(Archive("comment_65535.zip"));
   z.OpenArchive();
-  EXPECT_EQ(z.EndRecord().commentLength, 65535);
+  EXPECT_EQ(z.EndRecord().CommentLength(), 65535);
   EXPECT_EQ(z.EntryCount(), 1);
 }
 
@@ -122,11 +111,11 @@ TEST_F(Interop, Zip64WithMoreThan65535Entries) {
   z.SetZipName(Archive("zip64_many.zip"));
   z.OpenArchive();
   ASSERT_EQ(z.EntryCount(), 70000);
-  EXPECT_TRUE(z.EndRecord().zip64End != nullptr);
+  EXPECT_TRUE(z.EndRecord().Zip64End().has_value());
   EXPECT_FALSE(z.Rebuilt());
   EXPECT_EQ(z.Entry(69999).Directory() + z.Entry(69999).FileName(), "d49\\f69999.txt");
-  z.DoAll = false;
-  z.FilesList = {"d7\\f7.txt", "*\\f69999.txt"};
+  z.settings().extractAll = false;
+  z.settings().masks = {"d7\\f7.txt", "*\\f69999.txt"};
   EXPECT_EQ(z.ExtractFiles(), 2);
   EXPECT_EQ(platform::ReadWholeFile(Out("d7\\f7.txt")), "entry 7\n");
   EXPECT_EQ(platform::ReadWholeFile(Out("d49\\f69999.txt")), "entry 69999\n");
@@ -138,8 +127,8 @@ TEST_F(Interop, Zip64SizesAndOffsetsBeyondFourGiB) {
   ASSERT_EQ(z.EntryCount(), 2);
   EXPECT_EQ(z.Entry(0).UncompressedSize(), (1ull << 32) + 10);
   EXPECT_GT(z.Entry(1).LocalHeaderOffset(), 1ull << 32);
-  z.DoAll = false;
-  z.FilesList = {"small.txt"};
+  z.settings().extractAll = false;
+  z.settings().masks = {"small.txt"};
   EXPECT_EQ(z.ExtractFiles(), 1);
   EXPECT_EQ(platform::ReadWholeFile(Out("small.txt")), "after the hole\n");
   EXPECT_FALSE(platform::FileExists(Out("huge.bin")));

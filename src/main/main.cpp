@@ -1,24 +1,23 @@
 // AutoUpdate.exe: runs only when given arguments.
-#include <windows.h>
-
 #include <memory>
+#include <string>
 
+#include "app/progress_view.h"
 #include "app/progress_window.h"
 #include "app/update_worker.h"
 #include "engine/services.h"
 #include "engine/trace_file.h"
 #include "engine/update_engine.h"
 #include "http/http_fetcher.h"
-#include "main_window.h"
 #include "platform/files.h"
 #include "platform/internet.h"
+#include "platform/process.h"
 #include "platform/system_services.h"
-#include "platform/win32/command_line.h"
-#include "platform/win32/system_library.h"
+#include "platform/window.h"
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
-  platform::win32::RestrictDllSearchToSystemFolder();
-  const app::Arguments args = platform::win32::ProcessArguments();
+int main() {
+  platform::RestrictDllSearchToSystemFolder();
+  const app::Arguments args = platform::ProcessArguments();
   if (args.empty()) return 0;
   platform::SystemServices system = platform::CreateSystemServices();
   const std::unique_ptr<platform::IInternetClient> internet = platform::CreateInternetClient();
@@ -33,9 +32,10 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
                                return std::make_unique<engine::UpdateEngine>(serverUrl, services);
                              });
                            });
-  const int code = shell::RunProgressWindow(form, args, *system.registry, *system.messageBox, showCommand);
+  const int code = app::RunProgressWindow(form, args, *system.registry, *system.messageBox,
+                                          platform::StartupShowCommand());
   // Closing the window ends the program even while the worker is still
   // freeing its engine: end the process here rather than tear down what the
   // worker may still be using.
-  ExitProcess(static_cast<UINT>(code));
+  platform::EndProcess(code);
 }
