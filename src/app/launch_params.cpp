@@ -4,22 +4,13 @@
 #include <cstdio>
 #include <ctime>
 
+#include "engine/base64.h"
 #include "engine/paths.h"
 #include "engine/server_address.h"
 #include "platform/codepage.h"
 
 namespace app {
 namespace {
-
-// Base64 alphabet position of c, or -1.
-int Base64Value(char c) {
-  if (c >= 'A' && c <= 'Z') return c - 'A';
-  if (c >= 'a' && c <= 'z') return c - 'a' + 26;
-  if (c >= '0' && c <= '9') return c - '0' + 52;
-  if (c == '+') return 62;
-  if (c == '/') return 63;
-  return -1;
-}
 
 // The lines of text, where a line ends at CR, LF or the pair CR LF.
 std::vector<std::string_view> SplitLines(std::string_view text) {
@@ -58,6 +49,8 @@ bool IsUrlForm(const Arguments& args) {
   return !args.empty() && engine::SameTextAscii(std::string_view(args[0]).substr(0, scheme.size()), scheme);
 }
 
+bool IsPositionalForm(const Arguments& args) { return args.size() >= kPositionalCount && !IsUrlForm(args); }
+
 bool IsRegistrationStart(const Arguments& args) {
   return args.size() < kPositionalCount && StartsWithReg(args);
 }
@@ -78,24 +71,6 @@ std::string UrlKeyValue(std::string_view url, std::string_view key) {
     if (engine::SameTextAscii(line.substr(0, eq), key)) return std::string(line.substr(eq + 1));
   }
   return {};
-}
-
-std::string DecodeBase64(std::string_view text) {
-  std::string out;
-  unsigned bits = 0;
-  int count = 0;
-  for (char c : text) {
-    if (c == ' ' || c == '\t' || c == '\r' || c == '\n') continue;
-    int v = Base64Value(c);
-    if (v < 0) break;  // "=" or a foreign character ends the data
-    bits = (bits << 6) | static_cast<unsigned>(v);
-    count += 6;
-    if (count >= 8) {
-      count -= 8;
-      out += static_cast<char>((bits >> count) & 0xFF);
-    }
-  }
-  return out;
 }
 
 std::string UserIdOfUid(std::string_view decoded) {
@@ -121,7 +96,7 @@ std::string TodayWorkDate() {
 void ReadParams(const Arguments& args, const std::string& workDate, const engine::TraceFile& trace,
                 LaunchParams& params) {
   if (args.empty()) return;
-  if (args.size() >= kPositionalCount && !IsUrlForm(args)) {
+  if (IsPositionalForm(args)) {
     std::string* fields[] = {&params.appName, &params.userId,   &params.userId2,    &params.appCode,
                              &params.workDate, &params.extra1,  &params.extra2,     &params.extra3,
                              &params.extra4,   &params.serverUrl, &params.serverPort, &params.clientExe};
@@ -132,7 +107,7 @@ void ReadParams(const Arguments& args, const std::string& workDate, const engine
   // quoting split off it.
   const std::string& url = args[0];
   params.appName = kClientApplication;
-  const std::string userId = WithoutQuotesAndControls(UserIdOfUid(DecodeBase64(UrlKeyValue(url, "UID"))));
+  const std::string userId = WithoutQuotesAndControls(UserIdOfUid(engine::DecodeBase64(UrlKeyValue(url, "UID"))));
   params.userId = userId;
   params.userId2 = userId;
   params.appCode = kClientApplication;

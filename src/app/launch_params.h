@@ -47,6 +47,8 @@ bool StartsWithReg(const Arguments& args);
 // The first argument begins with "ZEPRA:": the URL form, however many
 // arguments a browser's quoting made of it.
 bool IsUrlForm(const Arguments& args);
+// Twelve arguments or more, the first no URL: the client program's own start.
+bool IsPositionalForm(const Arguments& args);
 
 // Fills params field by field in declaration order, so that an error raised
 // part-way (the trace file write in the URL form) leaves the fields before it
@@ -61,11 +63,6 @@ void ReadParams(const Arguments& args, const std::string& workDate, const engine
 // ignoring ASCII letter case, after every "?" and "&" became a line break.
 // Empty when there is no such line. Nothing is unescaped.
 std::string UrlKeyValue(std::string_view url, std::string_view key);
-
-// Standard Base64 ("=" fills). Blanks and line breaks are skipped; decoding
-// stops at the first "=" or at any other character outside the alphabet.
-// Trailing bits that make no whole byte are dropped.
-std::string DecodeBase64(std::string_view text);
 
 // The user id carried in a decoded "UID": 20 characters from the fourth on.
 std::string UserIdOfUid(std::string_view decoded);

@@ -7,6 +7,7 @@
 
 #include "engine/folder_tokens.h"
 #include "engine/installation.h"
+#include "engine/staged_package.h"
 #include "engine/paths.h"
 #include "engine/trace_file.h"
 #include "engine/update_engine.h"
@@ -62,7 +63,7 @@ bool UpdateEngine::Install() {
   const xml::XmlNode* group = manifest_ ? manifest_->SelectSingleNode("data/" + appName_) : nullptr;
   run.mainFileName = AttributeOr(group, "mainfile", appName_ + ".exe");
   run.desktopFlag = AttributeOr(group, "IsDeskTop", "0");
-  run.downloaded.assign(updates_.size(), false);
+  run.staged.resize(updates_.size());
 
   DownloadAll(run);
   UnpackAll(run);
@@ -86,8 +87,18 @@ void UpdateEngine::DownloadAll(Installation& run) {
     const bool databaseEngine = e.setupPath == kDatabaseEngineToken;
     if (databaseEngine && hasDatabaseEngine_) continue;
     if (databaseEngine) run.databasePackage = JoinPath(kStagingFolder, e.fileName);
-    run.downloaded[static_cast<size_t>(i)] = DownloadPackage(e.fileName);
-    if (!run.downloaded[static_cast<size_t>(i)]) run.Failed(e);
+    // An entry listed twice comes twice: the earlier download lets go of
+    // the file first, and both unpack the later one.
+    const std::string path = JoinPath(kStagingFolder, e.fileName);
+    std::vector<size_t> earlier;
+    for (size_t j = 0; j < static_cast<size_t>(i); ++j) {
+      if (run.staged[j] && SameTextAscii(run.staged[j]->path(), path)) earlier.push_back(j);
+    }
+    for (size_t j : earlier) run.staged[j].reset();
+    const std::shared_ptr<StagedPackage> staged = DownloadPackage(e);
+    for (size_t j : earlier) run.staged[j] = staged;
+    run.staged[static_cast<size_t>(i)] = staged;
+    if (!staged) run.Failed(e);
     Progress(i, run.total);
   }
 }
@@ -103,7 +114,8 @@ void UpdateEngine::UnpackAll(Installation& run) {
 void UpdateEngine::UnpackEntry(Installation& run, zip::Unzipper& zipper, std::int32_t index) {
   const ManifestEntry& e = *updates_[static_cast<size_t>(index)];
   services_.trace.Write(e.fileName, e.version);
-  const bool installed = UnpackEntryPackage(run, zipper, e, run.downloaded[static_cast<size_t>(index)]);
+  const bool installed = UnpackEntryPackage(run, zipper, e, run.staged[static_cast<size_t>(index)].get());
+  run.staged[static_cast<size_t>(index)].reset();  // unpacked: no longer held
   if (!installed) run.Failed(e);
   if (SameTextAscii(WithoutZipLowerCase(e.fileName), run.mainFileName)) {
     run.mainFilePath = JoinPath(folders_.app, run.mainFileName);
@@ -115,16 +127,18 @@ void UpdateEngine::UnpackEntry(Installation& run, zip::Unzipper& zipper, std::in
 // Unpacks a downloaded package into the folder its entry names; false when
 // it did not install. Components to register are noted.
 bool UpdateEngine::UnpackEntryPackage(Installation& run, zip::Unzipper& zipper, const ManifestEntry& e,
-                                      bool downloaded) {
-  const std::string staged = JoinPath(kStagingFolder, e.fileName);
+                                      const StagedPackage* staged) {
   if (e.setupPath == kDatabaseEngineToken) {
     run.databaseEntrySeen = true;
-    return hasDatabaseEngine_ || (downloaded && UnpackPackage(zipper, staged, false, kStagingFolder));
+    if (hasDatabaseEngine_) return true;
+    if (!staged || !UnpackPackage(zipper, staged->path(), false, kStagingFolder)) return false;
+    HoldDatabaseEngineSetup(run);
+    return true;
   }
   const std::string& folder = e.setupPath == kSystemFolderToken    ? folders_.system
                               : e.setupPath == kWindowsFolderToken ? folders_.windows
                                                                    : folders_.app;
-  if (!downloaded || !UnpackPackage(zipper, staged, e.replace, folder)) return false;
+  if (!staged || !UnpackPackage(zipper, staged->path(), e.replace, folder)) return false;
   if (e.registerComponent) run.registrations.push_back(JoinPath(folder, WithoutZipAnyCase(e.fileName)));
   return true;
 }
@@ -164,12 +178,24 @@ void UpdateEngine::RegisterComponents(const Installation& run) {
   }
 }
 
+// The setup program just unpacked into the shared staging folder is held
+// until it has run; one that cannot be held is not run.
+void UpdateEngine::HoldDatabaseEngineSetup(Installation& run) {
+  try {
+    run.databaseSetupHold = std::make_unique<platform::FileStream>(WithoutZipAnyCase(run.databasePackage),
+                                                                   platform::FileMode::ReadDenyWrite);
+  } catch (const platform::OsError&) {
+    run.databaseSetupHold.reset();
+  }
+}
+
 // The setup program of a database-engine package, when the engine was
 // missing and its package came and unpacked.
-void UpdateEngine::RunDatabaseEngineSetup(const Installation& run) {
-  if (hasDatabaseEngine_ || !run.databaseEntrySeen || run.databaseFailed) return;
+void UpdateEngine::RunDatabaseEngineSetup(Installation& run) {
+  if (hasDatabaseEngine_ || !run.databaseEntrySeen || run.databaseFailed || !run.databaseSetupHold) return;
   const std::string setupProgram = WithoutZipAnyCase(run.databasePackage);
-  if (!setupProgram.empty()) services_.processes.RunAndWait(setupProgram, setupProgram, platform::SwShowNormal);
+  services_.processes.RunAndWait(setupProgram, setupProgram, platform::SwShowNormal);
+  run.databaseSetupHold.reset();
 }
 
 }  // namespace engine

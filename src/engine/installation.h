@@ -2,6 +2,7 @@
 // What one installation run gathers as it goes, from the downloads to the
 // shortcut.
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <unordered_set>
 #include <vector>
@@ -9,7 +10,9 @@
 #include "engine/folder_tokens.h"
 #include "engine/manifest_entry.h"
 #include "engine/paths.h"
+#include "engine/staged_package.h"
 #include "engine/update_engine.h"
+#include "platform/file_stream.h"
 
 namespace engine {
 
@@ -21,7 +24,8 @@ struct UpdateEngine::Installation {
   std::string desktopFlag;
   std::string mainFilePath;  // set by the last main-file entry
   std::string appTitle;
-  std::vector<bool> downloaded;
+  // Per entry, its package as downloaded and held; null when it failed.
+  std::vector<std::shared_ptr<StagedPackage>> staged;
   // Entries (by upper-cased name) that did not install: their versions are
   // not recorded, so the next run tries again.
   std::unordered_set<std::string> notInstalled;
@@ -29,6 +33,9 @@ struct UpdateEngine::Installation {
   std::string databasePackage;
   bool databaseEntrySeen = false;
   bool databaseFailed = false;
+  // The database engine's setup program, held from its unpacking until it
+  // has run: the staging folder is shared.
+  std::unique_ptr<platform::FileStream> databaseSetupHold;
 
   void Failed(const ManifestEntry& e) {
     notInstalled.insert(UpperAscii(e.name));

@@ -14,6 +14,10 @@ struct ManifestEntry {
   bool registerComponent = false;
   std::string version;
   std::string autoRun;    // program to run after unpacking
+  // What the publisher released, when the manifest says: the package's
+  // SHA-256 (64 hex digits) and size in bytes (decimal), as written.
+  std::string sha256;
+  std::string size;
 };
 
 }  // namespace engine

@@ -86,6 +86,11 @@ std::string ConfigFileName(const std::string& address, const TraceFile& trace) {
   return ConfigNameOf(host, port);
 }
 
+std::string ServerDisplayName(const std::string& address) {
+  const std::string port = PortOf(address);
+  return HostOf(address) + (port.empty() ? "" : ":" + port);
+}
+
 bool IsUsableServerAddress(const std::string& address) {
   return IsUsableAsFileName(HostOf(address), PortOf(address));
 }

@@ -27,5 +27,7 @@ std::string UrlPort(const std::string& address, const TraceFile& trace);
 std::string ConfigFileName(const std::string& address, const TraceFile& trace);
 // The same test, without tracing.
 bool IsUsableServerAddress(const std::string& address);
+// How the user is shown a server: host, and ":" and port when there is one.
+std::string ServerDisplayName(const std::string& address);
 
 }  // namespace engine

@@ -14,7 +14,7 @@ namespace engine {
 namespace {
 
 // The entry attributes, matched by their upper-cased names.
-enum class EntryField { SetupPath, Version, FileName, IsReplace, IsRegister, Script, AutoRun };
+enum class EntryField { SetupPath, Version, FileName, IsReplace, IsRegister, Script, AutoRun, Sha256, Size };
 struct FieldName {
   std::string_view upper;
   EntryField field;
@@ -23,7 +23,8 @@ constexpr FieldName kFields[] = {
     {"SETUPPATH", EntryField::SetupPath}, {"VERSION", EntryField::Version},
     {"FILENAME", EntryField::FileName},   {"ISREPLACE", EntryField::IsReplace},
     {"ISREGISTER", EntryField::IsRegister}, {"SCRIPT", EntryField::Script},
-    {"AUTORUN", EntryField::AutoRun},
+    {"AUTORUN", EntryField::AutoRun},     {"SHA256", EntryField::Sha256},
+    {"SIZE", EntryField::Size},
 };
 
 void Store(ManifestEntry& entry, EntryField field, const std::string& value) {
@@ -35,6 +36,8 @@ void Store(ManifestEntry& entry, EntryField field, const std::string& value) {
     case EntryField::IsRegister: entry.registerComponent = value == "1"; break;
     case EntryField::Script: entry.script = value; break;
     case EntryField::AutoRun: entry.autoRun = value; break;
+    case EntryField::Sha256: entry.sha256 = value; break;
+    case EntryField::Size: entry.size = value; break;
   }
 }
 

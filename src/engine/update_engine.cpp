@@ -1,11 +1,15 @@
 #include "engine/update_engine.h"
 
 #include <exception>
+#include <optional>
+#include <stdexcept>
 
 #include "engine/database_engine.h"
+#include "engine/manifest_signature.h"
 #include "engine/paths.h"
 #include "engine/server_address.h"
 #include "engine/server_layout.h"
+#include "engine/trace_file.h"
 #include "engine/xml_routines.h"
 #include "http/fetcher.h"
 #include "platform/files.h"
@@ -13,9 +17,19 @@
 #include "xml/xml_document.h"
 
 namespace engine {
+namespace {
 
-UpdateEngine::UpdateEngine(const std::string& serverUrl, const Services& services)
-    : services_(services), serverUrl_(serverUrl) {
+constexpr const char* kSignatureTraceKey = "清单签名";
+
+class UntrustedManifestError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+}  // namespace
+
+UpdateEngine::UpdateEngine(const std::string& serverUrl, const Services& services, NewServer newServer)
+    : services_(services), newServer_(newServer), serverUrl_(serverUrl) {
   try {
     SetUp();
   } catch (const std::exception& e) {
@@ -35,17 +49,33 @@ void UpdateEngine::SetUp() {
   configPath_ = JoinPath(configDir_, ConfigFileName(serverUrl_, services_.trace));
   if (platform::FileExists(configPath_)) {
     config_ = LoadXmlFile(configPath_);
-  } else if (auto fetched = FetchServerDocument(std::string(kConfigTemplateName))) {
-    // Only a real configuration becomes the local file: an error page of the
-    // server must not stand in for it on every later run.
-    const xml::XmlNode* root = fetched->documentElement();
-    if (root && root->nodeName() == "data") {
-      config_ = std::move(fetched);
-      config_->Save(configPath_);
+  } else {
+    if (!ApprovedFirstUse()) return;
+    if (auto fetched = FetchServerDocument(std::string(kConfigTemplateName))) {
+      // Only a real configuration becomes the local file: an error page of
+      // the server must not stand in for it on every later run.
+      const xml::XmlNode* root = fetched->documentElement();
+      if (root && root->nodeName() == "data") {
+        config_ = std::move(fetched);
+        config_->Save(configPath_);
+      }
     }
   }
   if (serverUrl_.empty() && config_) TakeAddressFromConfig();
-  manifest_ = FetchServerDocument(std::string(kManifestName));
+  FetchManifest();
+}
+
+// A server named by a web page and never used on this machine (it has no
+// configuration file here yet) is used only when the user says so.
+bool UpdateEngine::ApprovedFirstUse() {
+  if (newServer_ != NewServer::AskFirst || serverUrl_.empty()) return true;
+  const std::string text = "网页要求从更新服务器“" + ServerDisplayName(serverUrl_) +
+                           "”下载并安装程序，本机以前从未使用过这台服务器。\r\n\r\n"
+                           "只有在您信任这台服务器时才选择“是”。是否继续？";
+  const unsigned flags = platform::MbYesNo | platform::MbIconQuestion | platform::MbDefaultButton2;
+  if (services_.messageBox.Show(text, kEngineCaption, flags) == platform::IdYes) return true;
+  serverUrl_.clear();  // the run goes on as one without a server
+  return false;
 }
 
 // With no address given, the configuration's data/DataSource names the server.
@@ -59,11 +89,36 @@ void UpdateEngine::TakeAddressFromConfig() {
   serverUrl_ = address;
 }
 
-std::unique_ptr<xml::XmlDocument> UpdateEngine::FetchServerDocument(const std::string& fileName) {
-  if (serverUrl_.empty()) return nullptr;
+// The manifest, and where publisher keys are configured, the proof that one
+// of them signed exactly these bytes: without it nothing is installed.
+void UpdateEngine::FetchManifest() {
+  const std::string bytes = FetchServerBytes(std::string(kManifestName));
+  if (bytes.empty()) return;
+  const std::optional<PublisherKeys> keys = ConfiguredPublisherKeys(services_.registry);
+  if (!keys) {
+    services_.trace.Write(kSignatureTraceKey, "未校验：本机未配置发布者公钥");
+  } else {
+    const std::string signature = FetchServerBytes(std::string(kManifestName) + std::string(kSignatureSuffix));
+    const std::string problem = SignatureProblem(*keys, bytes, signature);
+    services_.trace.Write(kSignatureTraceKey, problem.empty() ? "已校验" : "未通过：" + problem);
+    if (!problem.empty()) {
+      throw UntrustedManifestError("更新说明（" + std::string(kManifestName) + "）没有可信发布者的有效签名：" +
+                                   problem + "。\r\n为安全起见，本次不安装任何更新。");
+    }
+  }
+  manifest_ = LoadXmlFromBytes(bytes);
+}
+
+std::string UpdateEngine::FetchServerBytes(const std::string& fileName) {
   std::string body;
+  if (serverUrl_.empty()) return body;
   http::StringSink sink(body);
   services_.fetcher.Fetch(ServerFileUrl(serverUrl_, fileName), sink);
+  return body;
+}
+
+std::unique_ptr<xml::XmlDocument> UpdateEngine::FetchServerDocument(const std::string& fileName) {
+  const std::string body = FetchServerBytes(fileName);
   if (body.empty()) return nullptr;
   return LoadXmlFromBytes(body);
 }

@@ -24,6 +24,12 @@ class Unzipper;
 
 namespace engine {
 
+class StagedPackage;
+
+// Whether a server that this machine has never used may be used without
+// asking: the client program names its own server, a web page does not.
+enum class NewServer { Trusted, AskFirst };
+
 using ManifestEntries = std::vector<std::shared_ptr<const ManifestEntry>>;
 // Steps done and steps in all.
 using ProgressCallback = std::function<void(std::int32_t done, std::int32_t total)>;
@@ -32,7 +38,7 @@ class UpdateEngine {
  public:
   // Never fails towards the caller: a failure during set-up is shown in a
   // message box and the engine keeps what it had gathered by then.
-  UpdateEngine(const std::string& serverUrl, const Services& services);
+  UpdateEngine(const std::string& serverUrl, const Services& services, NewServer newServer = NewServer::Trusted);
   ~UpdateEngine();
   UpdateEngine(const UpdateEngine&) = delete;
   UpdateEngine& operator=(const UpdateEngine&) = delete;
@@ -50,9 +56,10 @@ class UpdateEngine {
   // The server file of that name, parsed; null when there is no server
   // address or the answer is empty. Fetch failures pass on to the caller.
   std::unique_ptr<xml::XmlDocument> FetchServerDocument(const std::string& fileName);
-  // Stores one package in the staging folder; false after a failure that
-  // has been shown to the user.
-  bool DownloadPackage(const std::string& fileName);
+  // Stores the entry's package in the staging folder, checked against what
+  // the manifest says was published, and held there until it is unpacked;
+  // null after a failure that has been shown to the user.
+  std::shared_ptr<StagedPackage> DownloadPackage(const ManifestEntry& entry);
   // Unpacks one package into the target folder. True when every file of it
   // is in place (files kept by the overwrite rule count as in place); false
   // when the archive is missing or damaged or a file could not be written.
@@ -82,7 +89,10 @@ class UpdateEngine {
  private:
   struct Installation;
   void SetUp();
+  bool ApprovedFirstUse();
   void TakeAddressFromConfig();
+  void FetchManifest();
+  std::string FetchServerBytes(const std::string& fileName);
   // Appends the server entries that are not in the client configuration,
   // newer and replaceable, or missing on disk.
   void ChooseUpdates(const ManifestEntries& server, const ManifestEntries& client);
@@ -90,17 +100,20 @@ class UpdateEngine {
   void DownloadAll(Installation& run);
   void UnpackAll(Installation& run);
   void UnpackEntry(Installation& run, zip::Unzipper& zipper, std::int32_t index);
-  bool UnpackEntryPackage(Installation& run, zip::Unzipper& zipper, const ManifestEntry& entry, bool downloaded);
+  bool UnpackEntryPackage(Installation& run, zip::Unzipper& zipper, const ManifestEntry& entry,
+                          const StagedPackage* staged);
+  void HoldDatabaseEngineSetup(Installation& run);
   void RunAutoRun(const ManifestEntry& entry);
   void Record(const Installation& run);
   xml::XmlNode* RecordApplication(xml::XmlNode* root, const Installation& run);
   void RegisterComponents(const Installation& run);
-  void RunDatabaseEngineSetup(const Installation& run);
+  void RunDatabaseEngineSetup(Installation& run);
   void SetEntryAttribute(xml::XmlNode* app, const std::string& entryName, const std::string& attrName,
                          const std::string& value);
   void SyncEntryVersions(const std::unordered_set<std::string>& notInstalled);
 
   const Services& services_;
+  NewServer newServer_;
   std::string serverUrl_;
   std::string configDir_;
   Folders folders_;

@@ -26,10 +26,14 @@ int main() {
   const engine::TraceFile trace(programPath);
   const engine::Services services{*system.messageBox, *system.processes, *system.registry, *system.shell,
                                   fetcher,           trace,             programPath};
+  // A server the client program names is its own; one a web page names is
+  // asked about the first time.
+  const engine::NewServer newServer =
+      app::IsPositionalForm(args) ? engine::NewServer::Trusted : engine::NewServer::AskFirst;
   app::ProgressWindow form(*system.processes, trace, programPath,
-                           [&services](const app::LaunchParams& params, app::IStatusSink& sink) {
-                             app::UpdateWorker::Create(params, sink, [&services](const std::string& serverUrl) {
-                               return std::make_unique<engine::UpdateEngine>(serverUrl, services);
+                           [&](const app::LaunchParams& params, app::IStatusSink& sink) {
+                             app::UpdateWorker::Create(params, sink, [&](const std::string& serverUrl) {
+                               return std::make_unique<engine::UpdateEngine>(serverUrl, services, newServer);
                              });
                            });
   const int code = app::RunProgressWindow(form, args, *system.registry, *system.messageBox,

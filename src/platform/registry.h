@@ -14,7 +14,8 @@ class IRegistry {
   // cannot be opened or created; raises OsError when the write is refused.
   virtual bool WriteString(RegistryRoot root, const std::string& key, const std::string& name,
                            const std::string& data) = 0;
-  // A string value, or nullopt when the key or value is missing or not a string.
+  // A string value (the strings of a multi-string value one per line), or
+  // nullopt when the key or value is missing or holds no text.
   virtual std::optional<std::string> ReadString(RegistryRoot root, const std::string& key,
                                                 const std::string& name) = 0;
 };

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "engine/base64.h"
 #include "engine/trace_file.h"
 #include "platform/codepage.h"
 #include "platform/files.h"
@@ -122,7 +123,7 @@ TEST(DecodeBase64, AlphabetPaddingAndForeignCharacters) {
   };
   for (const auto& [in, out] : cases) {
     SCOPED_TRACE(in);
-    EXPECT_EQ(app::DecodeBase64(in), out);
+    EXPECT_EQ(engine::DecodeBase64(in), out);
   }
 }
 

@@ -51,6 +51,7 @@ class Programs:
         self.client = programs / "ZEPRA.exe"
         self.driver = programs / "window_driver.exe"
         self.exit_helper = programs / "exit_helper.exe"
+        self.file_swapper = programs / "file_swapper.exe"
         self.launcher = programs / "launcher.exe"
         self.planted_dll = programs / "planted.dll"
         self.win32_tests = self.build / "tests/win32_tests.exe"
@@ -517,19 +518,25 @@ class UpdateTestCase(E2ETestCase):
     def run_update(self, args, extra_env=None, timeout=90):
         return self.finish(self.start_update(args, extra_env), timeout)
 
-    def dismiss_box(self, title, count, timeout=60):
-        """Waits for a message box with this title, presses its OK button;
-        returns the texts of the boxes traced so far once there are `count`."""
+    def dismiss_box(self, title, count, timeout=60, key="Return"):
+        """Waits for a message box with this title, presses `key` (the default
+        button); returns the texts of the boxes traced so far once there are
+        `count`."""
         box = self.machine.wait_window(f"^{title}$", timeout)
         deadline = time.time() + 20
         while len(self.trace().boxes) < count and time.time() < deadline:
             time.sleep(0.2)
         self.machine.xdotool("windowfocus", "--sync", box)
-        self.machine.xdotool("key", "--window", box, "Return")
+        self.machine.xdotool("key", "--window", box, key)
         deadline = time.time() + 30
         while box in self.machine.windows(f"^{title}$") and time.time() < deadline:
             time.sleep(0.2)
         return self.trace().boxes
+
+    def trust_new_server(self, count=1):
+        """Answers "Yes" to the question about a server a web page named;
+        returns the traced box texts."""
+        return self.dismiss_box("AutoUpdate", count, key="y")
 
     def assertBoxText(self, traced, expected, shown=None):
         """Wine's trace cuts long texts short: the traced text must be the

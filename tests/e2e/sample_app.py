@@ -7,6 +7,8 @@ configurations are written as the updater reads them: GBK text, one entry
 element per file or folder module. Packages are zip archives made with
 Python's zipfile.
 """
+import hashlib
+import subprocess
 import time
 import zipfile
 from io import BytesIO
@@ -29,10 +31,12 @@ class Module:
     file_name   package name under clientfile/ (default: name + ".zip")
     replace, register   the IsReplace and IsRegister flags (None: absent)
     script, auto_run    Script and AutoRun texts (None: absent)
+    sha256, size        the SHA256 and Size attributes (None: absent; see
+                        ServerFolder.publish for ones that match)
     """
 
     def __init__(self, name, version="1", setup_path="", files=None, file_name=None, replace=True,
-                 register=None, script=None, auto_run=None):
+                 register=None, script=None, auto_run=None, sha256=None, size=None):
         self.name = name
         self.version = version
         self.setup_path = setup_path
@@ -42,6 +46,9 @@ class Module:
         self.register = register
         self.script = script
         self.auto_run = auto_run
+        self.sha256 = sha256
+        self.size = size
+        self._package = None
 
     def attributes(self):
         attrs = [("SetupPath", self.setup_path), ("Version", self.version), ("FileName", self.file_name)]
@@ -53,10 +60,17 @@ class Module:
             attrs.append(("Script", self.script))
         if self.auto_run is not None:
             attrs.append(("AutoRun", self.auto_run))
+        if self.sha256 is not None:
+            attrs.append(("SHA256", self.sha256))
+        if self.size is not None:
+            attrs.append(("Size", str(self.size)))
         return attrs
 
     def package(self):
-        return make_zip(self.files)
+        """The package's bytes, made once."""
+        if self._package is None:
+            self._package = make_zip(self.files)
+        return self._package
 
 
 def make_zip(files, when=None):
@@ -118,13 +132,23 @@ class ServerFolder:
     def url(self, port):
         return f"http://127.0.0.1:{port}/{BASE}/"
 
-    def publish(self, app, modules, mainfile=None, desktop=None, template=None):
+    def publish(self, app, modules, mainfile=None, desktop=None, template=None, verified=False):
         """Writes the manifest, every module's package and the configuration
-        template (default: an empty configuration)."""
+        template (default: an empty configuration). `verified` gives every
+        module without its own the SHA256 and Size of its package."""
+        for m in modules if verified else ():
+            m.sha256 = m.sha256 if m.sha256 is not None else hashlib.sha256(m.package()).hexdigest()
+            m.size = m.size if m.size is not None else len(m.package())
         (self.base / "AutoUpdateIniS.xml").write_bytes(manifest(app, modules, mainfile, desktop))
         for m in modules:
             self.package_path(m.file_name).write_bytes(m.package())
         self.write_template(template if template is not None else client_config())
+
+    def sign(self, private_key):
+        """AutoUpdateIniS.xml.sig: the manifest signed as the publisher does."""
+        subprocess.run(["openssl", "dgst", "-sha256", "-sign", str(private_key), "-out",
+                        str(self.base / "AutoUpdateIniS.xml.sig"), str(self.base / "AutoUpdateIniS.xml")],
+                       check=True, capture_output=True)
 
     def write_template(self, data):
         (self.base / "AutoUpdateIniC.xml").write_bytes(data)
@@ -135,6 +159,19 @@ class ServerFolder:
     def request_path(self, name):
         """The request path of a server file, as the server's log shows it."""
         return f"/{BASE}/{name}"
+
+
+def make_key_pair(folder, name="publisher"):
+    """A P-256 key pair made with openssl: the private key's path and the
+    public key as one line of base64, as an administrator may configure it."""
+    folder = Path(folder)
+    folder.mkdir(parents=True, exist_ok=True)
+    private = folder / f"{name}.pem"
+    subprocess.run(["openssl", "ecparam", "-name", "prime256v1", "-genkey", "-noout", "-out", str(private)],
+                   check=True, capture_output=True)
+    public = subprocess.run(["openssl", "ec", "-in", str(private), "-pubout"], check=True,
+                            capture_output=True).stdout.decode()
+    return private, "".join(line for line in public.splitlines() if not line.startswith("-----"))
 
 
 def config_name(port):

@@ -51,6 +51,7 @@ class Hardening(UpdateTestCase):
         line = f'{self.quoted_updater()} "{url}" a b c d e f g h i j C:\\planted\\evil.exe'
 
         proc = self.launch_update(line)
+        self.trust_new_server()
 
         self.assertEqual(self.machine.wait_exit(proc, 90), 0)
         self.assertEqual(self.trace().statuses, UPDATED)
@@ -94,7 +95,9 @@ class Hardening(UpdateTestCase):
         self.serve()
         uid = base64.b64encode(b'ts=ab"c\x01d\\').decode()
 
-        trace = self.run_update([f"ZEPRA:?UID={uid}&url={self.server_folder.url(self.server.port)}"])
+        proc = self.start_update([f"ZEPRA:?UID={uid}&url={self.server_folder.url(self.server.port)}"])
+        self.trust_new_server()
+        trace = self.finish(proc)
 
         self.assertEqual(trace.statuses, [STATUS_CONNECTING, STATUS_CHECKING, STATUS_CURRENT])
         args = self.client_args(self.app_path("ZEPRA.exe"))

@@ -48,6 +48,11 @@ class StartUp(E2ETestCase):
         url = f"ZEPRA:?UID={uid}&url=http://127.0.0.1:{port}/upd/"
         proc = self.machine.start(APP, [url])
         window = self.machine.wait_window()
+        # The page named a server this machine never used: the user is asked.
+        box = self.machine.wait_window("^AutoUpdate$")
+        self.assertEqual(server.requests(), [])
+        self.machine.xdotool("windowfocus", "--sync", box)
+        self.machine.xdotool("key", "--window", box, "y")
         self.assertTrue(wait_until(lambda: "/upd/AutoUpdateIniC.xml" in server.requests()), "no request")
         # The start-up's port look-up, then the update's name of the
         # configuration file, which it asked the server for.

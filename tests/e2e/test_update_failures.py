@@ -127,8 +127,11 @@ class Failures(UpdateTestCase):
         uid = base64.b64encode(raw).decode()
         before = time.strftime("%Y%m%d")
 
-        trace = self.run_update([f"ZEPRA:?UID={uid}&url={url}"])
+        proc = self.start_update([f"ZEPRA:?UID={uid}&url={url}"])
+        question = self.trust_new_server()[0]
+        trace = self.finish(proc)
 
+        self.assertIn(f"“127.0.0.1:{self.server.port}”", question)
         self.assertEqual(trace.statuses, UPDATED)
         self.assertEqual(self.app_file("a.dll").read_bytes(), b"a.dll 2\r\n")
         self.assertEqual(recorded_versions(self.config(), "ZEPRA"), {"a.dll": "2"})

@@ -2,8 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "engine_fixture.h"
+#include "platform/codepage.h"
 #include "platform/files.h"
+#include "support/signing_vectors.h"
 #include "xml/xml_document.h"
 
 namespace {
@@ -163,6 +167,92 @@ TEST_F(EngineSetUp, UnwritableTraceFileStopsSetUp) {
   EXPECT_TRUE(web.requested.empty());
   EXPECT_FALSE(engine->config());
   EXPECT_FALSE(engine->manifest());
+}
+
+// With publisher keys configured, the manifest is used only when its
+// signature is one of theirs over exactly its bytes; otherwise the run goes
+// on as with no manifest, after a box.
+TEST_F(EngineSetUp, SignedManifests) {
+  using testing_support::FromHex;
+  const std::string manifestUrl = std::string(kServer) + "AutoUpdateIniS.xml";
+  const std::string signatureUrl = manifestUrl + ".sig";
+  const std::string signature = FromHex(testing_support::kSignedManifestSignatureHex);
+  std::string changed = testing_support::kSignedManifest;
+  changed[40] = 'X';
+  struct Case {
+    std::string keys;  // the registry value; "" when none
+    std::string manifest;
+    std::optional<std::string> signature;  // nullopt: the server has none (404 page)
+    std::string trace;                     // the trace file's record
+    bool used;
+  };
+  const Case cases[] = {
+      {"", testing_support::kSignedManifest, std::nullopt, "未校验：本机未配置发布者公钥", true},
+      {" \r\n", testing_support::kSignedManifest, std::nullopt, "未校验：本机未配置发布者公钥", true},
+      {testing_support::kKey1, testing_support::kSignedManifest, signature, "已校验", true},
+      {testing_support::kKey2 + testing_support::kKey1OneLine, testing_support::kSignedManifest, signature, "已校验",
+       true},
+      {testing_support::kKey1, testing_support::kSignedManifest, std::nullopt, "未通过：签名文件缺失或无法读取", false},
+      {testing_support::kKey1, changed, signature, "未通过：签名与更新说明不符，或不是由本机信任的发布者签署", false},
+      {testing_support::kKey2, testing_support::kSignedManifest, signature,
+       "未通过：签名与更新说明不符，或不是由本机信任的发布者签署", false},
+      {testing_support::kP384, testing_support::kSignedManifest, signature, "未通过：本机配置的发布者公钥无效", false},
+  };
+  UseLocalConfig(kTemplate);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.trace);
+    messages.shown.clear();
+    web.requested.clear();
+    registry.values.clear();
+    if (!c.keys.empty()) {
+      registry.values[{platform::RegistryRoot::LocalMachine, "SOFTWARE\\ZEPRA\\AutoUpdate", "PublisherKeys"}] = c.keys;
+    }
+    web.Serve(manifestUrl, c.manifest);
+    web.Serve(signatureUrl, c.signature ? *c.signature : "<html><body>404 Not Found</body></html>");
+    auto engine = MakeEngine();
+    const std::vector<std::string> expected =
+        c.trace.starts_with("未校验") ? std::vector<std::string>{manifestUrl}
+                                      : std::vector<std::string>{manifestUrl, signatureUrl};
+    EXPECT_EQ(web.requested, expected);
+    EXPECT_NE(ReadAppFile("debug.ini").find(platform::Utf8ToAnsi("清单签名=" + c.trace + "\r\n")), std::string::npos);
+    EXPECT_EQ(engine->manifest() != nullptr, c.used);
+    ASSERT_EQ(messages.shown.size(), c.used ? 0u : 1u);
+    if (!c.used) {
+      EXPECT_EQ(messages.shown[0].text, "更新说明（AutoUpdateIniS.xml）没有可信发布者的有效签名：" +
+                                            c.trace.substr(std::string("未通过：").size()) +
+                                            "。\r\n为安全起见，本次不安装任何更新。");
+    }
+  }
+}
+
+// A web page may name any server: one never used on this machine is used
+// only when the user says yes; no means a run without a server.
+TEST_F(EngineSetUp, AServerFromAWebPageIsAskedForOnFirstUse) {
+  const std::string question =
+      "网页要求从更新服务器“10.0.0.5:8080”下载并安装程序，本机以前从未使用过这台服务器。\r\n\r\n"
+      "只有在您信任这台服务器时才选择“是”。是否继续？";
+  web.Serve(std::string(kServer) + "AutoUpdateIniC.xml", kTemplate);
+  ServeManifest(kManifest);
+  for (const int answer : {platform::IdNo, platform::IdYes}) {
+    SCOPED_TRACE(answer);
+    platform::RemoveFile(AppPath(kConfigName));
+    messages.shown.clear();
+    web.requested.clear();
+    messages.answer = answer;
+    auto engine = std::make_unique<engine::UpdateEngine>(kServer, services, engine::NewServer::AskFirst);
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].text, question);
+    EXPECT_EQ(messages.shown[0].caption, "AutoUpdate");
+    EXPECT_EQ(messages.shown[0].flags, platform::MbYesNo | platform::MbIconQuestion | platform::MbDefaultButton2);
+    EXPECT_EQ(web.requested.size(), answer == platform::IdYes ? 2u : 0u);
+    EXPECT_EQ(engine->CheckForUpdates("ZEPRA"), answer == platform::IdYes);
+  }
+  // Known now (its configuration is here), or named by the client program: no question.
+  messages.shown.clear();
+  engine::UpdateEngine known(kServer, services, engine::NewServer::AskFirst);
+  platform::RemoveFile(AppPath(kConfigName));
+  MakeEngine();
+  EXPECT_TRUE(messages.shown.empty());
 }
 
 }  // namespace

@@ -3,10 +3,21 @@
 #include "engine/database_engine.h"
 #include "engine/update_engine.h"
 #include "engine_fixture.h"
+#include "engine/staged_package.h"
+#include "platform/crypto.h"
 #include "platform/files.h"
 
 namespace {
 using engine_testing::EngineTest;
+
+engine::ManifestEntry Entry(const std::string& fileName, const std::string& sha256 = "", const std::string& size = "") {
+  engine::ManifestEntry entry;
+  entry.name = "a.dll";
+  entry.fileName = fileName;
+  entry.sha256 = sha256;
+  entry.size = size;
+  return entry;
+}
 
 class PackageDownload : public EngineTest {
  protected:
@@ -19,20 +30,20 @@ TEST_F(PackageDownload, UrlJoiningAndStaging) {
     web.Serve("http://srv:8080/upd/clientfile/a.dll.zip", "PK-one");
     auto engine = MakeEngine(server);
     web.requested.clear();
-    EXPECT_TRUE(engine->DownloadPackage("a.dll.zip"));
+    EXPECT_TRUE(engine->DownloadPackage(Entry("a.dll.zip")));
     EXPECT_EQ(web.requested, std::vector<std::string>{"http://srv:8080/upd/clientfile/a.dll.zip"});
     EXPECT_EQ(Staged("a.dll.zip"), "PK-one");
   }
   // A second download of the same name replaces the file.
   web.Serve("http://srv:8080/upd/clientfile/a.dll.zip", "PK-2");
-  EXPECT_TRUE(MakeEngine("http://srv:8080/upd/")->DownloadPackage("a.dll.zip"));
+  EXPECT_TRUE(MakeEngine("http://srv:8080/upd/")->DownloadPackage(Entry("a.dll.zip")));
   EXPECT_EQ(Staged("a.dll.zip"), "PK-2");
   EXPECT_TRUE(messages.shown.empty());
 }
 
 TEST_F(PackageDownload, AnErrorPageIsStoredWithoutAMessage) {
   auto engine = MakeEngine("http://srv/");
-  EXPECT_TRUE(engine->DownloadPackage("missing.zip"));
+  EXPECT_TRUE(engine->DownloadPackage(Entry("missing.zip")));
   EXPECT_EQ(Staged("missing.zip"), "<html><body>404 Not Found</body></html>");
   EXPECT_TRUE(messages.shown.empty());
 }
@@ -55,7 +66,7 @@ TEST_F(PackageDownload, AnEmptyOrCutBodyIsAFailedDownload) {
     messages.shown.clear();
     platform::WriteWholeFile("C:\\temp\\a.zip", "EARLIER");
     web.ServeCut("http://srv/clientfile/a.zip", c.body, c.announced);
-    EXPECT_FALSE(engine->DownloadPackage("a.zip"));
+    EXPECT_FALSE(engine->DownloadPackage(Entry("a.zip")));
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_EQ(messages.shown[0].text, std::string("文件 \"http://srv/clientfile/a.zip\" 无法下载。错误信息：\r\n") +
                                           c.line + "\r\n\r\n请检查文件是否存在，或网络是否连通。");
@@ -63,11 +74,51 @@ TEST_F(PackageDownload, AnEmptyOrCutBodyIsAFailedDownload) {
   }
 }
 
+TEST_F(PackageDownload, OnlyWhatThePublisherReleasedIsStaged) {
+  const std::string actual = engine::ToHex([] {
+    platform::Sha256 hash;
+    hash.Update("PK-sig");
+    return hash.Finish();
+  }());
+  std::string upper = actual;
+  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  struct Case {
+    std::string sha256, size;
+    std::string line;  // "" when the package is staged
+  };
+  const Case cases[] = {
+      {"", "", ""},
+      {actual, "6", ""},
+      {upper, "", ""},  // letter case of the digits does not matter
+      {"", "7", "文件大小不符：更新说明为 7 字节，实际收到 6 字节。"},
+      {std::string(64, '0'), "", "文件校验值不符：更新说明的 SHA256 为 " + std::string(64, '0') + "，实际为 " + actual + "。"},
+      {"", "6 ", "更新说明中“a.dll”的 Size 值“6 ”不是十进制的字节数。"},
+      {"xyz", "", "更新说明中“a.dll”的 SHA256 值“xyz”不是 64 位十六进制数。"},
+  };
+  auto engine = MakeEngine("http://srv/");
+  web.Serve("http://srv/clientfile/a.zip", "PK-sig");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.sha256 + "|" + c.size);
+    messages.shown.clear();
+    platform::RemoveFile("C:\\temp\\a.zip");
+    const auto staged = engine->DownloadPackage(Entry("a.zip", c.sha256, c.size));
+    EXPECT_EQ(staged != nullptr, c.line.empty());
+    if (c.line.empty()) {
+      EXPECT_EQ(Staged("a.zip"), "PK-sig");
+      EXPECT_TRUE(messages.shown.empty());
+    } else {
+      EXPECT_EQ(Staged("a.zip"), "<none>");  // nothing of it is stored
+      ASSERT_EQ(messages.shown.size(), 1u);
+      EXPECT_NE(messages.shown[0].text.find("\r\n" + c.line + "\r\n"), std::string::npos) << messages.shown[0].text;
+    }
+  }
+}
+
 TEST_F(PackageDownload, FailureShowsTheSevenPartBox) {
   auto engine = MakeEngine("http://srv/");
   web.Fail("http://srv/clientfile/b.zip", 12007);
   platform::RemoveFile("C:\\temp\\b.zip");
-  EXPECT_FALSE(engine->DownloadPackage("b.zip"));
+  EXPECT_FALSE(engine->DownloadPackage(Entry("b.zip")));
   ASSERT_EQ(messages.shown.size(), 1u);
   EXPECT_EQ(messages.shown[0].text,
             "文件 \"http://srv/clientfile/b.zip\" 无法下载。错误信息：\r\n"
@@ -89,7 +140,7 @@ TEST_F(PackageDownload, NamesThatWouldLeaveTheStagingFolderAreRefused) {
     SCOPED_TRACE(name);
     messages.shown.clear();
     web.requested.clear();
-    EXPECT_FALSE(engine->DownloadPackage(name));
+    EXPECT_FALSE(engine->DownloadPackage(Entry(name)));
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_NE(messages.shown[0].text.find("无法下载"), std::string::npos);
     EXPECT_TRUE(web.requested.empty());

@@ -21,6 +21,16 @@ if [ ! -f "$WINEPREFIX/.au-ready" ]; then
   ) 9>"$state/.init-lock"
 fi
 # One server for the prefix that outlives each program by half a minute:
-# hundreds of short test programs then do not each wait for a new one.
-wineserver -p 30 >/dev/null 2>&1 || true
+# hundreds of short test programs then do not each wait for a new one. It and
+# Wine's service processes start here, away from the caller's output: had
+# they inherited it, a caller reading to its end (ctest) would wait for them.
+if ! wineserver -k0 2>/dev/null; then
+  (
+    flock 8
+    if ! wineserver -k0 2>/dev/null; then
+      wineserver -p30
+      "$AU_WINE" cmd /c exit
+    fi
+  ) 8>"$state/.server-lock" </dev/null >/dev/null 2>&1
+fi
 exec "$AU_WINE" "$@"

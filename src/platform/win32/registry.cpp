@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -66,7 +67,7 @@ class Win32Registry : public IRegistry {
     if (RegQueryValueExW(k.get(), valueName.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS) {
       return std::nullopt;
     }
-    if (type != REG_SZ && type != REG_EXPAND_SZ) return std::nullopt;
+    if (type != REG_SZ && type != REG_EXPAND_SZ && type != REG_MULTI_SZ) return std::nullopt;
     std::vector<wchar_t> buf(size / sizeof(wchar_t) + 1, L'\0');
     DWORD got = static_cast<DWORD>(buf.size() * sizeof(wchar_t));
     if (RegQueryValueExW(k.get(), valueName.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buf.data()), &got) !=
@@ -75,6 +76,8 @@ class Win32Registry : public IRegistry {
     }
     size_t n = got / sizeof(wchar_t);
     while (n > 0 && buf[n - 1] == L'\0') --n;  // stored terminators are not text
+    // The strings of a multi-string value, one per line.
+    if (type == REG_MULTI_SZ) std::replace(buf.begin(), buf.begin() + static_cast<std::ptrdiff_t>(n), L'\0', L'\n');
     return Narrow(std::wstring_view(buf.data(), n));
   }
 };

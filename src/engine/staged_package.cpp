@@ -1,0 +1,38 @@
+#include "engine/staged_package.h"
+
+#include <vector>
+
+#include "platform/crypto.h"
+
+namespace engine {
+
+StagedPackage::StagedPackage(std::string path, const std::string& digest) : path_(std::move(path)) {
+  try {
+    // Read access only, shared with readers only: no writer, no rename, no
+    // delete while it is open.
+    hold_ = std::make_unique<platform::FileStream>(path_, platform::FileMode::ReadDenyWrite);
+  } catch (const platform::OsError& e) {
+    throw StagingError("无法锁定暂存文件“" + path_ + "”：" + e.systemText());
+  }
+  if (DigestOf(*hold_) != digest) throw StagingError("暂存文件“" + path_ + "”在下载后被改动。");
+}
+
+std::string DigestOf(platform::FileStream& file) {
+  platform::Sha256 hash;
+  std::vector<char> buffer(1 << 16);
+  file.Seek(0, 0);
+  for (size_t got; (got = file.Read(buffer.data(), buffer.size())) > 0;) hash.Update({buffer.data(), got});
+  return hash.Finish();
+}
+
+std::string ToHex(const std::string& bytes) {
+  static constexpr char kDigits[] = "0123456789abcdef";
+  std::string hex;
+  for (unsigned char c : bytes) {
+    hex += kDigits[c >> 4];
+    hex += kDigits[c & 15];
+  }
+  return hex;
+}
+
+}  // namespace engine

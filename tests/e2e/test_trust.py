@@ -1,0 +1,129 @@
+"""What gets installed is what the publisher released: package sizes and
+SHA-256 digests, staged packages nobody can swap, signed manifests, and a
+question before a server a web page names is used for the first time."""
+import base64
+import hashlib
+import unittest
+
+from harness import UpdateTestCase, wait_for_file
+from sample_app import Module, make_key_pair, make_zip, recorded_versions
+
+STATUS_CONNECTING, STATUS_CHECKING, STATUS_UPDATING, STATUS_CURRENT, STATUS_FINISHED = 1, 2, 3, 4, 9
+UPDATED = [STATUS_CONNECTING, STATUS_CHECKING, STATUS_UPDATING, STATUS_FINISHED]
+KEYS_KEY = "HKLM\\SOFTWARE\\ZEPRA\\AutoUpdate"
+MANIFEST = "/upd/AutoUpdateIniS.xml"
+
+
+class Trust(UpdateTestCase):
+    def configure_keys(self, *public_keys):
+        result = self.machine.run("reg", ["add", KEYS_KEY, "/v", "PublisherKeys", "/t", "REG_SZ", "/d",
+                                          " ".join(public_keys), "/reg:32", "/f"])
+        self.assertEqual(result.returncode, 0, result.stderr)
+
+    def debug_ini(self):
+        return self.app_file("debug.ini").read_bytes().decode("gbk")
+
+    def test_packages_unlike_the_manifest_are_refused_and_the_rest_installs(self):
+        other = hashlib.sha256(b"something else").hexdigest()
+        modules = [Module("a.dll", "2", sha256=other), Module("b.dll", "2"), Module("c.dll", "2")]
+        modules[1].size = len(modules[1].package()) + 1
+        self.server_folder.publish("ZEPRA", modules, verified=True)
+        self.serve()
+        self.installed("ZEPRA", [Module("a.dll", "1"), Module("b.dll", "1")])
+        proc = self.start_update(self.params())
+
+        self.dismiss_box("Information", 1)
+        boxes = self.dismiss_box("Information", 2)
+        trace = self.finish(proc)
+
+        self.assertEqual([b.split("clientfile/")[1][:9] for b in boxes], ["a.dll.zip", "b.dll.zip"])
+        self.assertEqual(trace.statuses, UPDATED)
+        self.assertEqual(self.app_file("a.dll").read_bytes(), b"a.dll 1\r\n")
+        self.assertEqual(self.app_file("b.dll").read_bytes(), b"b.dll 1\r\n")
+        self.assertEqual(self.app_file("c.dll").read_bytes(), b"c.dll 2\r\n")
+        self.assertEqual(recorded_versions(self.config(), "ZEPRA"), {"a.dll": "1", "b.dll": "1", "c.dll": "2"})
+        # A refused package is never written to the shared staging folder.
+        self.assertFalse(self.machine.host_path("C:\\temp\\a.dll.zip").exists())
+        self.client_record(self.app_path("ZEPRA.exe"))
+
+    def test_a_local_user_cannot_swap_a_staged_package(self):
+        modules = [Module("a.dll", "2"), Module("b.dll", "2")]
+        self.server_folder.publish("ZEPRA", modules, verified=True)
+        # While b.dll.zip comes slowly, a.dll.zip waits in C:\temp.
+        self.serve(["/upd/clientfile/b.dll.zip:delay=6"])
+        evil = self.machine.host_path("C:\\tools\\evil.zip")
+        evil.parent.mkdir(parents=True)
+        evil.write_bytes(make_zip({"a.dll": b"evil"}))
+        swapper = self.machine.install(self.programs.file_swapper, "C:\\tools\\file_swapper.exe")
+        log = self.machine.host_path("C:\\tools\\swapper.log")
+        self.machine.start(swapper, ["C:\\temp\\a.dll.zip", "C:\\tools\\evil.zip", "30", "C:\\tools\\swapper.log"])
+
+        trace = self.run_update(self.params())
+
+        self.assertEqual(trace.statuses, UPDATED)
+        self.assertEqual(trace.boxes, [])
+        self.assertTrue(wait_for_file(log, 30), "the swapper never tried")
+        self.assertEqual(log.read_text().split()[0], "refused")
+        self.assertEqual(self.app_file("a.dll").read_bytes(), b"a.dll 2\r\n")
+        self.assertEqual(recorded_versions(self.config(), "ZEPRA"), {"a.dll": "2", "b.dll": "2"})
+
+    def test_with_publisher_keys_only_a_signed_manifest_is_acted_on(self):
+        private, public = make_key_pair(self.machine.root / "keys")
+        _, stranger = make_key_pair(self.machine.root / "keys", "stranger")
+        self.configure_keys(stranger, public)
+        self.serve()
+        for case, sign, tamper, reason in [
+                ("signed", True, False, None),
+                ("unsigned", False, False, "签名文件缺失或无法读取"),
+                ("changed after signing", True, True, "签名与更新说明不符，或不是由本机信任的发布者签署")]:
+            with self.subTest(case):
+                self.server_folder.publish("ZEPRA", [Module("a.dll", case)], verified=True)
+                sig = self.server_folder.base / "AutoUpdateIniS.xml.sig"
+                sig.unlink(missing_ok=True)
+                if sign:
+                    self.server_folder.sign(private)
+                if tamper:
+                    self.server_folder.publish("ZEPRA", [Module("a.dll", "evil")], verified=True)
+                self.trace_file.unlink(missing_ok=True)
+                proc = self.start_update(self.params())
+                if reason:
+                    box = self.dismiss_box("AutoUpdate", 1)[0]
+                    shown = "更新说明（AutoUpdateIniS.xml）没有可信发布者的有效签名：" + reason
+                    self.assertBoxText(box, shown + "。\r\n为安全起见，本次不安装任何更新。", shown=shown)
+                trace = self.finish(proc)
+
+                self.assertEqual(trace.statuses[-1], STATUS_CURRENT if reason else STATUS_FINISHED)
+                self.assertEqual(recorded_versions(self.config(), "ZEPRA"), {"a.dll": "signed"})
+                self.assertEqual(self.app_file("a.dll").read_bytes(), b"a.dll signed\r\n")
+                self.assertIn(f"清单签名=未通过：{reason}" if reason else "清单签名=已校验", self.debug_ini())
+                self.assertIn(MANIFEST + ".sig", self.server.requests())
+                self.client_record(self.app_path("ZEPRA.exe"))
+
+    def test_without_publisher_keys_no_signature_is_asked_for(self):
+        self.server_folder.publish("ZEPRA", [Module("a.dll", "2")])
+        self.serve()
+
+        trace = self.run_update(self.params())
+
+        self.assertEqual(trace.statuses, UPDATED)
+        self.assertNotIn(MANIFEST + ".sig", self.server.requests())
+        self.assertIn("清单签名=未校验：本机未配置发布者公钥", self.debug_ini())
+
+    def test_a_server_a_web_page_names_is_not_used_unless_the_user_agrees(self):
+        self.server_folder.publish("ZEPRA", [Module("a.dll", "2")])
+        self.serve()
+        uid = base64.b64encode(b"ts=U0042").decode()
+        proc = self.start_update([f"ZEPRA:?UID={uid}&url={self.server_folder.url(self.server.port)}"])
+
+        question = self.dismiss_box("AutoUpdate", 1)[0]   # the default button is "No"
+        trace = self.finish(proc)
+
+        self.assertIn(f"“127.0.0.1:{self.server.port}”", question)
+        self.assertEqual(self.server.requests(), [])
+        self.assertNotIn(STATUS_UPDATING, trace.statuses)
+        self.assertFalse(self.app_file("a.dll").exists())
+        self.assertFalse(self.app_file("127.0.0.1_%d_AutoUpdateIniC.xml" % self.server.port).exists())
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
