@@ -37,9 +37,14 @@ struct Quiet : platform::IMessageBox, platform::IProcessLauncher, platform::IReg
 // Serves the manifest, whatever is asked for.
 struct Server : http::IFetcher {
   std::string manifest;
-  std::int32_t Fetch(const std::string&, http::IBodySink& body) override {
-    body.Write(manifest);
-    return static_cast<std::int32_t>(manifest.size());
+  http::FetchResult Get(const std::string&, std::uint64_t, http::IBodySink& body) override {
+    http::FetchResult result;
+    result.head.status = 200;
+    result.head.announced = static_cast<std::int32_t>(manifest.size());
+    result.accepted = body.Accept(result.head);
+    if (result.accepted) body.Write(manifest);
+    result.received = manifest.size();
+    return result;
   }
 };
 

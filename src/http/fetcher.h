@@ -1,10 +1,13 @@
 #pragma once
-// What the update engine needs of HTTP: fetch this URL into that sink, or
-// fail. The fetch algorithm over the system's internet client implements it;
-// engine tests answer from a table of URLs.
+// What the update engine needs of HTTP: fetch this URL (or the rest of it,
+// from a byte on) into that sink, or fail. The fetch algorithm over the
+// system's internet client implements it; engine tests answer from a table of
+// URLs.
 #include <cstdint>
 #include <string>
 #include <string_view>
+
+#include "http/response_head.h"
 
 namespace http {
 
@@ -12,6 +15,10 @@ namespace http {
 class IBodySink {
  public:
   virtual ~IBodySink() = default;
+  // Called once the headers are read, before any byte of the body; false
+  // refuses the body, and none of it is read.
+  virtual bool Accept(const ResponseHead&) { return true; }
+  // An exception raised here ends the fetch and reaches its caller.
   virtual void Write(std::string_view block) = 0;
 };
 
@@ -25,13 +32,23 @@ class StringSink : public IBodySink {
   std::string& body_;
 };
 
+// How one fetch went.
+struct FetchResult {
+  ResponseHead head;
+  bool accepted = false;       // the sink took the body
+  std::uint64_t received = 0;  // body bytes written to the sink
+  bool readFailed = false;     // the transfer broke off instead of ending
+};
+
 class IFetcher {
  public:
   virtual ~IFetcher() = default;
-  // Writes the body into the sink and returns the announced length, or -1
-  // when none was announced. Any HTTP status counts: an error page is a body.
-  // Raises HttpError when the client, the URL or the response headers fail.
-  virtual std::int32_t Fetch(const std::string& url, IBodySink& body) = 0;
+  // The body from byte `from` on (from 0: all of it, with no Range header).
+  // Any HTTP status counts: an error page is a body. Raises HttpError when
+  // the client, the URL or the response headers fail.
+  virtual FetchResult Get(const std::string& url, std::uint64_t from, IBodySink& body) = 0;
+  // The whole body; the announced length, or -1 when none was announced.
+  std::int32_t Fetch(const std::string& url, IBodySink& body) { return Get(url, 0, body).head.announced; }
 };
 
 }  // namespace http

@@ -1,9 +1,10 @@
 #include "http/http_fetcher.h"
 
+#include "http/response_head.h"
+
 #include <algorithm>
 #include <array>
 #include <cstring>
-#include <limits>
 #include <memory>
 #include <vector>
 
@@ -40,26 +41,6 @@ struct SavedOption {
   std::uint32_t length = kOptionBufferSize;
   bool read = false;
 };
-
-bool IsTrimmed(unsigned char c) { return c <= ' '; }
-
-// A signed 32-bit decimal number with an optional sign, nothing else.
-bool ParseInt32(std::string_view text, std::int32_t& value) {
-  std::size_t i = 0;
-  bool negative = false;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-  if (i == text.size()) return false;
-  const std::int64_t limit = negative ? std::int64_t{std::numeric_limits<std::int32_t>::max()} + 1
-                                      : std::numeric_limits<std::int32_t>::max();
-  std::int64_t magnitude = 0;
-  for (; i < text.size(); ++i) {
-    if (text[i] < '0' || text[i] > '9') return false;
-    magnitude = magnitude * 10 + (text[i] - '0');
-    if (magnitude > limit) return false;
-  }
-  value = static_cast<std::int32_t>(negative ? -magnitude : magnitude);
-  return true;
-}
 
 }  // namespace
 
@@ -112,38 +93,47 @@ void ApplyProxy(IInternetClient& client, InternetHandle internet, const SavedOpt
   }
 }
 
-// The announced length from the raw response headers; -1 when none (or 0).
-std::int32_t AnnouncedLength(IInternetClient& client, InternetHandle request, std::vector<char>& buffer) {
+// What the raw response headers say.
+ResponseHead ReadHead(IInternetClient& client, InternetHandle request, std::vector<char>& buffer) {
   std::uint32_t length = kTransferBufferSize;
   std::uint32_t index = 0;
   if (!client.QueryInfo(request, platform::kQueryRawHeadersCrlf, buffer.data(), &length, &index)) {
     throw HttpError(HttpError::Stage::HttpQueryInfo, client.GetLastError());
   }
   const std::size_t headerEnd = std::find(buffer.begin(), buffer.end(), '\0') - buffer.begin();
-  const std::int32_t total = ContentLength(std::string_view(buffer.data(), headerEnd));
-  return total == 0 ? -1 : total;
+  return ReadResponseHead(std::string_view(buffer.data(), headerEnd));
+}
+
+// The fixed headers, and for the rest of a file the range it starts at.
+std::string RequestHeaders(std::uint64_t from) {
+  std::string headers = kExtraHeaders;
+  if (from > 0) headers += "\r\nRange: bytes=" + std::to_string(from) + "-";
+  return headers;
 }
 
 }  // namespace
 
-std::int32_t HttpFetcher::Fetch(const std::string& url, IBodySink& body) {
+FetchResult HttpFetcher::Get(const std::string& url, std::uint64_t from, IBodySink& body) {
   const SavedOptions options = ReadSystemOptions(client_);
   ScopedInternetHandle internet(client_,
                                 client_.Open(kUserAgent, platform::kOpenTypePreconfig, nullptr, nullptr, 0));
   if (!internet) throw HttpError(HttpError::Stage::InternetOpen, client_.GetLastError());
   ApplyProxy(client_, internet.get(), options);
 
+  const std::string headers = RequestHeaders(from);
   ScopedInternetHandle request(
-      client_, client_.OpenUrl(internet.get(), url.c_str(), kExtraHeaders,
-                               static_cast<std::uint32_t>(sizeof kExtraHeaders - 1), platform::kFlagReload, 0));
+      client_, client_.OpenUrl(internet.get(), url.c_str(), headers.c_str(), static_cast<std::uint32_t>(headers.size()),
+                               platform::kFlagReload, 0));
   std::vector<char> buffer(kTransferBufferSize, '\0');
   if (!request) throw HttpError(HttpError::Stage::InternetOpenUrl, client_.GetLastError());
-  const std::int32_t total = AnnouncedLength(client_, request.get(), buffer);
+  FetchResult result;
+  result.head = ReadHead(client_, request.get(), buffer);
 
-  if (events_.start) events_.start(total);
-  ReadBody(request.get(), buffer, body);
+  if (events_.start) events_.start(result.head.announced);
+  result.accepted = body.Accept(result.head);
+  if (result.accepted) ReadBody(request.get(), buffer, body, result);
   if (events_.finish) events_.finish();
-  return total;
+  return result;
 }
 
 std::int32_t HttpFetcher::Fetch(const std::string& url, std::string& body) {
@@ -151,48 +141,27 @@ std::int32_t HttpFetcher::Fetch(const std::string& url, std::string& body) {
   return Fetch(url, sink);
 }
 
-void HttpFetcher::ReadBody(InternetHandle request, std::vector<char>& buffer, IBodySink& body) {
-  try {
-    std::memset(buffer.data(), 0, buffer.size());
-    for (;;) {
-      std::uint32_t read = 0;
-      if (!client_.ReadFile(request, buffer.data(), kTransferBufferSize, &read) || read == 0) break;
-      if (read > kTransferBufferSize) read = kTransferBufferSize;
-      body.Write(std::string_view(buffer.data(), read));
-      std::memset(buffer.data(), 0, read);
+void HttpFetcher::ReadBody(InternetHandle request, std::vector<char>& buffer, IBodySink& body, FetchResult& result) {
+  std::memset(buffer.data(), 0, buffer.size());
+  for (;;) {
+    std::uint32_t read = 0;
+    if (!client_.ReadFile(request, buffer.data(), kTransferBufferSize, &read)) {
+      result.readFailed = true;
+      return;
+    }
+    if (read == 0) return;
+    if (read > kTransferBufferSize) read = kTransferBufferSize;
+    body.Write(std::string_view(buffer.data(), read));
+    result.received += read;
+    std::memset(buffer.data(), 0, read);
+    try {
       if (events_.progress) events_.progress(static_cast<std::int32_t>(read));
-      client_.Sleep(0);
+    } catch (...) {
+      result.readFailed = true;  // whoever listens stopped the transfer
+      return;
     }
-  } catch (...) {
-    // Whatever stopped the transfer, the caller has what arrived.
+    client_.Sleep(0);
   }
-}
-
-std::int32_t ContentLength(std::string_view rawHeaders) {
-  rawHeaders = rawHeaders.substr(0, rawHeaders.find('\0'));
-  std::size_t pos = 0;
-  while (pos < rawHeaders.size()) {
-    std::size_t end = rawHeaders.find_first_of("\r\n", pos);
-    if (end == std::string_view::npos) end = rawHeaders.size();
-    std::string_view line = rawHeaders.substr(pos, end - pos);
-    // A line ends at CR, LF or the pair.
-    pos = end;
-    if (pos < rawHeaders.size() && rawHeaders[pos] == '\r') {
-      ++pos;
-      if (pos < rawHeaders.size() && rawHeaders[pos] == '\n') ++pos;
-    } else if (pos < rawHeaders.size()) {
-      ++pos;
-    }
-
-    if (line.find("Content-Length") == std::string_view::npos) continue;
-    std::size_t colon = line.find(':');
-    std::string_view value = colon == std::string_view::npos ? line : line.substr(colon + 1);
-    while (!value.empty() && IsTrimmed(static_cast<unsigned char>(value.front()))) value.remove_prefix(1);
-    while (!value.empty() && IsTrimmed(static_cast<unsigned char>(value.back()))) value.remove_suffix(1);
-    std::int32_t result = 0;
-    return ParseInt32(value, result) ? result : 0;
-  }
-  return 0;
 }
 
 }  // namespace http

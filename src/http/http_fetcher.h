@@ -6,7 +6,6 @@
 #include <functional>
 #include <stdexcept>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "http/fetcher.h"
@@ -52,23 +51,18 @@ class HttpFetcher : public IFetcher {
   HttpFetcher(const HttpFetcher&) = delete;
   HttpFetcher& operator=(const HttpFetcher&) = delete;
 
-  // A body cut short is delivered as far as it came; anything that stops
-  // the transfer (a failed read, a sink that raises, an event that raises)
-  // ends it without being reported: the announced length tells.
-  std::int32_t Fetch(const std::string& url, IBodySink& body) override;
-  // The same, appending to a string.
+  // A body cut short is delivered as far as it came, and a failed read or
+  // an event that raises ends the transfer as a failed read. A sink that
+  // raises ends it too, and its error reaches the caller.
+  FetchResult Get(const std::string& url, std::uint64_t from, IBodySink& body) override;
+  using IFetcher::Fetch;
+  // The whole body appended to a string; the announced length or -1.
   std::int32_t Fetch(const std::string& url, std::string& body);
 
  private:
-  void ReadBody(platform::InternetHandle request, std::vector<char>& buffer, IBodySink& body);
+  void ReadBody(platform::InternetHandle request, std::vector<char>& buffer, IBodySink& body, FetchResult& result);
   platform::IInternetClient& client_;
   FetchEvents events_;
 };
-
-// The value of the first header line that contains "Content-Length" (letter
-// case significant): the text after the line's first ':', trimmed, as a signed
-// 32-bit decimal number; 0 when there is no such line or it is no number. The
-// text ends at its first zero byte, as the system's raw header text does.
-std::int32_t ContentLength(std::string_view rawHeaders);
 
 }  // namespace http

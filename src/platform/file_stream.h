@@ -16,6 +16,9 @@ enum class FileMode {
   ReadDenyWrite,
   // Create or truncate for reading and writing, others shut out.
   Create,
+  // Create a file that does not exist yet (nor any link by its name), for
+  // reading and writing, others shut out.
+  CreateNew,
 };
 
 // "Cannot open file "<path>". <system text>"

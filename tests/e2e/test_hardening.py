@@ -3,6 +3,8 @@ which runs as administrator: planted programs and DLLs, command lines with
 quotes, hidden starts, entry names and shortcut titles that leave their
 folder, cut downloads, and folder names in Chinese."""
 import base64
+import os
+import re
 import time
 import unittest
 
@@ -155,7 +157,8 @@ class Hardening(UpdateTestCase):
     def test_a_cut_or_empty_download_is_a_failed_download(self):
         old = [Module("a.dll", "1"), Module("b.dll", "1"), Module("c.dll", "1")]
         self.server_folder.publish("ZEPRA", [Module("a.dll", "2"), Module("b.dll", "2"), Module("c.dll", "2")])
-        self.serve(["/upd/clientfile/b.dll.zip:truncate=10", "/upd/clientfile/c.dll.zip:drop=0"])
+        self.serve(["/upd/clientfile/b.dll.zip:truncate=10", "/upd/clientfile/b.dll.zip:no-ranges",
+                    "/upd/clientfile/c.dll.zip:drop=0"])
         self.installed("ZEPRA", old)
         proc = self.start_update(self.params())
 
@@ -176,6 +179,31 @@ class Hardening(UpdateTestCase):
         self.assertEqual(self.app_file("b.dll").read_bytes(), b"b.dll 1\r\n")
         self.assertEqual(self.app_file("c.dll").read_bytes(), b"c.dll 1\r\n")
         self.assertEqual(recorded_versions(self.config(), "ZEPRA"), {"a.dll": "2", "b.dll": "1", "c.dll": "1"})
+        # Nothing partial under the package name or beside it.
+        self.assertEqual(sorted(p.name for p in self.machine.host_path("C:\\temp").iterdir()), ["a.dll.zip"])
+
+    def test_a_dropped_or_cut_download_is_continued_with_a_range_request(self):
+        big = {name: Module(name, "2", files={name: os.urandom(400_000)}) for name in ("b.dll", "c.dll")}
+        self.server_folder.publish("ZEPRA", [Module("a.dll", "2"), *big.values()])
+        sizes = {name: len(m.package()) for name, m in big.items()}
+        server = self.serve([f"/upd/clientfile/b.dll.zip:drop={sizes['b.dll'] // 2}",
+                             f"/upd/clientfile/c.dll.zip:truncate={sizes['c.dll'] // 2}"])
+        self.installed("ZEPRA", [Module("a.dll", "1"), Module("b.dll", "1"), Module("c.dll", "1")])
+
+        trace = self.run_update(self.params())
+
+        self.assertEqual((trace.statuses, trace.boxes), (UPDATED, []))
+        for name, module in big.items():
+            self.assertEqual(self.app_file(name).read_bytes(), module.files[name])
+            self.assertEqual(self.machine.host_path(f"C:\\temp\\{name}.zip").read_bytes(), module.package())
+        self.assertEqual(recorded_versions(self.config(), "ZEPRA"), {"a.dll": "2", "b.dll": "2", "c.dll": "2"})
+        self.assertEqual(sorted(p.name for p in self.machine.host_path("C:\\temp").iterdir()),
+                         ["a.dll.zip", "b.dll.zip", "c.dll.zip"])
+        ranges = re.findall(r"GET (/upd/clientfile/\S+) HTTP/1.1\r\n(?:[^\r]+\r\n)*?Range: bytes=(\d+)-\r\n",
+                            server.log.read_bytes().decode("latin-1"))
+        self.assertEqual([path for path, _ in ranges], ["/upd/clientfile/b.dll.zip", "/upd/clientfile/c.dll.zip"])
+        self.assertEqual(int(ranges[1][1]), sizes["c.dll"] // 2)
+        self.assertTrue(0 < int(ranges[0][1]) <= sizes["b.dll"] // 2, ranges)
 
 
 class FolderWithBlanks(UpdateTestCase):

@@ -71,7 +71,23 @@ TEST_F(PackageDownload, AnEmptyOrCutBodyIsAFailedDownload) {
     EXPECT_EQ(messages.shown[0].text, std::string("文件 \"http://srv/clientfile/a.zip\" 无法下载。错误信息：\r\n") +
                                           c.line + "\r\n\r\n请检查文件是否存在，或网络是否连通。");
     EXPECT_EQ(Staged("a.zip"), "EARLIER");  // nothing of it is stored
+    EXPECT_FALSE(platform::FileExists("C:\\temp\\a.zip.~part"));
   }
+}
+
+// A connection that drops part-way is continued where it broke off; the
+// package reaches its name only whole, through a part file of this run's own
+// (one a local user planted is passed over), which is gone afterwards.
+TEST_F(PackageDownload, ADroppedDownloadIsResumedThroughAPartFileOfItsOwn) {
+  auto engine = MakeEngine("http://srv/");
+  platform::CreateFolderPath("C:\\temp\\a.zip.~part");
+  web.ServeRanges("http://srv/clientfile/a.zip", "PK-resumed-package", 5);
+  web.from.clear();
+  EXPECT_TRUE(engine->DownloadPackage(Entry("a.zip", "", "18")));
+  EXPECT_EQ(web.from, (std::vector<std::uint64_t>{0, 5}));
+  EXPECT_EQ(Staged("a.zip"), "PK-resumed-package");
+  EXPECT_FALSE(platform::FileExists("C:\\temp\\a.zip.~part1"));
+  EXPECT_TRUE(messages.shown.empty());
 }
 
 TEST_F(PackageDownload, OnlyWhatThePublisherReleasedIsStaged) {

@@ -350,6 +350,8 @@ TEST(HttpFileBodyDetail, FirstReadFailingGivesEmptyBody) {
   EXPECT_EQ(file.Fetch(kUrl, dest), -1);
   EXPECT_EQ(dest, "d");
   EXPECT_EQ(finished, 1);
+  http::StringSink sink(dest);
+  EXPECT_TRUE(file.Get(kUrl, 0, sink).readFailed);
 }
 
 TEST(HttpFileBodyDetail, ErrorFromProgressEndsTheTransferQuietly) {
@@ -382,6 +384,50 @@ TEST(HttpFileBodyDetail, SameObjectFetchesAgain) {
   EXPECT_EQ(a, "first");
   EXPECT_EQ(b, "second");
   EXPECT_EQ(net.CallsTo(Fn::Open).size(), 2u);
+  EXPECT_EQ(net.OpenHandles(), 0u);
+}
+
+// The rest of a file: a Range request, and what the answer's head says.
+TEST(HttpFileRange, RestIsAskedForAndItsHeadRead) {
+  FakeInternet::Response r = FakeInternet::Page("56789");
+  r.headers = "HTTP/1.1 206 Partial Content\r\nContent-Range: bytes 5-9/10\r\nContent-Length: 5\r\n"
+              "Accept-Ranges: bytes\r\n\r\n";
+  FakeInternet net;
+  net.Serve(kUrl, r);
+  http::HttpFetcher file(net);
+  std::string dest;
+  http::StringSink sink(dest);
+  const http::FetchResult result = file.Get(kUrl, 5, sink);
+  const std::string headers =
+      "Accept: */*\r\nCache-Control: no-cache, no-store, max-age=0, must-revalidate\r\nRange: bytes=5-";
+  EXPECT_EQ(net.CallsTo(Fn::OpenUrl).at(0).bytes, headers);
+  EXPECT_EQ(net.CallsTo(Fn::OpenUrl).at(0).length, headers.size());
+  EXPECT_EQ(result.head.status, 206);
+  EXPECT_EQ(result.head.announced, 5);
+  EXPECT_TRUE(result.head.acceptsRanges);
+  EXPECT_EQ(result.head.range, (http::ContentRange{5, 9, 10}));
+  EXPECT_TRUE(result.accepted);
+  EXPECT_EQ(result.received, 5u);
+  EXPECT_FALSE(result.readFailed);
+  EXPECT_EQ(dest, "56789");
+}
+
+// A sink that refuses the head gets nothing; one that fails ends the fetch
+// with its error, the handles closed.
+TEST(HttpFileRange, RefusedBodyIsNotReadAndASinkErrorReachesTheCaller) {
+  struct Sink : http::IBodySink {
+    bool accept = false;
+    bool Accept(const http::ResponseHead&) override { return accept; }
+    void Write(std::string_view) override { throw std::runtime_error("disk full"); }
+  } sink;
+  FakeInternet net;
+  net.Serve(kUrl, FakeInternet::Page("body"));
+  http::HttpFetcher file(net);
+  const http::FetchResult refused = file.Get(kUrl, 0, sink);
+  EXPECT_FALSE(refused.accepted);
+  EXPECT_EQ(net.CallsTo(Fn::ReadFile).size(), 0u);
+  sink.accept = true;
+  EXPECT_THROW(file.Get(kUrl, 0, sink), std::runtime_error);
   EXPECT_EQ(net.OpenHandles(), 0u);
 }
 

@@ -29,10 +29,17 @@ every request it receives, and can act as the HTTP proxy of the client.
                       drop=N          send N bytes of the body, then reset the
                                       connection half a second later (a reset
                                       discards what the client has not read)
+                                      (truncate and drop cut only requests
+                                      without a Range header)
+                      no-ranges       no "Accept-Ranges: bytes", and a Range
+                                      header is ignored (200, whole body)
                       header=NAME: VALUE  an extra response header
                       proxy-auth=USER:PASS  a proxy-form request without these
                                       Basic credentials gets 407 with a
                                       Proxy-Authenticate challenge
+Files are served with "Accept-Ranges: bytes"; a GET with "Range: bytes=N-"
+(N inside the file) gets 206 with "Content-Range: bytes N-LAST/LENGTH" and the
+rest of the file.
   --proxy           also accept requests in proxy form ("GET http://host/path"),
                     whatever the host, and answer them from the same folder
                     with the same rules; the log keeps their
@@ -69,7 +76,7 @@ def parse_rules(texts):
         if key == "header":
             name, _, hvalue = value.partition(":")
             rule["headers"].append((name.strip(), hvalue.strip()))
-        elif key in ("no-length", "lower-length"):
+        elif key in ("no-length", "lower-length", "no-ranges"):
             rule[key] = True
         elif key in ("status", "truncate", "drop"):
             rule[key] = int(value)
@@ -159,7 +166,26 @@ class Handler(BaseHTTPRequestHandler):
             body = self.read_file(path)
             if body is None:
                 return self.send_page(404, "Not Found", send_body, rule["headers"])
-        self.send_body(200, "OK", body, send_body, rule)
+        self.send_file(body, send_body, rule)
+
+    def send_file(self, body, send_body, rule):
+        if rule.get("no-ranges"):
+            return self.send_body(200, "OK", body, send_body, rule)
+        rule = dict(rule, headers=rule["headers"] + [("Accept-Ranges", "bytes")])
+        start = self.range_start(len(body))
+        if start is None:
+            return self.send_body(200, "OK", body, send_body, rule)
+        # A continuation is served whole: the cuts are for first requests.
+        rule = {k: v for k, v in rule.items() if k not in ("truncate", "drop")}
+        rule["headers"] = rule["headers"] + [("Content-Range", f"bytes {start}-{len(body) - 1}/{len(body)}")]
+        self.send_body(206, "Partial Content", body[start:], send_body, rule)
+
+    def range_start(self, length):
+        value = self.headers.get("Range", "")
+        if not (value.startswith("bytes=") and value.endswith("-") and value[6:-1].isdigit()):
+            return None
+        start = int(value[6:-1])
+        return start if start < length else None
 
     def read_file(self, path):
         root = os.path.realpath(self.server.config.root)

@@ -35,7 +35,8 @@ FileStream::FileStream(const std::string& path, FileMode mode) : impl_(std::make
       throw FileOpenError::For(path);
     }
   } else {
-    impl_->fd = ::open(host.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    const int disposition = mode == FileMode::CreateNew ? O_EXCL : O_TRUNC;
+    impl_->fd = ::open(host.c_str(), O_RDWR | O_CREAT | disposition | O_CLOEXEC, 0666);
     if (impl_->fd < 0) throw FileCreateError::For(path);
   }
 }

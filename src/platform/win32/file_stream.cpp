@@ -18,7 +18,8 @@ FileStream::FileStream(const std::string& path, FileMode mode) : impl_(std::make
                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!impl_->h) throw FileOpenError::For(path);
   } else {
-    impl_->h.reset(CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+    const DWORD disposition = mode == FileMode::CreateNew ? CREATE_NEW : CREATE_ALWAYS;
+    impl_->h.reset(CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, disposition,
                                FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!impl_->h) throw FileCreateError::For(path);
   }

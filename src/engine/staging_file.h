@@ -1,0 +1,49 @@
+#pragma once
+// A package arriving in the shared staging folder: written under a name of
+// its own that this run created (never one somebody else prepared), hashed as
+// it comes, and given the package's name only once it is complete and
+// checked. Until then the package's name is untouched; a part file that is not
+// committed is removed.
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "http/download.h"
+#include "platform/crypto.h"
+#include "platform/file_stream.h"
+
+namespace engine {
+
+class StagingFile : public http::IDownloadSink {
+ public:
+  // StagingError when no part file can be created beside packagePath. More
+  // than `limit` bytes (when given) is a StagingError while writing.
+  StagingFile(std::string packagePath, std::optional<std::uint64_t> limit);
+  ~StagingFile() override;
+  StagingFile(const StagingFile&) = delete;
+  StagingFile& operator=(const StagingFile&) = delete;
+
+  void Restart() override;
+  // StagingError, naming the file and the system's reason, when the disk
+  // refuses the bytes.
+  void Write(std::string_view block) override;
+
+  std::uint64_t size() const { return size_; }
+  // The SHA-256 of what was written; once.
+  std::string Digest();
+  // Moves the file over the package's name; StagingError when the system
+  // refuses.
+  void Commit();
+
+ private:
+  std::string packagePath_;
+  std::string partPath_;
+  std::optional<std::uint64_t> limit_;
+  std::unique_ptr<platform::FileStream> file_;
+  std::unique_ptr<platform::Sha256> hash_;
+  std::uint64_t size_ = 0;
+  bool committed_ = false;
+};
+
+}  // namespace engine

@@ -1,0 +1,147 @@
+#include "http/response_head.h"
+
+#include <limits>
+
+namespace http {
+namespace {
+
+bool IsTrimmed(unsigned char c) { return c <= ' '; }
+
+std::string_view Trimmed(std::string_view value) {
+  while (!value.empty() && IsTrimmed(static_cast<unsigned char>(value.front()))) value.remove_prefix(1);
+  while (!value.empty() && IsTrimmed(static_cast<unsigned char>(value.back()))) value.remove_suffix(1);
+  return value;
+}
+
+// The header text up to its first zero byte, as the system hands it over.
+std::string_view UpToZero(std::string_view text) { return text.substr(0, text.find('\0')); }
+
+// The line starting at pos, which moves past its end: CR, LF or the pair.
+std::string_view NextLine(std::string_view text, std::size_t& pos) {
+  std::size_t end = text.find_first_of("\r\n", pos);
+  if (end == std::string_view::npos) end = text.size();
+  const std::string_view line = text.substr(pos, end - pos);
+  pos = end;
+  if (pos < text.size()) {
+    const bool cr = text[pos++] == '\r';
+    if (cr && pos < text.size() && text[pos] == '\n') ++pos;
+  }
+  return line;
+}
+
+// A signed 32-bit decimal number with an optional sign, nothing else.
+bool ParseInt32(std::string_view text, std::int32_t& value) {
+  std::size_t i = 0;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  if (i == text.size()) return false;
+  const std::int64_t limit = negative ? std::int64_t{std::numeric_limits<std::int32_t>::max()} + 1
+                                      : std::numeric_limits<std::int32_t>::max();
+  std::int64_t magnitude = 0;
+  for (; i < text.size(); ++i) {
+    if (text[i] < '0' || text[i] > '9') return false;
+    magnitude = magnitude * 10 + (text[i] - '0');
+    if (magnitude > limit) return false;
+  }
+  value = static_cast<std::int32_t>(negative ? -magnitude : magnitude);
+  return true;
+}
+
+// Digits only, below 2^63; the text is consumed up to the first non-digit.
+std::optional<std::uint64_t> TakeNumber(std::string_view& text) {
+  std::size_t i = 0;
+  std::uint64_t value = 0;
+  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+    if (value > (std::numeric_limits<std::uint64_t>::max() >> 1) / 10) return std::nullopt;
+    value = value * 10 + static_cast<std::uint64_t>(text[i] - '0');
+  }
+  if (i == 0) return std::nullopt;
+  text.remove_prefix(i);
+  return value;
+}
+
+bool SameTextAscii(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+    if (lower(a[i]) != lower(b[i])) return false;
+  }
+  return true;
+}
+
+bool Take(std::string_view& text, char c) {
+  if (text.empty() || text[0] != c) return false;
+  text.remove_prefix(1);
+  return true;
+}
+
+}  // namespace
+
+int StatusCode(std::string_view rawHeaders) {
+  std::size_t pos = 0;
+  std::string_view line = NextLine(UpToZero(rawHeaders), pos);
+  if (line.substr(0, 5) != "HTTP/") return 0;
+  const std::size_t blank = line.find(' ');
+  if (blank == std::string_view::npos) return 0;
+  line.remove_prefix(blank + 1);
+  if (line.size() < 3 || (line.size() > 3 && line[3] != ' ')) return 0;
+  int code = 0;
+  for (std::size_t i = 0; i < 3; ++i) {
+    if (line[i] < '0' || line[i] > '9') return 0;
+    code = code * 10 + (line[i] - '0');
+  }
+  return code;
+}
+
+std::optional<std::string_view> HeaderValue(std::string_view rawHeaders, std::string_view name) {
+  rawHeaders = UpToZero(rawHeaders);
+  std::size_t pos = 0;
+  NextLine(rawHeaders, pos);  // the status line
+  while (pos < rawHeaders.size()) {
+    const std::string_view line = NextLine(rawHeaders, pos);
+    const std::size_t colon = line.find(':');
+    if (colon != std::string_view::npos && SameTextAscii(line.substr(0, colon), name)) {
+      return Trimmed(line.substr(colon + 1));
+    }
+  }
+  return std::nullopt;
+}
+
+std::optional<ContentRange> ParseContentRange(std::string_view value) {
+  if (!SameTextAscii(value.substr(0, 6), "bytes ")) return std::nullopt;
+  value = Trimmed(value.substr(6));
+  const auto first = TakeNumber(value);
+  if (!first || !Take(value, '-')) return std::nullopt;
+  const auto last = TakeNumber(value);
+  if (!last || !Take(value, '/')) return std::nullopt;
+  const auto total = TakeNumber(value);
+  if (!total || !value.empty() || *first > *last || *last >= *total) return std::nullopt;
+  return ContentRange{*first, *last, *total};
+}
+
+std::int32_t ContentLength(std::string_view rawHeaders) {
+  rawHeaders = UpToZero(rawHeaders);
+  std::size_t pos = 0;
+  while (pos < rawHeaders.size()) {
+    const std::string_view line = NextLine(rawHeaders, pos);
+    if (line.find("Content-Length") == std::string_view::npos) continue;
+    const std::size_t colon = line.find(':');
+    const std::string_view value = Trimmed(colon == std::string_view::npos ? line : line.substr(colon + 1));
+    std::int32_t result = 0;
+    return ParseInt32(value, result) ? result : 0;
+  }
+  return 0;
+}
+
+ResponseHead ReadResponseHead(std::string_view rawHeaders) {
+  ResponseHead head;
+  head.status = StatusCode(rawHeaders);
+  const std::int32_t length = ContentLength(rawHeaders);
+  head.announced = length == 0 ? -1 : length;
+  const auto ranges = HeaderValue(rawHeaders, "Accept-Ranges");
+  head.acceptsRanges = ranges && SameTextAscii(*ranges, "bytes");
+  if (const auto range = HeaderValue(rawHeaders, "Content-Range")) head.range = ParseContentRange(*range);
+  return head;
+}
+
+}  // namespace http
