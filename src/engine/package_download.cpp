@@ -66,15 +66,21 @@ Published PublishedOf(const ManifestEntry& entry) {
   return published;
 }
 
-void CheckAsPublished(const Published& published, std::uint64_t size, const std::string& digest) {
+void CheckSize(const Published& published, std::uint64_t size) {
   if (published.size && *published.size != size) {
     throw NotAsPublishedError("文件大小不符：更新说明为 " + std::to_string(*published.size) + " 字节，实际收到 " +
                               std::to_string(size) + " 字节。");
   }
-  if (!published.sha256.empty() && published.sha256 != ToHex(digest)) {
-    throw NotAsPublishedError("文件校验值不符：更新说明的 SHA256 为 " + published.sha256 + "，实际为 " + ToHex(digest) +
-                              "。");
-  }
+}
+
+// Hashed through the hold, so the bytes checked are the bytes unpacked; a
+// package that does not match is removed.
+void CheckDigest(const Published& published, StagedPackage& staged) {
+  if (published.sha256.empty()) return;
+  const std::string actual = ToHex(staged.Digest());
+  if (published.sha256 == actual) return;
+  staged.Remove();
+  throw NotAsPublishedError("文件校验值不符：更新说明的 SHA256 为 " + published.sha256 + "，实际为 " + actual + "。");
 }
 
 }  // namespace
@@ -93,10 +99,11 @@ std::shared_ptr<StagedPackage> UpdateEngine::DownloadPackage(const ManifestEntry
     const std::string path = JoinPath(kStagingFolder, fileName);
     StagingFile file(path, published.size);
     http::Download(services_.fetcher, url, file);
-    const std::string digest = file.Digest();
-    CheckAsPublished(published, file.size(), digest);
+    CheckSize(published, file.size());
     file.Commit();
-    return std::make_shared<StagedPackage>(path, digest);
+    auto staged = std::make_shared<StagedPackage>(path);
+    CheckDigest(published, *staged);
+    return staged;
   } catch (const std::exception& e) {
     const std::string text = "文件 \"" + url + "\" 无法下载。错误信息：" + "\r\n" + e.what() + "\r\n\r\n" +
                              "请检查文件是否存在，或网络是否连通。";

@@ -3,10 +3,11 @@
 #include <vector>
 
 #include "platform/crypto.h"
+#include "platform/files.h"
 
 namespace engine {
 
-StagedPackage::StagedPackage(std::string path, const std::string& digest) : path_(std::move(path)) {
+StagedPackage::StagedPackage(std::string path) : path_(std::move(path)) {
   try {
     // Read access only, shared with readers only: no writer, no rename, no
     // delete while it is open.
@@ -14,7 +15,13 @@ StagedPackage::StagedPackage(std::string path, const std::string& digest) : path
   } catch (const platform::OsError& e) {
     throw StagingError("无法锁定暂存文件“" + path_ + "”：" + e.systemText());
   }
-  if (DigestOf(*hold_) != digest) throw StagingError("暂存文件“" + path_ + "”在下载后被改动。");
+}
+
+std::string StagedPackage::Digest() { return DigestOf(*hold_); }
+
+void StagedPackage::Remove() {
+  hold_.reset();
+  platform::RemoveFile(path_);
 }
 
 std::string DigestOf(platform::FileStream& file) {

@@ -18,11 +18,15 @@ class StagingError : public std::runtime_error {
 
 class StagedPackage {
  public:
-  // Holds the file and checks, through the hold, that it holds exactly the
-  // bytes of this SHA-256 digest; StagingError when it cannot be held or
-  // holds anything else.
-  StagedPackage(std::string path, const std::string& digest);
+  // Holds the file; StagingError when it cannot be held.
+  explicit StagedPackage(std::string path);
   const std::string& path() const { return path_; }
+  // The SHA-256 of the bytes held, read through the hold: the bytes that
+  // will be unpacked.
+  std::string Digest();
+  // Lets go of the file and deletes it (a package that is not as published
+  // stays out of the shared folder).
+  void Remove();
 
  private:
   std::string path_;

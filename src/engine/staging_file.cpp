@@ -19,7 +19,7 @@ std::string PartName(const std::string& packagePath, int attempt) {
 }  // namespace
 
 StagingFile::StagingFile(std::string packagePath, std::optional<std::uint64_t> limit)
-    : packagePath_(std::move(packagePath)), limit_(limit), hash_(std::make_unique<platform::Sha256>()) {
+    : packagePath_(std::move(packagePath)), limit_(limit) {
   std::string reason;
   for (int attempt = 0; attempt < kPartNames && !file_; ++attempt) {
     partPath_ = PartName(packagePath_, attempt);
@@ -43,7 +43,6 @@ void StagingFile::Restart() {
   if (file_->Seek(0, 0) != 0 || !file_->SetSize(0)) {
     throw StagingError("无法重写文件“" + partPath_ + "”：" + platform::LastErrorText());
   }
-  hash_ = std::make_unique<platform::Sha256>();
   size_ = 0;
 }
 
@@ -54,11 +53,8 @@ void StagingFile::Write(std::string_view block) {
   if (file_->Write(block.data(), block.size()) != block.size()) {
     throw StagingError("写入文件“" + partPath_ + "”失败：" + platform::LastErrorText());
   }
-  hash_->Update(block);
   size_ += block.size();
 }
-
-std::string StagingFile::Digest() { return hash_->Finish(); }
 
 void StagingFile::Commit() {
   file_.reset();

@@ -1,8 +1,7 @@
 #pragma once
 // A package arriving in the shared staging folder: written under a name of
-// its own that this run created (never one somebody else prepared), hashed as
-// it comes, and given the package's name only once it is complete and
-// checked. Until then the package's name is untouched; a part file that is not
+// its own that this run created (never one somebody else prepared), and
+// given the package's name only once it is complete. Until then the package's name is untouched; a part file that is not
 // committed is removed.
 #include <cstdint>
 #include <memory>
@@ -10,7 +9,6 @@
 #include <string>
 
 #include "http/download.h"
-#include "platform/crypto.h"
 #include "platform/file_stream.h"
 
 namespace engine {
@@ -30,8 +28,6 @@ class StagingFile : public http::IDownloadSink {
   void Write(std::string_view block) override;
 
   std::uint64_t size() const { return size_; }
-  // The SHA-256 of what was written; once.
-  std::string Digest();
   // Moves the file over the package's name; StagingError when the system
   // refuses.
   void Commit();
@@ -41,7 +37,6 @@ class StagingFile : public http::IDownloadSink {
   std::string partPath_;
   std::optional<std::uint64_t> limit_;
   std::unique_ptr<platform::FileStream> file_;
-  std::unique_ptr<platform::Sha256> hash_;
   std::uint64_t size_ = 0;
   bool committed_ = false;
 };

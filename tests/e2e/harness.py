@@ -137,10 +137,10 @@ class HttpServer:
     """tests/support/http_server.py serving a folder on 127.0.0.1, with its
     request log; `rules` are its --rule texts (PATH:KEY[=VALUE])."""
 
-    def __init__(self, root, rules=(), log=None):
+    def __init__(self, root, rules=(), log=None, timing=None):
         self.log = Path(log or Path(root) / "requests.log")
         args = [sys.executable, str(SOURCE / "tests" / "support" / "http_server.py"), "--root", str(root),
-                "--log", str(self.log)]
+                "--log", str(self.log)] + (["--timing", str(timing)] if timing else [])
         for rule in rules:
             args += ["--rule", rule]
         self.proc = subprocess.Popen(args, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)

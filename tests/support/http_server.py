@@ -5,7 +5,7 @@ Serves the files of one folder on 127.0.0.1, can misbehave per path, records
 every request it receives, and can act as the HTTP proxy of the client.
 
     http_server.py --root DIR [--port N] [--port-file FILE] [--log FILE]
-                   [--rule PATH:KEY[=VALUE]]... [--proxy]
+                   [--rule PATH:KEY[=VALUE]]... [--proxy] [--timing FILE]
                    [--exec COMMAND [ARG...]]
 
   --root DIR        folder served; request paths map onto it (percent-decoded,
@@ -40,6 +40,8 @@ every request it receives, and can act as the HTTP proxy of the client.
 Files are served with "Accept-Ranges: bytes"; a GET with "Range: bytes=N-"
 (N inside the file) gets 206 with "Content-Range: bytes N-LAST/LENGTH" and the
 rest of the file.
+  --timing FILE     every body sent is appended as "PATH BYTES SECONDS", the
+                    time from its first byte written to its last.
   --proxy           also accept requests in proxy form ("GET http://host/path"),
                     whatever the host, and answer them from the same folder
                     with the same rules; the log keeps their
@@ -131,6 +133,12 @@ class Handler(BaseHTTPRequestHandler):
         with cfg.log_lock, open(cfg.log, "a", encoding="latin-1", newline="") as f:
             f.write("\r\n".join(lines) + "\r\n\r\n")
 
+    def record_timing(self, sent, seconds):
+        cfg = self.server.config
+        if cfg.timing:
+            with cfg.log_lock, open(cfg.timing, "a") as f:
+                f.write(f"{self.path} {sent} {seconds:.4f}\n")
+
     def do_GET(self):
         self.answer(send_body=True)
 
@@ -212,8 +220,10 @@ class Handler(BaseHTTPRequestHandler):
         if not send_body:
             return
         cut = rule.get("truncate", rule.get("drop"))
+        started = time.perf_counter()
         self.wfile.write(body if cut is None else body[:cut])
         self.wfile.flush()
+        self.record_timing(len(body if cut is None else body[:cut]), time.perf_counter() - started)
         if "drop" in rule:
             time.sleep(0.5)
             # Linger 0: closing resets the connection instead of ending it.
@@ -230,6 +240,7 @@ class Config:
         self.log_lock = threading.Lock()
         self.rules = parse_rules(args.rule)
         self.proxy = args.proxy
+        self.timing = args.timing
 
 
 def closed_port():
@@ -246,6 +257,7 @@ def main():
     parser.add_argument("--log")
     parser.add_argument("--rule", action="append", default=[])
     parser.add_argument("--proxy", action="store_true")
+    parser.add_argument("--timing")
     parser.add_argument("--exec", nargs=argparse.REMAINDER, dest="command")
     args = parser.parse_args()
 
