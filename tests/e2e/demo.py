@@ -5,8 +5,10 @@ program, three DLLs, a folder module, and a client configuration recording
 their versions) and a newer release of it on a local HTTP server: two newer
 DLLs, a newer folder module, a new component for the system folder marked for
 registration, a new program that runs after unpacking (AutoRun), and a new
-client program with a desktop shortcut. Then runs the updater against that
-server, screenshots its window, and prints what changed: files, recorded
+client program with a desktop shortcut. Both releases are published with
+au-publish and signed with a fresh publisher key whose public half is
+configured in the machine's registry, so the update is verified. Then runs the
+updater against that server, screenshots its window, and prints what changed: files, recorded
 versions, the programs it started and the client's command line. A second run
 shows the application already current. Uses the user's X display when DISPLAY
 is set, else a private Xvfb.
@@ -17,6 +19,7 @@ record the command line they were started with.
 import argparse
 import hashlib
 import os
+import subprocess
 import sys
 import time
 from pathlib import Path
@@ -27,6 +30,15 @@ from harness import (FULL_BAR, NATIVE_REGSVR32, RATE_FILL, TRACE_CHANNELS, Displ
 from sample_app import Module, ServerFolder, client_config, config_name, parse, recorded_versions  # noqa: E402
 
 UPDATER_DIR = "C:\\ZEPRA\\Update"
+KEYS_KEY = "HKLM\\SOFTWARE\\ZEPRA\\AutoUpdate"
+# What au-publish cannot see in the files: the manifest's flags, targets and
+# shortcut title, per module.
+SETTINGS = """<publish mainfile="ZEPRA.exe" IsDeskTop="1">
+  <module name="ZEPRA.exe" Script="ZEPRA 客户端"/>
+  <module name="ZpChart.ocx" SetupPath="#System32" IsRegister="1"/>
+  <module name="Migrate.exe" AutoRun="Migrate.exe"/>
+</publish>
+"""
 SYSTEM_DIR = "C:\\windows\\system32"
 STATUS_NAMES = {0: "failed", 1: "connecting", 2: "checking", 3: "updating", 4: "already current", 9: "finished"}
 
@@ -41,6 +53,30 @@ class UserDisplay:
 
 def text_file(text):
     return (text + "\r\n").encode("gbk")
+
+
+def publish_release(au_publish, modules, release, server_dir, version, key):
+    """Writes the modules' files into a release folder and publishes it. A
+    file the first release has with the same bytes keeps that release's time,
+    as a build that did not touch it would."""
+    for m in modules:
+        for name, data in m.files.items():
+            target = release / name
+            target.parent.mkdir(parents=True, exist_ok=True)
+            target.write_bytes(data)
+            earlier = release.parent / "release-1" / name
+            when = earlier.stat().st_mtime if earlier.exists() and earlier.read_bytes() == data else time.time()
+            os.utime(target, (when, when))
+    names = {m.name for m in modules}
+    settings = release.parent / "settings.xml"
+    settings.write_text("\n".join(line for line in SETTINGS.splitlines()
+                                  if 'name="' not in line or line.split('"')[1] in names), encoding="utf-8")
+    done = subprocess.run([str(au_publish), "build", str(release), str(server_dir), "--app", "ZEPRA", "--key",
+                           str(key), "--settings", str(settings), "--version", version],
+                          capture_output=True, text=True, timeout=300)
+    if done.returncode != 0:
+        raise SystemExit(f"demo: au-publish failed: {done.stderr}")
+    return done.stdout
 
 
 def releases(client_exe, recorder):
@@ -99,6 +135,7 @@ def describe(trace):
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--build", required=True)
+    parser.add_argument("--au-publish", required=True)
     args = parser.parse_args()
     programs = Programs(Path(args.build).resolve())
     programs.shots = programs.build / "demo-shots"
@@ -114,7 +151,20 @@ def main():
         client_exe = programs.client.read_bytes()
         installed, newer = releases(client_exe, recorder_exe.read_bytes())
         folder = ServerFolder(machine.root / "server")
-        folder.publish("ZEPRA", newer, mainfile="ZEPRA.exe", desktop="1")
+        keys = machine.root / "keys"
+        keys.mkdir()
+        subprocess.run([args.au_publish, "keygen", str(keys / "publisher.pem"), str(keys / "publisher.pub")],
+                       check=True, capture_output=True)
+        public = "".join(line for line in (keys / "publisher.pub").read_text().splitlines() if "-----" not in line)
+        machine.run("reg", ["add", KEYS_KEY, "/v", "PublisherKeys", "/t", "REG_SZ", "/d", public, "/reg:32", "/f"])
+        # The installed release was published once; its manifest gives the
+        # versions the client recorded. The newer one replaces it.
+        publish_release(args.au_publish, installed, machine.root / "release-1", folder.base, "2024.01.01",
+                        keys / "publisher.pem")
+        manifest = parse((folder.base / "AutoUpdateIniS.xml").read_bytes())
+        installed_versions = {e.tag: e.get("Version") for e in manifest.find("ZEPRA")}
+        table = publish_release(args.au_publish, newer, machine.root / "release-2", folder.base, "2024.06.01",
+                                keys / "publisher.pem")
         # One slow package, so that the window can be seen at work.
         server = HttpServer(folder.root, ["/upd/clientfile/reports.zip:delay=2"])
         url = folder.url(server.port)
@@ -128,14 +178,16 @@ def main():
                 target.write_bytes(data)
         config = machine.host_path(f"{UPDATER_DIR}\\{config_name(server.port)}")
         main_file = f"{UPDATER_DIR}\\ZEPRA.exe"
-        config.write_bytes(client_config("ZEPRA", [(m.name, m.version) for m in installed],
+        config.write_bytes(client_config("ZEPRA", list(installed_versions.items()),
                                          app_attrs=[("name", "ZEPRA 客户端"), ("mainfile", main_file),
                                                     ("IsDesktop", "1")]))
 
         before = snapshot(machine, [UPDATER_DIR])
         versions_before = recorded_versions(parse(config.read_bytes()), "ZEPRA")
         print(f"Sample application ZEPRA in {UPDATER_DIR}, update server {url}")
-        print(f"  server release: {', '.join(f'{m.name} {m.version}' for m in newer)}")
+        print("  published and signed with au-publish (public key in the registry):")
+        for line in table.splitlines():
+            print(f"    {line}")
 
         params = ["ZEPRA", "demo", "UID0042", "ZEPRA", time.strftime("%Y%m%d"), " ", " ", " ", " ", url,
                   str(server.port), ""]
@@ -167,6 +219,8 @@ def main():
             old = versions_before.get(name)
             note = "" if old == version else f"   (was {old})" if old else "   (new)"
             print(f"  {name:<12} {version}{note}")
+        debug = machine.host_path(f"{UPDATER_DIR}\\debug.ini").read_bytes().decode("gbk", errors="replace")
+        print("Manifest signature: " + next((line for line in debug.splitlines() if line.startswith("清单签名")), "?"))
         print("Programs it started:")
         for log, what in ((f"{UPDATER_DIR}\\Migrate.log", "AutoRun"), (f"{SYSTEM_DIR}\\regsvr32.log", "Regsvr32")):
             path = machine.host_path(log)

@@ -3,15 +3,19 @@ SHA-256 digests, staged packages nobody can swap, signed manifests, and a
 question before a server a web page names is used for the first time."""
 import base64
 import hashlib
+import os
+import subprocess
 import unittest
+from pathlib import Path
 
-from harness import UpdateTestCase, wait_for_file
+from harness import SOURCE, UpdateTestCase, wait_for_file
 from sample_app import Module, make_key_pair, make_zip, recorded_versions
 
 STATUS_CONNECTING, STATUS_CHECKING, STATUS_UPDATING, STATUS_CURRENT, STATUS_FINISHED = 1, 2, 3, 4, 9
 UPDATED = [STATUS_CONNECTING, STATUS_CHECKING, STATUS_UPDATING, STATUS_FINISHED]
 KEYS_KEY = "HKLM\\SOFTWARE\\ZEPRA\\AutoUpdate"
 MANIFEST = "/upd/AutoUpdateIniS.xml"
+AU_PUBLISH = Path(os.environ.get("AU_PUBLISH", SOURCE / "build" / "native" / "src" / "au-publish"))
 
 
 class Trust(UpdateTestCase):
@@ -98,6 +102,51 @@ class Trust(UpdateTestCase):
                 self.assertIn(f"清单签名=未通过：{reason}" if reason else "清单签名=已校验", self.debug_ini())
                 self.assertIn(MANIFEST + ".sig", self.server.requests())
                 self.client_record(self.app_path("ZEPRA.exe"))
+
+    def au_publish(self, *args):
+        done = subprocess.run([str(AU_PUBLISH), *map(str, args)], capture_output=True, timeout=120)
+        self.assertEqual(done.returncode, 0, done.stderr.decode())
+        return done.stdout.decode()
+
+    def test_a_release_published_by_au_publish_installs_and_a_changed_byte_is_refused(self):
+        keys, release = self.machine.root / "keys", self.machine.root / "release"
+        keys.mkdir()
+        (release / "reports").mkdir(parents=True)
+        (release / "a.dll").write_bytes(b"a 2")
+        (release / "reports" / "r.txt").write_bytes(b"r 2")
+        self.au_publish("keygen", keys / "k.pem", keys / "k.pub")
+        public = "".join(line for line in (keys / "k.pub").read_text().splitlines() if "-----" not in line)
+        self.configure_keys(public)
+        self.au_publish("build", release, self.server_folder.base, "--app", "ZEPRA", "--key", keys / "k.pem")
+        self.assertIn("检查通过", self.au_publish("verify", self.server_folder.base, "--pubkey", keys / "k.pub"))
+        self.serve()
+        self.installed("ZEPRA", [Module("a.dll", "1")])
+
+        trace = self.run_update(self.params())
+
+        self.assertEqual((trace.statuses, trace.boxes), (UPDATED, []))
+        self.assertEqual(self.app_file("a.dll").read_bytes(), b"a 2")
+        self.assertEqual(self.app_file("reports\\r.txt").read_bytes(), b"r 2")
+        self.assertIn("清单签名=已校验", self.debug_ini())
+        first = recorded_versions(self.config(), "ZEPRA")
+
+        # The next release, one byte of its package changed on the server.
+        (release / "a.dll").write_bytes(b"a 3")
+        self.au_publish("build", release, self.server_folder.base, "--app", "ZEPRA", "--key", keys / "k.pem",
+                        "--version", first["a.dll"] + ".1")
+        package = self.server_folder.package_path("a.dll.zip")
+        data = bytearray(package.read_bytes())
+        data[len(data) // 2] ^= 1
+        package.write_bytes(bytes(data))
+        self.trace_file.unlink()
+        proc = self.start_update(self.params())
+        box = self.dismiss_box("Information", 1)[0]
+        trace = self.finish(proc)
+
+        self.assertEqual(trace.statuses, UPDATED)
+        self.assertIn("clientfile/a.dll.zip", box)
+        self.assertEqual(self.app_file("a.dll").read_bytes(), b"a 2")
+        self.assertEqual(recorded_versions(self.config(), "ZEPRA"), first)
 
     def test_without_publisher_keys_no_signature_is_asked_for(self):
         self.server_folder.publish("ZEPRA", [Module("a.dll", "2")])

@@ -1,0 +1,76 @@
+#include "publish/manifest.h"
+
+#include "engine/xml_routines.h"
+#include "platform/codepage.h"
+#include "publish/release.h"
+#include "xml/xml_writer.h"
+
+namespace publish {
+namespace {
+
+void SetAttribute(xml::XmlDocument& doc, xml::XmlNode& element, const std::string& name, const std::string& value) {
+  xml::XmlNode* attribute = doc.CreateAttribute(name);
+  attribute->SetNodeValue(value);
+  element.attributes().SetNamedItem(attribute);
+}
+
+// Elements, their attributes and text, into another document.
+void CopyElement(xml::XmlDocument& doc, const xml::XmlNode& from, xml::XmlNode& parent) {
+  xml::XmlNode* element = parent.AppendChild(doc.CreateElement(from.nodeName()));
+  for (size_t i = 0; i < from.attributes().length(); ++i) {
+    const xml::XmlNode& a = *from.attributes().item(i);
+    SetAttribute(doc, *element, a.nodeName(), a.nodeValue());
+  }
+  bool hasElements = false;
+  for (const xml::XmlNode* child : from.childNodes()) {
+    if (child->nodeType() != xml::NodeType::Element) continue;
+    hasElements = true;
+    CopyElement(doc, *child, *element);
+  }
+  if (!hasElements && !from.text().empty()) element->SetText(from.text());
+}
+
+void AppendGroup(xml::XmlDocument& doc, xml::XmlNode& data, const std::string& app, const AttributeList& group,
+                 const std::vector<EntryElement>& entries) {
+  xml::XmlNode* element = data.AppendChild(doc.CreateElement(app));
+  for (const auto& [name, value] : group) SetAttribute(doc, *element, name, value);
+  for (const EntryElement& entry : entries) {
+    xml::XmlNode* child = element->AppendChild(doc.CreateElement(entry.name));
+    for (const auto& [name, value] : entry.attributes) SetAttribute(doc, *child, name, value);
+  }
+}
+
+}  // namespace
+
+std::unique_ptr<xml::XmlDocument> ParseManifest(std::string_view bytes) {
+  auto doc = std::make_unique<xml::XmlDocument>();
+  const auto text = platform::DecodeToUtf8(engine::RejoinLines(bytes), kClientCodePage);
+  if (text) doc->LoadXml(*text);
+  return doc;
+}
+
+std::string ManifestBytes(const xml::XmlDocument* previous, const std::string& app, const AttributeList& group,
+                          const std::vector<EntryElement>& entries) {
+  xml::XmlDocument doc;
+  doc.LoadXml("<?xml version=\"1.0\" encoding=\"GB2312\"?>\r\n<data/>");
+  xml::XmlNode& data = *doc.documentElement();
+  bool placed = false;
+  const xml::XmlNode* root = previous ? previous->documentElement() : nullptr;
+  for (const xml::XmlNode* child : root ? root->childNodes() : std::vector<xml::XmlNode*>{}) {
+    if (child->nodeType() != xml::NodeType::Element) continue;
+    if (child->nodeName() == app) {
+      if (!placed) AppendGroup(doc, data, app, group, entries);
+      placed = true;
+    } else {
+      CopyElement(doc, *child, data);
+    }
+  }
+  if (!placed) AppendGroup(doc, data, app, group, entries);
+  try {
+    return xml::EncodeDocument(doc);
+  } catch (const xml::XmlError& e) {
+    throw PublishError(std::string("无法写出 GB2312 的更新说明：") + e.what());
+  }
+}
+
+}  // namespace publish

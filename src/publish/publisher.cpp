@@ -1,0 +1,230 @@
+#include "publish/publisher.h"
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <system_error>
+
+#include "engine/manifest_signature.h"
+#include "engine/paths.h"
+#include "engine/server_layout.h"
+#include "engine/update_engine.h"
+#include "engine/version_rules.h"
+#include "platform/files.h"
+#include "platform/signing_key.h"
+#include "publish/manifest.h"
+#include "publish/package.h"
+#include "publish/release.h"
+#include "publish/settings.h"
+#include "publish/versions.h"
+
+namespace publish {
+namespace fs = std::filesystem;
+namespace {
+
+constexpr const char* kStagingName = ".au-publish-staging";
+
+// The manifest already in the server folder, if any.
+struct Previous {
+  std::unique_ptr<xml::XmlDocument> doc;
+  engine::ManifestEntries entries;
+
+  const engine::ManifestEntry* Entry(const std::string& name) const {
+    const std::int32_t i = engine::UpdateEngine::IndexOfEntry(entries, name);
+    return i < 0 ? nullptr : entries[static_cast<size_t>(i)].get();
+  }
+};
+
+Previous ReadPrevious(const fs::path& manifest, const std::string& app) {
+  Previous previous;
+  if (!fs::exists(manifest)) return previous;
+  const auto bytes = platform::ReadWholeFile(manifest.string());
+  if (!bytes) throw PublishError("无法读取现有的更新说明“" + manifest.string() + "”。");
+  previous.doc = ParseManifest(*bytes);
+  const xml::XmlNode* root = previous.doc->documentElement();
+  if (!root || root->nodeName() != "data") {
+    throw PublishError("现有的更新说明“" + manifest.string() + "”无法解析，或根元素不是 data。");
+  }
+  engine::UpdateEngine::ReadEntries(previous.entries, previous.doc.get(), app);
+  return previous;
+}
+
+std::optional<platform::SigningKey> ReadKey(const std::optional<std::string>& path) {
+  if (!path) return std::nullopt;
+  const auto pem = platform::ReadWholeFile(*path);
+  if (!pem) throw PublishError("无法读取私钥文件“" + *path + "”。");
+  try {
+    return platform::SigningKey::FromPem(*pem);
+  } catch (const std::invalid_argument& e) {
+    throw PublishError("私钥文件“" + *path + "”" + e.what() + "。");
+  }
+}
+
+// Removes the staging folder on every way out.
+class StagingFolder {
+ public:
+  explicit StagingFolder(fs::path path) : path_(std::move(path)) {
+    fs::remove_all(path_);
+    fs::create_directories(path_);
+  }
+  StagingFolder(const StagingFolder&) = delete;
+  StagingFolder& operator=(const StagingFolder&) = delete;
+  ~StagingFolder() {
+    std::error_code ignored;
+    fs::remove_all(path_, ignored);
+  }
+  fs::path operator/(const std::string& name) const { return path_ / name; }
+
+ private:
+  fs::path path_;
+};
+
+std::string Flag(bool value) { return value ? "1" : "0"; }
+
+// The entry's attributes other than version and hash: the settings file's,
+// else the previous manifest's, else the defaults.
+AttributeList EntryAttributes(const Attributes* settings, const engine::ManifestEntry* previous) {
+  const std::map<std::string, std::string> fallback = {
+      {"SetupPath", previous ? previous->setupPath : ""},
+      {"IsReplace", previous ? Flag(previous->replace) : "1"},
+      {"IsRegister", previous ? Flag(previous->registerComponent) : "0"},
+      {"Script", previous ? previous->script : ""},
+      {"AutoRun", previous ? previous->autoRun : ""}};
+  AttributeList out;
+  for (std::string_view name : kModuleAttributes) {
+    const std::string key(name);
+    const auto given = settings ? settings->find(key) : Attributes::const_iterator{};
+    out.emplace_back(key, settings && given != settings->end() ? given->second : fallback.at(key));
+  }
+  return out;
+}
+
+AttributeList GroupAttributes(const Settings& settings, const Previous& previous, const std::string& app) {
+  const xml::XmlNode* group = previous.doc ? previous.doc->SelectSingleNode("data/" + app) : nullptr;
+  AttributeList out;
+  for (std::string_view name : kGroupAttributes) {
+    const std::string key(name);
+    if (const auto given = settings.group.find(key); given != settings.group.end()) {
+      out.emplace_back(key, given->second);
+    } else if (const xml::XmlNode* old = group ? group->attributes().GetNamedItem(key) : nullptr) {
+      out.emplace_back(key, old->nodeValue());
+    }
+  }
+  return out;
+}
+
+// One module's outcome before anything is moved into place.
+struct Planned {
+  ModuleReport report;
+  EntryElement entry;
+  fs::path package;  // in the staging folder; empty when the published one stays
+};
+
+std::string VersionFor(const BuildOptions& options, const std::string& name, const std::string& previous) {
+  if (!options.version) return NextVersion(previous, options.now);
+  if (!engine::IsVersionGreater(*options.version, previous)) {
+    throw PublishError("版本“" + *options.version + "”不大于模块“" + name + "”已发布的版本“" + previous +
+                       "”，客户端不会更新它。");
+  }
+  return *options.version;
+}
+
+Planned Plan(const BuildOptions& options, const ReleaseModule& module, const Settings& settings,
+             const Previous& previous, const StagingFolder& staging, const fs::path& packages) {
+  const std::string fileName = module.name + ".zip";
+  const fs::path built = staging / fileName;
+  const PackageDigest digest = WritePackage(module, built.string());
+  const engine::ManifestEntry* old = previous.Entry(module.name);
+  const fs::path published = packages / fileName;
+  const bool same = old && old->fileName == fileName && fs::exists(published) &&
+                    (old->sha256.empty() || engine::SameTextAscii(old->sha256, digest.sha256)) &&
+                    HashFile(published.string()).sha256 == digest.sha256;
+
+  Planned plan;
+  plan.report.name = module.name;
+  plan.report.oldVersion = old ? old->version : "";
+  plan.report.change = same ? Change::Unchanged : old ? Change::Changed : Change::Added;
+  plan.report.newVersion = same ? old->version : VersionFor(options, module.name, plan.report.oldVersion);
+  if (!same) plan.package = built;
+
+  const auto given = settings.modules.find(module.name);
+  AttributeList attributes = EntryAttributes(given == settings.modules.end() ? nullptr : &given->second, old);
+  attributes.insert(attributes.begin() + 1, {"Version", plan.report.newVersion});
+  attributes.insert(attributes.begin() + 2, {"FileName", fileName});
+  attributes.emplace_back("SHA256", digest.sha256);
+  attributes.emplace_back("Size", std::to_string(digest.size));
+  plan.entry = {module.name, std::move(attributes)};
+  return plan;
+}
+
+void CheckSettingsName(const Settings& settings, const std::vector<ReleaseModule>& modules) {
+  for (const auto& [name, attributes] : settings.modules) {
+    bool found = false;
+    for (const ReleaseModule& m : modules) found = found || m.name == name;
+    if (!found) throw PublishError("设置文件中的模块“" + name + "”不在发布文件夹中。");
+  }
+}
+
+// Packages first, then the signature, then the manifest, each by rename.
+void Commit(const std::vector<Planned>& plans, const fs::path& server, const StagingFolder& staging,
+            const std::string& manifest, const std::optional<std::string>& signature) {
+  const fs::path packages = server / std::string(engine::kPackageFolder);
+  fs::create_directories(packages);
+  for (const Planned& plan : plans) {
+    if (!plan.package.empty()) fs::rename(plan.package, packages / plan.package.filename());
+  }
+  const std::string manifestName(engine::kManifestName);
+  const std::string signatureName = manifestName + std::string(engine::kSignatureSuffix);
+  platform::WriteWholeFile((staging / manifestName).string(), manifest);
+  if (signature) {
+    platform::WriteWholeFile((staging / signatureName).string(), *signature);
+    fs::rename(staging / signatureName, server / signatureName);
+  } else {
+    fs::remove(server / signatureName);  // it signs another manifest
+  }
+  fs::rename(staging / manifestName, server / manifestName);
+}
+
+}  // namespace
+
+std::vector<ModuleReport> Build(const BuildOptions& options) {
+  const std::vector<ReleaseModule> modules = ScanRelease(options.releaseDir);
+  const Settings settings = options.settingsPath ? ReadSettings(*options.settingsPath) : Settings{};
+  CheckSettingsName(settings, modules);
+  const std::optional<platform::SigningKey> key = ReadKey(options.keyPath);
+  const fs::path server(options.serverDir);
+  if (!fs::is_directory(server)) throw PublishError("服务器文件夹“" + options.serverDir + "”不存在。");
+  const Previous previous = ReadPrevious(server / std::string(engine::kManifestName), options.app);
+
+  StagingFolder staging(server / kStagingName);
+  std::vector<Planned> plans;
+  std::vector<EntryElement> entries;
+  for (const ReleaseModule& module : modules) {
+    plans.push_back(Plan(options, module, settings, previous, staging, server / std::string(engine::kPackageFolder)));
+    entries.push_back(plans.back().entry);
+  }
+  const std::string manifest =
+      ManifestBytes(previous.doc.get(), options.app, GroupAttributes(settings, previous, options.app), entries);
+  Commit(plans, server, staging, manifest, key ? std::optional(key->Sign(manifest)) : std::nullopt);
+
+  std::vector<ModuleReport> reports;
+  for (const Planned& plan : plans) reports.push_back(plan.report);
+  for (const auto& old : previous.entries) {
+    bool kept = false;
+    for (const Planned& plan : plans) kept = kept || engine::SameTextAscii(plan.report.name, old->name);
+    if (!kept) reports.push_back({old->name, Change::Removed, old->version, ""});
+  }
+  return reports;
+}
+
+std::string ChangeTable(const std::vector<ModuleReport>& reports) {
+  static const char* const kWords[] = {"新增", "更新", "未变", "移除"};
+  std::string out;
+  for (const ModuleReport& r : reports) {
+    out += std::string(kWords[static_cast<int>(r.change)]) + "  " + r.name + "  " +
+           (r.oldVersion.empty() ? "-" : r.oldVersion) + " -> " + (r.newVersion.empty() ? "-" : r.newVersion) + "\n";
+  }
+  return out;
+}
+
+}  // namespace publish

@@ -1,0 +1,38 @@
+#pragma once
+// `au-publish build`: a release folder becomes the server folder's packages,
+// manifest and signature, published so that a client reading at the same
+// time never finds a manifest naming a package that is not there yet.
+#include <ctime>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace publish {
+
+struct BuildOptions {
+  std::string releaseDir;
+  std::string serverDir;
+  std::string app;
+  std::optional<std::string> keyPath;       // PEM P-256 private key: sign the manifest
+  std::optional<std::string> settingsPath;  // see settings.h
+  std::optional<std::string> version;       // for every changed or new module
+  std::time_t now = 0;                      // the time stamp of new versions
+};
+
+enum class Change { Added, Changed, Unchanged, Removed };
+
+struct ModuleReport {
+  std::string name;
+  Change change;
+  std::string oldVersion;  // empty when added
+  std::string newVersion;  // empty when removed
+};
+
+// Publishes the release; what happened to each module, in name order.
+// PublishError, with nothing in the server folder changed, for bad input.
+std::vector<ModuleReport> Build(const BuildOptions& options);
+
+// The change table as the tool prints it.
+std::string ChangeTable(const std::vector<ModuleReport>& reports);
+
+}  // namespace publish

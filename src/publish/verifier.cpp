@@ -1,0 +1,132 @@
+#include "publish/verifier.h"
+
+#include <filesystem>
+
+#include "engine/manifest_signature.h"
+#include "engine/paths.h"
+#include "engine/publisher_keys.h"
+#include "engine/server_layout.h"
+#include "engine/update_engine.h"
+#include "platform/file_names.h"
+#include "platform/files.h"
+#include "platform/message_box.h"
+#include "publish/manifest.h"
+#include "publish/package.h"
+#include "zip/dest_path.h"
+#include "zip/unzipper.h"
+
+namespace publish {
+namespace fs = std::filesystem;
+namespace {
+
+class Findings {
+ public:
+  explicit Findings(VerifyReport& report) : report_(report) {}
+  void Good(const std::string& what) { report_.lines.push_back("正常  " + what); }
+  void Note(const std::string& what) { report_.lines.push_back("提示  " + what); }
+  void Bad(const std::string& what) {
+    report_.lines.push_back("错误  " + what);
+    ++report_.problems;
+  }
+
+ private:
+  VerifyReport& report_;
+};
+
+// The zip component may want to show a box; a check shows none.
+class NoBox : public platform::IMessageBox {
+ public:
+  int Show(const std::string& text, const std::string&, unsigned) override {
+    shown = text;
+    return 2;  // IDCANCEL
+  }
+  std::string shown;
+};
+
+// Why clients could not unpack the package; empty when they can.
+std::string ZipProblem(const std::string& path) {
+  NoBox box;
+  zip::Unzipper zipper(box);
+  zipper.settings().processMessages = false;
+  try {
+    zipper.SetZipName(path);
+    zipper.OpenArchive();
+  } catch (const std::exception& e) {
+    return std::string("不是完整的 zip 文件：") + e.what();
+  }
+  if (zipper.Rebuilt()) return "zip 文件的目录已损坏";
+  if (zipper.EntryCount() == 0) return "zip 文件是空的";
+  for (int i = 0; i < zipper.EntryCount(); ++i) {
+    const zip::ZipEntry& entry = zipper.Entry(i);
+    if (!zip::IsSafeEntryName(entry.Directory(), entry.FileName())) {
+      return "含有不安全的文件名“" + entry.Directory() + entry.FileName() + "”";
+    }
+    if (entry.Encrypted()) return "含有加密的文件“" + entry.Directory() + entry.FileName() + "”";
+  }
+  return {};
+}
+
+void CheckPackage(const fs::path& server, const std::string& group, const engine::ManifestEntry& entry,
+                  Findings& findings) {
+  const std::string what = group + "/" + entry.name + "（" + entry.fileName + "）";
+  if (!platform::IsPlainRelativePath(entry.fileName)) return findings.Bad(what + "：FileName 不能用作本地文件名");
+  std::string relative = entry.fileName;
+  for (char& c : relative) c = c == '\\' ? '/' : c;
+  const fs::path path = server / std::string(engine::kPackageFolder) / relative;
+  if (!fs::is_regular_file(path)) return findings.Bad(what + "：服务器上没有这个文件");
+  const PackageDigest digest = HashFile(path.string());
+  if (entry.sha256.empty() || entry.size.empty()) findings.Note(what + "：没有 SHA256 或 Size，客户端无法校验");
+  if (!entry.sha256.empty() && !engine::SameTextAscii(entry.sha256, digest.sha256)) {
+    return findings.Bad(what + "：SHA256 不符，文件为 " + digest.sha256);
+  }
+  if (!entry.size.empty() && entry.size != std::to_string(digest.size)) {
+    return findings.Bad(what + "：Size 不符，文件为 " + std::to_string(digest.size) + " 字节");
+  }
+  if (const std::string problem = ZipProblem(path.string()); !problem.empty()) return findings.Bad(what + "：" + problem);
+  findings.Good(what);
+}
+
+void CheckSignature(const fs::path& server, const std::string& manifest, const std::optional<std::string>& keysText,
+                    Findings& findings) {
+  const fs::path path = server / (std::string(engine::kManifestName) + std::string(engine::kSignatureSuffix));
+  const auto signature = platform::ReadWholeFile(path.string());
+  if (!keysText) {
+    if (signature) findings.Note("有签名文件，未检查（没有给出 --pubkey）");
+    return;
+  }
+  const engine::PublisherKeys keys = engine::ParsePublisherKeys(*keysText);
+  if (keys.keys.empty()) return findings.Bad("公钥文件中没有 P-256 公钥");
+  if (!signature) return findings.Bad("没有签名文件 " + path.filename().string());
+  const std::string problem = engine::SignatureProblem(keys, manifest, *signature);
+  if (!problem.empty()) return findings.Bad("签名：" + problem);
+  findings.Good("签名有效");
+}
+
+}  // namespace
+
+VerifyReport Verify(const std::string& serverDir, const std::optional<std::string>& publicKeyPem) {
+  VerifyReport report;
+  Findings findings(report);
+  const fs::path server(serverDir);
+  const auto manifest = platform::ReadWholeFile((server / std::string(engine::kManifestName)).string());
+  if (!manifest) {
+    findings.Bad("没有更新说明 " + std::string(engine::kManifestName));
+    return report;
+  }
+  const auto doc = ParseManifest(*manifest);
+  const xml::XmlNode* root = doc->documentElement();
+  if (!root || root->nodeName() != "data") {
+    findings.Bad("更新说明无法解析，或根元素不是 data");
+    return report;
+  }
+  CheckSignature(server, *manifest, publicKeyPem, findings);
+  for (const xml::XmlNode* group : root->childNodes()) {
+    if (group->nodeType() != xml::NodeType::Element) continue;
+    engine::ManifestEntries entries;
+    engine::UpdateEngine::ReadEntries(entries, doc.get(), group->nodeName());
+    for (const auto& entry : entries) CheckPackage(server, group->nodeName(), *entry, findings);
+  }
+  return report;
+}
+
+}  // namespace publish
