@@ -6,6 +6,7 @@
 #include <unordered_set>
 
 #include "engine/folder_tokens.h"
+#include "engine/package_transaction.h"
 #include "engine/installation.h"
 #include "engine/staged_package.h"
 #include "engine/paths.h"
@@ -153,14 +154,28 @@ bool UpdateEngine::UnpackPackage(zip::Unzipper& zipper, const std::string& packa
   zipper.SetZipName(packagePath);
   settings.extractAll = true;
   settings.replaceReadOnly = true;
+  bool installed = false;
   try {
+    PackageTransaction transaction(JoinPath(folders_.app, kJournalName));
+    zipper.events().onReplace = [&](zip::Unzipper&, const std::string& decoded, const std::string& target) {
+      return transaction.Replace(decoded, target);
+    };
+    zipper.events().onFolderCreated = [&](zip::Unzipper&, const std::string& folder) {
+      transaction.FolderCreated(folder);
+    };
+    zipper.events().onDecodeInto = [&](zip::Unzipper&, const std::string& path) { transaction.Decoding(path); };
     zipper.ExtractFiles();
+    // Files kept by the overwrite rule are fine; any other file passed over
+    // means the package is not installed, and none of it stays.
+    installed = zipper.FailedCount() == 0;
+    if (installed) transaction.Commit();
   } catch (const std::exception&) {
-    return false;  // a missing or damaged package installs nothing
+    installed = false;  // a missing or damaged package installs nothing
   }
-  // Files kept by the overwrite rule are fine; any other file passed over
-  // means the package is not fully installed.
-  return zipper.FailedCount() == 0;
+  zipper.events().onReplace = nullptr;
+  zipper.events().onFolderCreated = nullptr;
+  zipper.events().onDecodeInto = nullptr;
+  return installed;
 }
 
 // The program the entry names, started from its full path and waited for.

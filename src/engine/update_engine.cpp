@@ -1,5 +1,7 @@
 #include "engine/update_engine.h"
 
+#include "engine/package_transaction.h"
+
 #include <exception>
 #include <optional>
 #include <stdexcept>
@@ -41,6 +43,9 @@ UpdateEngine::~UpdateEngine() = default;
 
 void UpdateEngine::SetUp() {
   folders_.app = FolderOf(services_.programPath);
+  // A run killed in the middle of a package left its journal: the package's
+  // folders go back to how they were before anything else looks at them.
+  RecoverFromJournal(JoinPath(folders_.app, kJournalName));
   hasDatabaseEngine_ = IsDatabaseEngineInstalled(services_.registry);
   folders_.system = platform::SystemDirectory() + "\\";
   folders_.windows = platform::WindowsDirectory() + "\\";

@@ -29,5 +29,14 @@ bool SetFileAttributeBits(const std::string& path, uint32_t attributes);
 // (MoveFileExW with MOVEFILE_REPLACE_EXISTING / rename). False when the
 // system refused, for example because a program holds the target open.
 bool MoveFileOver(const std::string& from, const std::string& to);
+// Renames `from` to `to`, which must not exist yet. A program or DLL that a
+// running process has loaded can usually be renamed though not replaced.
+// False when the system refused (a file opened without delete sharing).
+bool RenameFile(const std::string& from, const std::string& to);
+// Removes a folder that is empty; false otherwise.
+bool RemoveEmptyFolder(const std::string& path);
+// Has the system delete the file at the next restart (needs administrator
+// rights); false when that cannot be arranged.
+bool DeleteAtRestart(const std::string& path);
 
 }  // namespace platform

@@ -16,6 +16,8 @@ enum class FileMode {
   ReadDenyWrite,
   // Create or truncate for reading and writing, others shut out.
   Create,
+  // Create or truncate for reading and writing; others may read it.
+  CreateReadable,
   // Create a file that does not exist yet (nor any link by its name), for
   // reading and writing, others shut out.
   CreateNew,

@@ -66,6 +66,13 @@ struct UnzipEvents {
   std::function<void(Unzipper&, int percent)> onFilePercent;
   std::function<void(Unzipper&, int percent)> onTotalPercent;
   std::function<void(Unzipper&, int fileCount)> onComplete;
+  // Puts a decoded, checked file in the place of its target and says whether
+  // it did; without it the file is moved over the target.
+  std::function<bool(Unzipper&, const std::string& decoded, const std::string& target)> onReplace;
+  // The file an entry is about to be decoded into, before it is created.
+  std::function<void(Unzipper&, const std::string& decodedPath)> onDecodeInto;
+  // Each folder the extraction creates, parents first.
+  std::function<void(Unzipper&, const std::string& folder)> onFolderCreated;
   // Takes the place of the message box.
   std::function<void(Unzipper&, int messageId, const std::string& text, const std::string& title, uint32_t flags,
                      int& result)>
@@ -164,6 +171,7 @@ class Unzipper {
   void DecodeAndReplace(Run& run, int index, const std::string& outPath, int64_t dataStart, bool existed);
   bool DecodeInto(Run& run, TempOutput& temp, int64_t dataStart, int index);
   void Commit(Run& run, TempOutput& temp, const std::string& outPath, bool existed, int index);
+  void EnsureFolder(const std::string& folder);
   void PassOver(Run& run, SkipReason reason, const std::string& fileName, int index);
   void Decode(Run& run, BufferedStream& out);
   void DecodeStored(Run& run, BufferedStream& out);

@@ -6,6 +6,7 @@
 #include <cctype>
 #include <cmath>
 #include <optional>
+#include <functional>
 #include <vector>
 
 #include "platform/file_info.h"
@@ -59,9 +60,9 @@ class Unzipper::TempOutput {
     done_ = true;
   }
   // False when the system refused; the file is still there then.
-  bool MoveOver(const std::string& target) {
+  bool MoveOver(const std::string& target, const std::function<bool(const std::string&, const std::string&)>& replace) {
     Close();
-    done_ = platform::MoveFileOver(path_, target);
+    done_ = replace ? replace(path_, target) : platform::MoveFileOver(path_, target);
     return done_;
   }
 
@@ -121,8 +122,17 @@ std::string ParentFolder(const std::string& path) {
   return cut == std::string::npos ? std::string() : path.substr(0, cut);
 }
 
-void EnsureFolder(const std::string& folder) {
-  if (!folder.empty() && !platform::DirectoryExists(folder)) platform::CreateFolderPath(folder);
+// The folder and its parents that do not exist yet, parents first.
+std::vector<std::string> MissingFolders(std::string folder) {
+  std::vector<std::string> missing;
+  while (!folder.empty() && folder.back() == '\\') folder.pop_back();
+  while (folder.size() > 3 && !platform::DirectoryExists(folder)) {
+    missing.insert(missing.begin(), folder);
+    const size_t cut = folder.find_last_of('\\');
+    if (cut == std::string::npos) break;
+    folder.resize(cut);
+  }
+  return missing;
 }
 
 std::optional<uint32_t> ReadOnlyAttributes(const std::string& path) {
@@ -310,6 +320,7 @@ void Unzipper::PassOverEncrypted(Run& run, int index, const std::string& outPath
 // only by a complete file whose CRC matched.
 void Unzipper::DecodeAndReplace(Run& run, int index, const std::string& outPath, int64_t dataStart, bool existed) {
   std::optional<TempOutput> temp;
+  if (events_.onDecodeInto) events_.onDecodeInto(*this, outPath + kTempSuffix);
   try {
     temp.emplace(outPath + kTempSuffix, settings_.flushFiles);
   } catch (const OutputCreateError&) {
@@ -342,9 +353,7 @@ void Unzipper::ExtractFolder(Run& run, const Target& target, int index) {
     PassOver(run, SkipReason::CreateError, target.folder, index);
     return;
   }
-  if (settings_.recreateFolders && !platform::DirectoryExists(target.folder)) {
-    platform::CreateFolderPath(target.folder);
-  }
+  if (settings_.recreateFolders) EnsureFolder(target.folder);
   ++run.processed;
 }
 
@@ -449,7 +458,10 @@ void Unzipper::Commit(Run& run, TempOutput& temp, const std::string& outPath, bo
       platform::SetFileAttributeBits(outPath, *attrs & ~static_cast<uint32_t>(platform::FileAttrReadOnly));
     }
   }
-  if (!temp.MoveOver(outPath)) {
+  const auto replace = events_.onReplace ? [this](const std::string& decoded, const std::string& target) {
+    return events_.onReplace(*this, decoded, target);
+  } : std::function<bool(const std::string&, const std::string&)>();
+  if (!temp.MoveOver(outPath, replace)) {
     // Held open by a running program, or a folder of that name.
     temp.Discard();
     PassOver(run, SkipReason::CreateError, outPath, index);
@@ -462,6 +474,15 @@ void Unzipper::Commit(Run& run, TempOutput& temp, const std::string& outPath, bo
   }
   if (events_.onEndEntry) events_.onEndEntry(*this, index, outPath);
   ++run.processed;
+}
+
+void Unzipper::EnsureFolder(const std::string& folder) {
+  const std::vector<std::string> missing = MissingFolders(folder);
+  if (missing.empty()) return;
+  platform::CreateFolderPath(folder);
+  for (const std::string& created : missing) {
+    if (events_.onFolderCreated && platform::DirectoryExists(created)) events_.onFolderCreated(*this, created);
+  }
 }
 
 void Unzipper::Decode(Run& run, BufferedStream& out) {

@@ -1,6 +1,7 @@
 """Updates that go wrong, the window's error state, the URL form and the
 progress state, through the real AutoUpdate.exe."""
 import base64
+import subprocess
 import time
 import unittest
 
@@ -79,6 +80,49 @@ class Failures(UpdateTestCase):
         self.assertEqual(self.app_file("a.dll").read_bytes(), b"a.dll 1\r\n")
         self.assertEqual(self.app_file("b.dll").read_bytes(), b"b.dll 2\r\n")
         self.assertEqual(recorded_versions(self.config(), "ZEPRA"), {"a.dll": "1", "b.dll": "2"})
+
+    def test_a_package_is_installed_whole_or_not_at_all(self):
+        # A folder module of three files; the third is held open without
+        # delete sharing, so it can be neither replaced nor renamed.
+        files = {f"kit/{n}.dll": f"{n} 2".encode() for n in ("one", "two", "three")}
+        self.server_folder.publish("ZEPRA", [Module("kit", "2", files=files)])
+        self.serve()
+        self.installed("ZEPRA", [Module("kit", "1", files={f"kit/{n}.dll": f"{n} 1".encode()
+                                                           for n in ("one", "two", "three")})])
+        self.machine.install(self.holder, "C:\\tools\\file_holder.exe")
+        self.machine.start("C:\\tools\\file_holder.exe", [self.app_path("kit\\three.dll"), "300", "C:\\tools\\holding"])
+        self.assertTrue(wait_for_file(self.machine.host_path("C:\\tools\\holding"), 60))
+
+        trace = self.run_update(self.params())
+
+        self.assertEqual(trace.statuses, UPDATED)
+        self.assertEqual({n: self.app_file(f"kit\\{n}.dll").read_bytes() for n in ("one", "two", "three")},
+                         {n: f"{n} 1".encode() for n in ("one", "two", "three")})
+        self.assertEqual(recorded_versions(self.config(), "ZEPRA"), {"kit": "1"})
+        self.assertEqual(sorted(p.name for p in self.app_file("kit").iterdir()), ["one.dll", "three.dll", "two.dll"])
+        self.assertFalse(self.app_file("AutoUpdate.journal").exists())
+
+    def test_a_dll_loaded_by_the_running_client_is_replaced(self):
+        self.server_folder.publish("ZEPRA", [Module("a.dll", "2")])
+        self.serve()
+        self.installed("ZEPRA", [Module("a.dll", "1")])
+        self.machine.install(self.programs.planted_dll, self.app_path("a.dll"))
+        holder = self.machine.install(self.programs.build / "tests/win32/programs/module_holder.exe",
+                                      "C:\\tools\\module_holder.exe")
+        self.machine.start(holder, [self.app_path("a.dll"), "300", "C:\\tools\\holding"])
+        self.assertTrue(wait_for_file(self.machine.host_path("C:\\tools\\holding"), 60))
+
+        trace = self.run_update(self.params())
+
+        self.assertEqual(trace.statuses, UPDATED)
+        self.assertEqual(self.app_file("a.dll").read_bytes(), b"a.dll 2\r\n")
+        self.assertEqual(recorded_versions(self.config(), "ZEPRA"), {"a.dll": "2"})
+        leftovers = [p.name for p in self.app_file("a.dll").parent.iterdir() if ".~old" in p.name]
+        # The original goes as soon as nobody has it loaded: here, or on the next run.
+        subprocess.run(["wineserver", "-k"], env=self.machine.env, timeout=60)
+        self.run_update(self.params())
+        self.assertEqual([p.name for p in self.app_file("a.dll").parent.iterdir() if ".~old" in p.name], [],
+                         leftovers)
 
     def test_error_state_and_the_button_starting_the_client(self):
         # An application name with a path in it selects a nested group in the

@@ -80,4 +80,14 @@ bool MoveFileOver(const std::string& from, const std::string& to) {
   return std::rename(posix::HostPath(from).c_str(), posix::HostPath(to).c_str()) == 0;
 }
 
+bool RenameFile(const std::string& from, const std::string& to) {
+  // A hard link fails when `to` exists, which a rename would overwrite.
+  const std::string source = posix::HostPath(from), target = posix::HostPath(to);
+  return ::link(source.c_str(), target.c_str()) == 0 && ::unlink(source.c_str()) == 0;
+}
+
+bool RemoveEmptyFolder(const std::string& path) { return ::rmdir(posix::HostPath(path).c_str()) == 0; }
+
+bool DeleteAtRestart(const std::string&) { return false; }  // no such service here
+
 }  // namespace platform

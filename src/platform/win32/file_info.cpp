@@ -62,4 +62,14 @@ bool MoveFileOver(const std::string& from, const std::string& to) {
   return MoveFileExW(win32::Widen(from).c_str(), win32::Widen(to).c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
 }
 
+bool RenameFile(const std::string& from, const std::string& to) {
+  return MoveFileExW(win32::Widen(from).c_str(), win32::Widen(to).c_str(), 0) != 0;
+}
+
+bool RemoveEmptyFolder(const std::string& path) { return RemoveDirectoryW(win32::Widen(path).c_str()) != 0; }
+
+bool DeleteAtRestart(const std::string& path) {
+  return MoveFileExW(win32::Widen(path).c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != 0;
+}
+
 }  // namespace platform

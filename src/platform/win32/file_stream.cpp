@@ -19,7 +19,8 @@ FileStream::FileStream(const std::string& path, FileMode mode) : impl_(std::make
     if (!impl_->h) throw FileOpenError::For(path);
   } else {
     const DWORD disposition = mode == FileMode::CreateNew ? CREATE_NEW : CREATE_ALWAYS;
-    impl_->h.reset(CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, disposition,
+    const DWORD share = mode == FileMode::CreateReadable ? FILE_SHARE_READ : 0;
+    impl_->h.reset(CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE, share, nullptr, disposition,
                                FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!impl_->h) throw FileCreateError::For(path);
   }
