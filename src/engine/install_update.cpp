@@ -68,7 +68,13 @@ bool UpdateEngine::Install() {
 
   DownloadAll(run);
   UnpackAll(run);
-  Record(run);
+  try {
+    Record(run);
+  } catch (...) {
+    run.journal->Commit();  // nothing to record into: the files stay
+    throw;
+  }
+  run.journal->Commit();
   RegisterComponents(run);
   // The staging folder stays: the database-engine setup runs from there. (The
   // clean-up command "RD" names no program, so on a clean machine starting
@@ -105,6 +111,7 @@ void UpdateEngine::DownloadAll(Installation& run) {
 }
 
 void UpdateEngine::UnpackAll(Installation& run) {
+  run.journal = std::make_unique<InstallJournal>(JoinPath(folders_.app, kJournalName));
   zip::Unzipper zipper(services_.messageBox);
   for (std::int32_t i = 0; i < run.count; ++i) {
     UnpackEntry(run, zipper, i);
@@ -132,19 +139,19 @@ bool UpdateEngine::UnpackEntryPackage(Installation& run, zip::Unzipper& zipper, 
   if (e.setupPath == kDatabaseEngineToken) {
     run.databaseEntrySeen = true;
     if (hasDatabaseEngine_) return true;
-    if (!staged || !UnpackPackage(zipper, staged->path(), false, kStagingFolder)) return false;
+    if (!staged || !UnpackPackage(*run.journal, zipper, staged->path(), false, kStagingFolder)) return false;
     HoldDatabaseEngineSetup(run);
     return true;
   }
   const std::string& folder = e.setupPath == kSystemFolderToken    ? folders_.system
                               : e.setupPath == kWindowsFolderToken ? folders_.windows
                                                                    : folders_.app;
-  if (!staged || !UnpackPackage(zipper, staged->path(), e.replace, folder)) return false;
+  if (!staged || !UnpackPackage(*run.journal, zipper, staged->path(), e.replace, folder)) return false;
   if (e.registerComponent) run.registrations.push_back(JoinPath(folder, WithoutZipAnyCase(e.fileName)));
   return true;
 }
 
-bool UpdateEngine::UnpackPackage(zip::Unzipper& zipper, const std::string& packagePath, bool replace,
+bool UpdateEngine::UnpackPackage(InstallJournal& journal, zip::Unzipper& zipper, const std::string& packagePath, bool replace,
                                  const std::string& targetDir) {
   zip::UnzipSettings& settings = zipper.settings();
   zipper.SetDestDir(targetDir);
@@ -155,8 +162,8 @@ bool UpdateEngine::UnpackPackage(zip::Unzipper& zipper, const std::string& packa
   settings.extractAll = true;
   settings.replaceReadOnly = true;
   bool installed = false;
+  PackageTransaction transaction(journal);
   try {
-    PackageTransaction transaction(JoinPath(folders_.app, kJournalName));
     zipper.events().onReplace = [&](zip::Unzipper&, const std::string& decoded, const std::string& target) {
       return transaction.Replace(decoded, target);
     };
@@ -168,10 +175,11 @@ bool UpdateEngine::UnpackPackage(zip::Unzipper& zipper, const std::string& packa
     // Files kept by the overwrite rule are fine; any other file passed over
     // means the package is not installed, and none of it stays.
     installed = zipper.FailedCount() == 0;
-    if (installed) transaction.Commit();
   } catch (const std::exception&) {
     installed = false;  // a missing or damaged package installs nothing
   }
+  // The package stays open until the configuration records it.
+  if (!installed) transaction.RollBack();
   zipper.events().onReplace = nullptr;
   zipper.events().onFolderCreated = nullptr;
   zipper.events().onDecodeInto = nullptr;

@@ -9,6 +9,7 @@
 
 #include "engine/folder_tokens.h"
 #include "engine/manifest_entry.h"
+#include "engine/package_transaction.h"
 #include "engine/paths.h"
 #include "engine/staged_package.h"
 #include "engine/update_engine.h"
@@ -36,6 +37,8 @@ struct UpdateEngine::Installation {
   // The database engine's setup program, held from its unpacking until it
   // has run: the staging folder is shared.
   std::unique_ptr<platform::FileStream> databaseSetupHold;
+  // Every package's steps, until the configuration records them.
+  std::unique_ptr<InstallJournal> journal;
 
   void Failed(const ManifestEntry& e) {
     notInstalled.insert(UpperAscii(e.name));

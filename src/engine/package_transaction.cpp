@@ -2,6 +2,7 @@
 
 #include "engine/paths.h"
 #include "engine/staged_package.h"
+#include "platform/crypto.h"
 #include "platform/file_info.h"
 #include "platform/files.h"
 #include "platform/os_error.h"
@@ -11,11 +12,14 @@ namespace {
 
 // Journal lines: a word, then paths separated by tabs (no path holds a tab
 // or a line break: names with control characters are never extracted).
-constexpr const char* kAside = "aside";      // target, the name it was set aside under
-constexpr const char* kPlaced = "placed";    // target now holding the new file
-constexpr const char* kFolder = "folder";    // a folder the package created
+constexpr const char* kPackage = "package";  // a package starts
 constexpr const char* kDecoded = "decoded";  // a file an entry is decoded into
-constexpr const char* kCommit = "commit";
+constexpr const char* kAside = "aside";      // target, the name it was set aside under
+constexpr const char* kPlaced = "placed";    // target about to hold the new file
+constexpr const char* kFolder = "folder";    // a folder the package created
+constexpr const char* kUndone = "undone";    // the package was undone
+constexpr const char* kRecord = "record";    // configuration path, SHA-256 of its new bytes
+constexpr const char* kCommit = "commit";    // everything above is in place and recorded
 
 struct Step {
   std::string word, first, second;
@@ -32,13 +36,18 @@ Step Parse(const std::string& line) {
   return step;
 }
 
+// Complete lines only: a line cut by the kill is no step.
 std::vector<Step> ReadSteps(const std::string& text) {
   std::vector<Step> steps;
   size_t start = 0;
   for (size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
-    steps.push_back(Parse(text.substr(start, end - start)));  // an unfinished last line is no step
+    steps.push_back(Parse(text.substr(start, end - start)));
   }
   return steps;
+}
+
+std::string Line(const Step& s) {
+  return s.word + (s.first.empty() ? "" : "\t" + s.first) + (s.second.empty() ? "" : "\t" + s.second) + "\n";
 }
 
 // A hidden name in the target's folder, unused so far.
@@ -49,16 +58,20 @@ std::string AsideName(const std::string& target) {
   }
 }
 
+// Undoes one package's steps, last first. Safe to repeat: a target is
+// removed only while its original is still set aside (or when it had none).
 void Undo(const std::vector<Step>& steps) {
-  for (auto it = steps.rbegin(); it != steps.rend(); ++it) {
-    if (it->word == kPlaced) {
-      platform::RemoveFile(it->first);
-    } else if (it->word == kAside && platform::FileExists(it->second)) {
-      platform::MoveFileOver(it->second, it->first);
-    } else if (it->word == kDecoded) {
-      platform::RemoveFile(it->first);
-    } else if (it->word == kFolder) {
-      platform::RemoveEmptyFolder(it->first);
+  for (size_t i = steps.size(); i-- > 0;) {
+    const Step& s = steps[i];
+    if (s.word == kPlaced) {
+      const bool hadOriginal = i > 0 && steps[i - 1].word == kAside && steps[i - 1].first == s.first;
+      if (!hadOriginal || platform::FileExists(steps[i - 1].second)) platform::RemoveFile(s.first);
+    } else if (s.word == kAside && platform::FileExists(s.second)) {
+      platform::MoveFileOver(s.second, s.first);
+    } else if (s.word == kDecoded) {
+      platform::RemoveFile(s.first);
+    } else if (s.word == kFolder) {
+      platform::RemoveEmptyFolder(s.first);
     }
   }
 }
@@ -74,39 +87,91 @@ bool DeleteAsides(const std::vector<Step>& steps) {
   return all;
 }
 
+// The packages of a run, each as its steps, without those already undone.
+std::vector<std::vector<Step>> Packages(const std::vector<Step>& steps) {
+  std::vector<std::vector<Step>> packages;
+  for (const Step& s : steps) {
+    if (s.word == kPackage) {
+      packages.emplace_back();
+    } else if (s.word == kUndone && !packages.empty()) {
+      packages.pop_back();
+    } else if (!packages.empty() && s.word != kRecord && s.word != kCommit) {
+      packages.back().push_back(s);
+    }
+  }
+  return packages;
+}
+
+bool Recorded(const std::vector<Step>& steps) {
+  for (const Step& s : steps) {
+    if (s.word != kRecord) continue;
+    const auto bytes = platform::ReadWholeFile(s.first);
+    if (!bytes) return false;
+    platform::Sha256 hash;
+    hash.Update(*bytes);
+    return ToHex(hash.Finish()) == s.second;
+  }
+  return false;
+}
+
+// Finishes the steps of one run (up to its commit, if it got there).
+// True when nothing is left to do.
+bool Finish(const std::vector<Step>& run) {
+  const bool completed = !run.empty() && (run.back().word == kCommit || Recorded(run));
+  bool clean = true;
+  const auto packages = Packages(run);
+  for (auto it = packages.rbegin(); it != packages.rend(); ++it) {
+    if (completed) {
+      clean = DeleteAsides(*it) && clean;
+    } else {
+      Undo(*it);
+    }
+  }
+  return clean;
+}
+
 }  // namespace
 
-PackageTransaction::PackageTransaction(std::string journalPath) : journalPath_(std::move(journalPath)) {
-  // What an earlier package left: originals still in use, to delete later.
-  const std::string earlier = platform::ReadWholeFile(journalPath_).value_or("");
-  const size_t end = earlier.rfind(std::string(kCommit) + "\n");
-  committedBefore_ = end == std::string::npos ? "" : earlier.substr(0, end + std::string(kCommit).size() + 1);
+InstallJournal::InstallJournal(std::string path) : path_(std::move(path)) {
+  // An earlier run may have left originals that were still in use.
+  const std::vector<Step> earlier = ReadSteps(platform::ReadWholeFile(path_).value_or(""));
   try {
-    journal_ = std::make_unique<platform::FileStream>(journalPath_, platform::FileMode::CreateReadable);
+    file_ = std::make_unique<platform::FileStream>(path_, platform::FileMode::CreateReadable);
   } catch (const platform::OsError& e) {
-    throw StagingError("无法写入安装日志“" + journalPath_ + "”：" + e.systemText());
+    throw StagingError("无法写入安装日志“" + path_ + "”：" + e.systemText());
   }
-  if (journal_->Write(committedBefore_.data(), committedBefore_.size()) != committedBefore_.size()) {
-    throw StagingError("无法写入安装日志“" + journalPath_ + "”：" + platform::LastErrorText());
+  for (const Step& s : earlier) Append(Line(s).substr(0, Line(s).size() - 1));
+}
+
+void InstallJournal::Append(const std::string& line) {
+  const std::string text = line + "\n";
+  if (file_->Write(text.data(), text.size()) != text.size() || !file_->FlushToDisk()) {
+    throw StagingError("无法写入安装日志“" + path_ + "”：" + platform::LastErrorText());
   }
 }
 
-PackageTransaction::~PackageTransaction() {
-  if (!done_) RollBack();
+void InstallJournal::Recording(const std::string& configPath, const std::string& configBytes) {
+  platform::Sha256 hash;
+  hash.Update(configBytes);
+  Append(std::string(kRecord) + "\t" + configPath + "\t" + ToHex(hash.Finish()));
 }
+
+void InstallJournal::Commit() {
+  Append(kCommit);
+  file_.reset();
+  RecoverFromJournal(path_);
+}
+
+PackageTransaction::PackageTransaction(InstallJournal& journal) : journal_(journal) { journal_.Append(kPackage); }
 
 void PackageTransaction::Log(const std::string& line) {
+  journal_.Append(line);
   steps_.push_back(line);
-  const std::string text = line + "\n";
-  if (journal_->Write(text.data(), text.size()) != text.size() || !journal_->FlushToDisk()) {
-    throw StagingError("无法写入安装日志“" + journalPath_ + "”：" + platform::LastErrorText());
-  }
 }
 
 bool PackageTransaction::Replace(const std::string& decoded, const std::string& target) {
-  std::string aside;
   if (platform::FileExists(target)) {
-    aside = AsideName(target);
+    const std::string aside = AsideName(target);
     Log(std::string(kAside) + "\t" + target + "\t" + aside);
     if (!platform::RenameFile(target, aside)) return false;  // opened without delete sharing
     platform::SetFileAttributeBits(aside, platform::FileAttrHidden);
@@ -121,45 +186,36 @@ void PackageTransaction::FolderCreated(const std::string& folder) { Log(std::str
 
 void PackageTransaction::Decoding(const std::string& decodedPath) { Log(std::string(kDecoded) + "\t" + decodedPath); }
 
-void PackageTransaction::Commit() {
-  Log(kCommit);
-  done_ = true;
-  journal_.reset();
-  std::vector<Step> steps = ReadSteps(committedBefore_);
-  for (const std::string& line : steps_) steps.push_back(Parse(line));
-  if (DeleteAsides(steps)) platform::RemoveFile(journalPath_);
-}
-
 void PackageTransaction::RollBack() {
-  done_ = true;
-  journal_.reset();
   std::vector<Step> steps;
   for (const std::string& line : steps_) steps.push_back(Parse(line));
   Undo(steps);
-  if (committedBefore_.empty()) {
-    platform::RemoveFile(journalPath_);
-  } else {
-    platform::WriteWholeFile(journalPath_, committedBefore_);
-  }
+  journal_.Append(kUndone);
 }
 
 void RecoverFromJournal(const std::string& journalPath) {
   const auto text = platform::ReadWholeFile(journalPath);
   if (!text) return;
-  std::vector<Step> steps = ReadSteps(*text);
-  // Steps after the last commit belong to a package that never finished.
-  size_t committed = steps.size();
-  while (committed > 0 && steps[committed - 1].word != kCommit) --committed;
-  Undo({steps.begin() + static_cast<std::ptrdiff_t>(committed), steps.end()});
-  steps.resize(committed);
-  if (DeleteAsides(steps)) {
-    platform::RemoveFile(journalPath);
-  } else {
-    std::string kept;
-    for (const Step& s : steps) kept += s.word + (s.first.empty() ? "" : "\t" + s.first) +
-                                        (s.second.empty() ? "" : "\t" + s.second) + "\n";
-    platform::WriteWholeFile(journalPath, kept);
+  // Runs end with a commit; the last one may not have got there.
+  std::vector<Step> kept;
+  std::vector<Step> run;
+  for (const Step& s : ReadSteps(*text)) {
+    run.push_back(s);
+    if (s.word != kCommit) continue;
+    if (!Finish(run)) kept.insert(kept.end(), run.begin(), run.end());
+    run.clear();
   }
+  if (!run.empty() && !Finish(run)) {
+    kept.insert(kept.end(), run.begin(), run.end());
+    kept.push_back({kCommit, "", ""});
+  }
+  if (kept.empty()) {
+    platform::RemoveFile(journalPath);
+    return;
+  }
+  std::string lines;
+  for (const Step& s : kept) lines += Line(s);
+  platform::WriteWholeFile(journalPath, lines);
 }
 
 }  // namespace engine

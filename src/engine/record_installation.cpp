@@ -9,6 +9,7 @@
 #include "engine/update_engine.h"
 #include "engine/xml_routines.h"
 #include "xml/xml_document.h"
+#include "xml/xml_writer.h"
 
 namespace engine {
 namespace {
@@ -53,6 +54,9 @@ void UpdateEngine::Record(const Installation& run) {
     SetEntryAttribute(app, e->name, "script", e->script);
   }
   SyncEntryVersions(run.notInstalled);
+  // The journal knows what is about to be written: a run killed from here on
+  // keeps the packages the configuration then records.
+  run.journal->Recording(configPath_, xml::EncodeDocument(*config_));
   config_->Save(configPath_);
 }
 

@@ -25,6 +25,7 @@ class Unzipper;
 namespace engine {
 
 class StagedPackage;
+class InstallJournal;
 
 // Whether a server that this machine has never used may be used without
 // asking: the client program names its own server, a web page does not.
@@ -63,7 +64,7 @@ class UpdateEngine {
   // Unpacks one package into the target folder. True when every file of it
   // is in place (files kept by the overwrite rule count as in place); false
   // when the archive is missing or damaged or a file could not be written.
-  bool UnpackPackage(zip::Unzipper& zipper, const std::string& packagePath, bool replace,
+  bool UnpackPackage(InstallJournal& journal, zip::Unzipper& zipper, const std::string& packagePath, bool replace,
                      const std::string& targetDir);
   void CreateShortcut(const std::string& appName);
   void CreateDesktopLink(const std::string& target, const std::string& title);

@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "platform/file_info.h"
 #include "platform/files.h"
 #include "platform/os_error.h"
 #include "xml/xml_file_encoding.h"
@@ -215,10 +216,19 @@ bool XmlDocument::Load(const std::string& path) {
 
 void XmlDocument::Save(const std::string& path) const {
   const std::string bytes = EncodeDocument(*this);
+  // Written beside and moved over the file: a run ended half-way leaves the
+  // file as it was, never cut short.
+  const std::string written = path + ".~save";
   try {
-    platform::WriteWholeFile(path, bytes);
+    platform::WriteWholeFile(written, bytes);
   } catch (const platform::OsError& e) {
+    platform::RemoveFile(written);
     throw XmlError("无法保存文件“" + path + "”：" + e.systemText());
+  }
+  if (!platform::MoveFileOver(written, path)) {
+    const std::string reason = platform::LastErrorText();
+    platform::RemoveFile(written);
+    throw XmlError("无法保存文件“" + path + "”：" + reason);
   }
 }
 

@@ -70,18 +70,19 @@ class Transaction : public ::testing::Test {
   testing_support::Sandbox box;
 };
 
-// Killed after each step, and in the middle of one (its journal line
+// Killed after each step, and in the middle of one (its journal lines
 // written, the rename not made): the next run finds everything as it was.
 TEST_F(Transaction, AKilledPackageIsUndoneByTheNextRun) {
   const Files before = State();
   const size_t count = Steps().size();
   for (size_t done = 0; done <= count; ++done) {
     for (const bool midStep : {false, true}) {
-      SCOPED_TRACE(std::to_string(done) + (midStep ? " steps and a journal line" : " steps"));
-      Files crashed, journalState;
+      SCOPED_TRACE(std::to_string(done) + (midStep ? " steps and journal lines" : " steps"));
+      Files crashed;
       std::string journal;
       {
-        engine::PackageTransaction t(Journal());
+        engine::InstallJournal run(Journal());
+        engine::PackageTransaction t(run);
         auto steps = Steps();
         for (size_t i = 0; i < done; ++i) steps[i](t);
         crashed = State();
@@ -92,7 +93,8 @@ TEST_F(Transaction, AKilledPackageIsUndoneByTheNextRun) {
                      Path("App\\~a.dll.~old9") + "\n";
           crashed["App\\a.dll.~unzip"] = "half";
         }
-      }  // rolled back here: the test puts the crashed state back
+        t.RollBack();  // a package that failed: undone at once
+      }
       EXPECT_EQ(State(), before);
       Restore(crashed, State());
       box.write("App\\AutoUpdate.journal", journal);
@@ -104,11 +106,37 @@ TEST_F(Transaction, AKilledPackageIsUndoneByTheNextRun) {
   }
 }
 
+// Killed once every file is in place: what the configuration records
+// decides. Not yet written: the package is undone; written: it stays.
+TEST_F(Transaction, AKilledRunKeepsWhatTheConfigurationRecords) {
+  const Files before = State();
+  const Files after = {{"App\\a.dll", "a.dll new"}, {"App\\b.dll", "b.dll new"},
+                       {"App\\sub\\c.dll", "c.dll new"}, {"App\\sub", ""}};
+  for (const bool saved : {false, true}) {
+    SCOPED_TRACE(saved ? "configuration written" : "configuration not written");
+    box.write("App\\config.xml", "old record");
+    {
+      engine::InstallJournal run(Journal());
+      engine::PackageTransaction t(run);
+      for (auto& step : Steps()) step(t);
+      run.Recording(Path("App\\config.xml"), "new record");
+      if (saved) box.write("App\\config.xml", "new record");
+    }
+    engine::RecoverFromJournal(Journal());  // as the next run starts
+    EXPECT_EQ(State(), saved ? after : before);
+    EXPECT_FALSE(platform::FileExists(Journal()));
+    Restore(before, State());
+    platform::RemoveEmptyFolder(Path("App\\sub"));
+    for (const char* name : {"a.dll", "b.dll", "c.dll"}) box.write(std::string("Temp\\") + name, std::string(name) + " new");
+  }
+}
+
 TEST_F(Transaction, CommittedPackageKeepsTheNewFilesAndDropsTheOriginals) {
   {
-    engine::PackageTransaction t(Journal());
+    engine::InstallJournal run(Journal());
+    engine::PackageTransaction t(run);
     for (auto& step : Steps()) step(t);
-    t.Commit();
+    run.Commit();
   }
   EXPECT_EQ(State(), (Files{{"App\\a.dll", "a.dll new"}, {"App\\b.dll", "b.dll new"},
                             {"App\\sub\\c.dll", "c.dll new"}, {"App\\sub", ""}}));
@@ -116,8 +144,8 @@ TEST_F(Transaction, CommittedPackageKeepsTheNewFilesAndDropsTheOriginals) {
   // An original that was still in use when its package committed goes on
   // the next run, the new file staying.
   box.write("App\\~a.dll.~old0", "a old");
-  box.write("App\\AutoUpdate.journal", "aside\t" + Path("App\\a.dll") + "\t" + Path("App\\~a.dll.~old0") +
-                                           "\nplaced\t" + Path("App\\a.dll") + "\ncommit\n");
+  box.write("App\\AutoUpdate.journal", "package\naside\t" + Path("App\\a.dll") + "\t" +
+                                           Path("App\\~a.dll.~old0") + "\nplaced\t" + Path("App\\a.dll") + "\ncommit\n");
   engine::RecoverFromJournal(Journal());
   EXPECT_FALSE(box.exists("App\\~a.dll.~old0"));
   EXPECT_EQ(box.read("App\\a.dll"), "a.dll new");
