@@ -6,8 +6,8 @@
 #include <unordered_set>
 
 #include "engine/folder_tokens.h"
-#include "engine/package_transaction.h"
 #include "engine/installation.h"
+#include "engine/package_transaction.h"
 #include "engine/staged_package.h"
 #include "engine/paths.h"
 #include "engine/trace_file.h"
@@ -151,8 +151,37 @@ bool UpdateEngine::UnpackEntryPackage(Installation& run, zip::Unzipper& zipper, 
   return true;
 }
 
-bool UpdateEngine::UnpackPackage(InstallJournal& journal, zip::Unzipper& zipper, const std::string& packagePath, bool replace,
-                                 const std::string& targetDir) {
+namespace {
+
+// The unzipper puts files in place, creates folders and decodes through the
+// package's transaction while it lives.
+class RoutedThrough {
+ public:
+  RoutedThrough(zip::Unzipper& zipper, PackageTransaction& transaction) : events_(zipper.events()) {
+    events_.onReplace = [&transaction](zip::Unzipper&, const std::string& decoded, const std::string& target) {
+      return transaction.Replace(decoded, target);
+    };
+    events_.onFolderCreated = [&transaction](zip::Unzipper&, const std::string& folder) {
+      transaction.FolderCreated(folder);
+    };
+    events_.onDecodeInto = [&transaction](zip::Unzipper&, const std::string& path) { transaction.Decoding(path); };
+  }
+  RoutedThrough(const RoutedThrough&) = delete;
+  RoutedThrough& operator=(const RoutedThrough&) = delete;
+  ~RoutedThrough() {
+    events_.onReplace = nullptr;
+    events_.onFolderCreated = nullptr;
+    events_.onDecodeInto = nullptr;
+  }
+
+ private:
+  zip::UnzipEvents& events_;
+};
+
+}  // namespace
+
+bool UpdateEngine::UnpackPackage(InstallJournal& journal, zip::Unzipper& zipper, const std::string& packagePath,
+                                 bool replace, const std::string& targetDir) {
   zip::UnzipSettings& settings = zipper.settings();
   zipper.SetDestDir(targetDir);
   zipper.SetRootDir(targetDir);
@@ -164,13 +193,7 @@ bool UpdateEngine::UnpackPackage(InstallJournal& journal, zip::Unzipper& zipper,
   bool installed = false;
   PackageTransaction transaction(journal);
   try {
-    zipper.events().onReplace = [&](zip::Unzipper&, const std::string& decoded, const std::string& target) {
-      return transaction.Replace(decoded, target);
-    };
-    zipper.events().onFolderCreated = [&](zip::Unzipper&, const std::string& folder) {
-      transaction.FolderCreated(folder);
-    };
-    zipper.events().onDecodeInto = [&](zip::Unzipper&, const std::string& path) { transaction.Decoding(path); };
+    RoutedThrough routed(zipper, transaction);
     zipper.ExtractFiles();
     // Files kept by the overwrite rule are fine; any other file passed over
     // means the package is not installed, and none of it stays.
@@ -178,11 +201,8 @@ bool UpdateEngine::UnpackPackage(InstallJournal& journal, zip::Unzipper& zipper,
   } catch (const std::exception&) {
     installed = false;  // a missing or damaged package installs nothing
   }
-  // The package stays open until the configuration records it.
+  // A package that installed stays open until the configuration records it.
   if (!installed) transaction.RollBack();
-  zipper.events().onReplace = nullptr;
-  zipper.events().onFolderCreated = nullptr;
-  zipper.events().onDecodeInto = nullptr;
   return installed;
 }
 

@@ -1,8 +1,8 @@
 #pragma once
 // A package arriving in the shared staging folder: written under a name of
 // its own that this run created (never one somebody else prepared), and
-// given the package's name only once it is complete. Until then the package's name is untouched; a part file that is not
-// committed is removed.
+// given the package's name only once it is complete. Until then the
+// package's name is untouched; a part file that is not committed is removed.
 #include <cstdint>
 #include <memory>
 #include <optional>
