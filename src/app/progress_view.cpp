@@ -7,12 +7,12 @@
 namespace app {
 namespace {
 
-platform::WindowSpec Spec() {
-  platform::WindowSpec spec{layout::kWindowClass, layout::kCaption, layout::kClientWidth, layout::kClientHeight,
+platform::WindowLook Look() {
+  platform::WindowLook look{layout::kWindowClass, layout::kCaption, layout::kClientWidth, layout::kClientHeight,
                             {layout::kFontFace}};
-  spec.fontFaces.insert(spec.fontFaces.end(), std::begin(layout::kFallbackFontFaces),
+  look.fontFaces.insert(look.fontFaces.end(), std::begin(layout::kFallbackFontFaces),
                         std::end(layout::kFallbackFontFaces));
-  return spec;
+  return look;
 }
 
 bool Inside(const layout::Rect& r, int x, int y) {
@@ -21,7 +21,7 @@ bool Inside(const layout::Rect& r, int x, int y) {
 
 }  // namespace
 
-ProgressView::ProgressView(ProgressWindow& form) : form_(form), window_(Spec(), *this) { form_.AttachHost(this); }
+ProgressView::ProgressView(ProgressWindow& form) : form_(form), window_(Look(), *this) { form_.AttachHost(this); }
 
 ProgressView::~ProgressView() { form_.AttachHost(nullptr); }
 

@@ -53,7 +53,7 @@ class WindowEvents {
   virtual void OnPosted(unsigned message, std::uintptr_t first, std::intptr_t second) = 0;
 };
 
-struct WindowSpec {
+struct WindowLook {
   std::string className;
   std::string caption;  // seen only in the taskbar
   int width, height;    // client size in pixels
@@ -64,7 +64,7 @@ struct WindowSpec {
 class Window {
  public:
   // Creates the window hidden; OsError when the system refuses.
-  Window(const WindowSpec& spec, WindowEvents& events);
+  Window(const WindowLook& look, WindowEvents& events);
   ~Window();
   Window(const Window&) = delete;
   Window& operator=(const Window&) = delete;

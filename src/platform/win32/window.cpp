@@ -120,7 +120,7 @@ class GdiCanvas : public Canvas {
 
 struct Window::Impl {
   WindowEvents& events;
-  WindowSpec spec;
+  WindowLook look;
   std::wstring fontFace;
   std::map<std::pair<int, bool>, GdiObject> fonts;
   HWND window = nullptr;  // until WM_DESTROY
@@ -128,7 +128,7 @@ struct Window::Impl {
   bool shown = false;
   bool mouseCaptured = false;
 
-  Impl(const WindowSpec& s, WindowEvents& e) : events(e), spec(s) {}
+  Impl(const WindowLook& s, WindowEvents& e) : events(e), look(s) {}
 
   HGDIOBJ FontFor(Font font) {
     GdiObject& slot = fonts[{font.pixelHeight, font.bold}];
@@ -205,19 +205,19 @@ void Window::Impl::Paint() {
   PAINTSTRUCT ps;
   HDC target = BeginPaint(window, &ps);
   MemoryDc dc(CreateCompatibleDC(target));
-  GdiObject bitmap(CreateCompatibleBitmap(target, spec.width, spec.height));
+  GdiObject bitmap(CreateCompatibleBitmap(target, look.width, look.height));
   {
     Selected useBitmap(dc.get(), bitmap.get());
     GdiCanvas canvas(dc.get(), [this](Font font) { return FontFor(font); });
     events.OnPaint(canvas);
-    BitBlt(target, 0, 0, spec.width, spec.height, dc.get(), 0, 0, SRCCOPY);
+    BitBlt(target, 0, 0, look.width, look.height, dc.get(), 0, 0, SRCCOPY);
   }
   EndPaint(window, &ps);
 }
 
-Window::Window(const WindowSpec& spec, WindowEvents& events) : impl_(std::make_unique<Impl>(spec, events)) {
+Window::Window(const WindowLook& look, WindowEvents& events) : impl_(std::make_unique<Impl>(look, events)) {
   HINSTANCE instance = GetModuleHandleW(nullptr);
-  const std::wstring className = Widen(spec.className);
+  const std::wstring className = Widen(look.className);
   WNDCLASSEXW wc{};
   wc.cbSize = sizeof wc;
   wc.lpfnWndProc = Impl::Proc;
@@ -226,11 +226,11 @@ Window::Window(const WindowSpec& spec, WindowEvents& events) : impl_(std::make_u
   wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
   wc.lpszClassName = className.c_str();
   RegisterClassExW(&wc);  // a second window of the class finds it registered
-  impl_->fontFace = PickFontFace(spec.fontFaces);
-  const int x = (GetSystemMetrics(SM_CXSCREEN) - spec.width) / 2;
-  const int y = (GetSystemMetrics(SM_CYSCREEN) - spec.height) / 2;
-  HWND window = CreateWindowExW(WS_EX_APPWINDOW, className.c_str(), Widen(spec.caption).c_str(),
-                                WS_POPUP | WS_SYSMENU | WS_MINIMIZEBOX, x, y, spec.width, spec.height, nullptr,
+  impl_->fontFace = PickFontFace(look.fontFaces);
+  const int x = (GetSystemMetrics(SM_CXSCREEN) - look.width) / 2;
+  const int y = (GetSystemMetrics(SM_CYSCREEN) - look.height) / 2;
+  HWND window = CreateWindowExW(WS_EX_APPWINDOW, className.c_str(), Widen(look.caption).c_str(),
+                                WS_POPUP | WS_SYSMENU | WS_MINIMIZEBOX, x, y, look.width, look.height, nullptr,
                                 nullptr, instance, impl_.get());
   if (!window) {
     const std::string text = LastErrorText();
