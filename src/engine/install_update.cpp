@@ -139,9 +139,14 @@ bool UpdateEngine::UnpackEntryPackage(Installation& run, zip::Unzipper& zipper, 
   if (e.setupPath == kDatabaseEngineToken) {
     run.databaseEntrySeen = true;
     if (hasDatabaseEngine_) return true;
-    if (!staged || !UnpackPackage(*run.journal, zipper, staged->path(), false, kStagingFolder)) return false;
-    HoldDatabaseEngineSetup(run);
-    return true;
+    if (!staged) return false;
+    // Whatever lies in the shared staging folder already is replaced, never
+    // kept as newer: it is about to be started as administrator.
+    {
+      WrittenFiles::Recording recording(run.databaseFiles, zipper);
+      if (!UnpackPackage(*run.journal, zipper, staged->path(), true, kStagingFolder)) return false;
+    }
+    return HoldDatabaseEngineSetup(run);
   }
   const std::string& folder = e.setupPath == kSystemFolderToken    ? folders_.system
                               : e.setupPath == kWindowsFolderToken ? folders_.windows
@@ -221,24 +226,24 @@ void UpdateEngine::RegisterComponents(const Installation& run) {
   }
 }
 
-// The setup program just unpacked into the shared staging folder is held
-// until it has run; one that cannot be held is not run.
-void UpdateEngine::HoldDatabaseEngineSetup(Installation& run) {
-  try {
-    run.databaseSetupHold = std::make_unique<platform::FileStream>(WithoutZipAnyCase(run.databasePackage),
-                                                                   platform::FileMode::ReadDenyWrite);
-  } catch (const platform::OsError&) {
-    run.databaseSetupHold.reset();
-  }
+// The files just unpacked into the shared staging folder are held until the
+// setup program has run, and only when they still hold what the package did;
+// false (the package failed) otherwise.
+bool UpdateEngine::HoldDatabaseEngineSetup(Installation& run) {
+  if (run.databaseFiles.HoldUnchanged()) return true;
+  services_.messageBox.Show("数据库引擎的安装文件在解压后无法锁定或已被改动，不运行其安装程序。", kEngineCaption,
+                            platform::MbOk);
+  return false;
 }
 
 // The setup program of a database-engine package, when the engine was
 // missing and its package came and unpacked.
 void UpdateEngine::RunDatabaseEngineSetup(Installation& run) {
-  if (hasDatabaseEngine_ || !run.databaseEntrySeen || run.databaseFailed || !run.databaseSetupHold) return;
+  if (hasDatabaseEngine_ || !run.databaseEntrySeen || run.databaseFailed) return;
   const std::string setupProgram = WithoutZipAnyCase(run.databasePackage);
+  if (!run.databaseFiles.Contains(setupProgram)) return;  // not in this run's package
   services_.processes.RunAndWait(setupProgram, setupProgram, platform::SwShowNormal);
-  run.databaseSetupHold.reset();
+  run.databaseFiles.Release();
 }
 
 }  // namespace engine

@@ -13,7 +13,7 @@
 #include "engine/paths.h"
 #include "engine/staged_package.h"
 #include "engine/update_engine.h"
-#include "platform/file_stream.h"
+#include "engine/written_files.h"
 
 namespace engine {
 
@@ -34,9 +34,9 @@ struct UpdateEngine::Installation {
   std::string databasePackage;
   bool databaseEntrySeen = false;
   bool databaseFailed = false;
-  // The database engine's setup program, held from its unpacking until it
-  // has run: the staging folder is shared.
-  std::unique_ptr<platform::FileStream> databaseSetupHold;
+  // The database engine's unpacked files, held from their unpacking until
+  // its setup program has run: the staging folder is shared.
+  WrittenFiles databaseFiles;
   // Every package's steps, until the configuration records them.
   std::unique_ptr<InstallJournal> journal;
 

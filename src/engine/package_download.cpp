@@ -3,6 +3,7 @@
 #include <optional>
 #include <string_view>
 
+#include "engine/hex.h"
 #include "engine/paths.h"
 #include "engine/server_layout.h"
 #include "engine/staged_package.h"

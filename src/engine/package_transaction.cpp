@@ -1,5 +1,6 @@
 #include "engine/package_transaction.h"
 
+#include "engine/hex.h"
 #include "engine/paths.h"
 #include "engine/staged_package.h"
 #include "platform/crypto.h"

@@ -32,14 +32,4 @@ std::string DigestOf(platform::FileStream& file) {
   return hash.Finish();
 }
 
-std::string ToHex(const std::string& bytes) {
-  static constexpr char kDigits[] = "0123456789abcdef";
-  std::string hex;
-  for (unsigned char c : bytes) {
-    hex += kDigits[c >> 4];
-    hex += kDigits[c & 15];
-  }
-  return hex;
-}
-
 }  // namespace engine

@@ -36,7 +36,4 @@ class StagedPackage {
 // The SHA-256 of everything a file holds, read from its start.
 std::string DigestOf(platform::FileStream& file);
 
-// Lower-case hexadecimal.
-std::string ToHex(const std::string& bytes);
-
 }  // namespace engine

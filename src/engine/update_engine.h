@@ -103,7 +103,7 @@ class UpdateEngine {
   void UnpackEntry(Installation& run, zip::Unzipper& zipper, std::int32_t index);
   bool UnpackEntryPackage(Installation& run, zip::Unzipper& zipper, const ManifestEntry& entry,
                           const StagedPackage* staged);
-  void HoldDatabaseEngineSetup(Installation& run);
+  bool HoldDatabaseEngineSetup(Installation& run);
   void RunAutoRun(const ManifestEntry& entry);
   void Record(const Installation& run);
   xml::XmlNode* RecordApplication(xml::XmlNode* root, const Installation& run);

@@ -3,7 +3,7 @@
 #include <fstream>
 #include <vector>
 
-#include "engine/staged_package.h"
+#include "engine/hex.h"
 #include "platform/codepage.h"
 #include "platform/crypto.h"
 #include "platform/file_info.h"

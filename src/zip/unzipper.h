@@ -71,6 +71,8 @@ struct UnzipEvents {
   std::function<bool(Unzipper&, const std::string& decoded, const std::string& target)> onReplace;
   // The file an entry is about to be decoded into, before it is created.
   std::function<void(Unzipper&, const std::string& decodedPath)> onDecodeInto;
+  // Each piece of an entry's bytes as it is written to its file.
+  std::function<void(Unzipper&, int index, const uint8_t* data, size_t count)> onDecoded;
   // Each folder the extraction creates, parents first.
   std::function<void(Unzipper&, const std::string& folder)> onFolderCreated;
   // Takes the place of the message box.

@@ -21,6 +21,7 @@ struct Unzipper::Run {
   std::vector<uint8_t> input = std::vector<uint8_t>(32769);
   std::vector<uint8_t> output = std::vector<uint8_t>(32769);
   ZipEntry current;      // a copy of the entry being extracted
+  int index = -1;        // and its place in the view
   uint64_t compressedLeft = 0;
   uLong crc = 0;               // zlib's running CRC-32 (pre- and post-inverted inside)
   int selectedCount = 0;
@@ -278,6 +279,7 @@ void Unzipper::PassOver(Run& run, SkipReason reason, const std::string& fileName
 void Unzipper::ExtractEntry(Run& run, int index) {
   run.retry = false;
   run.current = Entry(index);
+  run.index = index;
   const ZipEntry& entry = run.current;
   const Target target = TargetOf(entry);
   if (entry.FileName().empty()) {
@@ -551,6 +553,7 @@ void Unzipper::WriteOut(Run& run, BufferedStream& out, const uint8_t* data, size
   }
   if (out.Write(data, count) != count) throw OutputWriteError("Cant write uncompressed file");
   run.crc = crc32(run.crc, data, static_cast<uInt>(count));
+  if (events_.onDecoded) events_.onDecoded(*this, run.index, data, count);
   run.writtenEntry += count;
   run.writtenAll += count;
   if (events_.onFilePercent) events_.onFilePercent(*this, Percent(run.writtenEntry, run.current.UncompressedSize()));

@@ -189,6 +189,11 @@ class Install(UpdateTestCase):
         self.assertIsNone(self.machine.reg_query(BDE_KEY, "BLAPIPATH"))
         self.server_folder.publish("ZEPRA", self.bde_modules())
         self.serve()
+        # Anybody may leave a newer file of that name in the shared staging
+        # folder: the package's own program must replace it and run.
+        planted = self.machine.host_path("C:\\temp\\BdeSetup.exe")
+        planted.parent.mkdir(parents=True, exist_ok=True)
+        planted.write_bytes(b"MZ planted")
 
         trace = self.finish(self.start_update(self.params(), extra_env={"AU_RECORDER_DELAY_MS": "2000"}))
 
@@ -197,6 +202,7 @@ class Install(UpdateTestCase):
         log = self.machine.host_path("C:\\temp\\BdeSetup.log")
         self.assertTrue(log.exists(), "the BDE setup did not run, or was not waited for")
         self.assertEqual(log.read_text(encoding="utf-8"), "C:\\temp\\BdeSetup.exe\n")
+        self.assertEqual(planted.read_bytes(), self.recorder.read_bytes())
         self.assertFalse(self.app_file("BdeSetup.exe").exists(), "unpacked into the staging folder only")
         self.assertEqual(recorded_versions(self.config(), "ZEPRA"), {"a.dll": "1", "bde": "5.2"})
 

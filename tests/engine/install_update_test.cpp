@@ -260,6 +260,21 @@ TEST_F(Install, DatabaseEngineMissingRunsItsSetupLast) {
   EXPECT_TRUE(Started()[0].waited);
 }
 
+TEST_F(Install, DatabaseEngineSetupRunsThePackagesBytesOverANewerPlantedFile) {
+  // Anybody may leave a newer program of that name in the shared staging
+  // folder; it must not be kept, let alone started.
+  platform::CreateFolderPath("C:\\temp");
+  platform::WriteWholeFile("C:\\temp\\bdesetup.exe", "MZ-planted");
+  SetUpServer("<bde.dll Version=\"1\" FileName=\"bdesetup.exe.zip\" SetupPath=\"#BDE\"/>");
+  ServePackage("bdesetup.exe.zip", ZipBuilder().File("bdesetup.exe", "MZ").File("disk1.cab", "CAB"));
+  std::string runFrom;
+  processes.onStart = [&runFrom](const std::string&) { runFrom = *platform::ReadWholeFile("C:\\temp\\bdesetup.exe"); };
+  Run();
+  ASSERT_EQ(Started().size(), 1u);
+  EXPECT_EQ(runFrom, "MZ");
+  EXPECT_TRUE(messages.shown.empty());
+}
+
 TEST_F(Install, DatabaseEngineSetupRunsOnlyFromAPackageThatUnpacked) {
   // An earlier run left a setup program in the staging folder; this run's
   // package is no archive at all, so nothing may start.

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/database_engine.h"
+#include "engine/hex.h"
 #include "engine/update_engine.h"
 #include "engine_fixture.h"
 #include "engine/staged_package.h"
