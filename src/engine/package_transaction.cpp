@@ -22,9 +22,7 @@ constexpr const char* kUndone = "undone";    // the package was undone
 constexpr const char* kRecord = "record";    // configuration path, SHA-256 of its new bytes
 constexpr const char* kCommit = "commit";    // everything above is in place and recorded
 
-struct Step {
-  std::string word, first, second;
-};
+using Step = JournalStep;
 
 Step Parse(const std::string& line) {
   Step step;
@@ -141,11 +139,11 @@ InstallJournal::InstallJournal(std::string path) : path_(std::move(path)) {
   } catch (const platform::OsError& e) {
     throw StagingError("无法写入安装日志“" + path_ + "”：" + e.systemText());
   }
-  for (const Step& s : earlier) Append(Line(s).substr(0, Line(s).size() - 1));
+  for (const Step& s : earlier) Append(s);
 }
 
-void InstallJournal::Append(const std::string& line) {
-  const std::string text = line + "\n";
+void InstallJournal::Append(const Step& step) {
+  const std::string text = Line(step);
   if (file_->Write(text.data(), text.size()) != text.size() || !file_->FlushToDisk()) {
     throw StagingError("无法写入安装日志“" + path_ + "”：" + platform::LastErrorText());
   }
@@ -154,44 +152,42 @@ void InstallJournal::Append(const std::string& line) {
 void InstallJournal::Recording(const std::string& configPath, const std::string& configBytes) {
   platform::Sha256 hash;
   hash.Update(configBytes);
-  Append(std::string(kRecord) + "\t" + configPath + "\t" + ToHex(hash.Finish()));
+  Append({kRecord, configPath, ToHex(hash.Finish())});
 }
 
 void InstallJournal::Commit() {
-  Append(kCommit);
+  Append({kCommit, "", ""});
   file_.reset();
   RecoverFromJournal(path_);
 }
 
-PackageTransaction::PackageTransaction(InstallJournal& journal) : journal_(journal) { journal_.Append(kPackage); }
+PackageTransaction::PackageTransaction(InstallJournal& journal) : journal_(journal) { journal_.Append({kPackage, "", ""}); }
 
-void PackageTransaction::Log(const std::string& line) {
-  journal_.Append(line);
-  steps_.push_back(line);
+void PackageTransaction::Log(JournalStep step) {
+  journal_.Append(step);
+  steps_.push_back(std::move(step));
 }
 
 bool PackageTransaction::Replace(const std::string& decoded, const std::string& target) {
   if (platform::FileExists(target)) {
     const std::string aside = AsideName(target);
-    Log(std::string(kAside) + "\t" + target + "\t" + aside);
+    Log({kAside, target, aside});
     if (!platform::RenameFile(target, aside)) return false;  // opened without delete sharing
     platform::SetFileAttributeBits(aside, platform::FileAttrHidden);
   }
-  Log(std::string(kPlaced) + "\t" + target);
+  Log({kPlaced, target, ""});
   // When this fails the package fails, and its roll-back puts the original
   // back.
   return platform::MoveFileOver(decoded, target);
 }
 
-void PackageTransaction::FolderCreated(const std::string& folder) { Log(std::string(kFolder) + "\t" + folder); }
+void PackageTransaction::FolderCreated(const std::string& folder) { Log({kFolder, folder, ""}); }
 
-void PackageTransaction::Decoding(const std::string& decodedPath) { Log(std::string(kDecoded) + "\t" + decodedPath); }
+void PackageTransaction::Decoding(const std::string& decodedPath) { Log({kDecoded, decodedPath, ""}); }
 
 void PackageTransaction::RollBack() {
-  std::vector<Step> steps;
-  for (const std::string& line : steps_) steps.push_back(Parse(line));
-  Undo(steps);
-  journal_.Append(kUndone);
+  Undo(steps_);
+  journal_.Append({kUndone, "", ""});
 }
 
 void RecoverFromJournal(const std::string& journalPath) {

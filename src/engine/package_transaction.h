@@ -23,6 +23,11 @@ namespace engine {
 
 inline constexpr const char* kJournalName = "AutoUpdate.journal";
 
+// One line of the journal: what happened, and the paths it happened to.
+struct JournalStep {
+  std::string word, first, second;
+};
+
 // The journal of one installation run.
 class InstallJournal {
  public:
@@ -31,8 +36,8 @@ class InstallJournal {
   InstallJournal(const InstallJournal&) = delete;
   InstallJournal& operator=(const InstallJournal&) = delete;
 
-  // Writes the line through to the disk; StagingError when it cannot.
-  void Append(const std::string& line);
+  // Writes the step through to the disk; StagingError when it cannot.
+  void Append(const JournalStep& step);
   // The configuration holding these bytes is about to be written over
   // `configPath` (it records every package that installed).
   void Recording(const std::string& configPath, const std::string& configBytes);
@@ -61,9 +66,9 @@ class PackageTransaction {
   void RollBack();
 
  private:
-  void Log(const std::string& line);
+  void Log(JournalStep step);
   InstallJournal& journal_;
-  std::vector<std::string> steps_;
+  std::vector<JournalStep> steps_;
 };
 
 // Finishes what a journal left by an earlier run says, then removes it:
