@@ -161,7 +161,9 @@ void InstallJournal::Commit() {
   RecoverFromJournal(path_);
 }
 
-PackageTransaction::PackageTransaction(InstallJournal& journal) : journal_(journal) { journal_.Append({kPackage, "", ""}); }
+PackageTransaction::PackageTransaction(InstallJournal& journal) : journal_(journal) {
+  journal_.Append({kPackage, "", ""});
+}
 
 void PackageTransaction::Log(JournalStep step) {
   journal_.Append(step);

@@ -20,7 +20,7 @@ class WrittenFiles {
   WrittenFiles(const WrittenFiles&) = delete;
   WrittenFiles& operator=(const WrittenFiles&) = delete;
 
-  // Notes what the unzipper writes while the returned object lives.
+  // Notes what the unzipper writes while it lives.
   class Recording {
    public:
     Recording(WrittenFiles& files, zip::Unzipper& zipper);

@@ -53,4 +53,8 @@ PackageDigest HashFile(const std::string& path) {
   return digest;
 }
 
+std::string ServerFileName(const std::string& name) {
+  return platform::EncodeFromUtf8(name, "GB2312").value_or(name);
+}
+
 }  // namespace publish

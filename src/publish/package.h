@@ -21,4 +21,8 @@ PackageDigest WritePackage(const ReleaseModule& module, const std::string& path)
 // The digest of a file's bytes.
 PackageDigest HashFile(const std::string& path);
 
+// The name a package is stored under on the server: the bytes clients ask
+// for, which are its name in their code page (GB2312), not UTF-8.
+std::string ServerFileName(const std::string& name);
+
 }  // namespace publish

@@ -137,10 +137,11 @@ class HttpServer:
     """tests/support/http_server.py serving a folder on 127.0.0.1, with its
     request log; `rules` are its --rule texts (PATH:KEY[=VALUE])."""
 
-    def __init__(self, root, rules=(), log=None, timing=None):
+    def __init__(self, root, rules=(), log=None, timing=None, byte_names=False):
         self.log = Path(log or Path(root) / "requests.log")
         args = [sys.executable, str(SOURCE / "tests" / "support" / "http_server.py"), "--root", str(root),
                 "--log", str(self.log)] + (["--timing", str(timing)] if timing else [])
+        args += ["--byte-names"] if byte_names else []
         for rule in rules:
             args += ["--rule", rule]
         self.proc = subprocess.Popen(args, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
@@ -483,8 +484,8 @@ class UpdateTestCase(E2ETestCase):
     def app_file(self, name):
         return self.machine.host_path(self.app_path(name))
 
-    def serve(self, rules=()):
-        self.server = HttpServer(self.server_folder.root, rules)
+    def serve(self, rules=(), byte_names=False):
+        self.server = HttpServer(self.server_folder.root, rules, byte_names=byte_names)
         self.addCleanup(self.server.close)
         return self.server
 

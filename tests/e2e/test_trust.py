@@ -114,12 +114,14 @@ class Trust(UpdateTestCase):
         (release / "reports").mkdir(parents=True)
         (release / "a.dll").write_bytes(b"a 2")
         (release / "reports" / "r.txt").write_bytes(b"r 2")
+        # Clients ask for a Chinese package name in their code page.
+        (release / "报表.dll").write_bytes(b"b 2")
         self.au_publish("keygen", keys / "k.pem", keys / "k.pub")
         public = "".join(line for line in (keys / "k.pub").read_text().splitlines() if "-----" not in line)
         self.configure_keys(public)
         self.au_publish("build", release, self.server_folder.base, "--app", "ZEPRA", "--key", keys / "k.pem")
         self.assertIn("检查通过", self.au_publish("verify", self.server_folder.base, "--pubkey", keys / "k.pub"))
-        self.serve()
+        self.serve(byte_names=True)  # as nginx finds the Chinese package name
         self.installed("ZEPRA", [Module("a.dll", "1")])
 
         trace = self.run_update(self.params())
@@ -127,6 +129,7 @@ class Trust(UpdateTestCase):
         self.assertEqual((trace.statuses, trace.boxes), (UPDATED, []))
         self.assertEqual(self.app_file("a.dll").read_bytes(), b"a 2")
         self.assertEqual(self.app_file("reports\\r.txt").read_bytes(), b"r 2")
+        self.assertEqual(self.app_file("报表.dll").read_bytes(), b"b 2")
         self.assertIn("清单签名=已校验", self.debug_ini())
         first = recorded_versions(self.config(), "ZEPRA")
 

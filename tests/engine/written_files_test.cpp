@@ -19,7 +19,8 @@ class WrittenFilesTest : public testing_support::UnzipFixture {
 };
 
 TEST_F(WrittenFilesTest, HeldOnlyWhileEveryFileHoldsWhatWasWritten) {
-  ExtractRecorded(ZipBuilder().File("setup.exe", "MZ").File("Disk/one.cab", std::string(100000, 'c')).File("e", "").Bytes());
+  ExtractRecorded(
+      ZipBuilder().File("setup.exe", "MZ").File("Disk/one.cab", std::string(100000, 'c')).File("e", "").Bytes());
   EXPECT_TRUE(files.Contains(Out("SETUP.EXE")));
   EXPECT_FALSE(files.Contains(Out("other.exe")));
   EXPECT_TRUE(files.HoldUnchanged());

@@ -12,6 +12,7 @@
 #include "platform/files.h"
 #include "platform/signing_key.h"
 #include "publish/manifest.h"
+#include "publish/package.h"
 #include "publish/publisher.h"
 #include "publish/release.h"
 #include "publish/verifier.h"
@@ -114,6 +115,9 @@ TEST_F(Publish, BuildThenVerifyAsClientsReadIt) {
   EXPECT_EQ(entries["reports"]["SHA256"].size(), 64u);
   EXPECT_EQ(Entries("OTHER")["o.dll"]["Version"], "7");  // another application kept
   EXPECT_FALSE(fs::exists(server / ".au-publish-staging"));
+  // Stored under the bytes clients ask for: the name in GB2312.
+  EXPECT_TRUE(fs::exists(server / "clientfile" / publish::ServerFileName("报表.dll.zip")));
+  EXPECT_FALSE(fs::exists(server / "clientfile" / "报表.dll.zip"));
 
   Write(server / "clientfile" / "o.dll.zip", Read(server / "clientfile" / "a.dll.zip"));
   const publish::VerifyReport good = publish::Verify(server.string(), key->PublicPem());
@@ -130,7 +134,9 @@ TEST_F(Publish, BuildThenVerifyAsClientsReadIt) {
 
 TEST_F(Publish, ASecondReleaseChangesOnlyWhatChanged) {
   publish::Build(Options("2"));
-  const std::string unchangedPackage = Read(server / "clientfile" / "报表.dll.zip");
+  const fs::path chinesePackage = server / "clientfile" / publish::ServerFileName("报表.dll.zip");
+  const std::string unchangedPackage = Read(chinesePackage);
+  ASSERT_FALSE(unchangedPackage.empty());
   Write(release / "a.dll", "a 2");
   fs::remove_all(release / "reports");
   Write(release / "c.dll", "c 1");
@@ -149,7 +155,7 @@ TEST_F(Publish, ASecondReleaseChangesOnlyWhatChanged) {
   EXPECT_EQ(entries["报表.dll"]["Version"], "2");
   EXPECT_EQ(entries.count("reports"), 0u);
   EXPECT_EQ(entries["a.dll"]["SetupPath"], "#System32");
-  EXPECT_EQ(Read(server / "clientfile" / "报表.dll.zip"), unchangedPackage);
+  EXPECT_EQ(Read(chinesePackage), unchangedPackage);
   EXPECT_EQ(publish::Verify(server.string(), key->PublicPem()).problems, 1);  // o.dll.zip is not there
 }
 

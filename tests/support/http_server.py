@@ -9,8 +9,11 @@ every request it receives, and can act as the HTTP proxy of the client.
                    [--exec COMMAND [ARG...]]
 
   --root DIR        folder served; request paths map onto it (percent-decoded,
-                    UTF-8 or else GBK, query ignored, nothing outside it). A
-                    missing file is a 404 with an HTML error page.
+                    the bytes as they came, else read as UTF-8 or GBK; query
+                    ignored, nothing outside it). A missing file is a 404 with
+                    an HTML error page. Rules name paths as text.
+  --byte-names      files are found by the request's bytes only, as a static
+                    server on Linux finds them.
   --port N          port to listen on; 0 (default) takes a free one. The port
                     is printed as "port N" on stdout and written to --port-file.
   --log FILE        every request is appended as its request line, its header
@@ -99,10 +102,15 @@ def error_page(status, reason):
     return text.encode("utf-8")
 
 
+def raw_path(target):
+    # The request line arrives as latin-1 text; these are its bytes,
+    # percent-decoded.
+    return urllib.parse.unquote_to_bytes(target.encode("latin-1"))
+
+
 def decode_path(target):
-    # The request line arrives as latin-1 text; its bytes, percent-decoded,
-    # are UTF-8 or else the client's code page (GBK).
-    raw = urllib.parse.unquote_to_bytes(target.encode("latin-1"))
+    # The path's bytes are UTF-8 or else the client's code page (GBK).
+    raw = raw_path(target)
     try:
         return raw.decode("utf-8")
     except UnicodeDecodeError:
@@ -159,7 +167,8 @@ class Handler(BaseHTTPRequestHandler):
             if not cfg.proxy:
                 return self.send_page(400, "Bad Request", send_body)
             target = urllib.parse.urlsplit(target).path or "/"
-        path = decode_path(target.split("?", 1)[0].split("#", 1)[0])
+        target = target.split("?", 1)[0].split("#", 1)[0]
+        path = decode_path(target)
         rule = cfg.rules.get(path, {"headers": []})
         if proxy_form and "proxy-auth" in rule and self.headers.get("Proxy-Authorization") != rule["proxy-auth"]:
             return self.send_page(407, "Proxy Authentication Required", send_body,
@@ -171,7 +180,9 @@ class Handler(BaseHTTPRequestHandler):
                                   send_body, rule["headers"])
         body = rule.get("body")
         if body is None:
-            body = self.read_file(path)
+            body = self.read_file(raw_path(target))
+            if body is None and not cfg.byte_names:
+                body = self.read_file(os.fsencode(path))
             if body is None:
                 return self.send_page(404, "Not Found", send_body, rule["headers"])
         self.send_file(body, send_body, rule)
@@ -195,10 +206,10 @@ class Handler(BaseHTTPRequestHandler):
         start = int(value[6:-1])
         return start if start < length else None
 
-    def read_file(self, path):
-        root = os.path.realpath(self.server.config.root)
-        full = os.path.realpath(os.path.join(root, path.lstrip("/")))
-        if not (full == root or full.startswith(root + os.sep)) or not os.path.isfile(full):
+    def read_file(self, raw):
+        root = os.path.realpath(os.fsencode(self.server.config.root))
+        full = os.path.realpath(os.path.join(root, raw.lstrip(b"/")))
+        if not (full == root or full.startswith(root + os.fsencode(os.sep))) or not os.path.isfile(full):
             return None
         with open(full, "rb") as f:
             return f.read()
@@ -241,6 +252,7 @@ class Config:
         self.rules = parse_rules(args.rule)
         self.proxy = args.proxy
         self.timing = args.timing
+        self.byte_names = args.byte_names
 
 
 def closed_port():
@@ -257,6 +269,7 @@ def main():
     parser.add_argument("--log")
     parser.add_argument("--rule", action="append", default=[])
     parser.add_argument("--proxy", action="store_true")
+    parser.add_argument("--byte-names", action="store_true")
     parser.add_argument("--timing")
     parser.add_argument("--exec", nargs=argparse.REMAINDER, dest="command")
     args = parser.parse_args()
