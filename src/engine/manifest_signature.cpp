@@ -20,7 +20,7 @@ std::string SignatureProblem(const PublisherKeys& keys, std::string_view manifes
   for (const std::string& point : keys.keys) {
     if (platform::VerifyP256Signature(point, manifest, raw)) return {};
   }
-  return "签名与更新说明不符，或不是由本机信任的发布者签署";
+  return kSignatureMismatch;
 }
 
 }  // namespace engine

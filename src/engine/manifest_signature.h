@@ -26,8 +26,11 @@ inline constexpr std::string_view kSignatureSuffix = ".sig";
 // only blanks).
 std::optional<PublisherKeys> ConfiguredPublisherKeys(platform::IRegistry& registry);
 
+inline constexpr const char* kSignatureMismatch = "签名与更新说明不符，或不是由本机信任的发布者签署";
+
 // Empty when the signature is one of the keys' over exactly these bytes;
-// otherwise why not, for the user.
+// otherwise why not, for the user (kSignatureMismatch when it is a
+// signature, but not one of theirs over these bytes).
 std::string SignatureProblem(const PublisherKeys& keys, std::string_view manifest, std::string_view signature);
 
 }  // namespace engine

@@ -97,14 +97,20 @@ void UpdateEngine::TakeAddressFromConfig() {
 // The manifest, and where publisher keys are configured, the proof that one
 // of them signed exactly these bytes: without it nothing is installed.
 void UpdateEngine::FetchManifest() {
-  const std::string bytes = FetchServerBytes(std::string(kManifestName));
+  std::string bytes = FetchServerBytes(std::string(kManifestName));
   if (bytes.empty()) return;
   const std::optional<PublisherKeys> keys = ConfiguredPublisherKeys(services_.registry);
   if (!keys) {
     services_.trace.Write(kSignatureTraceKey, "未校验：本机未配置发布者公钥");
   } else {
-    const std::string signature = FetchServerBytes(std::string(kManifestName) + std::string(kSignatureSuffix));
-    const std::string problem = SignatureProblem(*keys, bytes, signature);
+    const std::string signatureName = std::string(kManifestName) + std::string(kSignatureSuffix);
+    std::string problem = SignatureProblem(*keys, bytes, FetchServerBytes(signatureName));
+    // Publishing replaces the signature just before the manifest: a run that
+    // read the old manifest and then the new signature reads both once more.
+    if (problem == kSignatureMismatch) {
+      bytes = FetchServerBytes(std::string(kManifestName));
+      problem = SignatureProblem(*keys, bytes, FetchServerBytes(signatureName));
+    }
     services_.trace.Write(kSignatureTraceKey, problem.empty() ? "已校验" : "未通过：" + problem);
     if (!problem.empty()) {
       throw UntrustedManifestError("更新说明（" + std::string(kManifestName) + "）没有可信发布者的有效签名：" +

@@ -210,9 +210,10 @@ TEST_F(EngineSetUp, SignedManifests) {
     web.Serve(manifestUrl, c.manifest);
     web.Serve(signatureUrl, c.signature ? *c.signature : "<html><body>404 Not Found</body></html>");
     auto engine = MakeEngine();
-    const std::vector<std::string> expected =
-        c.trace.starts_with("未校验") ? std::vector<std::string>{manifestUrl}
-                                      : std::vector<std::string>{manifestUrl, signatureUrl};
+    // A signature that does not match is read once more, with the manifest.
+    std::vector<std::string> expected{manifestUrl};
+    if (!c.trace.starts_with("未校验")) expected.push_back(signatureUrl);
+    if (c.trace.find("签名与更新说明不符") != std::string::npos) expected.insert(expected.end(), {manifestUrl, signatureUrl});
     EXPECT_EQ(web.requested, expected);
     EXPECT_NE(ReadAppFile("debug.ini").find(platform::Utf8ToAnsi("清单签名=" + c.trace + "\r\n")), std::string::npos);
     EXPECT_EQ(engine->manifest() != nullptr, c.used);
@@ -223,6 +224,26 @@ TEST_F(EngineSetUp, SignedManifests) {
                                             "。\r\n为安全起见，本次不安装任何更新。");
     }
   }
+}
+
+// Publishing replaces the signature, then the manifest: a run that read the
+// old manifest and then the new signature reads both again and uses them.
+TEST_F(EngineSetUp, AManifestReplacedWhileItsSignatureIsReadIsReadAgain) {
+  const std::string manifestUrl = std::string(kServer) + "AutoUpdateIniS.xml";
+  const std::string signatureUrl = manifestUrl + ".sig";
+  registry.values[{platform::RegistryRoot::LocalMachine, "SOFTWARE\\ZEPRA\\AutoUpdate", "PublisherKeys"}] =
+      testing_support::kKey1;
+  UseLocalConfig(kTemplate);
+  web.Serve(manifestUrl, "<?xml version=\"1.0\"?><data><OLD/></data>");
+  web.Serve(signatureUrl, testing_support::FromHex(testing_support::kSignedManifestSignatureHex));
+  web.onRequest = [&](const std::string& url) {
+    if (url == signatureUrl) web.Serve(manifestUrl, testing_support::kSignedManifest);
+  };
+  auto engine = MakeEngine();
+  EXPECT_EQ(web.requested, (std::vector<std::string>{manifestUrl, signatureUrl, manifestUrl, signatureUrl}));
+  EXPECT_NE(engine->manifest(), nullptr);
+  EXPECT_TRUE(messages.shown.empty());
+  EXPECT_NE(ReadAppFile("debug.ini").find(platform::Utf8ToAnsi("清单签名=已校验\r\n")), std::string::npos);
 }
 
 // A web page may name any server: one never used on this machine is used

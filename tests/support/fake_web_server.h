@@ -3,6 +3,7 @@
 // engine's fetcher. Unknown URLs answer with a small 404 page, as a real
 // server does.
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -34,10 +35,14 @@ class FakeWebServer : public http::IFetcher {
 
   std::vector<std::string> requested;  // URLs in the order they were asked for
   std::vector<std::uint64_t> from;     // the first byte asked for, per request
+  // Runs as each request arrives, before it is answered (a publisher
+  // changing the server between two requests).
+  std::function<void(const std::string& url)> onRequest;
 
   http::FetchResult Get(const std::string& url, std::uint64_t first, http::IBodySink& body) override {
     requested.push_back(url);
     from.push_back(first);
+    if (onRequest) onRequest(url);
     if (unreachable_) throw http::HttpError(http::HttpError::Stage::InternetOpenUrl, unreachable_);
     auto it = pages_.find(url);
     const bool known = it != pages_.end();
