@@ -3,6 +3,7 @@
 // configuration, register components, run the database-engine setup, make the
 // shortcut.
 #include <exception>
+#include <optional>
 #include <unordered_set>
 
 #include "engine/folder_tokens.h"
@@ -141,17 +142,20 @@ bool UpdateEngine::UnpackEntryPackage(Installation& run, zip::Unzipper& zipper, 
     if (hasDatabaseEngine_) return true;
     if (!staged) return false;
     // Whatever lies in the shared staging folder already is replaced, never
-    // kept as newer: it is about to be started as administrator.
+    // kept as newer: it is about to be started as administrator. No journal
+    // there: every user can swap folders of it for links, and undoing or
+    // completing steps through them would move files elsewhere on their
+    // behalf.
     {
       WrittenFiles::Recording recording(run.databaseFiles, zipper);
-      if (!UnpackPackage(*run.journal, zipper, staged->path(), true, kStagingFolder)) return false;
+      if (!UnpackPackage(nullptr, zipper, staged->path(), true, kStagingFolder)) return false;
     }
     return HoldDatabaseEngineSetup(run);
   }
   const std::string& folder = e.setupPath == kSystemFolderToken    ? folders_.system
                               : e.setupPath == kWindowsFolderToken ? folders_.windows
                                                                    : folders_.app;
-  if (!staged || !UnpackPackage(*run.journal, zipper, staged->path(), e.replace, folder)) return false;
+  if (!staged || !UnpackPackage(run.journal.get(), zipper, staged->path(), e.replace, folder)) return false;
   if (e.registerComponent) run.registrations.push_back(JoinPath(folder, WithoutZipAnyCase(e.fileName)));
   return true;
 }
@@ -185,7 +189,7 @@ class RoutedThrough {
 
 }  // namespace
 
-bool UpdateEngine::UnpackPackage(InstallJournal& journal, zip::Unzipper& zipper, const std::string& packagePath,
+bool UpdateEngine::UnpackPackage(InstallJournal* journal, zip::Unzipper& zipper, const std::string& packagePath,
                                  bool replace, const std::string& targetDir) {
   zip::UnzipSettings& settings = zipper.settings();
   zipper.SetDestDir(targetDir);
@@ -196,9 +200,11 @@ bool UpdateEngine::UnpackPackage(InstallJournal& journal, zip::Unzipper& zipper,
   settings.extractAll = true;
   settings.replaceReadOnly = true;
   bool installed = false;
-  PackageTransaction transaction(journal);
+  std::optional<PackageTransaction> transaction;
+  if (journal) transaction.emplace(*journal);
   try {
-    RoutedThrough routed(zipper, transaction);
+    std::optional<RoutedThrough> routed;
+    if (transaction) routed.emplace(zipper, *transaction);
     zipper.ExtractFiles();
     // Files kept by the overwrite rule are fine; any other file passed over
     // means the package is not installed, and none of it stays.
@@ -207,7 +213,7 @@ bool UpdateEngine::UnpackPackage(InstallJournal& journal, zip::Unzipper& zipper,
     installed = false;  // a missing or damaged package installs nothing
   }
   // A package that installed stays open until the configuration records it.
-  if (!installed) transaction.RollBack();
+  if (!installed && transaction) transaction->RollBack();
   return installed;
 }
 

@@ -64,7 +64,8 @@ class UpdateEngine {
   // Unpacks one package into the target folder. True when every file of it
   // is in place (files kept by the overwrite rule count as in place); false
   // when the archive is missing or damaged or a file could not be written.
-  bool UnpackPackage(InstallJournal& journal, zip::Unzipper& zipper, const std::string& packagePath,
+  // With a journal the package is one transaction: undone when it fails.
+  bool UnpackPackage(InstallJournal* journal, zip::Unzipper& zipper, const std::string& packagePath,
                      bool replace, const std::string& targetDir);
   void CreateShortcut(const std::string& appName);
   void CreateDesktopLink(const std::string& target, const std::string& title);

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "engine/database_engine.h"
+#include "engine/package_transaction.h"
 #include "engine/update_engine.h"
 #include "engine/xml_routines.h"
 #include "engine_fixture.h"
@@ -262,16 +263,25 @@ TEST_F(Install, DatabaseEngineMissingRunsItsSetupLast) {
 
 TEST_F(Install, DatabaseEngineSetupRunsThePackagesBytesOverANewerPlantedFile) {
   // Anybody may leave a newer program of that name in the shared staging
-  // folder; it must not be kept, let alone started.
+  // folder; it must not be kept, let alone started. Nor does the install
+  // journal act on paths there (anybody could swap its folders for links).
   platform::CreateFolderPath("C:\\temp");
   platform::WriteWholeFile("C:\\temp\\bdesetup.exe", "MZ-planted");
-  SetUpServer("<bde.dll Version=\"1\" FileName=\"bdesetup.exe.zip\" SetupPath=\"#BDE\"/>");
+  SetUpServer(
+      "<bde.dll Version=\"1\" FileName=\"bdesetup.exe.zip\" SetupPath=\"#BDE\"/>"
+      "<a.dll Version=\"1\" FileName=\"a.zip\" AutoRun=\"a.exe\"/>");
   ServePackage("bdesetup.exe.zip", ZipBuilder().File("bdesetup.exe", "MZ").File("disk1.cab", "CAB"));
-  std::string runFrom;
-  processes.onStart = [&runFrom](const std::string&) { runFrom = *platform::ReadWholeFile("C:\\temp\\bdesetup.exe"); };
+  ServePackage("a.zip", ZipBuilder().File("a.dll", "A").File("a.exe", "MZ-a"));
+  std::string runFrom, journal;
+  processes.onStart = [&](const std::string& commandLine) {
+    if (commandLine.ends_with("a.exe")) journal = ReadAppFile(engine::kJournalName);
+    if (commandLine.ends_with("bdesetup.exe")) runFrom = *platform::ReadWholeFile("C:\\temp\\bdesetup.exe");
+  };
   Run();
-  ASSERT_EQ(Started().size(), 1u);
+  ASSERT_EQ(Started().size(), 2u);
   EXPECT_EQ(runFrom, "MZ");
+  EXPECT_NE(journal.find("a.dll"), std::string::npos);
+  EXPECT_EQ(journal.find("temp"), std::string::npos) << journal;
   EXPECT_TRUE(messages.shown.empty());
 }
 
