@@ -214,7 +214,7 @@ void RecoverFromJournal(const std::string& journalPath) {
   }
   std::string lines;
   for (const Step& s : kept) lines += Line(s);
-  platform::WriteWholeFile(journalPath, lines);
+  platform::ReplaceWholeFile(journalPath, lines);
 }
 
 }  // namespace engine

@@ -56,8 +56,9 @@ void UpdateEngine::Record(const Installation& run) {
   SyncEntryVersions(run.notInstalled);
   // The journal knows what is about to be written: a run killed from here on
   // keeps the packages the configuration then records.
-  run.journal->Recording(configPath_, xml::EncodeDocument(*config_));
-  config_->Save(configPath_);
+  const std::string bytes = xml::EncodeDocument(*config_);
+  run.journal->Recording(configPath_, bytes);
+  xml::SaveEncoded(configPath_, bytes);
 }
 
 // The application element: created with its title, main file and desktop

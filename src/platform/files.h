@@ -21,6 +21,10 @@ std::optional<std::string> ReadWholeFile(const std::string& path);
 // Creates or truncates the file and writes all bytes; on failure raises
 // OsError "Cannot create file "<path>". <system text>" (or a write error).
 void WriteWholeFile(const std::string& path, std::string_view bytes);
+// Writes the bytes beside the file ("<path>.~save") and moves them over it, so
+// that a run ended half-way leaves the file as it was, never cut short. On
+// failure raises OsError with the system's text; the file is as it was.
+void ReplaceWholeFile(const std::string& path, std::string_view bytes);
 
 // Full path of the running program file, and the system's own folders
 // (without a trailing backslash).

@@ -2,7 +2,6 @@
 
 #include <new>
 
-#include "platform/file_info.h"
 #include "platform/files.h"
 #include "platform/os_error.h"
 #include "xml/xml_file_encoding.h"
@@ -214,21 +213,13 @@ bool XmlDocument::Load(const std::string& path) {
   return LoadXml(*text);
 }
 
-void XmlDocument::Save(const std::string& path) const {
-  const std::string bytes = EncodeDocument(*this);
-  // Written beside and moved over the file: a run ended half-way leaves the
-  // file as it was, never cut short.
-  const std::string written = path + ".~save";
+void XmlDocument::Save(const std::string& path) const { SaveEncoded(path, EncodeDocument(*this)); }
+
+void SaveEncoded(const std::string& path, std::string_view bytes) {
   try {
-    platform::WriteWholeFile(written, bytes);
+    platform::ReplaceWholeFile(path, bytes);
   } catch (const platform::OsError& e) {
-    platform::RemoveFile(written);
     throw XmlError("无法保存文件“" + path + "”：" + e.systemText());
-  }
-  if (!platform::MoveFileOver(written, path)) {
-    const std::string reason = platform::LastErrorText();
-    platform::RemoveFile(written);
-    throw XmlError("无法保存文件“" + path + "”：" + reason);
   }
 }
 

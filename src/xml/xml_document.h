@@ -109,8 +109,9 @@ class XmlDocument {
   // UTF-8 by default). False, leaving the document empty, when the file is
   // missing, undecodable or not well-formed.
   bool Load(const std::string& path);
-  // Writes the document in the encoding of its declaration (UTF-8 when none).
-  // Raises XmlError with the system's text when the file cannot be written.
+  // Writes the document in the encoding of its declaration (UTF-8 when none),
+  // beside the file and then over it. Raises XmlError with the system's text
+  // when the file cannot be written.
   void Save(const std::string& path) const;
   // The serialized document as UTF-8 text (declaration as held).
   std::string Xml() const;
@@ -152,5 +153,8 @@ class XmlDocument {
 
 // Valid XML 1.0 Name (non-ASCII name characters allowed).
 bool IsValidXmlName(std::string_view name);
+
+// Saves bytes a document was encoded into (EncodeDocument) as Save does.
+void SaveEncoded(const std::string& path, std::string_view bytes);
 
 }  // namespace xml

@@ -1,0 +1,24 @@
+#include <string>
+
+#include "platform/file_info.h"
+#include "platform/files.h"
+#include "platform/os_error.h"
+
+namespace platform {
+
+void ReplaceWholeFile(const std::string& path, std::string_view bytes) {
+  const std::string written = path + ".~save";
+  try {
+    WriteWholeFile(written, bytes);
+  } catch (const OsError&) {
+    RemoveFile(written);
+    throw;
+  }
+  if (!MoveFileOver(written, path)) {
+    const std::string reason = LastErrorText();
+    RemoveFile(written);
+    throw OsError("Cannot replace file \"" + path + "\". " + reason, reason);
+  }
+}
+
+}  // namespace platform
