@@ -139,12 +139,12 @@ InstallJournal::InstallJournal(std::string path) : path_(std::move(path)) {
   } catch (const platform::OsError& e) {
     throw StagingError("无法写入安装日志“" + path_ + "”：" + e.systemText());
   }
-  for (const Step& s : earlier) Append(s);
+  for (const Step& s : earlier) Append(s, false);
 }
 
-void InstallJournal::Append(const Step& step) {
+void InstallJournal::Append(const Step& step, bool durable) {
   const std::string text = Line(step);
-  if (file_->Write(text.data(), text.size()) != text.size() || !file_->FlushToDisk()) {
+  if (file_->Write(text.data(), text.size()) != text.size() || (durable && !file_->FlushToDisk())) {
     throw StagingError("无法写入安装日志“" + path_ + "”：" + platform::LastErrorText());
   }
 }
@@ -162,30 +162,32 @@ void InstallJournal::Commit() {
 }
 
 PackageTransaction::PackageTransaction(InstallJournal& journal) : journal_(journal) {
-  journal_.Append({kPackage, "", ""});
+  journal_.Append({kPackage, "", ""}, false);
 }
 
-void PackageTransaction::Log(JournalStep step) {
-  journal_.Append(step);
+void PackageTransaction::Log(JournalStep step, bool durable) {
+  journal_.Append(step, durable);
   steps_.push_back(std::move(step));
 }
 
 bool PackageTransaction::Replace(const std::string& decoded, const std::string& target) {
-  if (platform::FileExists(target)) {
+  const bool hadOriginal = platform::FileExists(target);
+  if (hadOriginal) {
     const std::string aside = AsideName(target);
     Log({kAside, target, aside});
     if (!platform::RenameFile(target, aside)) return false;  // opened without delete sharing
     platform::SetFileAttributeBits(aside, platform::FileAttrHidden);
   }
-  Log({kPlaced, target, ""});
+  // With an original set aside, putting it back undoes the move by itself.
+  Log({kPlaced, target, ""}, !hadOriginal);
   // When this fails the package fails, and its roll-back puts the original
   // back.
   return platform::MoveFileOver(decoded, target);
 }
 
-void PackageTransaction::FolderCreated(const std::string& folder) { Log({kFolder, folder, ""}); }
+void PackageTransaction::FolderCreated(const std::string& folder) { Log({kFolder, folder, ""}, false); }
 
-void PackageTransaction::Decoding(const std::string& decodedPath) { Log({kDecoded, decodedPath, ""}); }
+void PackageTransaction::Decoding(const std::string& decodedPath) { Log({kDecoded, decodedPath, ""}, false); }
 
 void PackageTransaction::RollBack() {
   Undo(steps_);

@@ -36,8 +36,11 @@ class InstallJournal {
   InstallJournal(const InstallJournal&) = delete;
   InstallJournal& operator=(const InstallJournal&) = delete;
 
-  // Writes the step through to the disk; StagingError when it cannot.
-  void Append(const JournalStep& step);
+  // Writes the step; StagingError when it cannot. A durable step is on the
+  // disk when this returns (an undo needs it); the others reach it with the
+  // next durable one, and only a power cut can lose them, leaving at most a
+  // stray file or empty folder.
+  void Append(const JournalStep& step, bool durable = true);
   // The configuration holding these bytes is about to be written over
   // `configPath` (it records every package that installed).
   void Recording(const std::string& configPath, const std::string& configBytes);
@@ -66,7 +69,7 @@ class PackageTransaction {
   void RollBack();
 
  private:
-  void Log(JournalStep step);
+  void Log(JournalStep step, bool durable = true);
   InstallJournal& journal_;
   std::vector<JournalStep> steps_;
 };
