@@ -19,21 +19,13 @@ class ConfigMissingError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-xml::XmlNode* CreateAttribute(xml::XmlDocument& doc, xml::XmlNode* element, const std::string& name,
-                              const std::string& value) {
-  xml::XmlNode* attr = doc.CreateAttribute(name);
-  element->attributes().SetNamedItem(attr);
-  attr->SetNodeValue(value);
-  return attr;
-}
-
 // data/setup: created with its path, or an existing path attribute updated.
 void RecordSetup(xml::XmlDocument& doc, xml::XmlNode* root, const std::string& installRoot) {
   if (xml::XmlNode* setup = root->SelectSingleNode("setup")) {
     SetExistingAttribute(setup, "path", installRoot);
     return;
   }
-  CreateAttribute(doc, root->AppendChild(doc.CreateElement("setup")), "path", installRoot);
+  AddAttribute(doc, *root->AppendChild(doc.CreateElement("setup")), "path", installRoot);
 }
 
 }  // namespace
@@ -70,9 +62,9 @@ xml::XmlNode* UpdateEngine::RecordApplication(xml::XmlNode* root, const Installa
     return app;
   }
   app = root->AppendChild(config_->CreateElement(appName_));
-  CreateAttribute(*config_, app, "name", run.appTitle);
-  CreateAttribute(*config_, app, "mainfile", run.mainFilePath);
-  CreateAttribute(*config_, app, "IsDesktop", run.desktopFlag);
+  AddAttribute(*config_, *app, "name", run.appTitle);
+  AddAttribute(*config_, *app, "mainfile", run.mainFilePath);
+  AddAttribute(*config_, *app, "IsDesktop", run.desktopFlag);
   return app;
 }
 
@@ -83,7 +75,7 @@ void UpdateEngine::SetEntryAttribute(xml::XmlNode* app, const std::string& entry
   if (xml::XmlNode* attr = entry->attributes().GetNamedItem(attrName)) {
     attr->SetNodeValue(value);
   } else {
-    CreateAttribute(*config_, entry, attrName, value);
+    AddAttribute(*config_, *entry, attrName, value);
   }
 }
 

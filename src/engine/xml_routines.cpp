@@ -50,4 +50,10 @@ void SetExistingAttribute(xml::XmlNode* node, std::string_view name, std::string
   if (xml::XmlNode* attr = node->attributes().GetNamedItem(name)) attr->SetText(std::string(value));
 }
 
+void AddAttribute(xml::XmlDocument& doc, xml::XmlNode& element, const std::string& name, const std::string& value) {
+  xml::XmlNode* attr = doc.CreateAttribute(name);
+  element.attributes().SetNamedItem(attr);
+  attr->SetNodeValue(value);
+}
+
 }  // namespace engine

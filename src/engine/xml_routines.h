@@ -18,6 +18,9 @@ std::unique_ptr<xml::XmlDocument> LoadXmlFile(const std::string& path);
 std::string AttributeOr(const xml::XmlNode* node, std::string_view name, std::string_view defaultValue);
 // Sets an existing attribute of exactly that name; otherwise nothing (never creates).
 void SetExistingAttribute(xml::XmlNode* node, std::string_view name, std::string_view value);
+// Gives the element an attribute of that name and text (one of that name is
+// replaced).
+void AddAttribute(xml::XmlDocument& doc, xml::XmlNode& element, const std::string& name, const std::string& value);
 
 // The text of the bytes up to the first zero byte, split into lines at CR, LF
 // or CR LF and joined again with CR LF after every line.

@@ -8,18 +8,12 @@
 namespace publish {
 namespace {
 
-void SetAttribute(xml::XmlDocument& doc, xml::XmlNode& element, const std::string& name, const std::string& value) {
-  xml::XmlNode* attribute = doc.CreateAttribute(name);
-  attribute->SetNodeValue(value);
-  element.attributes().SetNamedItem(attribute);
-}
-
 // Elements, their attributes and text, into another document.
 void CopyElement(xml::XmlDocument& doc, const xml::XmlNode& from, xml::XmlNode& parent) {
   xml::XmlNode* element = parent.AppendChild(doc.CreateElement(from.nodeName()));
   for (size_t i = 0; i < from.attributes().length(); ++i) {
     const xml::XmlNode& a = *from.attributes().item(i);
-    SetAttribute(doc, *element, a.nodeName(), a.nodeValue());
+    engine::AddAttribute(doc, *element, a.nodeName(), a.nodeValue());
   }
   bool hasElements = false;
   for (const xml::XmlNode* child : from.childNodes()) {
@@ -33,10 +27,10 @@ void CopyElement(xml::XmlDocument& doc, const xml::XmlNode& from, xml::XmlNode& 
 void AppendGroup(xml::XmlDocument& doc, xml::XmlNode& data, const std::string& app, const AttributeList& group,
                  const std::vector<EntryElement>& entries) {
   xml::XmlNode* element = data.AppendChild(doc.CreateElement(app));
-  for (const auto& [name, value] : group) SetAttribute(doc, *element, name, value);
+  for (const auto& [name, value] : group) engine::AddAttribute(doc, *element, name, value);
   for (const EntryElement& entry : entries) {
     xml::XmlNode* child = element->AppendChild(doc.CreateElement(entry.name));
-    for (const auto& [name, value] : entry.attributes) SetAttribute(doc, *child, name, value);
+    for (const auto& [name, value] : entry.attributes) engine::AddAttribute(doc, *child, name, value);
   }
 }
 

@@ -1,12 +1,10 @@
 #include "publish/package.h"
 
-#include <fstream>
-#include <vector>
-
 #include "engine/hex.h"
+#include "engine/staged_package.h"
 #include "platform/codepage.h"
-#include "platform/crypto.h"
 #include "platform/file_info.h"
+#include "platform/file_stream.h"
 #include "zip/zip_writer.h"
 
 namespace publish {
@@ -27,7 +25,7 @@ std::uint32_t ModifiedDosTime(const std::string& path) {
 PackageDigest WritePackage(const ReleaseModule& module, const std::string& path) {
   zip::ZipWriter writer(path);
   for (const ReleaseFile& file : module.files) {
-    const std::string name = platform::EncodeFromUtf8(file.nameInPackage, "GB2312").value();
+    const std::string name = InClientCodePage(file.nameInPackage);
     if (file.sourcePath.empty()) {
       writer.AddDirectory(name, kFolderDosTime);
     } else {
@@ -39,21 +37,16 @@ PackageDigest WritePackage(const ReleaseModule& module, const std::string& path)
 }
 
 PackageDigest HashFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw PublishError("无法读取文件“" + path + "”。");
-  platform::Sha256 hash;
-  PackageDigest digest;
-  std::vector<char> block(1 << 16);
-  while (in.read(block.data(), static_cast<std::streamsize>(block.size())) || in.gcount() > 0) {
-    hash.Update(std::string_view(block.data(), static_cast<size_t>(in.gcount())));
-    digest.size += static_cast<std::uint64_t>(in.gcount());
+  try {
+    platform::FileStream file(path, platform::FileMode::ReadDenyWrite);
+    const std::string digest = engine::DigestOf(file);
+    return {engine::ToHex(digest), static_cast<std::uint64_t>(file.Size())};
+  } catch (const platform::OsError&) {
+    throw PublishError("无法读取文件“" + path + "”。");
   }
-  if (in.bad()) throw PublishError("无法读取文件“" + path + "”。");
-  digest.sha256 = engine::ToHex(hash.Finish());
-  return digest;
 }
 
-std::string ServerFileName(const std::string& name) {
+std::string InClientCodePage(const std::string& name) {
   return platform::EncodeFromUtf8(name, "GB2312").value_or(name);
 }
 

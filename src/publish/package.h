@@ -21,8 +21,9 @@ PackageDigest WritePackage(const ReleaseModule& module, const std::string& path)
 // The digest of a file's bytes.
 PackageDigest HashFile(const std::string& path);
 
-// The name a package is stored under on the server: the bytes clients ask
-// for, which are its name in their code page (GB2312), not UTF-8.
-std::string ServerFileName(const std::string& name);
+// A name in the clients' code page (GB2312), as names inside packages are
+// stored, and packages on the server: clients ask for a package by those
+// bytes, not by its UTF-8 name. Release names are checked to fit.
+std::string InClientCodePage(const std::string& name);
 
 }  // namespace publish

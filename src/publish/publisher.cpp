@@ -132,11 +132,13 @@ std::string VersionFor(const BuildOptions& options, const std::string& name, con
 Planned Plan(const BuildOptions& options, const ReleaseModule& module, const Settings& settings,
              const Previous& previous, const StagingFolder& staging, const fs::path& packages) {
   const std::string fileName = module.name + ".zip";
-  const fs::path built = staging / ServerFileName(fileName);
+  const std::string storedName = InClientCodePage(fileName);
+  const fs::path built = staging / storedName;
   const PackageDigest digest = WritePackage(module, built.string());
   const engine::ManifestEntry* old = previous.Entry(module.name);
-  const fs::path published = packages / ServerFileName(fileName);
+  const fs::path published = packages / storedName;
   const bool same = old && old->fileName == fileName && fs::exists(published) &&
+                    fs::file_size(published) == digest.size &&
                     (old->sha256.empty() || engine::SameTextAscii(old->sha256, digest.sha256)) &&
                     HashFile(published.string()).sha256 == digest.sha256;
 

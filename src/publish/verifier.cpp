@@ -72,7 +72,7 @@ void CheckPackage(const fs::path& server, const std::string& group, const engine
   if (!platform::IsPlainRelativePath(entry.fileName)) return findings.Bad(what + "：FileName 不能用作本地文件名");
   std::string relative = entry.fileName;
   for (char& c : relative) c = c == '\\' ? '/' : c;
-  const fs::path path = server / std::string(engine::kPackageFolder) / ServerFileName(relative);
+  const fs::path path = server / std::string(engine::kPackageFolder) / InClientCodePage(relative);
   if (!fs::is_regular_file(path)) return findings.Bad(what + "：服务器上没有这个文件");
   const PackageDigest digest = HashFile(path.string());
   if (entry.sha256.empty() || entry.size.empty()) findings.Note(what + "：没有 SHA256 或 Size，客户端无法校验");

@@ -116,7 +116,7 @@ TEST_F(Publish, BuildThenVerifyAsClientsReadIt) {
   EXPECT_EQ(Entries("OTHER")["o.dll"]["Version"], "7");  // another application kept
   EXPECT_FALSE(fs::exists(server / ".au-publish-staging"));
   // Stored under the bytes clients ask for: the name in GB2312.
-  EXPECT_TRUE(fs::exists(server / "clientfile" / publish::ServerFileName("报表.dll.zip")));
+  EXPECT_TRUE(fs::exists(server / "clientfile" / publish::InClientCodePage("报表.dll.zip")));
   EXPECT_FALSE(fs::exists(server / "clientfile" / "报表.dll.zip"));
 
   Write(server / "clientfile" / "o.dll.zip", Read(server / "clientfile" / "a.dll.zip"));
@@ -134,7 +134,7 @@ TEST_F(Publish, BuildThenVerifyAsClientsReadIt) {
 
 TEST_F(Publish, ASecondReleaseChangesOnlyWhatChanged) {
   publish::Build(Options("2"));
-  const fs::path chinesePackage = server / "clientfile" / publish::ServerFileName("报表.dll.zip");
+  const fs::path chinesePackage = server / "clientfile" / publish::InClientCodePage("报表.dll.zip");
   const std::string unchangedPackage = Read(chinesePackage);
   ASSERT_FALSE(unchangedPackage.empty());
   Write(release / "a.dll", "a 2");
