@@ -41,7 +41,11 @@ if [ ${#missing[@]} -gt 0 ]; then
   if ! dpkg --print-foreign-architectures | grep -qx i386; then
     as_root dpkg --add-architecture i386
   fi
-  as_root env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+  # A mirror in the middle of a sync fails one index now and then; the
+  # install below says so if anything it needs is really missing.
+  as_root env DEBIAN_FRONTEND=noninteractive apt-get update -qq ||
+    { sleep 5; as_root env DEBIAN_FRONTEND=noninteractive apt-get update -qq; } ||
+    echo "setup: apt-get update reported errors; installing from the lists it has" >&2
   as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
