@@ -21,6 +21,9 @@ enum class FileMode {
   // Create a file that does not exist yet (nor any link by its name), for
   // reading and writing, others shut out.
   CreateNew,
+  // Open an existing file for reading and writing while nobody else has it
+  // open, and shut everybody else out.
+  OpenExclusive,
 };
 
 // "Cannot open file "<path>". <system text>"

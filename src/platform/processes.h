@@ -19,8 +19,13 @@ class IProcessLauncher {
   // program is not a full path).
   virtual bool Start(const std::string& program, const std::string& commandLine, int showMode) = 0;
   // Starts, waits without a time limit and returns the exit code; 0 when the
-  // program could not be started.
-  virtual std::uint32_t RunAndWait(const std::string& program, const std::string& commandLine, int showMode) = 0;
+  // program could not be started. The program runs in `currentFolder`, or in
+  // the updater's own current folder when that is empty.
+  virtual std::uint32_t RunAndWait(const std::string& program, const std::string& commandLine, int showMode,
+                                   const std::string& currentFolder) = 0;
+  std::uint32_t RunAndWait(const std::string& program, const std::string& commandLine, int showMode) {
+    return RunAndWait(program, commandLine, showMode, {});
+  }
 };
 
 }  // namespace platform

@@ -27,4 +27,10 @@ int64_t FileByteStream::Seek(int64_t offset, int origin) {
   return r;
 }
 
+int64_t HeldFileByteStream::Seek(int64_t offset, int origin) {
+  int64_t r = file_.Seek(offset, origin);
+  if (r < 0) throw StreamError("Seek error");
+  return r;
+}
+
 }  // namespace zip

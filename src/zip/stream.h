@@ -43,4 +43,20 @@ class FileByteStream : public Stream {
   std::unique_ptr<platform::FileStream> file_;
 };
 
+// A file its owner opened and keeps open (and so keeps unchanged), read
+// through that same handle.
+class HeldFileByteStream : public Stream {
+ public:
+  explicit HeldFileByteStream(platform::FileStream& file) : file_(file) {}
+  size_t Read(void* buffer, size_t count) override { return file_.Read(buffer, count); }
+  size_t Write(const void*, size_t) override { return 0; }
+  int64_t Seek(int64_t offset, int origin) override;
+  int64_t Size() override { return file_.Size(); }
+  bool SetSize(int64_t) override { return false; }
+  bool IsFile() const override { return true; }
+
+ private:
+  platform::FileStream& file_;
+};
+
 }  // namespace zip

@@ -49,6 +49,12 @@ Unzipper::~Unzipper() {
 }
 
 void Unzipper::SetZipName(const std::string& name) {
+  if (heldArchive_) {
+    archiveStream_.reset();
+    heldStream_.reset();
+    heldArchive_ = nullptr;
+    zipName_.clear();
+  }
   if (SameText(name, zipName_)) return;
   if (!name.empty() && name.back() == '?') throw UserCanceledError("User canceled setting zip file name.");
   zipName_ = name;
@@ -56,6 +62,12 @@ void Unzipper::SetZipName(const std::string& name) {
   endRecord_.Reset();
   archiveStream_.reset();
   rebuilt_ = false;
+}
+
+void Unzipper::SetArchiveFile(platform::FileStream& file) {
+  SetZipName({});
+  zipName_ = file.path();
+  heldArchive_ = &file;
 }
 
 void Unzipper::SetSortMode(EntryOrder mode) {
@@ -103,11 +115,14 @@ void Unzipper::YieldPoint() {
 }
 
 void Unzipper::OpenArchive() {
-  if (!archiveStream_) {
+  if (!archiveStream_ && heldArchive_) {
+    heldStream_ = std::make_unique<HeldFileByteStream>(*heldArchive_);
+    archiveStream_ = std::make_unique<BufferedStream>(*heldStream_, kBufferSize);
+  } else if (!archiveStream_) {
     archiveStream_ = std::make_unique<BufferedFileStream>(zipName_, kBufferSize, false,
                                                           platform::FileMode::ReadDenyWrite);
   }
-  if (stored_ && platform::FileChangeStamp(zipName_).value_or(0) == archiveTime_) return;
+  if (stored_ && (heldArchive_ || platform::FileChangeStamp(zipName_).value_or(0) == archiveTime_)) return;
   ReadDirectory();
 }
 
@@ -117,6 +132,8 @@ void Unzipper::CloseArchive() {
 
 void Unzipper::ClearArchive() {
   archiveStream_.reset();
+  heldStream_.reset();
+  heldArchive_ = nullptr;
   DropEntries();
   endRecord_.Reset();
   rebuilt_ = false;
@@ -125,7 +142,7 @@ void Unzipper::ClearArchive() {
 }
 
 void Unzipper::ReadDirectory() {
-  archiveTime_ = platform::FileChangeStamp(zipName_).value_or(0);
+  archiveTime_ = heldArchive_ ? 0 : platform::FileChangeStamp(zipName_).value_or(0);
   DropEntries();
   rebuilt_ = false;
   if (!EndRecordFound()) {

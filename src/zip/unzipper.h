@@ -100,6 +100,10 @@ class Unzipper {
   // another name drops the loaded directory. No file dialog here: a name
   // ending in "?" fails with UserCanceledError.
   void SetZipName(const std::string& name);
+  // The archive is a file the caller holds open (and so unchanged): it is
+  // read through that handle, never opened again by name. The file must
+  // stay open until another archive is set or the archive is cleared.
+  void SetArchiveFile(platform::FileStream& file);
   EntryOrder SortMode() const { return sortMode_; }
   void SetSortMode(EntryOrder mode);
 
@@ -196,7 +200,9 @@ class Unzipper {
   std::optional<EntryList> sorted_;  // the view when it has an order of its own
   const EntryList* view_ = nullptr;
   EndOfCentralDirectory endRecord_;
-  std::unique_ptr<BufferedFileStream> archiveStream_;
+  platform::FileStream* heldArchive_ = nullptr;
+  std::unique_ptr<Stream> heldStream_;  // outlives the buffer over it
+  std::unique_ptr<BufferedStream> archiveStream_;
   uint64_t archiveTime_ = 0;
   bool rebuilt_ = false;
   uint32_t currentDisk_ = 0;

@@ -40,14 +40,17 @@ class RecordingProcesses : public platform::IProcessLauncher {
     std::string program, commandLine;
     int showMode;
     bool waited;
+    std::string currentFolder;
   };
   bool Start(const std::string& program, const std::string& commandLine, int showMode) override {
     started.push_back({program, commandLine, showMode, false});
     if (onStart) onStart(commandLine);
     return startSucceeds;
   }
-  std::uint32_t RunAndWait(const std::string& program, const std::string& commandLine, int showMode) override {
-    started.push_back({program, commandLine, showMode, true});
+  using platform::IProcessLauncher::RunAndWait;
+  std::uint32_t RunAndWait(const std::string& program, const std::string& commandLine, int showMode,
+                           const std::string& currentFolder) override {
+    started.push_back({program, commandLine, showMode, true, currentFolder});
     if (onStart) onStart(commandLine);
     return exitCode;
   }

@@ -34,10 +34,17 @@ FileStream::FileStream(const std::string& path, FileMode mode) : impl_(std::make
     if (::flock(impl_->fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
       throw FileOpenError::For(path);
     }
+  } else if (mode == FileMode::OpenExclusive) {
+    impl_->fd = ::open(host.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
+    // The nearest thing to sharing nothing: an exclusive advisory lock.
+    if (impl_->fd < 0 || ::flock(impl_->fd, LOCK_EX | LOCK_NB) != 0) throw FileOpenError::For(path);
   } else {
     const int disposition = mode == FileMode::CreateNew ? O_EXCL : O_TRUNC;
     impl_->fd = ::open(host.c_str(), O_RDWR | O_CREAT | disposition | O_CLOEXEC, 0666);
     if (impl_->fd < 0) throw FileCreateError::For(path);
+    if (mode != FileMode::CreateReadable && ::flock(impl_->fd, LOCK_EX | LOCK_NB) != 0) {
+      throw FileCreateError::For(path);
+    }
   }
 }
 

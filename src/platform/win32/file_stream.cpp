@@ -17,6 +17,10 @@ FileStream::FileStream(const std::string& path, FileMode mode) : impl_(std::make
     impl_->h.reset(CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!impl_->h) throw FileOpenError::For(path);
+  } else if (mode == FileMode::OpenExclusive) {
+    impl_->h.reset(CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!impl_->h) throw FileOpenError::For(path);
   } else {
     const DWORD disposition = mode == FileMode::CreateNew ? CREATE_NEW : CREATE_ALWAYS;
     const DWORD share = mode == FileMode::CreateReadable ? FILE_SHARE_READ : 0;

@@ -20,7 +20,7 @@ struct Started {
 // The program file is given, so the system searches for nothing; the whole
 // command line is passed, however long.
 bool Launch(const std::string& program, const std::string& commandLine, int showMode, DWORD flags,
-            Started& started) {
+            Started& started, const std::string& currentFolder = {}) {
   if (!IsFullPath(program)) {
     SetLastError(ERROR_BAD_PATHNAME);
     return false;
@@ -34,7 +34,9 @@ bool Launch(const std::string& program, const std::string& commandLine, int show
   si.dwFlags = STARTF_USESHOWWINDOW;
   si.wShowWindow = static_cast<WORD>(showMode);
   PROCESS_INFORMATION pi{};
-  if (!CreateProcessW(application.c_str(), buffer.data(), nullptr, nullptr, FALSE, flags, nullptr, nullptr, &si, &pi)) {
+  const std::wstring folder = Widen(currentFolder);
+  if (!CreateProcessW(application.c_str(), buffer.data(), nullptr, nullptr, FALSE, flags, nullptr,
+                      folder.empty() ? nullptr : folder.c_str(), &si, &pi)) {
     return false;
   }
   started.process.reset(pi.hProcess);
@@ -49,9 +51,13 @@ class Win32Processes : public IProcessLauncher {
     return Launch(program, commandLine, showMode, 0, started);
   }
 
-  std::uint32_t RunAndWait(const std::string& program, const std::string& commandLine, int showMode) override {
+  using IProcessLauncher::RunAndWait;
+  std::uint32_t RunAndWait(const std::string& program, const std::string& commandLine, int showMode,
+                           const std::string& currentFolder) override {
     Started started;
-    if (!Launch(program, commandLine, showMode, CREATE_NEW_CONSOLE | NORMAL_PRIORITY_CLASS, started)) return 0;
+    if (!Launch(program, commandLine, showMode, CREATE_NEW_CONSOLE | NORMAL_PRIORITY_CLASS, started, currentFolder)) {
+      return 0;
+    }
     WaitForSingleObject(started.process.get(), INFINITE);
     DWORD code = 0;
     if (!GetExitCodeProcess(started.process.get(), &code)) return 0;
