@@ -95,6 +95,10 @@ void ProgressWindow::OnStatus(std::uintptr_t code, std::intptr_t text) {
       state_.hint.text = "正在连接服务器“" + url + "”……";
       Changed();
       break;
+    case Status::Waiting:
+      state_.hint.text = "另一个更新程序正在运行，正在等待它结束……";
+      Changed();
+      break;
     case Status::Checking:
       state_.hint.text = "正在检查［" + app + "］最新版本……";
       Changed();

@@ -18,6 +18,7 @@ enum class Status : int {
   Checking = 2,
   Updating = 3,
   Current = 4,
+  Waiting = 5,  // another updater is running
   Finished = 9,
 };
 

@@ -5,6 +5,7 @@
 
 #include "engine/update_engine.h"
 #include "platform/com_apartment.h"
+#include "platform/machine_lock.h"
 
 namespace app {
 
@@ -19,6 +20,26 @@ UpdateWorker::UpdateWorker(const LaunchParams& params, IStatusSink& sink, Engine
 
 void UpdateWorker::Execute() {
   platform::ComApartment com;
+  try {
+    // One updater at a time on the machine: a second one started meanwhile
+    // (a link clicked twice, a web page) waits, then runs as usual. Held
+    // until this run is over, and let go by the system if it is killed.
+    platform::MachineLock oneAtATime(kUpdaterLockName);
+    if (!oneAtATime.TryTake()) {
+      PostStatus(Status::Waiting);
+      oneAtATime.Take();
+    }
+    Run();
+  } catch (const std::exception& e) {
+    PostError(e.what());
+    engine_.reset();
+  } catch (...) {
+    PostError("未知错误。");
+    engine_.reset();
+  }
+}
+
+void UpdateWorker::Run() {
   PostStatus(Status::Connecting);
   try {
     engine_ = makeEngine_(params_.serverUrl);

@@ -17,6 +17,9 @@ namespace app {
 // Creates the engine of one run for a server address.
 using EngineFactory = std::function<std::unique_ptr<engine::UpdateEngine>(const std::string& serverUrl)>;
 
+// The machine-wide lock every updater takes before it touches anything.
+inline constexpr const char* kUpdaterLockName = "ZEPRA.AutoUpdate";
+
 class UpdateWorker {
  public:
   // Starts a thread at once with its own copy of the parameters; the object
@@ -25,10 +28,12 @@ class UpdateWorker {
   static void Create(const LaunchParams& params, IStatusSink& sink, EngineFactory makeEngine);
 
   UpdateWorker(const LaunchParams& params, IStatusSink& sink, EngineFactory makeEngine);
-  // The thread body: statuses 1, 2, then 3 ... 9 or 4; any error as status 0.
+  // The thread body: status 5 while another updater runs, then statuses 1,
+  // 2, then 3 ... 9 or 4; any error as status 0.
   void Execute();
 
  private:
+  void Run();
   void PostStatus(Status status) { sink_.PostStatus(status); }
   void PostError(const std::string& text) { sink_.PostError(text); }
   void PostProgress(std::int32_t done, std::int32_t total) { sink_.PostProgress(done, total); }

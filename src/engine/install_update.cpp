@@ -15,9 +15,13 @@
 #include "engine/update_engine.h"
 #include "engine/xml_routines.h"
 #include "platform/files.h"
+#include "platform/message_box.h"
+#include "platform/os_error.h"
+#include "platform/private_folder.h"
 #include "platform/processes.h"
 #include "xml/xml_document.h"
 #include "zip/unzipper.h"
+#include "zip/zip_errors.h"
 
 namespace engine {
 namespace {
@@ -77,10 +81,9 @@ bool UpdateEngine::Install() {
   }
   run.journal->Commit();
   RegisterComponents(run);
-  // The staging folder stays: the database-engine setup runs from there. (The
-  // clean-up command "RD" names no program, so on a clean machine starting
-  // it runs nothing; all it could ever start is a program planted under that
-  // name, so it is not started at all.)
+  // (The clean-up command "RD" names no program, so on a clean machine
+  // starting it runs nothing; all it could ever start is a program planted
+  // under that name, so it is not started at all.)
   RunDatabaseEngineSetup(run);
   if (run.desktopFlag == "1") CreateShortcut(appName_);
   Progress(run.total, run.total);
@@ -94,10 +97,10 @@ void UpdateEngine::DownloadAll(Installation& run) {
     const ManifestEntry& e = *updates_[static_cast<size_t>(i)];
     const bool databaseEngine = e.setupPath == kDatabaseEngineToken;
     if (databaseEngine && hasDatabaseEngine_) continue;
-    if (databaseEngine) run.databasePackage = JoinPath(kStagingFolder, e.fileName);
+    if (databaseEngine) run.databasePackage = e.fileName;
     // An entry listed twice comes twice: the earlier download lets go of
     // the file first, and both unpack the later one.
-    const std::string path = JoinPath(kStagingFolder, e.fileName);
+    const std::string path = JoinPath(folders_.staging, e.fileName);
     std::vector<size_t> earlier;
     for (size_t j = 0; j < static_cast<size_t>(i); ++j) {
       if (run.staged[j] && SameTextAscii(run.staged[j]->path(), path)) earlier.push_back(j);
@@ -112,7 +115,7 @@ void UpdateEngine::DownloadAll(Installation& run) {
 }
 
 void UpdateEngine::UnpackAll(Installation& run) {
-  run.journal = std::make_unique<InstallJournal>(JoinPath(folders_.app, kJournalName));
+  run.journal = std::make_unique<InstallJournal>(JournalPath());
   zip::Unzipper zipper(services_.messageBox);
   for (std::int32_t i = 0; i < run.count; ++i) {
     UnpackEntry(run, zipper, i);
@@ -123,9 +126,17 @@ void UpdateEngine::UnpackAll(Installation& run) {
 void UpdateEngine::UnpackEntry(Installation& run, zip::Unzipper& zipper, std::int32_t index) {
   const ManifestEntry& e = *updates_[static_cast<size_t>(index)];
   services_.trace.Write(e.fileName, e.version);
-  const bool installed = UnpackEntryPackage(run, zipper, e, run.staged[static_cast<size_t>(index)].get());
+  std::string failure;
+  const bool installed = UnpackEntryPackage(run, zipper, e, run.staged[static_cast<size_t>(index)].get(), failure);
   run.staged[static_cast<size_t>(index)].reset();  // unpacked: no longer held
   if (!installed) run.Failed(e);
+  // A package that came whole but could not be put in place says why; the
+  // user would otherwise start the old modules believing them new.
+  if (!failure.empty()) {
+    services_.messageBox.Show("模块“" + e.name + "”没有安装，原有文件保持不变：\r\n" + failure +
+                                  "\r\n\r\n下次更新时将重新安装。",
+                              kEngineCaption, platform::MbOk | platform::MbIconError);
+  }
   if (SameTextAscii(WithoutZipLowerCase(e.fileName), run.mainFileName)) {
     run.mainFilePath = JoinPath(folders_.app, run.mainFileName);
     run.appTitle = e.script;
@@ -136,31 +147,55 @@ void UpdateEngine::UnpackEntry(Installation& run, zip::Unzipper& zipper, std::in
 // Unpacks a downloaded package into the folder its entry names; false when
 // it did not install. Components to register are noted.
 bool UpdateEngine::UnpackEntryPackage(Installation& run, zip::Unzipper& zipper, const ManifestEntry& e,
-                                      const StagedPackage* staged) {
+                                      StagedPackage* staged, std::string& failure) {
   if (e.setupPath == kDatabaseEngineToken) {
     run.databaseEntrySeen = true;
     if (hasDatabaseEngine_) return true;
     if (!staged) return false;
-    // Whatever lies in the shared staging folder already is replaced, never
-    // kept as newer: it is about to be started as administrator. No journal
-    // there: every user can swap folders of it for links, and undoing or
-    // completing steps through them would move files elsewhere on their
-    // behalf.
+    // A folder of its own that nobody else can write to, new for this run:
+    // the setup runs from there as administrator, with whatever DLLs lie
+    // beside it. No journal: nothing of the machine's is replaced there.
+    run.databaseFolder = platform::CreateFreshPrivateFolder(privateFolder_, "bde");
     {
       WrittenFiles::Recording recording(run.databaseFiles, zipper);
-      if (!UnpackPackage(nullptr, zipper, staged->path(), true, kStagingFolder)) return false;
+      if (!UnpackPackage(nullptr, zipper, *staged, true, run.databaseFolder, failure)) return false;
     }
     return HoldDatabaseEngineSetup(run);
   }
   const std::string& folder = e.setupPath == kSystemFolderToken    ? folders_.system
                               : e.setupPath == kWindowsFolderToken ? folders_.windows
                                                                    : folders_.app;
-  if (!staged || !UnpackPackage(run.journal.get(), zipper, staged->path(), e.replace, folder)) return false;
+  if (!staged || !UnpackPackage(run.journal.get(), zipper, *staged, e.replace, folder, failure)) return false;
   if (e.registerComponent) run.registrations.push_back(JoinPath(folder, WithoutZipAnyCase(e.fileName)));
   return true;
 }
 
 namespace {
+
+// The system's reason for the failure that just happened, after the text.
+std::string WithSystemText(const std::string& text) {
+  const std::string reason = platform::LastErrorText();
+  return reason.empty() ? text : text + "（" + reason + "）";
+}
+
+// Notes the first file the unzipper passes over for anything but the
+// overwrite rule, with the system's reason, while it lives.
+class FirstFailure {
+ public:
+  FirstFailure(zip::Unzipper& zipper, std::string& failure) : events_(zipper.events()) {
+    events_.onSkippingFile = [&failure](zip::Unzipper&, zip::SkipReason reason, const std::string& file, int,
+                                        bool&) {
+      if (reason == zip::SkipReason::NoOverwrite || !failure.empty()) return;
+      failure = WithSystemText("无法写入文件“" + file + "”");
+    };
+  }
+  FirstFailure(const FirstFailure&) = delete;
+  FirstFailure& operator=(const FirstFailure&) = delete;
+  ~FirstFailure() { events_.onSkippingFile = nullptr; }
+
+ private:
+  zip::UnzipEvents& events_;
+};
 
 // The unzipper puts files in place, creates folders and decodes through the
 // package's transaction while it lives.
@@ -189,28 +224,33 @@ class RoutedThrough {
 
 }  // namespace
 
-bool UpdateEngine::UnpackPackage(InstallJournal* journal, zip::Unzipper& zipper, const std::string& packagePath,
-                                 bool replace, const std::string& targetDir) {
+bool UpdateEngine::UnpackPackage(InstallJournal* journal, zip::Unzipper& zipper, StagedPackage& package,
+                                 bool replace, const std::string& targetDir, std::string& failure) {
   zip::UnzipSettings& settings = zipper.settings();
   zipper.SetDestDir(targetDir);
   zipper.SetRootDir(targetDir);
   settings.overwrite = replace ? zip::Overwrite::Always : zip::Overwrite::IfNewer;
   settings.recreateFolders = true;
-  zipper.SetZipName(packagePath);
+  zipper.SetArchiveFile(package.file());
   settings.extractAll = true;
   settings.replaceReadOnly = true;
   bool installed = false;
   std::optional<PackageTransaction> transaction;
   if (journal) transaction.emplace(*journal);
   try {
+    FirstFailure first(zipper, failure);
     std::optional<RoutedThrough> routed;
     if (transaction) routed.emplace(zipper, *transaction);
     zipper.ExtractFiles();
     // Files kept by the overwrite rule are fine; any other file passed over
     // means the package is not installed, and none of it stays.
     installed = zipper.FailedCount() == 0;
-  } catch (const std::exception&) {
+  } catch (const zip::OutputWriteError&) {
+    installed = false;  // the disk refused the bytes (full, or gone)
+    if (failure.empty()) failure = WithSystemText("无法写入解压出的文件");
+  } catch (const std::exception& e) {
     installed = false;  // a missing or damaged package installs nothing
+    if (failure.empty()) failure = std::string("软件包无法解压：") + e.what();
   }
   // A package that installed stays open until the configuration records it.
   if (!installed && transaction) transaction->RollBack();
@@ -246,10 +286,11 @@ bool UpdateEngine::HoldDatabaseEngineSetup(Installation& run) {
 // missing and its package came and unpacked.
 void UpdateEngine::RunDatabaseEngineSetup(Installation& run) {
   if (hasDatabaseEngine_ || !run.databaseEntrySeen || run.databaseFailed) return;
-  const std::string setupProgram = WithoutZipAnyCase(run.databasePackage);
+  const std::string setupProgram = JoinPath(run.databaseFolder, WithoutZipAnyCase(run.databasePackage));
   if (!run.databaseFiles.Contains(setupProgram)) return;  // not in this run's package
-  services_.processes.RunAndWait(setupProgram, setupProgram, platform::SwShowNormal);
+  services_.processes.RunAndWait(setupProgram, setupProgram, platform::SwShowNormal, run.databaseFolder);
   run.databaseFiles.Release();
+  platform::RemoveFolderTree(run.databaseFolder);
 }
 
 }  // namespace engine

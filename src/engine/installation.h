@@ -31,7 +31,8 @@ struct UpdateEngine::Installation {
   // not recorded, so the next run tries again.
   std::unordered_set<std::string> notInstalled;
   std::vector<std::string> registrations;  // components, in unpacking order
-  std::string databasePackage;
+  std::string databasePackage;  // the package's file name
+  std::string databaseFolder;   // where it was unpacked, private to this run
   bool databaseEntrySeen = false;
   bool databaseFailed = false;
   // The database engine's unpacked files, held from their unpacking until

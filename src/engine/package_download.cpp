@@ -8,6 +8,7 @@
 #include "engine/server_layout.h"
 #include "engine/staged_package.h"
 #include "engine/staging_file.h"
+#include "engine/trace_file.h"
 #include "engine/update_engine.h"
 #include "http/download.h"
 #include "platform/file_names.h"
@@ -48,22 +49,22 @@ struct Published {
   std::string sha256;  // lower case; empty when not given
 };
 
-// NotAsPublishedError when an entry's Size or SHA256 is not a value of its kind.
-Published PublishedOf(const ManifestEntry& entry) {
+// NotAsPublishedError when an entry's SHA256 is not a value of its kind. The
+// size counts only beside a hash: manifests written for earlier updaters may
+// carry a Size attribute of their own meaning, so one that is no byte count
+// is passed over (and noted in the trace).
+Published PublishedOf(const ManifestEntry& entry, const TraceFile& trace) {
   Published published;
-  if (!entry.size.empty()) {
-    if (!IsDecimal(entry.size)) {
-      throw NotAsPublishedError("更新说明中“" + entry.name + "”的 Size 值“" + entry.size + "”不是十进制的字节数。");
-    }
-    published.size = std::stoull(entry.size);
+  if (!entry.size.empty() && !IsDecimal(entry.size)) {
+    trace.Write(entry.name + ".Size", "已忽略：“" + entry.size + "”不是字节数");
   }
-  if (!entry.sha256.empty()) {
-    if (!IsSha256Hex(entry.sha256)) {
-      throw NotAsPublishedError("更新说明中“" + entry.name + "”的 SHA256 值“" + entry.sha256 +
-                                "”不是 64 位十六进制数。");
-    }
-    published.sha256 = Lower(entry.sha256);
+  if (entry.sha256.empty()) return published;
+  if (!IsSha256Hex(entry.sha256)) {
+    throw NotAsPublishedError("更新说明中“" + entry.name + "”的 SHA256 值“" + entry.sha256 +
+                              "”不是 64 位十六进制数。");
   }
+  published.sha256 = Lower(entry.sha256);
+  if (IsDecimal(entry.size)) published.size = std::stoull(entry.size);
   return published;
 }
 
@@ -95,14 +96,11 @@ std::shared_ptr<StagedPackage> UpdateEngine::DownloadPackage(const ManifestEntry
     if (!platform::IsPlainRelativePath(fileName)) {
       throw UnsafeNameError("文件名 \"" + fileName + "\" 不能用作本地文件名。");
     }
-    const Published published = PublishedOf(entry);
-    if (!platform::DirectoryExists(kStagingFolder)) platform::CreateFolderPath(kStagingFolder);
-    const std::string path = JoinPath(kStagingFolder, fileName);
-    StagingFile file(path, published.size);
+    const Published published = PublishedOf(entry, services_.trace);
+    StagingFile file(JoinPath(folders_.staging, fileName), published.size);
     http::Download(services_.fetcher, url, file);
     CheckSize(published, file.size());
-    file.Commit();
-    auto staged = std::make_shared<StagedPackage>(path);
+    auto staged = std::make_shared<StagedPackage>(file.Commit());
     CheckDigest(published, *staged);
     return staged;
   } catch (const std::exception& e) {

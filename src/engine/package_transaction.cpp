@@ -3,7 +3,11 @@
 #include "engine/hex.h"
 #include "engine/paths.h"
 #include "engine/staged_package.h"
+#include <algorithm>
+#include <optional>
+
 #include "platform/crypto.h"
+#include "platform/file_names.h"
 #include "platform/file_info.h"
 #include "platform/files.h"
 #include "platform/os_error.h"
@@ -129,13 +133,36 @@ bool Finish(const std::vector<Step>& run) {
   return clean;
 }
 
+// The file's bytes, read only while nobody else has it open (a journal a
+// running updater is writing is none of ours); nullopt otherwise.
+std::optional<std::string> ReadUnshared(const std::string& path) {
+  try {
+    platform::FileStream file(path, platform::FileMode::OpenExclusive);
+    std::string text(static_cast<size_t>(std::max<int64_t>(file.Size(), 0)), '\0');
+    text.resize(file.Read(text.data(), text.size()));
+    return text;
+  } catch (const platform::OsError&) {
+    return std::nullopt;
+  }
+}
+
+// Whether every path the step names lies inside one of the folders.
+bool InsideTargets(const Step& s, const std::vector<std::string>& targets) {
+  const auto inside = [&targets](const std::string& path) {
+    return path.empty() || std::any_of(targets.begin(), targets.end(), [&path](const std::string& folder) {
+             return platform::IsInsideFolder(folder, path);
+           });
+  };
+  return inside(s.first) && (s.word == kRecord || inside(s.second));
+}
+
 }  // namespace
 
 InstallJournal::InstallJournal(std::string path) : path_(std::move(path)) {
   // An earlier run may have left originals that were still in use.
   const std::vector<Step> earlier = ReadSteps(platform::ReadWholeFile(path_).value_or(""));
   try {
-    file_ = std::make_unique<platform::FileStream>(path_, platform::FileMode::CreateReadable);
+    file_ = std::make_unique<platform::FileStream>(path_, platform::FileMode::Create);
   } catch (const platform::OsError& e) {
     throw StagingError("无法写入安装日志“" + path_ + "”：" + e.systemText());
   }
@@ -158,7 +185,8 @@ void InstallJournal::Recording(const std::string& configPath, const std::string&
 void InstallJournal::Commit() {
   Append({kCommit, "", ""});
   file_.reset();
-  RecoverFromJournal(path_);
+  // What this run wrote itself, so every path in it is its own.
+  RecoverFromJournal(path_, {});
 }
 
 PackageTransaction::PackageTransaction(InstallJournal& journal) : journal_(journal) {
@@ -194,13 +222,20 @@ void PackageTransaction::RollBack() {
   journal_.Append({kUndone, "", ""});
 }
 
-void RecoverFromJournal(const std::string& journalPath) {
-  const auto text = platform::ReadWholeFile(journalPath);
+std::string JournalPathFor(const std::string& privateFolder, const std::string& programFolder) {
+  platform::Sha256 hash;
+  hash.Update(UpperAscii(programFolder));
+  return JoinPath(privateFolder, ToHex(hash.Finish()).substr(0, 16) + ".journal");
+}
+
+void RecoverFromJournal(const std::string& journalPath, const std::vector<std::string>& targets) {
+  const auto text = ReadUnshared(journalPath);
   if (!text) return;
   // Runs end with a commit; the last one may not have got there.
   std::vector<Step> kept;
   std::vector<Step> run;
   for (const Step& s : ReadSteps(*text)) {
+    if (!targets.empty() && !InsideTargets(s, targets)) continue;
     run.push_back(s);
     if (s.word != kCommit) continue;
     if (!Finish(run)) kept.insert(kept.end(), run.begin(), run.end());

@@ -10,9 +10,11 @@
 // undone, or completed, by the next run before it does anything else, and the
 // record always describes the files.
 //
-// The journal lies in the program's folder, not in the shared staging
-// folder: every user of the machine can write there, and a planted journal
-// would have the updater, as administrator, move files on their behalf.
+// The journal lies in the updater's private folder, where only
+// administrators can write: a planted journal would have the updater, as
+// administrator, move files on the planter's behalf. It is open to nobody
+// else while a run writes it, and recovery takes only a journal nobody has
+// open, and only the steps inside the installation's own folders.
 #include <memory>
 #include <string>
 #include <vector>
@@ -20,8 +22,6 @@
 #include "platform/file_stream.h"
 
 namespace engine {
-
-inline constexpr const char* kJournalName = "AutoUpdate.journal";
 
 // One line of the journal: what happened, and the paths it happened to.
 struct JournalStep {
@@ -74,9 +74,19 @@ class PackageTransaction {
   std::vector<JournalStep> steps_;
 };
 
+// The journal of the installation in `programFolder`, in the updater's
+// private folder: one per installation, named by its folder, so that several
+// installations on one machine each recover their own.
+std::string JournalPathFor(const std::string& privateFolder, const std::string& programFolder);
+
+// The journal of an earlier version of the updater, in its program folder.
+inline constexpr const char* kLegacyJournalName = "AutoUpdate.journal";
+
 // Finishes what a journal left by an earlier run says, then removes it:
 // packages recorded in the configuration are completed, the others undone;
-// originals of completed packages still set aside are deleted.
-void RecoverFromJournal(const std::string& journalPath);
+// originals of completed packages still set aside are deleted. Steps naming
+// a path outside `targets` (folders, each ending in a backslash) are passed
+// over; a journal somebody has open is left alone.
+void RecoverFromJournal(const std::string& journalPath, const std::vector<std::string>& targets);
 
 }  // namespace engine

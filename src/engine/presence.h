@@ -10,6 +10,7 @@ struct Folders {
   std::string app;      // the program's own folder
   std::string system;   // the Windows system folder
   std::string windows;  // the Windows folder
+  std::string staging;  // where packages wait to be unpacked: only administrators can write there
 };
 
 // A name with a "." is a file, without one a folder. Files are looked for in

@@ -3,6 +3,7 @@
 #include <stdexcept>
 
 #include "engine/paths.h"
+#include "engine/trace_file.h"
 #include "engine/update_engine.h"
 #include "engine/xml_routines.h"
 #include "platform/file_names.h"
@@ -13,6 +14,8 @@
 
 namespace engine {
 namespace {
+
+constexpr const char* kShortcutTraceKey = "快捷方式";
 
 // The link's name below the desktop: a title starting with a backslash is a
 // path there already; otherwise the title and ".lnk". No title: the
@@ -34,6 +37,12 @@ void UpdateEngine::CreateShortcut(const std::string& appName) {
   if (!app) return;
   const std::string target = AttributeOr(app, "mainfile", "");
   const std::string title = AttributeOr(app, "name", "");
+  // The configuration may come from a server: a shortcut only ever points at
+  // a program of this installation.
+  if (!target.empty() && !platform::IsInsideFolder(folders_.app, target)) {
+    services_.trace.Write(kShortcutTraceKey, "未创建：目标“" + target + "”不在程序文件夹内");
+    return;
+  }
   if (!target.empty() && platform::FileExists(target)) CreateDesktopLink(target, title);
 }
 

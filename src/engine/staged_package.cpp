@@ -7,15 +7,8 @@
 
 namespace engine {
 
-StagedPackage::StagedPackage(std::string path) : path_(std::move(path)) {
-  try {
-    // Read access only, shared with readers only: no writer, no rename, no
-    // delete while it is open.
-    hold_ = std::make_unique<platform::FileStream>(path_, platform::FileMode::ReadDenyWrite);
-  } catch (const platform::OsError& e) {
-    throw StagingError("无法锁定暂存文件“" + path_ + "”：" + e.systemText());
-  }
-}
+StagedPackage::StagedPackage(std::unique_ptr<platform::FileStream> held)
+    : path_(held->path()), hold_(std::move(held)) {}
 
 std::string StagedPackage::Digest() { return DigestOf(*hold_); }
 

@@ -1,8 +1,8 @@
 #pragma once
-// A package in the staging folder, held open from its check until it has been
-// unpacked: while it is held nobody can change, rename or delete it, so the
-// bytes unpacked are the bytes verified. The folder is shared by every user
-// of the machine.
+// A package in the staging folder, held open from its download until it has
+// been unpacked, and read only through that handle: while it is held nobody
+// can change, rename or delete it, so the bytes unpacked are the bytes
+// verified.
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -18,9 +18,10 @@ class StagingError : public std::runtime_error {
 
 class StagedPackage {
  public:
-  // Holds the file; StagingError when it cannot be held.
-  explicit StagedPackage(std::string path);
+  // Takes over a file already held.
+  explicit StagedPackage(std::unique_ptr<platform::FileStream> held);
   const std::string& path() const { return path_; }
+  platform::FileStream& file() { return *hold_; }
   // The SHA-256 of the bytes held, read through the hold: the bytes that
   // will be unpacked.
   std::string Digest();

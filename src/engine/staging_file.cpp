@@ -56,12 +56,14 @@ void StagingFile::Write(std::string_view block) {
   size_ += block.size();
 }
 
-void StagingFile::Commit() {
-  file_.reset();
-  if (!platform::MoveFileOver(partPath_, packagePath_)) {
-    throw StagingError("无法把下载的文件改名为“" + packagePath_ + "”：" + platform::LastErrorText());
+std::unique_ptr<platform::FileStream> StagingFile::Commit() {
+  try {
+    file_->RenameTo(packagePath_);
+  } catch (const platform::OsError& e) {
+    throw StagingError("无法把下载的文件改名为“" + packagePath_ + "”：" + e.systemText());
   }
   committed_ = true;
+  return std::move(file_);
 }
 
 }  // namespace engine

@@ -1,8 +1,9 @@
 #pragma once
-// A package arriving in the shared staging folder: written under a name of
-// its own that this run created (never one somebody else prepared), and
-// given the package's name only once it is complete. Until then the
-// package's name is untouched; a part file that is not committed is removed.
+// A package arriving in the staging folder: written under a name of its own
+// that this run created (never one somebody else prepared), and given the
+// package's name only once it is complete, through the handle it was written
+// with. Until then the package's name is untouched; a part file that is not
+// committed is removed.
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -28,9 +29,10 @@ class StagingFile : public http::IDownloadSink {
   void Write(std::string_view block) override;
 
   std::uint64_t size() const { return size_; }
-  // Moves the file over the package's name; StagingError when the system
-  // refuses.
-  void Commit();
+  // Renames the file over the package's name through its handle and hands
+  // that handle over, still open and shutting everybody else out: the file
+  // is never opened by name again. StagingError when the system refuses.
+  std::unique_ptr<platform::FileStream> Commit();
 
  private:
   std::string packagePath_;

@@ -16,12 +16,16 @@
 #include "http/fetcher.h"
 #include "platform/files.h"
 #include "platform/message_box.h"
+#include "platform/private_folder.h"
 #include "xml/xml_document.h"
 
 namespace engine {
 namespace {
 
 constexpr const char* kSignatureTraceKey = "清单签名";
+constexpr const char* kTemplateTraceKey = "配置模板签名";
+// A client configuration that records nothing yet.
+constexpr const char* kEmptyConfiguration = "<?xml version=\"1.0\" encoding=\"GB2312\"?>\r\n<data/>\r\n";
 
 class UntrustedManifestError : public std::runtime_error {
  public:
@@ -43,12 +47,16 @@ UpdateEngine::~UpdateEngine() = default;
 
 void UpdateEngine::SetUp() {
   folders_.app = FolderOf(services_.programPath);
-  // A run killed in the middle of a package left its journal: the package's
-  // folders go back to how they were before anything else looks at them.
-  RecoverFromJournal(JoinPath(folders_.app, kJournalName));
-  hasDatabaseEngine_ = IsDatabaseEngineInstalled(services_.registry);
   folders_.system = platform::SystemDirectory() + "\\";
   folders_.windows = platform::WindowsDirectory() + "\\";
+  PreparePrivateFolders();
+  // A run killed in the middle of a package left its journal: the package's
+  // folders go back to how they were before anything else looks at them.
+  // (Earlier versions kept the journal in the program's folder.)
+  const std::vector<std::string> targets{folders_.app, folders_.system, folders_.windows, folders_.staging};
+  RecoverFromJournal(JoinPath(folders_.app, kLegacyJournalName), targets);
+  RecoverFromJournal(JournalPath(), targets);
+  hasDatabaseEngine_ = IsDatabaseEngineInstalled(services_.registry);
   configDir_ = Trim(folders_.app);
 
   configPath_ = JoinPath(configDir_, ConfigFileName(serverUrl_, services_.trace));
@@ -56,18 +64,41 @@ void UpdateEngine::SetUp() {
     config_ = LoadXmlFile(configPath_);
   } else {
     if (!ApprovedFirstUse()) return;
-    if (auto fetched = FetchServerDocument(std::string(kConfigTemplateName))) {
-      // Only a real configuration becomes the local file: an error page of
-      // the server must not stand in for it on every later run.
-      const xml::XmlNode* root = fetched->documentElement();
-      if (root && root->nodeName() == "data") {
-        config_ = std::move(fetched);
-        config_->Save(configPath_);
-      }
-    }
+    const std::string bytes = FetchServerBytes(std::string(kConfigTemplateName));
+    if (!bytes.empty()) UseTemplate(bytes);
   }
   if (serverUrl_.empty() && config_) TakeAddressFromConfig();
   FetchManifest();
+}
+
+// Every user of the machine may write to the usual temporary folders; what
+// the updater stages, journals and starts as administrator lies where only
+// administrators can write, each folder on the way checked.
+void UpdateEngine::PreparePrivateFolders() {
+  const std::string programData = platform::ProgramDataDirectory();
+  privateFolder_ = platform::EnsurePrivateFolder(programData, kPrivateFolder);
+  folders_.staging =
+      platform::EnsurePrivateFolder(programData, std::string(kPrivateFolder) + "\\" + kStagingFolderName) + "\\";
+}
+
+std::string UpdateEngine::JournalPath() const { return JournalPathFor(privateFolder_, folders_.app); }
+
+// Only a real configuration becomes the local file: an error page of the
+// server must not stand in for it on every later run. Where publisher keys
+// are configured it must be signed too: its main file becomes the desktop
+// shortcut and its versions decide what is installed.
+void UpdateEngine::UseTemplate(const std::string& bytes) {
+  std::unique_ptr<xml::XmlDocument> fetched = LoadXmlFromBytes(bytes);
+  const xml::XmlNode* root = fetched->documentElement();
+  if (!root || root->nodeName() != "data") return;
+  if (const std::optional<PublisherKeys> keys = ConfiguredPublisherKeys(services_.registry)) {
+    const std::string signatureName = std::string(kConfigTemplateName) + std::string(kSignatureSuffix);
+    const std::string problem = SignatureProblem(*keys, bytes, FetchServerBytes(signatureName));
+    services_.trace.Write(kTemplateTraceKey, problem.empty() ? "已校验" : "未通过：" + problem + "；改用空白配置");
+    if (!problem.empty()) fetched = LoadXmlFromBytes(kEmptyConfiguration);
+  }
+  config_ = std::move(fetched);
+  config_->Save(configPath_);
 }
 
 // A server named by a web page and never used on this machine (it has no
@@ -99,10 +130,8 @@ void UpdateEngine::TakeAddressFromConfig() {
 void UpdateEngine::FetchManifest() {
   std::string bytes = FetchServerBytes(std::string(kManifestName));
   if (bytes.empty()) return;
-  const std::optional<PublisherKeys> keys = ConfiguredPublisherKeys(services_.registry);
-  if (!keys) {
-    services_.trace.Write(kSignatureTraceKey, "未校验：本机未配置发布者公钥");
-  } else {
+  // Without keys nothing is checked, and the trace says nothing about it.
+  if (const std::optional<PublisherKeys> keys = ConfiguredPublisherKeys(services_.registry)) {
     const std::string signatureName = std::string(kManifestName) + std::string(kSignatureSuffix);
     std::string problem = SignatureProblem(*keys, bytes, FetchServerBytes(signatureName));
     // Publishing replaces the signature just before the manifest: a run that

@@ -65,8 +65,10 @@ class UpdateEngine {
   // is in place (files kept by the overwrite rule count as in place); false
   // when the archive is missing or damaged or a file could not be written.
   // With a journal the package is one transaction: undone when it fails.
-  bool UnpackPackage(InstallJournal* journal, zip::Unzipper& zipper, const std::string& packagePath,
-                     bool replace, const std::string& targetDir);
+  // `failure` says why, for the user, when a file of it could not be put in
+  // place or the archive could not be read.
+  bool UnpackPackage(InstallJournal* journal, zip::Unzipper& zipper, StagedPackage& package, bool replace,
+                     const std::string& targetDir, std::string& failure);
   void CreateShortcut(const std::string& appName);
   void CreateDesktopLink(const std::string& target, const std::string& title);
 
@@ -79,6 +81,10 @@ class UpdateEngine {
   const std::string& serverUrl() const { return serverUrl_; }
   const std::string& configDir() const { return configDir_; }  // program folder, trimmed
   const Folders& folders() const { return folders_; }
+  // Only administrators can write there: the staging folder, this
+  // installation's journal and the database-engine setup's folders.
+  const std::string& privateFolder() const { return privateFolder_; }
+  std::string JournalPath() const;
   bool hasDatabaseEngine() const { return hasDatabaseEngine_; }
   const xml::XmlDocument* manifest() const { return manifest_.get(); }
   const xml::XmlDocument* config() const { return config_.get(); }
@@ -91,6 +97,8 @@ class UpdateEngine {
  private:
   struct Installation;
   void SetUp();
+  void PreparePrivateFolders();
+  void UseTemplate(const std::string& bytes);
   bool ApprovedFirstUse();
   void TakeAddressFromConfig();
   void FetchManifest();
@@ -103,7 +111,7 @@ class UpdateEngine {
   void UnpackAll(Installation& run);
   void UnpackEntry(Installation& run, zip::Unzipper& zipper, std::int32_t index);
   bool UnpackEntryPackage(Installation& run, zip::Unzipper& zipper, const ManifestEntry& entry,
-                          const StagedPackage* staged);
+                          StagedPackage* staged, std::string& failure);
   bool HoldDatabaseEngineSetup(Installation& run);
   void RunAutoRun(const ManifestEntry& entry);
   void Record(const Installation& run);
@@ -118,6 +126,7 @@ class UpdateEngine {
   NewServer newServer_;
   std::string serverUrl_;
   std::string configDir_;
+  std::string privateFolder_;
   Folders folders_;
   bool hasDatabaseEngine_ = false;
   ManifestEntries updates_;
@@ -130,7 +139,9 @@ class UpdateEngine {
 
 // Caption of the engine's own message boxes.
 inline constexpr const char* kEngineCaption = "AutoUpdate";
-// Where packages are staged before they are unpacked.
-inline constexpr const char* kStagingFolder = "C:\\temp";
+// Below the machine's program-data folder: the updater's private folder and
+// the staging folder in it.
+inline constexpr const char* kPrivateFolder = "ZEPRA\\AutoUpdate";
+inline constexpr const char* kStagingFolderName = "staging";
 
 }  // namespace engine

@@ -5,10 +5,12 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <thread>
 
 #include "engine/engine_fixture.h"
 #include "engine/update_engine.h"
 #include "platform/files.h"
+#include "platform/machine_lock.h"
 #include "support/zip_builder.h"
 
 namespace {
@@ -29,6 +31,10 @@ class RecordingSink : public app::IStatusSink {
   std::vector<std::string> WaitForEnd() {
     std::unique_lock lock(mutex_);
     cv_.wait_for(lock, std::chrono::seconds(30), [&] { return ended_; });
+    return posted_;
+  }
+  std::vector<std::string> Snapshot() {
+    std::lock_guard lock(mutex_);
     return posted_;
   }
   std::vector<std::string> posted_;
@@ -136,6 +142,28 @@ TEST_F(Worker, CreateRunsOnItsOwnThreadWithACopy) {
   app::UpdateWorker::Create(params, sink, Factory());
   params.serverUrl = "changed after the start";
   EXPECT_EQ(sink.WaitForEnd(), (std::vector<std::string>{"1", "2", "4"}));
+}
+
+// A second updater waits, saying so, until the first lets go, and only then
+// touches anything (its set-up recovers journals and writes files).
+TEST_F(Worker, WaitsForTheUpdaterAlreadyRunning) {
+  UseLocalConfig("<data><ZEPRA><a.dll Version=\"1\"/></ZEPRA></data>");
+  ServeManifest("<data><ZEPRA><a.dll Version=\"1\" IsReplace=\"1\"/></ZEPRA></data>");
+  WriteAppFile("a.dll", "x");
+  platform::MachineLock first(app::kUpdaterLockName);
+  ASSERT_TRUE(first.TryTake());
+  app::LaunchParams params;
+  params.appName = "ZEPRA";
+  params.serverUrl = kServer;
+  app::UpdateWorker::Create(params, sink, Factory());
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  {
+    std::vector<std::string> soFar = sink.Snapshot();
+    EXPECT_EQ(soFar, std::vector<std::string>{"5"});
+    EXPECT_TRUE(web.requested.empty());
+  }
+  first.Release();
+  EXPECT_EQ(sink.WaitForEnd(), (std::vector<std::string>{"5", "1", "2", "4"}));
 }
 
 }  // namespace

@@ -374,6 +374,11 @@ BUTTON_FACE = (0, 162, 232)
 FULL_BAR = 431
 
 
+# Where the updater stages packages: a folder only administrators can write.
+PRIVATE = "C:\\ProgramData\\ZEPRA\\AutoUpdate"
+STAGING = PRIVATE + "\\staging"
+
+
 def trimmed(text):
     """A positional argument as the updater keeps it: blanks and control characters cut at both ends."""
     return text.strip("".join(chr(c) for c in range(33)))
@@ -483,6 +488,13 @@ class UpdateTestCase(E2ETestCase):
 
     def app_file(self, name):
         return self.machine.host_path(self.app_path(name))
+
+    def journals(self):
+        """Install journals left on the machine (in the private folder, or
+        where earlier versions kept them)."""
+        private = self.machine.host_path(PRIVATE)
+        found = sorted(p.name for p in private.glob("*.journal")) if private.exists() else []
+        return found + (["AutoUpdate.journal"] if self.app_file("AutoUpdate.journal").exists() else [])
 
     def serve(self, rules=(), byte_names=False):
         self.server = HttpServer(self.server_folder.root, rules, byte_names=byte_names)

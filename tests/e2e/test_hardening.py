@@ -8,7 +8,7 @@ import re
 import time
 import unittest
 
-from harness import NATIVE_REGSVR32, UpdateTestCase, client_command, wait_for_file
+from harness import NATIVE_REGSVR32, STAGING, UpdateTestCase, client_command, wait_for_file
 from sample_app import Module, make_zip, recorded_versions
 
 STATUS_CONNECTING, STATUS_CHECKING, STATUS_UPDATING, STATUS_CURRENT, STATUS_FINISHED = 1, 2, 3, 4, 9
@@ -180,7 +180,7 @@ class Hardening(UpdateTestCase):
         self.assertEqual(self.app_file("c.dll").read_bytes(), b"c.dll 1\r\n")
         self.assertEqual(recorded_versions(self.config(), "ZEPRA"), {"a.dll": "2", "b.dll": "1", "c.dll": "1"})
         # Nothing partial under the package name or beside it.
-        self.assertEqual(sorted(p.name for p in self.machine.host_path("C:\\temp").iterdir()), ["a.dll.zip"])
+        self.assertEqual(sorted(p.name for p in self.machine.host_path(STAGING).iterdir()), ["a.dll.zip"])
 
     def test_a_dropped_or_cut_download_is_continued_with_a_range_request(self):
         big = {name: Module(name, "2", files={name: os.urandom(400_000)}) for name in ("b.dll", "c.dll")}
@@ -195,9 +195,9 @@ class Hardening(UpdateTestCase):
         self.assertEqual((trace.statuses, trace.boxes), (UPDATED, []))
         for name, module in big.items():
             self.assertEqual(self.app_file(name).read_bytes(), module.files[name])
-            self.assertEqual(self.machine.host_path(f"C:\\temp\\{name}.zip").read_bytes(), module.package())
+            self.assertEqual(self.machine.host_path(f"{STAGING}\\{name}.zip").read_bytes(), module.package())
         self.assertEqual(recorded_versions(self.config(), "ZEPRA"), {"a.dll": "2", "b.dll": "2", "c.dll": "2"})
-        self.assertEqual(sorted(p.name for p in self.machine.host_path("C:\\temp").iterdir()),
+        self.assertEqual(sorted(p.name for p in self.machine.host_path(STAGING).iterdir()),
                          ["a.dll.zip", "b.dll.zip", "c.dll.zip"])
         ranges = re.findall(r"GET (/upd/clientfile/\S+) HTTP/1.1\r\n(?:[^\r]+\r\n)*?Range: bytes=(\d+)-\r\n",
                             server.log.read_bytes().decode("latin-1"))

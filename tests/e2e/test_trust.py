@@ -8,7 +8,7 @@ import subprocess
 import unittest
 from pathlib import Path
 
-from harness import SOURCE, UpdateTestCase, wait_for_file
+from harness import SOURCE, STAGING, UpdateTestCase, wait_for_file
 from sample_app import Module, make_key_pair, make_zip, recorded_versions
 
 STATUS_CONNECTING, STATUS_CHECKING, STATUS_UPDATING, STATUS_CURRENT, STATUS_FINISHED = 1, 2, 3, 4, 9
@@ -47,20 +47,20 @@ class Trust(UpdateTestCase):
         self.assertEqual(self.app_file("c.dll").read_bytes(), b"c.dll 2\r\n")
         self.assertEqual(recorded_versions(self.config(), "ZEPRA"), {"a.dll": "1", "b.dll": "1", "c.dll": "2"})
         # A refused package is never written to the shared staging folder.
-        self.assertFalse(self.machine.host_path("C:\\temp\\a.dll.zip").exists())
+        self.assertFalse(self.machine.host_path(STAGING + "\\a.dll.zip").exists())
         self.client_record(self.app_path("ZEPRA.exe"))
 
     def test_a_local_user_cannot_swap_a_staged_package(self):
         modules = [Module("a.dll", "2"), Module("b.dll", "2")]
         self.server_folder.publish("ZEPRA", modules, verified=True)
-        # While b.dll.zip comes slowly, a.dll.zip waits in C:\temp.
+        # While b.dll.zip comes slowly, a.dll.zip waits in the staging folder.
         self.serve(["/upd/clientfile/b.dll.zip:delay=6"])
         evil = self.machine.host_path("C:\\tools\\evil.zip")
         evil.parent.mkdir(parents=True)
         evil.write_bytes(make_zip({"a.dll": b"evil"}))
         swapper = self.machine.install(self.programs.file_swapper, "C:\\tools\\file_swapper.exe")
         log = self.machine.host_path("C:\\tools\\swapper.log")
-        self.machine.start(swapper, ["C:\\temp\\a.dll.zip", "C:\\tools\\evil.zip", "30", "C:\\tools\\swapper.log"])
+        self.machine.start(swapper, [STAGING + "\\a.dll.zip", "C:\\tools\\evil.zip", "30", "C:\\tools\\swapper.log"])
 
         trace = self.run_update(self.params())
 
@@ -159,7 +159,7 @@ class Trust(UpdateTestCase):
 
         self.assertEqual(trace.statuses, UPDATED)
         self.assertNotIn(MANIFEST + ".sig", self.server.requests())
-        self.assertIn("清单签名=未校验：本机未配置发布者公钥", self.debug_ini())
+        self.assertNotIn("清单签名", self.debug_ini())
 
     def test_a_server_a_web_page_names_is_not_used_unless_the_user_agrees(self):
         self.server_folder.publish("ZEPRA", [Module("a.dll", "2")])

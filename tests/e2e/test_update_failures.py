@@ -5,7 +5,7 @@ import subprocess
 import time
 import unittest
 
-from harness import (BACKGROUND, BUTTON_FACE, FULL_BAR, RATE_FILL, UpdateTestCase, client_command,
+from harness import (BACKGROUND, BUTTON_FACE, FULL_BAR, RATE_FILL, STAGING, UpdateTestCase, client_command,
                      wait_for_file)
 from sample_app import DECLARATION, ENCODING, Module, config_name, recorded_versions
 
@@ -35,15 +35,15 @@ class Failures(UpdateTestCase):
 
     def test_failed_download_records_nothing_and_installs_no_stale_package(self):
         old = [Module("a.dll", "1"), Module("b.dll", "1")]
-        # "gate" is refused before any request (its name would leave C:\temp);
+        # "gate" is refused before any request (its name would leave the staging folder);
         # while its box is up the server goes away, so b.dll cannot be fetched.
         new = [Module("a.dll", "2"), Module("gate", "1", file_name="..\\gate.zip"), Module("b.dll", "2")]
         self.server_folder.publish("ZEPRA", new)
         server = self.serve()
         self.installed("ZEPRA", old)
         # A newer b.dll package that an earlier run left behind.
-        self.machine.host_path("C:\\temp").mkdir()
-        self.machine.host_path("C:\\temp\\b.dll.zip").write_bytes(
+        self.machine.host_path(STAGING).mkdir(parents=True)
+        self.machine.host_path(STAGING + "\\b.dll.zip").write_bytes(
             Module("b.dll", "9", files={"b.dll": b"stale"}).package())
         params = self.params()
         proc = self.start_update(params)
@@ -74,8 +74,12 @@ class Failures(UpdateTestCase):
         self.machine.start("C:\\tools\\file_holder.exe", [self.app_path("a.dll"), "300", "C:\\tools\\holding"])
         self.assertTrue(wait_for_file(self.machine.host_path("C:\\tools\\holding"), 60))
 
-        trace = self.run_update(self.params())
+        proc = self.start_update(self.params())
+        boxes = self.dismiss_box("AutoUpdate", 1)
+        trace = self.finish(proc)
 
+        self.assertEqual(len(boxes), 1)
+        self.assertIn("模块“a.dll”没有安装", boxes[0])
         self.assertEqual(trace.statuses, UPDATED)
         self.assertEqual(self.app_file("a.dll").read_bytes(), b"a.dll 1\r\n")
         self.assertEqual(self.app_file("b.dll").read_bytes(), b"b.dll 2\r\n")
@@ -93,14 +97,20 @@ class Failures(UpdateTestCase):
         self.machine.start("C:\\tools\\file_holder.exe", [self.app_path("kit\\three.dll"), "300", "C:\\tools\\holding"])
         self.assertTrue(wait_for_file(self.machine.host_path("C:\\tools\\holding"), 60))
 
-        trace = self.run_update(self.params())
+        proc = self.start_update(self.params())
+        boxes = self.dismiss_box("AutoUpdate", 1)
+        trace = self.finish(proc)
 
+        # Said before the client starts, with the system's reason.
+        self.assertEqual(len(boxes), 1)
+        self.assertIn("模块“kit”没有安装", boxes[0])
+        self.assertIn("three.dll", boxes[0])
         self.assertEqual(trace.statuses, UPDATED)
         self.assertEqual({n: self.app_file(f"kit\\{n}.dll").read_bytes() for n in ("one", "two", "three")},
                          {n: f"{n} 1".encode() for n in ("one", "two", "three")})
         self.assertEqual(recorded_versions(self.config(), "ZEPRA"), {"kit": "1"})
         self.assertEqual(sorted(p.name for p in self.app_file("kit").iterdir()), ["one.dll", "three.dll", "two.dll"])
-        self.assertFalse(self.app_file("AutoUpdate.journal").exists())
+        self.assertEqual(self.journals(), [])
 
     def test_a_dll_loaded_by_the_running_client_is_replaced(self):
         self.server_folder.publish("ZEPRA", [Module("a.dll", "2")])

@@ -1,10 +1,11 @@
 """Whole updates through the real AutoUpdate.exe: what gets installed where,
 what is recorded in the client configuration, what is started, and how the
 window is told about it."""
+import re
 import time
 import unittest
 
-from harness import NATIVE_REGSVR32, UpdateTestCase, client_command, wait_for_file
+from harness import NATIVE_REGSVR32, PRIVATE, STAGING, UpdateTestCase, client_command, wait_for_file
 from sample_app import Module, config_name, recorded_versions
 
 STATUS_CONNECTING, STATUS_CHECKING, STATUS_UPDATING, STATUS_CURRENT, STATUS_FINISHED = 1, 2, 3, 4, 9
@@ -182,28 +183,35 @@ class Install(UpdateTestCase):
         # Its download step and its progress call are left out.
         self.assertEqual(trace.progress, [(0, 4), (2, 4), (3, 4), (4, 4)])
         self.assertEqual(self.server.requests()[2:], ["/upd/clientfile/a.dll.zip"])
-        self.assertFalse(self.machine.host_path("C:\\temp\\BdeSetup.exe").exists())
+        self.assertFalse(self.machine.host_path(STAGING + "\\BdeSetup.exe").exists())
         self.assertEqual(recorded_versions(self.config(), "ZEPRA"), {"a.dll": "1", "bde": "5.2"})
 
-    def test_bde_setup_runs_from_staging_when_the_database_engine_is_missing(self):
+    def test_bde_setup_runs_from_a_private_folder_when_the_database_engine_is_missing(self):
         self.assertIsNone(self.machine.reg_query(BDE_KEY, "BLAPIPATH"))
         self.server_folder.publish("ZEPRA", self.bde_modules())
         self.serve()
-        # Anybody may leave a newer file of that name in the shared staging
-        # folder: the package's own program must replace it and run.
+        # A file of that name in the shared temporary folder is nothing to the updater.
         planted = self.machine.host_path("C:\\temp\\BdeSetup.exe")
         planted.parent.mkdir(parents=True, exist_ok=True)
         planted.write_bytes(b"MZ planted")
+        log = self.machine.host_path("C:\\tools\\bde.log")
+        log.parent.mkdir(parents=True)
 
-        trace = self.finish(self.start_update(self.params(), extra_env={"AU_RECORDER_DELAY_MS": "2000"}))
+        trace = self.finish(self.start_update(self.params(), extra_env={"AU_RECORDER_DELAY_MS": "2000",
+                                                                         "AU_RECORDER_LOG": "C:\\tools\\bde.log"}))
 
         self.assertEqual(trace.statuses, UPDATED)
         self.assertEqual(trace.progress, full_progress(2))
-        log = self.machine.host_path("C:\\temp\\BdeSetup.log")
         self.assertTrue(log.exists(), "the BDE setup did not run, or was not waited for")
-        self.assertEqual(log.read_text(encoding="utf-8"), "C:\\temp\\BdeSetup.exe\n")
-        self.assertEqual(planted.read_bytes(), self.recorder.read_bytes())
-        self.assertFalse(self.app_file("BdeSetup.exe").exists(), "unpacked into the staging folder only")
+        # Started from a folder of its own that only administrators can
+        # write, as its current folder; the folder is gone afterwards.
+        started, current = log.read_text(encoding="utf-8").splitlines()
+        folder = started.rsplit("\\", 1)[0]
+        self.assertRegex(started, "^" + re.escape(PRIVATE + "\\bde-") + r"[^\\]+\\BdeSetup\.exe$")
+        self.assertEqual(current, "in " + folder)
+        self.assertFalse(self.machine.host_path(folder).exists())
+        self.assertEqual(planted.read_bytes(), b"MZ planted")
+        self.assertFalse(self.app_file("BdeSetup.exe").exists(), "unpacked into its own folder only")
         self.assertEqual(recorded_versions(self.config(), "ZEPRA"), {"a.dll": "1", "bde": "5.2"})
 
     def test_desktop_shortcut_points_at_the_main_program(self):

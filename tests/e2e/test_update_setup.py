@@ -1,13 +1,13 @@
 """The engine's set-up and downloads through the real AutoUpdate.exe: the
 per-server client configuration, the manifest fetch, message boxes of failed
-fetches, and packages staged in C:\\temp."""
+fetches, and packages staged in the private staging folder."""
 import random
 import socket
 import sys
 import time
 import unittest
 
-from harness import SOURCE, UpdateTestCase, client_command
+from harness import SOURCE, STAGING, UpdateTestCase, client_command
 from sample_app import DECLARATION, ENCODING, Module, client_config, config_name, make_zip
 
 sys.path.insert(0, str(SOURCE / "tests" / "support"))
@@ -94,7 +94,7 @@ class SetUp(UpdateTestCase):
                          client_command(self.app_path("ZEPRA.exe"), params))
 
     def test_package_that_cannot_be_fetched_shows_the_download_box(self):
-        # The first package's name would leave C:\temp: it is refused before
+        # The first package's name would leave the staging folder: it is refused before
         # any request, and its box holds the run while the server goes away,
         # so that the next package's fetch fails.
         modules = [Module("gate", "1", file_name="..\\gate.zip"), Module("a.dll", "2.0")]
@@ -115,7 +115,7 @@ class SetUp(UpdateTestCase):
                            shown=download_box_head(base + "clientfile/a.dll.zip", fetch_error))
         self.assertEqual(len(trace.boxes), 2)
         self.assertEqual(server.requests(), ["/upd/AutoUpdateIniC.xml", "/upd/AutoUpdateIniS.xml"])
-        self.assertFalse(self.machine.host_path("C:\\temp\\a.dll.zip").exists())
+        self.assertFalse(self.machine.host_path(STAGING + "\\a.dll.zip").exists())
         self.assertFalse(self.machine.host_path("C:\\gate.zip").exists())
         self.assertEqual(trace.statuses[-1], STATUS_FINISHED)
 
@@ -130,15 +130,15 @@ class SetUp(UpdateTestCase):
         big = Module("big.dll", "2", files={"big.dll": rng.randbytes(300_000), "big.txt": b"notes" * 1000})
         modules = [Module("a.dll", "2"), big, Module("empty.dll", "2", files={})]
         self.server_folder.publish("ZEPRA", modules)
-        self.assertFalse(self.machine.host_path("C:\\temp").exists())
+        self.assertFalse(self.machine.host_path(STAGING).exists())
         server = self.serve()
 
         trace = self.run_update(self.params())
 
         self.assertEqual(trace.boxes, [])
-        self.assertEqual(self.machine.listing("C:\\temp"), sorted(m.file_name for m in modules))
+        self.assertEqual(self.machine.listing(STAGING), sorted(m.file_name for m in modules))
         for m in modules:
-            staged = self.machine.host_path("C:\\temp\\" + m.file_name).read_bytes()
+            staged = self.machine.host_path(STAGING + "\\" + m.file_name).read_bytes()
             self.assertEqual(staged, self.server_folder.package_path(m.file_name).read_bytes(), m.file_name)
         self.assertEqual(server.requests()[2:], [f"/upd/clientfile/{m.file_name}" for m in modules])
 
@@ -147,15 +147,15 @@ class SetUp(UpdateTestCase):
         self.server_folder.publish("ZEPRA", modules)
         self.server_folder.package_path("a.dll.zip").unlink()
         # A package that an earlier run left is replaced by what came.
-        (self.machine.host_path("C:\\temp")).mkdir(parents=True)
-        self.machine.host_path("C:\\temp\\a.dll.zip").write_bytes(make_zip({"a.dll": b"stale"}, time.time() - 86400))
+        self.machine.host_path(STAGING).mkdir(parents=True)
+        self.machine.host_path(STAGING + "\\a.dll.zip").write_bytes(make_zip({"a.dll": b"stale"}, time.time() - 86400))
         self.serve(["/upd/clientfile/b.dll.zip:status=500"])
 
         trace = self.run_update(self.params())
 
         self.assertEqual(trace.boxes, [])
-        self.assertEqual(self.machine.host_path("C:\\temp\\a.dll.zip").read_bytes(), error_page(404, "Not Found"))
-        self.assertEqual(self.machine.host_path("C:\\temp\\b.dll.zip").read_bytes(),
+        self.assertEqual(self.machine.host_path(STAGING + "\\a.dll.zip").read_bytes(), error_page(404, "Not Found"))
+        self.assertEqual(self.machine.host_path(STAGING + "\\b.dll.zip").read_bytes(),
                          error_page(500, "Internal Server Error"))
         self.assertEqual(trace.statuses[-1], STATUS_FINISHED)
 

@@ -41,6 +41,9 @@ class EngineTest : public ::testing::Test {
     web.Serve(server + std::string("AutoUpdateIniS.xml"), xml);
   }
   void UseLocalConfig(const std::string& xml) const { WriteAppFile(kConfigName, xml); }
+  // The updater's private folder and the staging folder in it.
+  static std::string PrivatePath(const std::string& name) { return "C:\\ProgramData\\ZEPRA\\AutoUpdate\\" + name; }
+  static std::string Staged(const std::string& name) { return PrivatePath("staging\\" + name); }
 };
 
 }  // namespace engine_testing

@@ -48,6 +48,49 @@ TEST_F(EngineSetUp, FoldersAndFlags) {
   EXPECT_EQ(engine->folders().windows, platform::WindowsDirectory() + "\\");
   EXPECT_TRUE(engine->hasDatabaseEngine());
   EXPECT_TRUE(engine->updates().empty());
+  EXPECT_EQ(engine->folders().staging, PrivatePath("staging\\"));
+  EXPECT_TRUE(platform::DirectoryExists(engine->folders().staging));
+}
+
+// Where publisher keys are configured, the template decides the shortcut and
+// what counts as installed only when it is signed; otherwise the run starts
+// from an empty configuration and the trace says why.
+TEST_F(EngineSetUp, WithPublisherKeysOnlyASignedTemplateIsUsed) {
+  const std::string templateUrl = std::string(kServer) + "AutoUpdateIniC.xml";
+  const std::string evil = R"(<?xml version="1.0" encoding="GB2312"?><data><ZEPRA mainfile="C:\tools\evil.exe"/></data>)";
+  const std::string signature = testing_support::FromHex(testing_support::kSignedManifestSignatureHex);
+  struct Case {
+    bool keys;
+    std::string served;
+    std::optional<std::string> signature;
+    bool evilKept;
+    std::string trace;  // "": no line
+  };
+  const Case cases[] = {
+      {false, evil, std::nullopt, true, ""},
+      {true, testing_support::kSignedManifest, signature, false, "已校验"},
+      {true, evil, std::nullopt, false, "未通过：签名文件缺失或无法读取；改用空白配置"},
+      {true, evil, signature, false, "未通过：签名与更新说明不符，或不是由本机信任的发布者签署；改用空白配置"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.trace);
+    platform::RemoveFile(AppPath(kConfigName));
+    platform::RemoveFile(AppPath("debug.ini"));
+    registry.values.clear();
+    if (c.keys) {
+      registry.values[{platform::RegistryRoot::LocalMachine, "SOFTWARE\\ZEPRA\\AutoUpdate", "PublisherKeys"}] =
+          testing_support::kKey1;
+    }
+    web.Serve(templateUrl, c.served);
+    web.Serve(templateUrl + ".sig", c.signature ? *c.signature : "<html><body>404 Not Found</body></html>");
+    const auto engine = MakeEngine();
+    const std::string saved = platform::ReadWholeFile(AppPath(kConfigName)).value_or("<none>");
+    EXPECT_EQ(saved.find("evil.exe") != std::string::npos, c.evilKept) << saved;
+    EXPECT_NE(saved.find("<data"), std::string::npos) << saved;
+    ASSERT_TRUE(engine->config() && engine->config()->documentElement());
+    const std::string debug = platform::ReadWholeFile(AppPath("debug.ini")).value_or("");
+    EXPECT_EQ(debug.find(platform::Utf8ToAnsi("配置模板签名=" + c.trace + "\r\n")) != std::string::npos, c.keys);
+  }
 }
 
 TEST_F(EngineSetUp, LocalConfigurationIsUsedAndNotWritten) {
@@ -187,8 +230,9 @@ TEST_F(EngineSetUp, SignedManifests) {
     bool used;
   };
   const Case cases[] = {
-      {"", testing_support::kSignedManifest, std::nullopt, "未校验：本机未配置发布者公钥", true},
-      {" \r\n", testing_support::kSignedManifest, std::nullopt, "未校验：本机未配置发布者公钥", true},
+      // Without keys nothing is checked, and the trace has no line for it.
+      {"", testing_support::kSignedManifest, std::nullopt, "", true},
+      {" \r\n", testing_support::kSignedManifest, std::nullopt, "", true},
       {testing_support::kKey1, testing_support::kSignedManifest, signature, "已校验", true},
       {testing_support::kKey2 + testing_support::kKey1OneLine, testing_support::kSignedManifest, signature, "已校验",
        true},
@@ -212,10 +256,12 @@ TEST_F(EngineSetUp, SignedManifests) {
     auto engine = MakeEngine();
     // A signature that does not match is read once more, with the manifest.
     std::vector<std::string> expected{manifestUrl};
-    if (!c.trace.starts_with("未校验")) expected.push_back(signatureUrl);
+    if (!c.trace.empty()) expected.push_back(signatureUrl);
     if (c.trace.find("签名与更新说明不符") != std::string::npos) expected.insert(expected.end(), {manifestUrl, signatureUrl});
     EXPECT_EQ(web.requested, expected);
-    EXPECT_NE(ReadAppFile("debug.ini").find(platform::Utf8ToAnsi("清单签名=" + c.trace + "\r\n")), std::string::npos);
+    const std::string line = platform::Utf8ToAnsi("清单签名=" + c.trace + "\r\n");
+    EXPECT_EQ(ReadAppFile("debug.ini").find(c.trace.empty() ? platform::Utf8ToAnsi("清单签名") : line) != std::string::npos,
+              !c.trace.empty());
     EXPECT_EQ(engine->manifest() != nullptr, c.used);
     ASSERT_EQ(messages.shown.size(), c.used ? 0u : 1u);
     if (!c.used) {

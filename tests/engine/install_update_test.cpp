@@ -89,7 +89,7 @@ TEST_F(Install, ThreeModulesProgressFilesAndRecording) {
   // Nothing registered, nothing started (the clean-up command names no
   // program: it is not started); the staged packages stay.
   EXPECT_TRUE(Started().empty());
-  EXPECT_TRUE(platform::FileExists("C:\\temp\\a.dll.zip"));
+  EXPECT_TRUE(platform::FileExists(Staged("a.dll.zip")));
 }
 
 TEST_F(Install, ExistingElementsAreUpdatedInPlace) {
@@ -232,6 +232,38 @@ TEST_F(Install, ExistingApplicationWithoutMainfileMakesNoLink) {
   EXPECT_TRUE(shell.links.empty());
 }
 
+// A package that came but could not be put in place is rolled back, and the
+// user is told which module and why, before the client starts.
+TEST_F(Install, APackageThatCannotBePutInPlaceIsReported) {
+  SetUpServer("<a.dll Version=\"2\" FileName=\"a.zip\"/><b.dll Version=\"2\" FileName=\"b.zip\"/>");
+  ServePackage("a.zip", ZipBuilder().File("a.dll", "A"));
+  ServePackage("b.zip", ZipBuilder().File("b.dll", "B"));
+  box.mkdirs(AppFile("b.dll"));  // a folder where the file goes
+  Run();
+  ASSERT_EQ(messages.shown.size(), 1u);
+  EXPECT_EQ(messages.shown[0].text.rfind("模块“b.dll”没有安装，原有文件保持不变：\r\n无法写入文件“" + AppPath("b.dll") + "”", 0),
+            0u)
+      << messages.shown[0].text;
+  EXPECT_EQ(messages.shown[0].flags, platform::MbOk | platform::MbIconError);
+  EXPECT_EQ(ReadAppFile("a.dll"), "A");
+  EXPECT_EQ(Attr("data/ZEPRA/b.dll", "version"), "<absent>");
+}
+
+// The configuration may have come from a server: a shortcut points at a
+// program of this installation or is not made.
+TEST_F(Install, ShortcutTargetsOnlyTheProgramFolder) {
+  platform::CreateFolderPath("C:\\tools");
+  platform::WriteWholeFile("C:\\tools\\evil.exe", "MZ");
+  SetUpServer("<a.dll Version=\"1\" FileName=\"a.zip\"/>", " IsDeskTop=\"1\"",
+              "<data><ZEPRA name=\"Client\" mainfile=\"C:\\tools\\evil.exe\"/></data>");
+  ServePackage("a.zip", ZipBuilder().File("a.dll", "A"));
+  Run();
+  EXPECT_TRUE(shell.links.empty());
+  EXPECT_TRUE(messages.shown.empty());
+  EXPECT_NE(ReadAppFile("debug.ini").find(platform::Utf8ToAnsi("快捷方式=未创建：目标“C:\\tools\\evil.exe”不在程序文件夹内")),
+            std::string::npos);
+}
+
 TEST_F(Install, DatabaseEngineInstalledSkipsItsEntry) {
   registry.values[{platform::RegistryRoot::LocalMachine, "Software\\Borland\\BLW32", "BLAPIPATH"}] = "C:\\BDE";
   SetUpServer(
@@ -252,36 +284,40 @@ TEST_F(Install, DatabaseEngineInstalledSkipsItsEntry) {
 
 TEST_F(Install, DatabaseEngineMissingRunsItsSetupLast) {
   SetUpServer("<bde.dll Version=\"1\" FileName=\"bdesetup.exe.zip\" SetupPath=\"#BDE\" IsRegister=\"1\"/>");
-  ServePackage("bdesetup.exe.zip", ZipBuilder().File("bdesetup.exe", "MZ"));
+  ServePackage("bdesetup.exe.zip", ZipBuilder().File("bdesetup.exe", "MZ").File("disk1.cab", "CAB"));
+  std::string runFrom;
+  processes.onStart = [&](const std::string& commandLine) { runFrom = *platform::ReadWholeFile(commandLine); };
   Run();
-  EXPECT_TRUE(platform::FileExists("C:\\temp\\bdesetup.exe"));
   ASSERT_EQ(Started().size(), 1u);  // never registered
-  EXPECT_EQ(Started()[0].program, "C:\\temp\\bdesetup.exe");
-  EXPECT_EQ(Started()[0].commandLine, "C:\\temp\\bdesetup.exe");
+  // From a folder of its own in the private folder, which is gone again.
+  const std::string program = Started()[0].program;
+  const std::string folder = engine::FolderOf(program);
+  EXPECT_EQ(folder.rfind(PrivatePath("bde-"), 0), 0u) << program;
+  EXPECT_EQ(engine::NameOf(program), "bdesetup.exe");
+  EXPECT_EQ(Started()[0].commandLine, program);
+  EXPECT_EQ(Started()[0].currentFolder + "\\", folder);
   EXPECT_TRUE(Started()[0].waited);
+  EXPECT_EQ(runFrom, "MZ");
+  EXPECT_FALSE(platform::DirectoryExists(folder));
 }
 
-TEST_F(Install, DatabaseEngineSetupRunsThePackagesBytesOverANewerPlantedFile) {
-  // Anybody may leave a newer program of that name in the shared staging
-  // folder; it must not be kept, let alone started. Nor does the install
-  // journal act on paths there (anybody could swap its folders for links).
-  platform::CreateFolderPath("C:\\temp");
-  platform::WriteWholeFile("C:\\temp\\bdesetup.exe", "MZ-planted");
+TEST_F(Install, DatabaseEngineSetupIsNoneOfTheJournalsBusiness) {
   SetUpServer(
       "<bde.dll Version=\"1\" FileName=\"bdesetup.exe.zip\" SetupPath=\"#BDE\"/>"
       "<a.dll Version=\"1\" FileName=\"a.zip\" AutoRun=\"a.exe\"/>");
   ServePackage("bdesetup.exe.zip", ZipBuilder().File("bdesetup.exe", "MZ").File("disk1.cab", "CAB"));
   ServePackage("a.zip", ZipBuilder().File("a.dll", "A").File("a.exe", "MZ-a"));
-  std::string runFrom, journal;
+  std::string journal;
   processes.onStart = [&](const std::string& commandLine) {
-    if (commandLine.ends_with("a.exe")) journal = ReadAppFile(engine::kJournalName);
-    if (commandLine.ends_with("bdesetup.exe")) runFrom = *platform::ReadWholeFile("C:\\temp\\bdesetup.exe");
+    if (commandLine.ends_with("a.exe")) {
+      journal = platform::ReadWholeFile(engine::JournalPathFor(PrivatePath(""), box.path("Client\\Update\\")))
+                    .value_or("<none>");
+    }
   };
   Run();
   ASSERT_EQ(Started().size(), 2u);
-  EXPECT_EQ(runFrom, "MZ");
   EXPECT_NE(journal.find("a.dll"), std::string::npos);
-  EXPECT_EQ(journal.find("temp"), std::string::npos) << journal;
+  EXPECT_EQ(journal.find("bde-"), std::string::npos) << journal;
   EXPECT_TRUE(messages.shown.empty());
 }
 
@@ -290,8 +326,8 @@ TEST_F(Install, DatabaseEngineSetupRunsOnlyFromAPackageThatUnpacked) {
   // package is no archive at all, so nothing may start.
   SetUpServer("<bde.dll Version=\"1\" FileName=\"bdesetup.exe.zip\" SetupPath=\"#BDE\"/>");
   web.Serve(std::string(kServer) + "clientfile/bdesetup.exe.zip", "<html>not a zip</html>");
-  platform::CreateFolderPath("C:\\temp");
-  platform::WriteWholeFile("C:\\temp\\bdesetup.exe", "MZ-old");
+  platform::CreateFolderPath(Staged(""));
+  platform::WriteWholeFile(Staged("bdesetup.exe"), "MZ-old");
   Run();
   EXPECT_TRUE(Started().empty());
   EXPECT_EQ(Attr("data/ZEPRA/bde.dll", "version"), "<absent>");
@@ -303,8 +339,8 @@ TEST_F(Install, FailedDownloadInstallsNothingStaleAndRecordsNothing) {
       "<b.dll Version=\"2\" FileName=\"b.zip\"/>",
       "", "<data><ZEPRA><a.dll version=\"1\"/></ZEPRA><OTHER><a.dll version=\"1\"/></OTHER></data>");
   // A stale package from an earlier run lies in the staging folder.
-  platform::CreateFolderPath("C:\\temp");
-  platform::WriteWholeFile("C:\\temp\\a.zip", ZipBuilder().File("a.dll", "STALE").File("a.exe", "MZ").Bytes());
+  platform::CreateFolderPath(Staged(""));
+  platform::WriteWholeFile(Staged("a.zip"), ZipBuilder().File("a.dll", "STALE").File("a.exe", "MZ").Bytes());
   web.Fail(std::string(kServer) + "clientfile/a.zip", 12002);
   ServePackage("b.zip", ZipBuilder().File("b.dll", "B"));
   WriteAppFile("a.dll", "A1");

@@ -26,6 +26,7 @@ class Transaction : public ::testing::Test {
   }
   std::string Path(const std::string& relative) const { return box.path(relative); }
   std::string Journal() const { return Path("App\\AutoUpdate.journal"); }
+  std::vector<std::string> Targets() const { return {Path("App") + "\\"}; }
 
   // The files the test looks at, with their bytes ("" names a folder).
   Files State() const {
@@ -98,7 +99,7 @@ TEST_F(Transaction, AKilledPackageIsUndoneByTheNextRun) {
       EXPECT_EQ(State(), before);
       Restore(crashed, State());
       box.write("App\\AutoUpdate.journal", journal);
-      engine::RecoverFromJournal(Journal());
+      engine::RecoverFromJournal(Journal(), Targets());
       EXPECT_EQ(State(), before);
       EXPECT_FALSE(platform::FileExists(Journal()));
       for (const char* name : {"a.dll", "b.dll", "c.dll"}) box.write(std::string("Temp\\") + name, std::string(name) + " new");
@@ -122,7 +123,7 @@ TEST_F(Transaction, AKilledRunKeepsWhatTheConfigurationRecords) {
       run.Recording(Path("App\\config.xml"), "new record");
       if (saved) box.write("App\\config.xml", "new record");
     }
-    engine::RecoverFromJournal(Journal());  // as the next run starts
+    engine::RecoverFromJournal(Journal(), Targets());  // as the next run starts
     EXPECT_EQ(State(), saved ? after : before);
     EXPECT_FALSE(platform::FileExists(Journal()));
     Restore(before, State());
@@ -146,9 +147,33 @@ TEST_F(Transaction, CommittedPackageKeepsTheNewFilesAndDropsTheOriginals) {
   box.write("App\\~a.dll.~old0", "a old");
   box.write("App\\AutoUpdate.journal", "package\naside\t" + Path("App\\a.dll") + "\t" +
                                            Path("App\\~a.dll.~old0") + "\nplaced\t" + Path("App\\a.dll") + "\ncommit\n");
-  engine::RecoverFromJournal(Journal());
+  engine::RecoverFromJournal(Journal(), Targets());
   EXPECT_FALSE(box.exists("App\\~a.dll.~old0"));
   EXPECT_EQ(box.read("App\\a.dll"), "a.dll new");
+  EXPECT_FALSE(platform::FileExists(Journal()));
+}
+
+// Recovery acts only on a journal nobody has open (a running updater's is
+// not a leftover) and only on paths inside the installation's folders.
+TEST_F(Transaction, RecoveryLeavesALiveJournalAndForeignPathsAlone) {
+  const Files before = State();
+  {
+    engine::InstallJournal live(Journal());
+    engine::PackageTransaction t(live);
+    for (auto& step : Steps()) step(t);
+    engine::RecoverFromJournal(Journal(), Targets());  // a second updater
+    EXPECT_NE(State(), before);
+    EXPECT_TRUE(platform::FileExists(Journal()));
+  }
+  engine::RecoverFromJournal(Journal(), Targets());
+  EXPECT_EQ(State(), before);
+
+  box.write("Temp\~x.dll.~old0", "planted");
+  box.write("App\AutoUpdate.journal", "package\naside\t" + Path("Temp\x.dll") + "\t" + Path("Temp\~x.dll.~old0") +
+                                           "\nplaced\t" + Path("App\a.dll") + "\n");
+  engine::RecoverFromJournal(Journal(), Targets());
+  EXPECT_FALSE(box.exists("Temp\x.dll"));
+  EXPECT_EQ(box.read("Temp\~x.dll.~old0"), "planted");
   EXPECT_FALSE(platform::FileExists(Journal()));
 }
 

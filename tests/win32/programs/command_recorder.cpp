@@ -2,7 +2,8 @@
 // (Regsvr32, AutoRun and setup programs). Installed under any name, it waits
 // AU_RECORDER_DELAY_MS milliseconds when that variable is set, then appends
 // the command line it received as one UTF-8 line to "<its own path less the
-// extension>.log", and ends with code 0.
+// extension>.log" (or to the file AU_RECORDER_LOG names, followed by a line
+// "in <its current folder>"), and ends with code 0.
 #include <windows.h>
 
 #include <cwchar>
@@ -10,7 +11,21 @@
 
 namespace {
 
+std::wstring Variable(const wchar_t* name) {
+  wchar_t buf[32768];
+  DWORD n = GetEnvironmentVariableW(name, buf, 32768);
+  return n > 0 && n < 32768 ? std::wstring(buf, n) : std::wstring();
+}
+
+std::string Utf8(const wchar_t* text) {
+  int n = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+  std::string utf8(n > 0 ? n - 1 : 0, '\0');
+  if (n > 1) WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8.data(), n, nullptr, nullptr);
+  return utf8;
+}
+
 std::wstring LogPath() {
+  if (std::wstring named = Variable(L"AU_RECORDER_LOG"); !named.empty()) return named;
   wchar_t buf[32768];
   DWORD n = GetModuleFileNameW(nullptr, buf, 32768);
   std::wstring path(buf, n);
@@ -30,11 +45,12 @@ DWORD DelayMs() {
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   Sleep(DelayMs());
-  const wchar_t* line = GetCommandLineW();
-  int n = WideCharToMultiByte(CP_UTF8, 0, line, -1, nullptr, 0, nullptr, nullptr);
-  std::string utf8(n > 0 ? n - 1 : 0, '\0');
-  if (n > 1) WideCharToMultiByte(CP_UTF8, 0, line, -1, utf8.data(), n, nullptr, nullptr);
-  utf8 += "\n";
+  std::string utf8 = Utf8(GetCommandLineW()) + "\n";
+  if (!Variable(L"AU_RECORDER_LOG").empty()) {
+    wchar_t folder[32768];
+    DWORD n = GetCurrentDirectoryW(32768, folder);
+    if (n > 0 && n < 32768) utf8 += "in " + Utf8(folder) + "\n";
+  }
   // Several copies may run at once (nobody waits for Regsvr32): appends of
   // one line each do not interleave.
   HANDLE h = CreateFileW(LogPath().c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
