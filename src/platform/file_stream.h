@@ -64,8 +64,8 @@ class FileStream {
   // (FlushFileBuffers / fsync).
   bool FlushToDisk();
   // Renames the open file through its handle (a file by the new name is
-  // replaced) and keeps it open; path() is the new path afterwards. Needs a
-  // mode that creates the file (those open it with delete access). OsError
+  // replaced) and keeps it open; path() is the new path afterwards. Needs
+  // FileMode::Create or CreateNew (those open it with delete access). OsError
   // "无法把文件“<old>”改名为“<new>”：<system text>" on failure.
   void RenameTo(const std::string& newPath);
   const std::string& path() const { return path_; }

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 
 #include "platform/posix/host_path.h"
 
@@ -87,5 +88,13 @@ int64_t FileStream::Size() {
 bool FileStream::SetSize(int64_t size) { return size >= 0 && ::ftruncate(impl_->fd, static_cast<off_t>(size)) == 0; }
 
 bool FileStream::FlushToDisk() { return ::fsync(impl_->fd) == 0; }
+
+void FileStream::RenameTo(const std::string& newPath) {
+  if (::rename(posix::HostPath(path_).c_str(), posix::HostPath(newPath).c_str()) != 0) {
+    const std::string text = LastErrorText();
+    throw OsError("无法把文件“" + path_ + "”改名为“" + newPath + "”：" + text, text);
+  }
+  path_ = newPath;
+}
 
 }  // namespace platform

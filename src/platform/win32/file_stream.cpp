@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "platform/win32/handle.h"
+#include "platform/win32/rename_by_handle.h"
 #include "platform/win32/wide.h"
 
 namespace platform {
@@ -24,7 +25,11 @@ FileStream::FileStream(const std::string& path, FileMode mode) : impl_(std::make
   } else {
     const DWORD disposition = mode == FileMode::CreateNew ? CREATE_NEW : CREATE_ALWAYS;
     const DWORD share = mode == FileMode::CreateReadable ? FILE_SHARE_READ : 0;
-    impl_->h.reset(CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE, share, nullptr, disposition,
+    // Delete access lets the file be renamed through the handle; with others
+    // shut out anyway it costs nothing. Readers of CreateReadable files would
+    // have to share deleting, so those go without.
+    const DWORD rename = mode == FileMode::CreateReadable ? 0 : DELETE;
+    impl_->h.reset(CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE | rename, share, nullptr, disposition,
                                FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!impl_->h) throw FileCreateError::For(path);
   }
@@ -79,5 +84,13 @@ bool FileStream::SetSize(int64_t size) {
 }
 
 bool FileStream::FlushToDisk() { return FlushFileBuffers(impl_->h.get()) != 0; }
+
+void FileStream::RenameTo(const std::string& newPath) {
+  if (!win32::RenameByHandle(impl_->h.get(), newPath, true)) {
+    const std::string text = LastErrorText();
+    throw OsError("无法把文件“" + path_ + "”改名为“" + newPath + "”：" + text, text);
+  }
+  path_ = newPath;
+}
 
 }  // namespace platform
