@@ -65,7 +65,7 @@ void Unzipper::SetZipName(const std::string& name) {
 }
 
 void Unzipper::SetArchiveFile(platform::FileStream& file) {
-  SetZipName({});
+  ClearArchive();
   zipName_ = file.path();
   heldArchive_ = &file;
 }

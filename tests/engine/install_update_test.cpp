@@ -4,6 +4,7 @@
 
 #include "engine/database_engine.h"
 #include "engine/package_transaction.h"
+#include "engine/paths.h"
 #include "engine/update_engine.h"
 #include "engine/xml_routines.h"
 #include "engine_fixture.h"

@@ -168,12 +168,12 @@ TEST_F(Transaction, RecoveryLeavesALiveJournalAndForeignPathsAlone) {
   engine::RecoverFromJournal(Journal(), Targets());
   EXPECT_EQ(State(), before);
 
-  box.write("Temp\~x.dll.~old0", "planted");
-  box.write("App\AutoUpdate.journal", "package\naside\t" + Path("Temp\x.dll") + "\t" + Path("Temp\~x.dll.~old0") +
-                                           "\nplaced\t" + Path("App\a.dll") + "\n");
+  box.write("Temp\\~x.dll.~old0", "planted");
+  box.write("App\\AutoUpdate.journal", "package\naside\t" + Path("Temp\\x.dll") + "\t" + Path("Temp\\~x.dll.~old0") +
+                                           "\nplaced\t" + Path("App\\a.dll") + "\n");
   engine::RecoverFromJournal(Journal(), Targets());
-  EXPECT_FALSE(box.exists("Temp\x.dll"));
-  EXPECT_EQ(box.read("Temp\~x.dll.~old0"), "planted");
+  EXPECT_FALSE(box.exists("Temp\\x.dll"));
+  EXPECT_EQ(box.read("Temp\\~x.dll.~old0"), "planted");
   EXPECT_FALSE(platform::FileExists(Journal()));
 }
 

@@ -114,7 +114,7 @@ TEST_F(UpdateCheck, PresenceByFolderToken) {
     const std::string dir = "case" + std::to_string(n++);
     for (const char* sub : {"\\APP", "\\SYS", "\\WIN"}) box.mkdirs(dir + sub);
     const engine::Folders folders{box.path(dir + "\\APP\\"), box.path(dir + "\\SYS\\"),
-                                  box.path(dir + "\\WIN\\")};
+                                  box.path(dir + "\\WIN\\"), {}};
     if (*c.createFile) box.write(dir + "\\" + c.createFile, "x");
     if (*c.createFolder) box.mkdirs(dir + "\\" + c.createFolder);
     EXPECT_EQ(engine::IsPresentOnDisk(folders, c.hasBDE, c.name, c.setupPath), c.present);

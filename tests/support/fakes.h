@@ -43,7 +43,7 @@ class RecordingProcesses : public platform::IProcessLauncher {
     std::string currentFolder;
   };
   bool Start(const std::string& program, const std::string& commandLine, int showMode) override {
-    started.push_back({program, commandLine, showMode, false});
+    started.push_back({program, commandLine, showMode, false, {}});
     if (onStart) onStart(commandLine);
     return startSucceeds;
   }

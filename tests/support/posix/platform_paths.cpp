@@ -9,6 +9,7 @@ namespace testing_support {
 std::string SandboxRootFor(const std::string& tempFolder) {
   ::setenv("AUTOUPDATE_DRIVE_ROOT", tempFolder.c_str(), 1);
   std::filesystem::create_directories(tempFolder + "/C/sandbox");
+  std::filesystem::create_directories(tempFolder + "/C/ProgramData");  // as on every machine
   return "C:\\sandbox";
 }
 
