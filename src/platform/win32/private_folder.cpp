@@ -91,15 +91,16 @@ DWORD ListedAttributes(const std::wstring& path) {
   return data.dwFileAttributes;
 }
 
-bool IsPlainFolder(HANDLE folder, const std::wstring& path) {
+bool IsFolder(HANDLE object) {
   BY_HANDLE_FILE_INFORMATION info;
-  if (!GetFileInformationByHandle(folder, &info)) return false;
-  const DWORD listed = ListedAttributes(path);
-  const DWORD both = info.dwFileAttributes | (listed == INVALID_FILE_ATTRIBUTES ? 0 : listed);
-  return (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !(both & FILE_ATTRIBUTE_REPARSE_POINT);
+  return GetFileInformationByHandle(object, &info) && (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+         !(info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
-enum class State { Missing, Trusted, Untrusted };
+// OpenedThrough: the name is listed as a link but the handle holds what it
+// points to (Wine does so with links made on the host): moving it would move
+// the target, so it is left alone.
+enum class State { Missing, Trusted, Untrusted, OpenedThrough };
 
 struct Level {
   State state = State::Missing;
@@ -126,8 +127,16 @@ Level Examine(const std::string& path) {
     level.state = State::Untrusted;
     return level;
   }
-  const bool trusted = IsPlainFolder(level.handle.get(), wide) && HasTrustedOwner(level.handle.get());
-  level.state = trusted ? State::Trusted : State::Untrusted;
+  BY_HANDLE_FILE_INFORMATION info;
+  const DWORD listed = ListedAttributes(wide);
+  const bool handleIsLink = GetFileInformationByHandle(level.handle.get(), &info) &&
+                            (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
+  if (listed != INVALID_FILE_ATTRIBUTES && (listed & FILE_ATTRIBUTE_REPARSE_POINT) && !handleIsLink) {
+    level.state = State::OpenedThrough;
+  } else {
+    const bool trusted = IsFolder(level.handle.get()) && HasTrustedOwner(level.handle.get());
+    level.state = trusted ? State::Trusted : State::Untrusted;
+  }
   return level;
 }
 
@@ -165,6 +174,10 @@ void MakeLevelPrivate(const std::string& path) {
   for (int attempt = 0; attempt < kAttemptsPerLevel; ++attempt) {
     Level level = Examine(path);
     if (level.state == State::Trusted) return Protect(level.handle.get(), path);
+    if (level.state == State::OpenedThrough) {
+      SetLastError(ERROR_CANT_ACCESS_FILE);
+      Fail("无法移开不可信的文件夹", path);
+    }
     if (level.state == State::Untrusted) SetAside(level.handle.get(), path);
     level.handle.reset();
     if (CreateProtected(path)) return;
