@@ -13,6 +13,7 @@
 #include "engine/server_layout.h"
 #include "engine/trace_file.h"
 #include "engine/xml_routines.h"
+#include "http/capped_string_sink.h"
 #include "http/fetcher.h"
 #include "platform/files.h"
 #include "platform/message_box.h"
@@ -152,7 +153,7 @@ void UpdateEngine::FetchManifest() {
 std::string UpdateEngine::FetchServerBytes(const std::string& fileName) {
   std::string body;
   if (serverUrl_.empty()) return body;
-  http::StringSink sink(body);
+  http::CappedStringSink sink(body, fileName);
   services_.fetcher.Fetch(ServerFileUrl(serverUrl_, fileName), sink);
   return body;
 }

@@ -7,7 +7,7 @@ namespace {
 
 // How far a download has come.
 struct Progress {
-  std::int32_t total = -1;  // announced length; 0 or less: none
+  std::int64_t total = -1;  // announced length; 0 or less: none
   std::uint64_t received = 0;
   bool readFailed = false;
   bool acceptsRanges = false;

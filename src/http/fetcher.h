@@ -48,7 +48,7 @@ class IFetcher {
   // the client, the URL or the response headers fail.
   virtual FetchResult Get(const std::string& url, std::uint64_t from, IBodySink& body) = 0;
   // The whole body; the announced length, or -1 when none was announced.
-  std::int32_t Fetch(const std::string& url, IBodySink& body) { return Get(url, 0, body).head.announced; }
+  std::int64_t Fetch(const std::string& url, IBodySink& body) { return Get(url, 0, body).head.announced; }
 };
 
 }  // namespace http

@@ -136,7 +136,7 @@ FetchResult HttpFetcher::Get(const std::string& url, std::uint64_t from, IBodySi
   return result;
 }
 
-std::int32_t HttpFetcher::Fetch(const std::string& url, std::string& body) {
+std::int64_t HttpFetcher::Fetch(const std::string& url, std::string& body) {
   StringSink sink(body);
   return Fetch(url, sink);
 }

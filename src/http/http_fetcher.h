@@ -40,7 +40,7 @@ inline constexpr std::uint32_t kOptionBufferSize = 1024;
 
 // Optional notifications of one fetch.
 struct FetchEvents {
-  std::function<void(std::int32_t announced)> start;  // -1 when none was announced
+  std::function<void(std::int64_t announced)> start;  // -1 when none was announced
   std::function<void(std::int32_t bytes)> progress;   // the block just received
   std::function<void()> finish;
 };
@@ -57,7 +57,7 @@ class HttpFetcher : public IFetcher {
   FetchResult Get(const std::string& url, std::uint64_t from, IBodySink& body) override;
   using IFetcher::Fetch;
   // The whole body appended to a string; the announced length or -1.
-  std::int32_t Fetch(const std::string& url, std::string& body);
+  std::int64_t Fetch(const std::string& url, std::string& body);
 
  private:
   void ReadBody(platform::InternetHandle request, std::vector<char>& buffer, IBodySink& body, FetchResult& result);

@@ -29,31 +29,15 @@ std::string_view NextLine(std::string_view text, std::size_t& pos) {
   return line;
 }
 
-// A signed 32-bit decimal number with an optional sign, nothing else.
-bool ParseInt32(std::string_view text, std::int32_t& value) {
-  std::size_t i = 0;
-  bool negative = false;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-  if (i == text.size()) return false;
-  const std::int64_t limit = negative ? std::int64_t{std::numeric_limits<std::int32_t>::max()} + 1
-                                      : std::numeric_limits<std::int32_t>::max();
-  std::int64_t magnitude = 0;
-  for (; i < text.size(); ++i) {
-    if (text[i] < '0' || text[i] > '9') return false;
-    magnitude = magnitude * 10 + (text[i] - '0');
-    if (magnitude > limit) return false;
-  }
-  value = static_cast<std::int32_t>(negative ? -magnitude : magnitude);
-  return true;
-}
-
 // Digits only, below 2^63; the text is consumed up to the first non-digit.
 std::optional<std::uint64_t> TakeNumber(std::string_view& text) {
   std::size_t i = 0;
   std::uint64_t value = 0;
+  constexpr std::uint64_t kMax = static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max());
   for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-    if (value > (std::numeric_limits<std::uint64_t>::max() >> 1) / 10) return std::nullopt;
-    value = value * 10 + static_cast<std::uint64_t>(text[i] - '0');
+    const auto digit = static_cast<std::uint64_t>(text[i] - '0');
+    if (value > (kMax - digit) / 10) return std::nullopt;
+    value = value * 10 + digit;
   }
   if (i == 0) return std::nullopt;
   text.remove_prefix(i);
@@ -119,24 +103,18 @@ std::optional<ContentRange> ParseContentRange(std::string_view value) {
   return ContentRange{*first, *last, *total};
 }
 
-std::int32_t ContentLength(std::string_view rawHeaders) {
-  rawHeaders = UpToZero(rawHeaders);
-  std::size_t pos = 0;
-  while (pos < rawHeaders.size()) {
-    const std::string_view line = NextLine(rawHeaders, pos);
-    if (line.find("Content-Length") == std::string_view::npos) continue;
-    const std::size_t colon = line.find(':');
-    const std::string_view value = Trimmed(colon == std::string_view::npos ? line : line.substr(colon + 1));
-    std::int32_t result = 0;
-    return ParseInt32(value, result) ? result : 0;
-  }
-  return 0;
+std::int64_t ContentLength(std::string_view rawHeaders) {
+  const auto value = HeaderValue(rawHeaders, "Content-Length");
+  if (!value) return 0;
+  std::string_view digits = *value;
+  const auto length = TakeNumber(digits);
+  return length && digits.empty() ? static_cast<std::int64_t>(*length) : 0;
 }
 
 ResponseHead ReadResponseHead(std::string_view rawHeaders) {
   ResponseHead head;
   head.status = StatusCode(rawHeaders);
-  const std::int32_t length = ContentLength(rawHeaders);
+  const std::int64_t length = ContentLength(rawHeaders);
   head.announced = length == 0 ? -1 : length;
   const auto ranges = HeaderValue(rawHeaders, "Accept-Ranges");
   head.acceptsRanges = ranges && SameTextAscii(*ranges, "bytes");

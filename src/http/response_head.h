@@ -17,7 +17,7 @@ struct ContentRange {
 
 struct ResponseHead {
   int status = 0;                      // 0 when the status line is unreadable
-  std::int32_t announced = -1;         // the announced length; -1 when none (or 0)
+  std::int64_t announced = -1;         // the announced length; -1 when none (or 0)
   bool acceptsRanges = false;          // "Accept-Ranges: bytes"
   std::optional<ContentRange> range;   // of a 206 answer
 };
@@ -34,11 +34,11 @@ std::optional<std::string_view> HeaderValue(std::string_view rawHeaders, std::st
 // total; nullopt for anything else (other units, "*", several ranges).
 std::optional<ContentRange> ParseContentRange(std::string_view value);
 
-// The value of the first header line that contains "Content-Length" (letter
-// case significant): the text after the line's first ':', trimmed, as a signed
-// 32-bit decimal number; 0 when there is no such line or it is no number. The
-// text ends at its first zero byte, as the system's raw header text does.
-std::int32_t ContentLength(std::string_view rawHeaders);
+// The value of the first "Content-Length" header (exactly that name, letter
+// case ignored), as a count of decimal digits only, below 2^63; 0 when there
+// is none or its value is anything else. The text ends at its first zero
+// byte, as the system's raw header text does.
+std::int64_t ContentLength(std::string_view rawHeaders);
 
 // Everything above; the announced length is ContentLength's, -1 for 0.
 ResponseHead ReadResponseHead(std::string_view rawHeaders);

@@ -6,11 +6,13 @@
 #include "app/progress_window.h"
 #include "app/update_worker.h"
 #include "engine/services.h"
+#include "engine/stall_limit.h"
 #include "engine/trace_file.h"
 #include "engine/update_engine.h"
 #include "http/http_fetcher.h"
 #include "platform/files.h"
 #include "platform/internet.h"
+#include "platform/machine_setting.h"
 #include "platform/process.h"
 #include "platform/system_services.h"
 #include "platform/window.h"
@@ -20,7 +22,8 @@ int main() {
   const app::Arguments args = platform::ProcessArguments();
   if (args.empty()) return 0;
   platform::SystemServices system = platform::CreateSystemServices();
-  const std::unique_ptr<platform::IInternetClient> internet = platform::CreateInternetClient();
+  const std::unique_ptr<platform::IInternetClient> internet = platform::CreateInternetClient(
+      engine::StallLimit(platform::ReadMachineNumber(engine::kStallSecondsKey, engine::kStallSecondsValue)));
   http::HttpFetcher fetcher(*internet);
   const std::string programPath = platform::ProgramPath();
   const engine::TraceFile trace(programPath);

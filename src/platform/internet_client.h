@@ -22,6 +22,7 @@ enum : std::uint32_t {
   kOpenTypeProxy = 3,
   kFlagReload = 0x80000000u,
   kQueryRawHeadersCrlf = 22,
+  kErrorInternetTimeout = 12002,  // ERROR_INTERNET_TIMEOUT
 };
 
 // The system's proxy information record (INTERNET_PROXY_INFO): the access

@@ -1,6 +1,8 @@
 """Updates that go wrong, the window's error state, the URL form and the
 progress state, through the real AutoUpdate.exe."""
 import base64
+import os
+import re
 import subprocess
 import time
 import unittest
@@ -11,6 +13,7 @@ from sample_app import DECLARATION, ENCODING, Module, config_name, recorded_vers
 
 STATUS_FAILED, STATUS_CONNECTING, STATUS_CHECKING, STATUS_UPDATING, STATUS_FINISHED = 0, 1, 2, 3, 9
 UPDATED = [STATUS_CONNECTING, STATUS_CHECKING, STATUS_UPDATING, STATUS_FINISHED]
+POLICY_KEY = "HKLM\\SOFTWARE\\ZEPRA\\AutoUpdate"
 
 
 class Failures(UpdateTestCase):
@@ -216,6 +219,58 @@ class Failures(UpdateTestCase):
         trace = self.finish(proc)
         self.assertEqual(trace.statuses, UPDATED)
         self.assertEqual(trace.progress, [(i, 6) for i in range(7)])
+
+    # -- a server that goes silent half-way through a package
+
+    def stall_limit(self, seconds):
+        result = self.machine.run("reg", ["add", POLICY_KEY, "/v", "StallSeconds", "/t", "REG_DWORD", "/d",
+                                          str(seconds), "/reg:32", "/f"])
+        self.assertEqual(result.returncode, 0, result.stderr)
+
+    def publish_with_a_large_b(self):
+        large = Module("b.dll", "2", files={"b.dll": os.urandom(400_000)})
+        self.server_folder.publish("ZEPRA", [Module("a.dll", "2"), large])
+        return large, len(large.package())
+
+    def test_a_silent_server_is_left_and_the_package_continued_with_a_range(self):
+        self.stall_limit(5)
+        large, size = self.publish_with_a_large_b()
+        server = self.serve([f"/upd/clientfile/b.dll.zip:stall={size // 2}"])
+        self.installed("ZEPRA", [Module("a.dll", "1"), Module("b.dll", "1")])
+        started = time.monotonic()
+
+        trace = self.run_update(self.params())
+
+        self.assertLess(time.monotonic() - started, 60)
+        self.assertEqual((trace.statuses, trace.boxes), (UPDATED, []))
+        self.assertEqual(self.app_file("b.dll").read_bytes(), large.files["b.dll"])
+        self.assertEqual(self.machine.host_path("C:\\temp\\b.dll.zip").read_bytes(), large.package())
+        self.assertEqual(recorded_versions(self.config(), "ZEPRA"), {"a.dll": "2", "b.dll": "2"})
+        ranges = re.findall(r"GET /upd/clientfile/b.dll.zip HTTP/1.1\r\n(?:[^\r]+\r\n)*?Range: bytes=(\d+)-\r\n",
+                            server.log.read_bytes().decode("latin-1"))
+        self.assertEqual(len(ranges), 1, ranges)
+        self.assertTrue(0 < int(ranges[0]) <= size // 2, ranges)
+
+    def test_a_silent_server_without_ranges_fails_the_package_and_the_updater_ends(self):
+        self.stall_limit(5)
+        _, size = self.publish_with_a_large_b()
+        self.serve([f"/upd/clientfile/b.dll.zip:stall={size // 2}", "/upd/clientfile/b.dll.zip:no-ranges"])
+        self.installed("ZEPRA", [Module("a.dll", "1"), Module("b.dll", "1")])
+        params = self.params()
+        proc = self.start_update(params)
+
+        boxes = self.dismiss_box("Information", 1, timeout=60)
+        trace = self.finish(proc)
+
+        start = f'文件 "{self.server_folder.url(self.server.port)}clientfile/b.dll.zip" 无法下载。错误信息：'
+        self.assertTrue(boxes[0].startswith(start), boxes[0])
+        self.assertEqual(trace.statuses, UPDATED)
+        self.assertEqual(self.app_file("a.dll").read_bytes(), b"a.dll 2\r\n")
+        self.assertEqual(self.app_file("b.dll").read_bytes(), b"b.dll 1\r\n")
+        self.assertEqual(recorded_versions(self.config(), "ZEPRA"), {"a.dll": "2", "b.dll": "1"})
+        self.assertEqual(sorted(p.name for p in self.machine.host_path("C:\\temp").iterdir()), ["a.dll.zip"])
+        self.assertEqual(self.client_record(self.app_path("ZEPRA.exe")),
+                         client_command(self.app_path("ZEPRA.exe"), params))
 
 
 if __name__ == "__main__":

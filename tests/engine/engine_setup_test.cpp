@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <optional>
 
 #include "engine_fixture.h"
+#include "http/capped_string_sink.h"
 #include "platform/codepage.h"
 #include "platform/files.h"
 #include "support/signing_vectors.h"
@@ -171,6 +173,27 @@ TEST_F(EngineSetUp, ManifestFailureOrEmptyAnswer) {
   auto empty = MakeEngine();
   EXPECT_TRUE(messages.shown.empty());
   EXPECT_FALSE(empty->manifest());
+}
+
+// The small documents are read into memory: one larger than the cap is
+// refused with a box naming it, and the run goes on as with no manifest.
+TEST_F(EngineSetUp, DocumentsAboveTheCapAreRefused) {
+  const std::string huge = "<data>" + std::string(http::kSmallDocumentCap, ' ') + "</data>";
+  const std::string tooLarge = "服务器上的文件“AutoUpdateIniS.xml”超过 16 MB，不予读取。";
+  UseLocalConfig(kTemplate);
+  web.Serve(std::string(kServer) + "AutoUpdateIniS.xml", huge);
+  auto refused = MakeEngine();
+  ASSERT_EQ(messages.shown.size(), 1u);
+  EXPECT_EQ(messages.shown[0].text, tooLarge);
+  EXPECT_EQ(messages.shown[0].caption, "AutoUpdate");
+  EXPECT_TRUE(refused->config());
+  EXPECT_FALSE(refused->manifest());
+
+  messages.shown.clear();
+  web.Serve(std::string(kServer) + "AutoUpdateIniS.xml", std::string(kManifest).append(http::kSmallDocumentCap - std::strlen(kManifest), ' '));
+  auto atTheCap = MakeEngine();
+  EXPECT_TRUE(messages.shown.empty());
+  EXPECT_TRUE(atTheCap->manifest());
 }
 
 TEST_F(EngineSetUp, ErrorPageIsNotSavedAsConfiguration) {

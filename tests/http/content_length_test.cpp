@@ -10,7 +10,7 @@ namespace {
 struct LengthCase {
   const char* name;
   std::string headers;
-  std::int32_t expected;
+  std::int64_t expected;
 };
 
 class ContentLengthRule : public ::testing::TestWithParam<LengthCase> {};
@@ -19,6 +19,7 @@ TEST_P(ContentLengthRule, Value) { EXPECT_EQ(http::ContentLength(GetParam().head
 
 using namespace std::string_literals;
 
+// The header of exactly that name, whatever its letter case; digits only.
 INSTANTIATE_TEST_SUITE_P(
     Headers, ContentLengthRule,
     ::testing::Values(
@@ -29,40 +30,49 @@ INSTANTIATE_TEST_SUITE_P(
         LengthCase{"BlanksAround", "HTTP/1.1 200 OK\r\nContent-Length:    42   \r\n\r\n", 42},
         LengthCase{"TabsAndControls", "HTTP/1.1 200 OK\r\nContent-Length:\t\x01 42\x7f\x1f\t\r\n", 0},
         LengthCase{"TabsAndLowControls", "HTTP/1.1 200 OK\r\nContent-Length:\t\x01 42\x1f\t\r\n", 42},
-        LengthCase{"NoBlankAfterColon", "Content-Length:17", 17},
-        LengthCase{"PrefixedNameFirst", "HTTP/1.1 200 OK\r\nX-Original-Content-Length: 7\r\nContent-Length: 9\r\n", 7},
-        LengthCase{"PrefixedNameAfter", "HTTP/1.1 200 OK\r\nContent-Length: 9\r\nX-Original-Content-Length: 7\r\n", 9},
-        LengthCase{"FirstOfTwo", "Content-Length: 3\r\nContent-Length: 4\r\n", 3},
-        LengthCase{"NameInEarlierValue", "HTTP/1.1 200 OK\r\nX-Note: see Content-Length\r\nContent-Length: 5\r\n", 0},
-        LengthCase{"LowerCase", "HTTP/1.1 200 OK\r\ncontent-length: 5\r\n\r\n", 0},
-        LengthCase{"UpperCase", "HTTP/1.1 200 OK\r\nCONTENT-LENGTH: 5\r\n\r\n", 0},
+        LengthCase{"NoBlankAfterColon", "HTTP/1.1 200 OK\r\nContent-Length:17", 17},
+        LengthCase{"StatusLineIsNoHeader", "Content-Length: 17\r\n", 0},
+        LengthCase{"DecoyBefore", "HTTP/1.1 200 OK\r\nX-Original-Content-Length: 7\r\nContent-Length: 9\r\n", 9},
+        LengthCase{"DecoyAfter", "HTTP/1.1 200 OK\r\nContent-Length: 9\r\nX-Original-Content-Length: 7\r\n", 9},
+        LengthCase{"DecoyOnly", "HTTP/1.1 200 OK\r\nX-Original-Content-Length: 7\r\n", 0},
+        LengthCase{"LongerName", "HTTP/1.1 200 OK\r\nContent-Lengths: 7\r\n", 0},
+        LengthCase{"BlankBeforeColon", "HTTP/1.1 200 OK\r\nContent-Length : 7\r\n", 0},
+        LengthCase{"FirstOfTwo", "HTTP/1.1 200 OK\r\nContent-Length: 3\r\nContent-Length: 4\r\n", 3},
+        LengthCase{"NameInEarlierValue", "HTTP/1.1 200 OK\r\nX-Note: Content-Length: 4\r\nContent-Length: 5\r\n", 5},
+        LengthCase{"LowerCase", "HTTP/1.1 200 OK\r\ncontent-length: 5\r\n\r\n", 5},
+        LengthCase{"UpperCase", "HTTP/1.1 200 OK\r\nCONTENT-LENGTH: 5\r\n\r\n", 5},
+        LengthCase{"MixedCase", "HTTP/1.1 200 OK\r\ncOnTeNt-LeNgTh: 6\r\n\r\n", 6},
         LengthCase{"NotANumber", "HTTP/1.1 200 OK\r\nContent-Length: abc\r\n", 0},
-        LengthCase{"TrailingGarbage", "Content-Length: 12abc\r\n", 0},
-        LengthCase{"InnerBlank", "Content-Length: 1 2\r\n", 0},
-        LengthCase{"EmptyValue", "Content-Length:\r\nContent-Length: 8\r\n", 0},
-        LengthCase{"NoColon", "Content-Length 12\r\n", 0},
-        LengthCase{"SecondColonStays", "Content-Length: 5:6\r\n", 0},
-        LengthCase{"Negative", "Content-Length: -5\r\n", -5},
-        LengthCase{"PlusSign", "Content-Length: +5\r\n", 5},
-        LengthCase{"SignOnly", "Content-Length: -\r\n", 0},
-        LengthCase{"LeadingZeros", "Content-Length: 0007\r\n", 7},
-        LengthCase{"Int32Max", "Content-Length: 2147483647\r\n", 2147483647},
-        LengthCase{"AboveInt32", "Content-Length: 2147483648\r\n", 0},
-        LengthCase{"Int32Min", "Content-Length: -2147483648\r\n", -2147483647 - 1},
-        LengthCase{"BelowInt32", "Content-Length: -2147483649\r\n", 0},
-        LengthCase{"ManyDigits", "Content-Length: 99999999999999999999999\r\n", 0},
-        LengthCase{"Hex", "Content-Length: 0x10\r\n", 0},
-        LengthCase{"DollarHex", "Content-Length: $10\r\n", 0},
-        LengthCase{"HighByteNotTrimmed", "Content-Length: 5\xA0\r\n", 0},
+        LengthCase{"TrailingGarbage", "HTTP/1.1 200 OK\r\nContent-Length: 12abc\r\n", 0},
+        LengthCase{"InnerBlank", "HTTP/1.1 200 OK\r\nContent-Length: 1 2\r\n", 0},
+        LengthCase{"ListOfTwo", "HTTP/1.1 200 OK\r\nContent-Length: 5, 5\r\n", 0},
+        LengthCase{"EmptyValueFirst", "HTTP/1.1 200 OK\r\nContent-Length:\r\nContent-Length: 8\r\n", 0},
+        LengthCase{"NoColon", "HTTP/1.1 200 OK\r\nContent-Length 12\r\n", 0},
+        LengthCase{"SecondColonStays", "HTTP/1.1 200 OK\r\nContent-Length: 5:6\r\n", 0},
+        LengthCase{"Negative", "HTTP/1.1 200 OK\r\nContent-Length: -5\r\n", 0},
+        LengthCase{"PlusSign", "HTTP/1.1 200 OK\r\nContent-Length: +5\r\n", 0},
+        LengthCase{"LeadingZeros", "HTTP/1.1 200 OK\r\nContent-Length: 0007\r\n", 7},
+        LengthCase{"Int32Max", "HTTP/1.1 200 OK\r\nContent-Length: 2147483647\r\n", 2147483647},
+        LengthCase{"TwoToThe31", "HTTP/1.1 200 OK\r\nContent-Length: 2147483648\r\n", 2147483648LL},
+        LengthCase{"FourGigabytes", "HTTP/1.1 200 OK\r\nContent-Length: 4294967296\r\n", 4294967296LL},
+        LengthCase{"TwoToThe40", "HTTP/1.1 200 OK\r\nContent-Length: 1099511627776\r\n", 1099511627776LL},
+        LengthCase{"Int64Max", "HTTP/1.1 200 OK\r\nContent-Length: 9223372036854775807\r\n", 9223372036854775807LL},
+        LengthCase{"TwoToThe63", "HTTP/1.1 200 OK\r\nContent-Length: 9223372036854775808\r\n", 0},
+        LengthCase{"ManyDigits", "HTTP/1.1 200 OK\r\nContent-Length: 99999999999999999999999\r\n", 0},
+        LengthCase{"Hex", "HTTP/1.1 200 OK\r\nContent-Length: 0x10\r\n", 0},
+        LengthCase{"DollarHex", "HTTP/1.1 200 OK\r\nContent-Length: $10\r\n", 0},
+        LengthCase{"Fraction", "HTTP/1.1 200 OK\r\nContent-Length: 10.0\r\n", 0},
+        LengthCase{"FullWidthDigits", "HTTP/1.1 200 OK\r\nContent-Length: \xEF\xBC\x95\r\n", 0},
+        LengthCase{"HighByteNotTrimmed", "HTTP/1.1 200 OK\r\nContent-Length: 5\xA0\r\n", 0},
         LengthCase{"LastLineUnterminated", "HTTP/1.1 200 OK\r\nContent-Length: 31", 31},
         LengthCase{"LfOnly", "HTTP/1.1 200 OK\nServer: x\nContent-Length: 11\n\n", 11},
         LengthCase{"CrOnly", "HTTP/1.1 200 OK\rServer: x\rContent-Length: 12\r\r", 12},
         // A lone CR ends the line: the value's line is "Content-Length: 1",
         // the "3" after it is a line of its own.
-        LengthCase{"CrInsideValue", "Content-Length: 1\r3\r\n", 1},
-        LengthCase{"ZeroByteEndsText", "Content-Length: 5\0Content-Length: 6"s, 5},
+        LengthCase{"CrInsideValue", "HTTP/1.1 200 OK\r\nContent-Length: 1\r3\r\n", 1},
+        LengthCase{"ZeroByteEndsText", "HTTP/1.1 200 OK\r\nContent-Length: 5\0Content-Length: 6"s, 5},
         LengthCase{"LineAfterZeroByte", "HTTP/1.1 200 OK\r\n\0Content-Length: 5\r\n"s, 0},
-        LengthCase{"ZeroInsideValue", "Content-Length: 5\0 6\r\n"s, 5}),
+        LengthCase{"ZeroInsideValue", "HTTP/1.1 200 OK\r\nContent-Length: 5\0 6\r\n"s, 5}),
     [](const ::testing::TestParamInfo<LengthCase>& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -230,7 +230,7 @@ TEST_P(HttpFileBody, DeliveredWholeInOrder) {
   std::vector<std::int32_t> progress;
   std::string dest = "kept:";
   http::FetchEvents notify;
-  notify.start = [&](std::int32_t announced) {
+  notify.start = [&](std::int64_t announced) {
     events.push_back("start " + std::to_string(announced));
     EXPECT_TRUE(net.CallsTo(Fn::ReadFile).empty());
   };
@@ -240,7 +240,7 @@ TEST_P(HttpFileBody, DeliveredWholeInOrder) {
     EXPECT_EQ(dest.size(), 5 + total);  // delivered before the finish
   };
   http::HttpFetcher file(net, notify);
-  const std::int32_t expectedTotal = bc.announce && total > 0 ? static_cast<std::int32_t>(total) : -1;
+  const std::int64_t expectedTotal = bc.announce && total > 0 ? static_cast<std::int64_t>(total) : -1;
   EXPECT_EQ(file.Fetch(kUrl, dest), expectedTotal);
   EXPECT_EQ(dest, "kept:" + body);
   EXPECT_EQ(events, (std::vector<std::string>{"start " + std::to_string(expectedTotal), "finish"}));
@@ -278,13 +278,14 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(HttpFileAnnounced, HeaderRulesDecideTheResult) {
   struct Case {
     std::string headers;
-    std::int32_t expected;
+    std::int64_t expected;
   } cases[] = {
       {"HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n", -1},
-      {"HTTP/1.1 200 OK\r\ncontent-length: 5\r\n\r\n", -1},
+      {"HTTP/1.1 200 OK\r\ncontent-length: 5\r\n\r\n", 5},
       {"HTTP/1.1 200 OK\r\nContent-Length: five\r\n\r\n", -1},
       {"HTTP/1.1 200 OK\r\nContent-Length:  5 \r\n\r\n", 5},
-      {"HTTP/1.1 200 OK\r\nX-Content-Length: 9\r\nContent-Length: 5\r\n\r\n", 9},
+      {"HTTP/1.1 200 OK\r\nX-Content-Length: 9\r\nContent-Length: 5\r\n\r\n", 5},
+      {"HTTP/1.1 200 OK\r\nContent-Length: 3000000000\r\n\r\n", 3000000000LL},
       {std::string("HTTP/1.1 200 OK\r\n\0Content-Length: 5\r\n\r\n", 40), -1},
   };
   for (const Case& c : cases) {
@@ -294,8 +295,8 @@ TEST(HttpFileAnnounced, HeaderRulesDecideTheResult) {
     r.headers = c.headers;
     r.blocks = {"12345"};
     net.Serve(kUrl, r);
-    std::int32_t started = 0;
-    http::HttpFetcher file(net, {[&](std::int32_t total) { started = total; }, {}, {}});
+    std::int64_t started = 0;
+    http::HttpFetcher file(net, {[&](std::int64_t total) { started = total; }, {}, {}});
     std::string dest;
     EXPECT_EQ(file.Fetch(kUrl, dest), c.expected);
     EXPECT_EQ(started, c.expected);
@@ -468,7 +469,7 @@ TEST_P(HttpFileError, MessageAndCleanUp) {
   }
   net.Serve(kUrl, r);
   bool called = false;
-  http::HttpFetcher file(net, {[&](std::int32_t) { called = true; }, {}, [&] { called = true; }});
+  http::HttpFetcher file(net, {[&](std::int64_t) { called = true; }, {}, [&] { called = true; }});
   std::string dest = "untouched";
   try {
     file.Fetch(kUrl, dest);
@@ -551,7 +552,7 @@ TEST(HttpFileErrorDetail, ErrorsFromCallbacksOutsideTheTransferReachTheCaller) {
     FakeInternet net;
     net.Serve(kUrl, FakeInternet::Page("body"));
     http::FetchEvents notify;
-    if (which == 0) notify.start = [](std::int32_t) { throw std::logic_error("start"); };
+    if (which == 0) notify.start = [](std::int64_t) { throw std::logic_error("start"); };
     if (which == 1) notify.finish = [] { throw std::logic_error("finish"); };
     http::HttpFetcher file(net, notify);
     std::string dest;

@@ -58,4 +58,20 @@ TEST(ResponseHead, WholeHeadOfARangeAnswer) {
   }
 }
 
+// -1 stands for "none": no header, a zero, or anything but a count.
+TEST(ResponseHead, AnnouncedLength) {
+  const std::pair<const char*, std::int64_t> cases[] = {
+      {"HTTP/1.1 200 OK\r\nContent-Length: 20\r\n", 20},
+      {"HTTP/1.1 200 OK\r\ncontent-length: 2147483648\r\n", 2147483648LL},
+      {"HTTP/1.1 200 OK\r\nContent-Length: 1099511627776\r\n", 1099511627776LL},
+      {"HTTP/1.1 200 OK\r\nX-Original-Content-Length: 5\r\n", -1},
+      {"HTTP/1.1 200 OK\r\nX-Original-Content-Length: 5\r\nContent-Length: 6\r\n", 6},
+      {"HTTP/1.1 200 OK\r\nContent-Length: 0\r\n", -1},
+      {"HTTP/1.1 200 OK\r\nContent-Length: -20\r\n", -1},
+      {"HTTP/1.1 200 OK\r\nContent-Length: 20 bytes\r\n", -1},
+      {"HTTP/1.1 200 OK\r\n", -1},
+  };
+  for (const auto& [headers, announced] : cases) EXPECT_EQ(http::ReadResponseHead(headers).announced, announced) << headers;
+}
+
 }  // namespace

@@ -15,6 +15,9 @@ if(WIN32 AND CMAKE_CROSSCOMPILING AND TARGET win32_tests)
                    --rule /truncated.zip:truncate=100000
                    --rule /dropped.zip:drop=131072
                    --rule /slow.xml:delay=1.5
+                   --rule /stalled.zip:stall=100000
+                   --rule /stalled-ranges.zip:stall=100000
+                   --rule /silent.xml:delay=60
                    --exec ${http_wine} $<TARGET_FILE:win32_tests> --gtest_filter=WinInetFetch.*)
   # Wine reads proxy credentials from http_proxy only, once per process.
   add_test(NAME http_wininet_proxy_credentials

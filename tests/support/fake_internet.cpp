@@ -21,6 +21,23 @@ void FakeInternet::Serve(const std::string& url, Response response) {
   responses_[url] = std::move(response);
 }
 
+void FakeInternet::ServeRange(const std::string& url, std::uint64_t from, Response response) {
+  std::lock_guard lock(mutex_);
+  rangeResponses_[{url, from}] = std::move(response);
+}
+
+namespace {
+
+// The first byte a request's "Range: bytes=N-" header asks for.
+std::optional<std::uint64_t> RangeStart(const std::string& headers) {
+  const std::string prefix = "Range: bytes=";
+  const std::size_t at = headers.find(prefix);
+  if (at == std::string::npos) return std::nullopt;
+  return std::stoull(headers.substr(at + prefix.size()));
+}
+
+}  // namespace
+
 void FakeInternet::SetSystemText(std::uint32_t option, const std::string& text) {
   std::lock_guard lock(mutex_);
   Option o;
@@ -158,17 +175,21 @@ platform::InternetHandle FakeInternet::OpenUrl(platform::InternetHandle internet
   c.flags = flags;
   c.context = context;
   auto h = handles_.find(internet);
-  auto r = responses_.find(c.text);
+  const Response* response = nullptr;
+  if (auto r = responses_.find(c.text); r != responses_.end()) response = &r->second;
+  if (const auto from = RangeStart(c.bytes)) {
+    if (auto r = rangeResponses_.find({c.text, *from}); r != rangeResponses_.end()) response = &r->second;
+  }
   if (h == handles_.end() || h->second.isRequest) {
     Fail(kErrorInvalidHandle);
-  } else if (r == responses_.end()) {
+  } else if (!response) {
     Fail(unknownUrlError);
-  } else if (r->second.openUrlError) {
-    Fail(*r->second.openUrlError);
+  } else if (response->openUrlError) {
+    Fail(*response->openUrlError);
   } else {
     HandleState state;
     state.isRequest = true;
-    state.response = r->second;
+    state.response = *response;
     c.returned = NewHandle(std::move(state));
     c.result = true;
   }

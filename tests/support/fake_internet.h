@@ -19,6 +19,7 @@ class FakeInternet : public platform::IInternetClient {
   // System error codes the fake uses by default.
   static constexpr std::uint32_t kErrorInvalidHandle = 6;
   static constexpr std::uint32_t kErrorInsufficientBuffer = 122;
+  static constexpr std::uint32_t kErrorTimeout = 12002;
   static constexpr std::uint32_t kErrorNameNotResolved = 12007;
   static constexpr std::uint32_t kErrorInvalidOption = 12009;
   static constexpr std::uint32_t kErrorCannotConnect = 12029;
@@ -38,6 +39,9 @@ class FakeInternet : public platform::IInternetClient {
                        const std::string& status = "200 OK");
 
   void Serve(const std::string& url, Response response);
+  // The answer to a request for url whose headers ask for "Range: bytes=from-";
+  // range requests without an answer of their own get the url's answer.
+  void ServeRange(const std::string& url, std::uint64_t from, Response response);
   // URLs nobody serves fail to open with this code.
   std::uint32_t unknownUrlError = kErrorNameNotResolved;
 
@@ -119,6 +123,7 @@ class FakeInternet : public platform::IInternetClient {
 
   mutable std::mutex mutex_;
   std::map<std::string, Response> responses_;
+  std::map<std::pair<std::string, std::uint64_t>, Response> rangeResponses_;
   std::map<std::uint32_t, Option> options_;
   std::map<platform::InternetHandle, HandleState> handles_;
   std::uintptr_t nextHandle_ = 0x1000;

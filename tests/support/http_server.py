@@ -32,8 +32,11 @@ every request it receives, and can act as the HTTP proxy of the client.
                       drop=N          send N bytes of the body, then reset the
                                       connection half a second later (a reset
                                       discards what the client has not read)
-                                      (truncate and drop cut only requests
-                                      without a Range header)
+                                      stall=N         send N bytes of the body, then keep the
+                                      connection open and send nothing more
+                                      (until the server stops)
+                                      (truncate, drop and stall cut only
+                                      requests without a Range header)
                       no-ranges       no "Accept-Ranges: bytes", and a Range
                                       header is ignored (200, whole body)
                       header=NAME: VALUE  an extra response header
@@ -83,7 +86,7 @@ def parse_rules(texts):
             rule["headers"].append((name.strip(), hvalue.strip()))
         elif key in ("no-length", "lower-length", "no-ranges"):
             rule[key] = True
-        elif key in ("status", "truncate", "drop"):
+        elif key in ("status", "truncate", "drop", "stall"):
             rule[key] = int(value)
         elif key == "delay":
             rule[key] = float(value)
@@ -195,7 +198,7 @@ class Handler(BaseHTTPRequestHandler):
         if start is None:
             return self.send_body(200, "OK", body, send_body, rule)
         # A continuation is served whole: the cuts are for first requests.
-        rule = {k: v for k, v in rule.items() if k not in ("truncate", "drop")}
+        rule = {k: v for k, v in rule.items() if k not in ("truncate", "drop", "stall")}
         rule["headers"] = rule["headers"] + [("Content-Range", f"bytes {start}-{len(body) - 1}/{len(body)}")]
         self.send_body(206, "Partial Content", body[start:], send_body, rule)
 
@@ -230,7 +233,7 @@ class Handler(BaseHTTPRequestHandler):
         self.close_connection = True
         if not send_body:
             return
-        cut = rule.get("truncate", rule.get("drop"))
+        cut = rule.get("truncate", rule.get("drop", rule.get("stall")))
         started = time.perf_counter()
         self.wfile.write(body if cut is None else body[:cut])
         self.wfile.flush()
@@ -242,6 +245,8 @@ class Handler(BaseHTTPRequestHandler):
             self.connection.close()
         elif "truncate" in rule:
             self.connection.shutdown(socket.SHUT_WR)
+        elif "stall" in rule:
+            self.server.config.stopping.wait()  # silent, the connection open
 
 
 class Config:
@@ -253,6 +258,7 @@ class Config:
         self.proxy = args.proxy
         self.timing = args.timing
         self.byte_names = args.byte_names
+        self.stopping = threading.Event()
 
 
 def closed_port():
@@ -299,6 +305,7 @@ def main():
     try:
         code = subprocess.call([a.replace("{port}", str(port)) for a in args.command], env=env)
     finally:
+        server.config.stopping.set()
         server.shutdown()
     return code
 

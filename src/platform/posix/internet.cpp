@@ -5,7 +5,7 @@
 namespace platform {
 
 // The native build only tests the fetch over scripted clients.
-std::unique_ptr<platform::IInternetClient> CreateInternetClient() {
+std::unique_ptr<platform::IInternetClient> CreateInternetClient(std::chrono::milliseconds) {
   throw OsError("No system internet client in this build");
 }
 

@@ -1,7 +1,11 @@
 #include "platform/win32/wininet_client.h"
 
+#include <algorithm>
 #include <cstddef>
+#include <cstring>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/codepage.h"
 #include "platform/internet.h"
@@ -19,6 +23,7 @@ static_assert(INTERNET_OPTION_PROXY == platform::kOptionProxy && INTERNET_OPTION
               INTERNET_OPTION_PASSWORD == platform::kOptionPassword &&
               INTERNET_OPTION_PROXY_USERNAME == platform::kOptionProxyUsername &&
               INTERNET_OPTION_PROXY_PASSWORD == platform::kOptionProxyPassword);
+static_assert(ERROR_INTERNET_TIMEOUT == platform::kErrorInternetTimeout);
 static_assert(INTERNET_OPEN_TYPE_PRECONFIG == platform::kOpenTypePreconfig &&
               INTERNET_OPEN_TYPE_PROXY == platform::kOpenTypeProxy && INTERNET_FLAG_RELOAD == platform::kFlagReload &&
               HTTP_QUERY_RAW_HEADERS_CRLF == platform::kQueryRawHeadersCrlf);
@@ -65,7 +70,34 @@ class KeepLastError {
 
 }  // namespace
 
-WinInetClient::WinInetClient() : api_(LoadWinInet(loadError_)) {}
+// What a call on the helper thread produces, owned jointly by that thread
+// and the caller, so that an abandoned call writes into memory still its own.
+struct OpenUrlCall {
+  std::string url, headers;
+  bool hasHeaders = false;
+  HINTERNET request = nullptr;
+  DWORD error = ERROR_SUCCESS;
+};
+
+struct ReadCall {
+  explicit ReadCall(std::uint32_t size) : buffer(size) {}
+  std::vector<char> buffer;
+  DWORD got = 0;
+  BOOL ok = FALSE;
+  DWORD error = ERROR_SUCCESS;
+};
+
+WinInetClient::WinInetClient(std::chrono::milliseconds stallLimit)
+    : api_(LoadWinInet(loadError_)), stallLimit_(stallLimit), calls_(stallLimit) {}
+
+void WinInetClient::SetTimeLimits(HINTERNET internet) {
+  const DWORD limit = static_cast<DWORD>(std::clamp<std::chrono::milliseconds::rep>(stallLimit_.count(), 1, MAXDWORD));
+  for (const DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT,
+                             INTERNET_OPTION_RECEIVE_TIMEOUT, INTERNET_OPTION_DATA_SEND_TIMEOUT,
+                             INTERNET_OPTION_DATA_RECEIVE_TIMEOUT}) {
+    api_->setOption(internet, option, const_cast<DWORD*>(&limit), sizeof limit);
+  }
+}
 
 bool WinInetClient::QueryOption(std::uint32_t option, void* buffer, std::uint32_t* length) {
   if (!api_) return Unavailable(), false;
@@ -78,7 +110,11 @@ bool WinInetClient::QueryOption(std::uint32_t option, void* buffer, std::uint32_
 platform::InternetHandle WinInetClient::Open(const char* agent, std::uint32_t accessType, const char* proxy,
                                          const char* bypass, std::uint32_t flags) {
   if (!api_) return Unavailable(), nullptr;
-  return api_->open(agent, accessType, proxy, bypass, flags);
+  KeepLastError keep;
+  HINTERNET internet = api_->open(agent, accessType, proxy, bypass, flags);
+  keep.Take();
+  if (internet) SetTimeLimits(internet);  // inherited by the requests opened from it
+  return internet;
 }
 
 bool WinInetClient::SetOption(platform::InternetHandle handle, std::uint32_t option, const void* buffer,
@@ -91,11 +127,22 @@ platform::InternetHandle WinInetClient::OpenUrl(platform::InternetHandle interne
                                             std::uint32_t headersLength, std::uint32_t flags,
                                             std::uintptr_t context) {
   if (!api_) return Unavailable(), nullptr;
-  KeepLastError keep;
-  const std::string ansiUrl = Utf8ToAnsi(url);
-  HINTERNET request = api_->openUrl(internet, ansiUrl.c_str(), headers, headersLength, flags, context);
-  keep.Take();
-  return request;
+  auto call = std::make_shared<OpenUrlCall>();
+  call->url = Utf8ToAnsi(url);
+  call->hasHeaders = headers != nullptr;
+  if (headers) call->headers = headersLength == 0xFFFFFFFFu ? std::string(headers) : std::string(headers, headersLength);
+  const WinInetApi* api = api_;
+  const bool returned = calls_.Run(
+      [api, call, internet, flags, context] {
+        call->request = api->openUrl(internet, call->url.c_str(), call->hasHeaders ? call->headers.c_str() : nullptr,
+                                     static_cast<DWORD>(call->headers.size()), flags, context);
+        call->error = ::GetLastError();
+      },
+      [api, call] {
+        if (call->request) api->closeHandle(call->request);  // nobody else will ever see it
+      });
+  ::SetLastError(returned ? call->error : ERROR_INTERNET_TIMEOUT);
+  return returned ? call->request : nullptr;
 }
 
 bool WinInetClient::QueryInfo(platform::InternetHandle request, std::uint32_t infoLevel, void* buffer,
@@ -112,10 +159,22 @@ bool WinInetClient::QueryInfo(platform::InternetHandle request, std::uint32_t in
 bool WinInetClient::ReadFile(platform::InternetHandle request, void* buffer, std::uint32_t toRead,
                              std::uint32_t* read) {
   if (!api_) return Unavailable(), false;
-  DWORD got = 0;
-  const BOOL ok = api_->readFile(request, buffer, toRead, &got);
+  *read = 0;
+  auto call = std::make_shared<ReadCall>(toRead);
+  const WinInetApi* api = api_;
+  const bool returned = calls_.Run([api, call, request] {
+    call->ok = api->readFile(request, call->buffer.data(), static_cast<DWORD>(call->buffer.size()), &call->got);
+    call->error = ::GetLastError();
+  });
+  if (!returned) {
+    ::SetLastError(ERROR_INTERNET_TIMEOUT);
+    return false;
+  }
+  const DWORD got = std::min<DWORD>(call->got, toRead);
+  if (got > 0) std::memcpy(buffer, call->buffer.data(), got);
   *read = got;
-  return ok != FALSE;
+  ::SetLastError(call->error);
+  return call->ok != FALSE;
 }
 
 bool WinInetClient::CloseHandle(platform::InternetHandle handle) {
@@ -131,6 +190,8 @@ void WinInetClient::Sleep(std::uint32_t milliseconds) { ::Sleep(milliseconds); }
 
 }  // namespace win32
 
-std::unique_ptr<platform::IInternetClient> CreateInternetClient() { return std::make_unique<win32::WinInetClient>(); }
+std::unique_ptr<platform::IInternetClient> CreateInternetClient(std::chrono::milliseconds stallLimit) {
+  return std::make_unique<win32::WinInetClient>(stallLimit);
+}
 
 }  // namespace platform
