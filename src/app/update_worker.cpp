@@ -32,6 +32,9 @@ void UpdateWorker::Execute() {
       PostStatus(Status::Current);
     }
     engine_.reset();
+  } catch (const engine::ServerRefused& e) {
+    sink_.PostRefusal(e.what());
+    engine_.reset();
   } catch (const std::exception& e) {
     PostError(e.what());
     engine_.reset();

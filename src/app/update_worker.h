@@ -25,7 +25,8 @@ class UpdateWorker {
   static void Create(const LaunchParams& params, IStatusSink& sink, EngineFactory makeEngine);
 
   UpdateWorker(const LaunchParams& params, IStatusSink& sink, EngineFactory makeEngine);
-  // The thread body: statuses 1, 2, then 3 ... 9 or 4; any error as status 0.
+  // The thread body: statuses 1, 2, then 3 ... 9 or 4; a refused server as
+  // status 5, any other error as status 0.
   void Execute();
 
  private:
