@@ -3,9 +3,13 @@
 //    to and holds nothing Windows reads as a stream, a device or the end of
 //    the path;
 //  - a server address accepted for naming the configuration file gives a
-//    plain file name;
-//  - the client's command line, read back by the standard Windows argument
-//    rules, gives exactly the twelve values it was built from.
+//    plain file name, and one accepted from a web page shows the user a
+//    plain ASCII host;
+//  - what is kept of a web page's value holds no quote, control character or
+//    bidirectional formatting character and ends in no backslash, so that
+//    both the client's splitting and the standard Windows rules read it back;
+//  - the client's command line, split at its quotes, gives exactly the
+//    twelve values it was built from.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -98,6 +102,50 @@ void CheckAddress(std::string_view address) {
   Check(platform::IsPlainName(host + "_" + port + "_AutoUpdateIniC.xml"), "address names a path", address);
 }
 
+void CheckWebAddress(std::string_view address) {
+  if (!engine::IsClearWebAddress(address)) return;
+  const std::string shown = engine::ServerDisplayName(std::string(address));
+  for (char c : shown) {
+    const auto u = static_cast<unsigned char>(c);
+    Check(u > 0x20 && u < 0x7F && std::string_view("@%\\/\"").find(c) == std::string_view::npos,
+          "web address shows", address);
+  }
+  Check(address.empty() || !shown.empty(), "web address shows no host", address);
+}
+
+bool HasBidiFormat(std::string_view text) {
+  for (const char* mark : {"\u200E", "\u200F", "\u202A", "\u202B", "\u202C", "\u202D", "\u202E", "\u2066",
+                           "\u2067", "\u2068", "\u2069"}) {
+    if (text.find(mark) != std::string_view::npos) return true;
+  }
+  return false;
+}
+
+void CheckOutsideValue(std::string_view input) {
+  const std::string value = app::OutsideValue(input);
+  for (char c : value) {
+    const auto u = static_cast<unsigned char>(c);
+    Check(c != '"' && u >= 0x20 && u != 0x7F, "outside value keeps", input);
+  }
+  Check(!HasBidiFormat(value), "outside value keeps bidi formatting", input);
+  Check(value.empty() || value.back() != '\\', "outside value ends in a backslash", input);
+  Check(app::OutsideValue(value) == value, "outside value changes again", input);
+  Check(ParseArguments(" \"" + value + "\"") == std::vector<std::string>{value}, "outside value read back", input);
+}
+
+// The client's own splitting: each value is what stands between a pair of
+// quotes, nothing escaped.
+std::vector<std::string> SplitAtQuotes(std::string_view line) {
+  std::vector<std::string> values;
+  for (size_t open = line.find('"'); open != std::string_view::npos; open = line.find('"', open)) {
+    const size_t close = line.find('"', open + 1);
+    if (close == std::string_view::npos) break;
+    values.emplace_back(line.substr(open + 1, close - open - 1));
+    open = close + 1;
+  }
+  return values;
+}
+
 void CheckClientCommand(std::string_view input) {
   // Twelve values separated by NUL; the program's own word must not hold a
   // quote (no file name can).
@@ -125,7 +173,11 @@ void CheckClientCommand(std::string_view input) {
   const std::string first = p.appName == "ZEPRA" ? p.userId2 : "[" + p.userId + "]";
   const std::vector<std::string> expected = {first, p.appCode, p.workDate, p.extra1, p.extra2,
                                              p.extra3, p.extra4, p.serverUrl, p.serverPort, " ", "HTTP", " "};
-  Check(ParseArguments(std::string_view(command).substr(program.size())) == expected, "client arguments", input);
+  const bool quoteFree = std::none_of(expected.begin(), expected.end(),
+                                      [](const std::string& v) { return v.find('"') != std::string::npos; });
+  if (quoteFree) {
+    Check(SplitAtQuotes(std::string_view(command).substr(program.size())) == expected, "client arguments", input);
+  }
 }
 
 }  // namespace
@@ -134,6 +186,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view input(reinterpret_cast<const char*>(data), size);
   CheckNames(input);
   CheckAddress(input);
+  CheckWebAddress(input);
+  CheckOutsideValue(input);
   CheckClientCommand(input);
   return 0;
 }

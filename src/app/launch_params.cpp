@@ -29,18 +29,31 @@ std::vector<std::string_view> SplitLines(std::string_view text) {
   return lines;
 }
 
-// Quotes and control characters cannot be part of a value handed on to the
-// client program: the URL comes from any web page.
-std::string WithoutQuotesAndControls(std::string_view text) {
-  std::string out;
-  for (char c : text) {
-    const auto u = static_cast<unsigned char>(c);
-    if (c != '"' && u >= 0x20 && u != 0x7F) out += c;
-  }
-  return out;
+// The UTF-8 forms of the bidirectional formatting characters: U+200E,
+// U+200F, U+202A..U+202E and U+2066..U+2069.
+bool EndsWithBidiFormat(std::string_view text) {
+  if (text.size() < 3) return false;
+  const auto b = [&](size_t k) { return static_cast<unsigned char>(text[text.size() - 3 + k]); };
+  if (b(0) != 0xE2) return false;
+  if (b(1) == 0x80) return b(2) == 0x8E || b(2) == 0x8F || (b(2) >= 0xAA && b(2) <= 0xAE);
+  return b(1) == 0x81 && b(2) >= 0xA6 && b(2) <= 0xA9;
 }
 
 }  // namespace
+
+std::string OutsideValue(std::string_view text) {
+  std::string out;
+  for (char c : text) {
+    const auto u = static_cast<unsigned char>(c);
+    if (c == '"' || u < 0x20 || u == 0x7F) continue;
+    out += c;
+    // Checked after every byte, so that removing one cannot join the bytes
+    // around it into another.
+    if (EndsWithBidiFormat(out)) out.resize(out.size() - 3);
+  }
+  while (!out.empty() && out.back() == '\\') out.pop_back();
+  return out;
+}
 
 bool StartsWithReg(const Arguments& args) { return !args.empty() && args[0] == "REG"; }
 
@@ -107,7 +120,7 @@ void ReadParams(const Arguments& args, const std::string& workDate, const engine
   // quoting split off it.
   const std::string& url = args[0];
   params.appName = kClientApplication;
-  const std::string userId = WithoutQuotesAndControls(UserIdOfUid(engine::DecodeBase64(UrlKeyValue(url, "UID"))));
+  const std::string userId = OutsideValue(UserIdOfUid(engine::DecodeBase64(UrlKeyValue(url, "UID"))));
   params.userId = userId;
   params.userId2 = userId;
   params.appCode = kClientApplication;
@@ -116,8 +129,11 @@ void ReadParams(const Arguments& args, const std::string& workDate, const engine
   params.extra2 = " ";
   params.extra3 = " ";
   params.extra4 = " ";
-  params.serverUrl = WithoutQuotesAndControls(UrlKeyValue(url, "url"));
+  params.serverUrl = OutsideValue(UrlKeyValue(url, "url"));
   params.serverPort = engine::UrlPort(params.serverUrl, trace);
+  // The engine refuses such an address before any request: no port of it
+  // reaches the client program either.
+  if (!engine::IsClearWebAddress(params.serverUrl)) params.serverPort.clear();
   params.clientExe.clear();
 }
 

@@ -53,11 +53,18 @@ bool IsPositionalForm(const Arguments& args);
 // Fills params field by field in declaration order, so that an error raised
 // part-way (the trace file write in the URL form) leaves the fields before it
 // filled. The URL form traces its port look-up. URL-form values come from
-// outside: quotes and control characters are dropped from them. workDate is
+// outside: they are read through OutsideValue, and a server address that
+// engine::IsClearWebAddress refuses gives no port. workDate is
 // today's local date as "yyyymmdd". Registration is not done here; see
 // IsRegistrationStart.
 void ReadParams(const Arguments& args, const std::string& workDate, const engine::TraceFile& trace,
                 LaunchParams& params);
+
+// What is kept of a value a web page gave: no quotes, control characters or
+// bidirectional formatting characters (which could make the text shown differ
+// from the text used), and no backslashes at the end (which could join the
+// closing quote of the client's command line).
+std::string OutsideValue(std::string_view text);
 
 // The value of the first "name=value" line of a URL whose name equals key,
 // ignoring ASCII letter case, after every "?" and "&" became a line break.

@@ -35,9 +35,13 @@ void ProgressView::PostStatus(Status status) {
   window_.Post(kUpdateStatusMessage, static_cast<std::uintptr_t>(status), 0);
 }
 
-void ProgressView::PostError(std::string_view text) {
+void ProgressView::PostError(std::string_view text) { PostText(Status::Failed, text); }
+
+void ProgressView::PostRefusal(std::string_view text) { PostText(Status::Refused, text); }
+
+void ProgressView::PostText(Status status, std::string_view text) {
   char* block = NewStatusText(text);
-  if (!window_.Post(kUpdateStatusMessage, static_cast<std::uintptr_t>(Status::Failed),
+  if (!window_.Post(kUpdateStatusMessage, static_cast<std::uintptr_t>(status),
                     reinterpret_cast<std::intptr_t>(block))) {
     FreeStatusText(block);  // nobody will receive it
   }

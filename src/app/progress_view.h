@@ -35,9 +35,11 @@ class ProgressView : public IWindowHost, public IStatusSink, private platform::W
   // text of status 0 travels as a heap block that the window takes over.
   void PostStatus(Status status) override;
   void PostError(std::string_view text) override;
+  void PostRefusal(std::string_view text) override;
   void PostProgress(std::int32_t done, std::int32_t total) override;
 
  private:
+  void PostText(Status status, std::string_view text);
   void OnPaint(platform::Canvas& canvas) override;
   void OnShown() override { form_.OnFirstShown(); }
   bool OnCloseRequest() override { return form_.MayClose(); }

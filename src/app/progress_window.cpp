@@ -20,22 +20,9 @@ std::int32_t Mul32(std::int32_t a, std::int32_t b) {
   return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) * static_cast<std::uint32_t>(b));
 }
 
-// A blank and the value in quotes, written so that the standard Windows
-// argument parsing (CommandLineToArgvW, the C runtime) gives back exactly the
-// value: a quote inside is escaped, and backslashes before a quote or before
-// the closing quote are doubled. Other values keep their bytes as they are.
-std::string Quoted(std::string_view text) {
-  std::string out = " \"";
-  size_t backslashes = 0;
-  for (char c : text) {
-    if (c == '"') out.append(backslashes + 1, '\\');
-    backslashes = c == '\\' ? backslashes + 1 : 0;
-    out += c;
-  }
-  out.append(backslashes, '\\');
-  out += '"';
-  return out;
-}
+// A blank and the value in quotes, the value's bytes as they are: the client
+// program's own values come back to it exactly as it gave them.
+std::string Quoted(std::string_view text) { return " \"" + std::string(text) + "\""; }
 
 // The program's own word of the command line: quoted only when a blank
 // would otherwise split it.
@@ -82,15 +69,15 @@ void ProgressWindow::OnStatus(std::uintptr_t code, std::intptr_t text) {
   const std::string& app = params_.appName;
   const std::string& url = params_.serverUrl;
   switch (static_cast<Status>(static_cast<int>(code))) {
-    case Status::Failed: {
-      StatusText owned(reinterpret_cast<char*>(text));
-      state_.hint.text = "无法从“" + url + "”更新［" + app + "］。";
-      state_.error.text = owned ? owned.get() : "";
-      state_.error.visible = true;
-      state_.closeButtonVisible = true;
-      Changed();
+    case Status::Failed:
+      ShowError("无法从“" + url + "”更新［" + app + "］。", text);
       break;
-    }
+    case Status::Refused:
+      // The client program is not handed the refused server either.
+      params_.serverUrl.clear();
+      params_.serverPort.clear();
+      ShowError("本次没有更新［" + app + "］。", text);
+      break;
     case Status::Connecting:
       state_.hint.text = "正在连接服务器“" + url + "”……";
       Changed();
@@ -123,6 +110,15 @@ void ProgressWindow::OnStatus(std::uintptr_t code, std::intptr_t text) {
     default:
       break;
   }
+}
+
+void ProgressWindow::ShowError(const std::string& hint, std::intptr_t text) {
+  StatusText owned(reinterpret_cast<char*>(text));
+  state_.hint.text = hint;
+  state_.error.text = owned ? owned.get() : "";
+  state_.error.visible = true;
+  state_.closeButtonVisible = true;
+  Changed();
 }
 
 void ProgressWindow::OnProgress(std::int32_t done, std::int32_t total) {

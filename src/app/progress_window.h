@@ -69,16 +69,19 @@ class ProgressWindow {
   // First showing: closes at once after "REG", else starts the worker.
   void OnFirstShown();
 
-  // kUpdateStatusMessage: for code 0, text is a block from NewStatusText, owned
-  // (and freed) from here on.
+  // kUpdateStatusMessage: for codes 0 and 5, text is a block from
+  // NewStatusText, owned (and freed) from here on. Code 5 also drops the
+  // server's address and port from what the client program is given.
   void OnStatus(std::uintptr_t code, std::intptr_t text);
   // kUpdateProgressMessage. A total of 0 or less changes nothing.
   void OnProgress(std::int32_t done, std::int32_t total);
   bool MayClose() const { return canClose_; }
   // The close action: start the client program and close.
   void CloseAndStartClient();
-  // The client's command line: its program word, then twelve quoted values
-  // that the client's argument parsing reads back exactly.
+  // The client's command line: its program word, then each of the twelve
+  // values as a blank and the value in quotes, its bytes unchanged (the
+  // client splits its command line at the quotes, without escapes; URL-form
+  // values hold no quote and end in no backslash, see OutsideValue).
   std::string BuildClientCommand() const;
   // The client program file: ClientExe, or for a bare name the file of that
   // name (".exe" added when it has no extension) in the updater's folder.
@@ -89,6 +92,8 @@ class ProgressWindow {
 
  private:
   void Changed();
+  // The error state: the hint, the text block (taken over) and the button.
+  void ShowError(const std::string& hint, std::intptr_t text);
 
   platform::IProcessLauncher& processes_;
   const engine::TraceFile& trace_;

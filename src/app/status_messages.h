@@ -18,11 +18,14 @@ enum class Status : int {
   Checking = 2,
   Updating = 3,
   Current = 4,
-  Waiting = 5,  // another updater is running
+  // The server a web page named is not used (engine::ServerRefused); carries
+  // a text like Failed.
+  Refused = 5,
+  Waiting = 6,  // another updater is running
   Finished = 9,
 };
 
-// A zero-terminated heap copy of text; whoever receives status 0 owns it and
+// A zero-terminated heap copy of text; whoever receives status 0 or 5 owns it and
 // releases it with FreeStatusText (or by adopting it into a StatusText).
 char* NewStatusText(std::string_view text);
 void FreeStatusText(char* text) noexcept;
@@ -39,6 +42,8 @@ class IStatusSink {
   virtual void PostStatus(Status status) = 0;
   // Status 0 with a copy of the text.
   virtual void PostError(std::string_view text) = 0;
+  // Status 5 with a copy of the text.
+  virtual void PostRefusal(std::string_view text) = 0;
   virtual void PostProgress(std::int32_t done, std::int32_t total) = 0;
 };
 

@@ -53,6 +53,9 @@ void UpdateWorker::Run() {
       PostStatus(Status::Current);
     }
     engine_.reset();
+  } catch (const engine::ServerRefused& e) {
+    sink_.PostRefusal(e.what());
+    engine_.reset();
   } catch (const std::exception& e) {
     PostError(e.what());
     engine_.reset();

@@ -28,8 +28,9 @@ class UpdateWorker {
   static void Create(const LaunchParams& params, IStatusSink& sink, EngineFactory makeEngine);
 
   UpdateWorker(const LaunchParams& params, IStatusSink& sink, EngineFactory makeEngine);
-  // The thread body: status 5 while another updater runs, then statuses 1,
-  // 2, then 3 ... 9 or 4; any error as status 0.
+  // The thread body: status 6 while another updater runs, then statuses 1,
+  // 2, then 3 ... 9 or 4; a refused server as status 5, any other error as
+  // status 0.
   void Execute();
 
  private:

@@ -46,6 +46,29 @@ bool IsUsableAsFileName(const std::string& host, const std::string& port) {
          platform::IsPlainName(ConfigNameOf(host, port));
 }
 
+bool IsHostCharacter(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '_' ||
+         c == '.';
+}
+
+bool IsClearHost(std::string_view host) {
+  if (host.empty() || host.front() == '.' || host.find("..") != std::string_view::npos) return false;
+  for (char c : host) {
+    if (!IsHostCharacter(c)) return false;
+  }
+  return true;
+}
+
+bool IsPortNumber(std::string_view port) {
+  if (port.empty() || port.size() > 5) return false;
+  unsigned value = 0;
+  for (char c : port) {
+    if (c < '0' || c > '9') return false;
+    value = value * 10 + static_cast<unsigned>(c - '0');
+  }
+  return value >= 1 && value <= 65535;
+}
+
 }  // namespace
 
 BadServerAddress::BadServerAddress(const std::string& address)
@@ -87,8 +110,28 @@ std::string ConfigFileName(const std::string& address, const TraceFile& trace) {
 }
 
 std::string ServerDisplayName(const std::string& address) {
-  const std::string port = PortOf(address);
-  return HostOf(address) + (port.empty() ? "" : ":" + port);
+  std::string authority;
+  if (!AuthorityOf(address, authority)) return address;
+  const size_t at = authority.rfind('@');
+  if (at != std::string::npos) authority.erase(0, at + 1);
+  return authority;
+}
+
+bool IsClearWebAddress(std::string_view address) {
+  if (address.empty()) return true;
+  // Without a scheme only a bare host, as the configuration file name reads it.
+  if (!SameTextAscii(address.substr(0, kScheme.size()), kScheme)) return IsClearHost(address);
+  std::string_view authority = address.substr(kScheme.size());
+  authority = authority.substr(0, authority.find('/'));
+  const size_t colon = authority.find(':');
+  if (colon == std::string_view::npos) return IsClearHost(authority);
+  return IsClearHost(authority.substr(0, colon)) && IsPortNumber(authority.substr(colon + 1));
+}
+
+std::string UnclearWebAddressText(const std::string& address) {
+  return "网页指定的更新服务器地址“" + address +
+         "”无效，本次没有更新。\r\n地址应为“http://主机名:端口/路径”：主机名只能由英文字母、数字、“-”、“_”和“.”"
+         "组成（中文域名须写成 punycode 形式），端口必须是 1 到 65535 之间的数字。";
 }
 
 bool IsUsableServerAddress(const std::string& address) {

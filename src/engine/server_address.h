@@ -27,7 +27,18 @@ std::string UrlPort(const std::string& address, const TraceFile& trace);
 std::string ConfigFileName(const std::string& address, const TraceFile& trace);
 // The same test, without tracing.
 bool IsUsableServerAddress(const std::string& address);
-// How the user is shown a server: host, and ":" and port when there is one.
+// Whether an address a web page gave may be used at all: empty (no server
+// named), or "http://host[:port][/path]" (scheme in any letter case) or a
+// bare host, where the host is ASCII letters, digits, "-", "_" and "." (an
+// international name arrives as punycode) and the port a number from 1 to
+// 65535. Anything an HTTP client might read as another host than the one
+// shown ("@", "%", "\\", foreign letters) is refused.
+bool IsClearWebAddress(std::string_view address);
+// Why a web page's address is refused, for the user.
+std::string UnclearWebAddressText(const std::string& address);
+// How the user is shown a server: the host that is contacted, and ":" and
+// port when there is one. Text up to an "@" in the authority names a user,
+// not the host, for an HTTP client.
 std::string ServerDisplayName(const std::string& address);
 
 }  // namespace engine

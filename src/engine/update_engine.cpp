@@ -37,10 +37,16 @@ class UntrustedManifestError : public std::runtime_error {
 
 UpdateEngine::UpdateEngine(const std::string& serverUrl, const Services& services, NewServer newServer)
     : services_(services), newServer_(newServer), serverUrl_(serverUrl) {
+  if (newServer_ == NewServer::AskFirst && !IsClearWebAddress(serverUrl_)) {
+    throw ServerRefused(UnclearWebAddressText(serverUrl_));
+  }
   try {
     SetUp();
   } catch (const std::exception& e) {
     services_.messageBox.Show(e.what(), kEngineCaption, platform::MbOk);
+  }
+  if (declined_) {
+    throw ServerRefused("您拒绝使用网页指定的更新服务器“" + ServerDisplayName(serverUrl_) + "”，本次没有更新。");
   }
 }
 
@@ -103,15 +109,18 @@ void UpdateEngine::UseTemplate(const std::string& bytes) {
 }
 
 // A server named by a web page and never used on this machine (it has no
-// configuration file here yet) is used only when the user says so.
+// configuration file here yet) is used only when the user says so, unless
+// publisher keys are configured: then only a manifest one of them signed is
+// used, whichever server it comes from.
 bool UpdateEngine::ApprovedFirstUse() {
   if (newServer_ != NewServer::AskFirst || serverUrl_.empty()) return true;
+  if (ConfiguredPublisherKeys(services_.registry)) return true;
   const std::string text = "网页要求从更新服务器“" + ServerDisplayName(serverUrl_) +
                            "”下载并安装程序，本机以前从未使用过这台服务器。\r\n\r\n"
                            "只有在您信任这台服务器时才选择“是”。是否继续？";
   const unsigned flags = platform::MbYesNo | platform::MbIconQuestion | platform::MbDefaultButton2;
   if (services_.messageBox.Show(text, kEngineCaption, flags) == platform::IdYes) return true;
-  serverUrl_.clear();  // the run goes on as one without a server
+  declined_ = true;  // the constructor raises ServerRefused
   return false;
 }
 

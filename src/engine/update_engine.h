@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <unordered_set>
 #include <vector>
@@ -31,14 +32,23 @@ class InstallJournal;
 // asking: the client program names its own server, a web page does not.
 enum class NewServer { Trusted, AskFirst };
 
+// The constructor's refusal of a server a web page named: its address is not
+// clear (see IsClearWebAddress), or the user declined it. Nothing has been
+// fetched, and the address must not be handed on to the client program.
+class ServerRefused : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
 using ManifestEntries = std::vector<std::shared_ptr<const ManifestEntry>>;
 // Steps done and steps in all.
 using ProgressCallback = std::function<void(std::int32_t done, std::int32_t total)>;
 
 class UpdateEngine {
  public:
-  // Never fails towards the caller: a failure during set-up is shown in a
-  // message box and the engine keeps what it had gathered by then.
+  // Fails towards the caller only with ServerRefused: any other failure
+  // during set-up is shown in a message box and the engine keeps what it had
+  // gathered by then.
   UpdateEngine(const std::string& serverUrl, const Services& services, NewServer newServer = NewServer::Trusted);
   ~UpdateEngine();
   UpdateEngine(const UpdateEngine&) = delete;
@@ -124,6 +134,7 @@ class UpdateEngine {
 
   const Services& services_;
   NewServer newServer_;
+  bool declined_ = false;  // the user said No to the first use of the server
   std::string serverUrl_;
   std::string configDir_;
   std::string privateFolder_;

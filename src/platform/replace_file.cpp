@@ -17,7 +17,7 @@ void ReplaceWholeFile(const std::string& path, std::string_view bytes) {
   if (!MoveFileOver(written, path)) {
     const std::string reason = LastErrorText();
     RemoveFile(written);
-    throw OsError("Cannot replace file \"" + path + "\". " + reason, reason);
+    throw OsError("无法替换文件“" + path + "”：" + reason, reason);
   }
 }
 

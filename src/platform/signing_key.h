@@ -22,6 +22,10 @@ class SigningKey {
   ~SigningKey();
 
   std::string PrivatePem() const;  // PKCS#8
+  // Writes PrivatePem to a new file that only its owner can read or write
+  // from the moment it exists. An existing file or a link by that name is
+  // refused (OsError), never followed or overwritten.
+  void SavePrivatePem(const std::string& path) const;
   std::string PublicPem() const;   // as `openssl ec -pubout` writes it
   // The DER ECDSA signature over the SHA-256 of message, as
   // `openssl dgst -sha256 -sign` writes it.

@@ -224,14 +224,70 @@ TEST(ReadParamsUrl, AUrlFirstIsTheUrlFormHoweverManyArguments) {
   }
 }
 
-TEST(ReadParamsUrl, QuotesAndControlCharactersAreDropped) {
+TEST(ReadParamsUrl, QuotesControlsAndTrailingBackslashesAreDropped) {
   Sandbox box;
   const engine::TraceFile trace(box.programPath());
   LaunchParams p;
-  app::ReadParams({"ZEPRA:?UID=" + Encode("ts=a\"b\x01" "c\\\"") + "&url=http://h:1/\"x\t"}, "20240607", trace, p);
-  EXPECT_EQ(p.userId, "abc\\");
-  EXPECT_EQ(p.userId2, "abc\\");
+  app::ReadParams({"ZEPRA:?UID=" + Encode("ts=a\"b\x01" "c\\\"") + "&url=http://h:1/\"x\t\\"}, "20240607", trace, p);
+  EXPECT_EQ(p.userId, "abc");
+  EXPECT_EQ(p.userId2, "abc");
   EXPECT_EQ(p.serverUrl, "http://h:1/x");
+  EXPECT_EQ(p.serverPort, "1");
+}
+
+// What is kept of a web page's value: it must show what it is and cannot
+// end the client's quoted argument early.
+TEST(OutsideValue, DropsQuotesControlsBidiFormattingAndTrailingBackslashes) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"", ""},
+      {"plain 值", "plain 值"},
+      {"a\"b", "ab"},
+      {"a\x01\x1f\x7f\tb\r\n", "ab"},
+      {"C:\\dir\\", "C:\\dir"},
+      {"x\\\\\"\\", "x"},                                     // quotes go first, then the backslashes
+      {"a\\b", "a\\b"},                                           // inner backslash kept
+      {"\xE2\x80\x8E\xE2\x80\x8F" "abc", "abc"},               // U+200E, U+200F
+      {"x\xE2\x80\xAA\xE2\x80\xAE" "y", "xy"},                 // U+202A, U+202E
+      {"\xE2\x81\xA6" "evil\xE2\x81\xA9", "evil"},            // U+2066, U+2069
+      {"\xE2\x80\xA9\xE2\x80\xAF\xE2\x81\xA5\xE2\x81\xAA",  // neighbours of the ranges stay
+       "\xE2\x80\xA9\xE2\x80\xAF\xE2\x81\xA5\xE2\x81\xAA"},
+      {"\xE2\x80\xE2\x80\x8E\x8E" "a", "a"},                  // one removed cannot join another
+      {"\xE2\x80\"\x8E" "a", "a"},                                // nor can a quote removed
+      {"\xE2\x80\x8E\\", ""},
+  };
+  for (const auto& [in, out] : cases) {
+    SCOPED_TRACE(in);
+    EXPECT_EQ(app::OutsideValue(in), out);
+  }
+}
+
+// A web page's server address the engine will refuse gives the client no
+// port; the address itself is kept for the engine to name in its refusal.
+TEST(ReadParamsUrl, PortOnlyOfAClearAddress) {
+  Sandbox box;
+  const engine::TraceFile trace(box.programPath());
+  const std::pair<const char*, const char*> cases[] = {
+      {"http://srv:8080/upd/", "8080"},
+      {"HTTP://srv:1/", "1"},
+      {"http://srv/upd/", ""},
+      {"srv", ""},
+      {"http://erp.corp:80@evil.example/", ""},
+      {"http://srv:80%40x/", ""},
+      {"http://srv:0/", ""},
+      {"http://srv:65536/", ""},
+      {"http://srv:http/", ""},
+  };
+  for (const auto& [address, port] : cases) {
+    SCOPED_TRACE(address);
+    LaunchParams p;
+    app::ReadParams({std::string("ZEPRA:?url=") + address}, "20240607", trace, p);
+    EXPECT_EQ(p.serverUrl, address);
+    EXPECT_EQ(p.serverPort, port);
+  }
+  LaunchParams p;
+  app::ReadParams({"ZEPRA:?url=http://srv\xE2\x80\xAE:81/"}, "20240607", trace, p);
+  EXPECT_EQ(p.serverUrl, "http://srv:81/");
+  EXPECT_EQ(p.serverPort, "81");
 }
 
 TEST(ReadParamsUrl, MissingKeysGiveEmptyFields) {

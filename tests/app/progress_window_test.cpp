@@ -25,6 +25,7 @@ class RecordingSink : public app::IStatusSink {
  public:
   void PostStatus(app::Status status) override { statuses.push_back(static_cast<int>(status)); }
   void PostError(std::string_view text) override { errors.emplace_back(text); }
+  void PostRefusal(std::string_view text) override { errors.emplace_back(text); }
   void PostProgress(std::int32_t, std::int32_t) override { ++progress; }
   std::vector<int> statuses;
   std::vector<std::string> errors;
@@ -93,20 +94,21 @@ TEST(ProgressWindowStatus, HintTextPerCode) {
       {3, "正在更新［Sales］……"},
       {4, "［Sales］已经是最新版本。"},
       {9, "更新［Sales］完成。"},
-      {5, "另一个更新程序正在运行，正在等待它结束……"},
+      {6, "另一个更新程序正在运行，正在等待它结束……"},
       {0, "无法从“http://srv:81/upd/”更新［Sales］。"},
+      {5, "本次没有更新［Sales］。"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.code);
     Window w;
-    w.Status(c.code, c.code == 0 ? "boom" : nullptr);
+    w.Status(c.code, c.code == 0 || c.code == 5 ? "boom" : nullptr);
     EXPECT_EQ(w.form.State().hint, (app::LabelState{c.hint, true}));
     EXPECT_GT(w.host.invalidated, 0);
   }
 }
 
 TEST(ProgressWindowStatus, OtherCodesChangeNothing) {
-  for (std::uintptr_t code : {6u, 7u, 8u, 10u, 100u, 1125u}) {
+  for (std::uintptr_t code : {7u, 8u, 10u, 100u, 1125u}) {
     SCOPED_TRACE(code);
     Window w;
     w.Status(3);
@@ -149,6 +151,25 @@ TEST(ProgressWindowStatus, FailureShowsTextAndButtonAndKeepsTheBar) {
   EXPECT_TRUE(w.processes.started.empty());
   EXPECT_FALSE(w.form.MayClose());
   EXPECT_FALSE(w.host.closed);
+}
+
+// A refused server: the error state with the engine's text, and the client
+// program, once the user closes the window, is given no address or port.
+TEST(ProgressWindowStatus, RefusalShowsTheTextAndStartsTheClientWithoutTheServer) {
+  Window w("ZEPRA", "");
+  w.Status(1);
+  w.Status(5, "您拒绝使用网页指定的更新服务器“srv:81”，本次没有更新。");
+  const FormState& s = w.form.State();
+  EXPECT_EQ(s.error, (app::LabelState{"您拒绝使用网页指定的更新服务器“srv:81”，本次没有更新。", true}));
+  EXPECT_TRUE(s.closeButtonVisible);
+  EXPECT_TRUE(w.processes.started.empty());
+  EXPECT_FALSE(w.form.MayClose());
+  w.form.CloseAndStartClient();
+  ASSERT_EQ(w.processes.started.size(), 1u);
+  EXPECT_EQ(w.processes.started[0].commandLine,
+            "C:\\Zepra\\Update\\ZEPRA.exe \"u2\" \"code\" \"20240607\" \"e1\" \"e2\" \"e3\" \"e4\" "
+            "\"\" \"\" \" \" \"HTTP\" \" \"");
+  EXPECT_TRUE(w.host.closed);
 }
 
 TEST(ProgressWindowStatus, FailureWithoutTextShowsAnEmptyError) {
@@ -251,10 +272,9 @@ TEST(BuildClientCommand, EmptyClientExeStartsWithABlank) {
   EXPECT_EQ(w.form.BuildClientCommand().substr(0, 7), " \"[u1]\"");
 }
 
-// Values the client's argument parsing must read back exactly: a quote inside
-// is escaped, backslashes before a quote or the closing quote are doubled,
-// and a program path with a blank is quoted. Ordinary values keep their bytes.
-TEST(BuildClientCommand, QuotesSoThatTheClientReadsBackEveryValue) {
+// The client program's own values come back to it byte for byte, each in
+// quotes with nothing escaped; a program path with a blank is quoted.
+TEST(BuildClientCommand, EachValueInQuotesWithItsBytesUnchanged) {
   struct Case {
     const char* clientExe;
     const char* userId;
@@ -263,10 +283,11 @@ TEST(BuildClientCommand, QuotesSoThatTheClientReadsBackEveryValue) {
   };
   const Case cases[] = {
       {"c.exe", "u1", "code", "c.exe \"[u1]\" \"code\" \"2024"},
-      {"c.exe", "a\"b", "x", "c.exe \"[a\\\"b]\" \"x\" \"2024"},
-      {"c.exe", "u", "x\\", "c.exe \"[u]\" \"x\\\\\" \"2024"},         // x\ -> "x\\"
-      {"c.exe", "u", "x\\\"", "c.exe \"[u]\" \"x\\\\\\\"\" \"2024"},  // x\" -> "x\\\""
-      {"c.exe", "u", "a\\b", "c.exe \"[u]\" \"a\\b\" \"2024"},          // inner backslash kept
+      {"c.exe", "a\"b", "x", "c.exe \"[a\"b]\" \"x\" \"2024"},
+      {"c.exe", "u", "x\\", "c.exe \"[u]\" \"x\\\" \"2024"},          // one backslash stays one
+      {"c.exe", "u", "x\\\"", "c.exe \"[u]\" \"x\\\"\" \"2024"},
+      {"c.exe", "u", "a\\b", "c.exe \"[u]\" \"a\\b\" \"2024"},
+      {"c.exe", "u", "C:\\dir\\", "c.exe \"[u]\" \"C:\\dir\\\" \"2024"},
       {"D:\\ERP Client\\c.exe", "u", "x", "\"D:\\ERP Client\\c.exe\" \"[u]\" \"x\" \"2024"},
   };
   for (const Case& c : cases) {

@@ -25,6 +25,7 @@ class RecordingSink : public app::IStatusSink {
     Add(std::to_string(static_cast<int>(status)), status == app::Status::Finished || status == app::Status::Current);
   }
   void PostError(std::string_view text) override { Add("0:" + std::string(text), true); }
+  void PostRefusal(std::string_view text) override { Add("5:" + std::string(text), true); }
   void PostProgress(std::int32_t done, std::int32_t total) override {
     Add("p" + std::to_string(done) + "/" + std::to_string(total), false);
   }
@@ -90,6 +91,7 @@ class RemovingSink : public app::IStatusSink {
   RemovingSink(RecordingSink& inner, std::string path) : inner_(inner), path_(std::move(path)) {}
   void PostStatus(app::Status status) override { inner_.PostStatus(status); }
   void PostError(std::string_view text) override { inner_.PostError(text); }
+  void PostRefusal(std::string_view text) override { inner_.PostRefusal(text); }
   void PostProgress(std::int32_t done, std::int32_t total) override {
     platform::RemoveFile(path_);
     inner_.PostProgress(done, total);
@@ -115,6 +117,22 @@ TEST_F(Worker, ErrorDuringTheRunEndsWithItsText) {
             (std::vector<std::string>{"1", "2", "3", "p0/2", "p1/2"}));
   EXPECT_EQ(sink.posted_[5].substr(0, 2), "0:");
   EXPECT_NE(sink.posted_[5].find(AppPath(kConfigName)), std::string::npos);
+}
+
+// A server the user declined ends the run with its own status, which tells
+// the window to hand the client program no address.
+TEST_F(Worker, ADeclinedServerEndsWithTheRefusal) {
+  messages.answer = platform::IdNo;
+  app::LaunchParams params;
+  params.appName = "ZEPRA";
+  params.serverUrl = kServer;
+  app::UpdateWorker worker(params, sink, [this](const std::string& url) {
+    return std::make_unique<engine::UpdateEngine>(url, services, engine::NewServer::AskFirst);
+  });
+  worker.Execute();
+  EXPECT_EQ(sink.posted_,
+            (std::vector<std::string>{"1", "5:您拒绝使用网页指定的更新服务器“10.0.0.5:8080”，本次没有更新。"}));
+  EXPECT_TRUE(web.requested.empty());
 }
 
 TEST_F(Worker, FailedSetUpIsShownAndTheApplicationCountsAsCurrent) {
@@ -159,11 +177,11 @@ TEST_F(Worker, WaitsForTheUpdaterAlreadyRunning) {
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   {
     std::vector<std::string> soFar = sink.Snapshot();
-    EXPECT_EQ(soFar, std::vector<std::string>{"5"});
+    EXPECT_EQ(soFar, std::vector<std::string>{"6"});
     EXPECT_TRUE(web.requested.empty());
   }
   first.Release();
-  EXPECT_EQ(sink.WaitForEnd(), (std::vector<std::string>{"5", "1", "2", "4"}));
+  EXPECT_EQ(sink.WaitForEnd(), (std::vector<std::string>{"6", "1", "2", "4"}));
 }
 
 }  // namespace

@@ -7,7 +7,7 @@ import unittest
 from harness import STAGING, UpdateTestCase, wait_for_file, wait_until
 from sample_app import Module, make_zip, recorded_versions
 
-STATUS_WAITING = 5
+STATUS_WAITING = 6
 
 
 class FleetSafety(UpdateTestCase):

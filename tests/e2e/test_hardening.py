@@ -8,10 +8,10 @@ import re
 import time
 import unittest
 
-from harness import NATIVE_REGSVR32, STAGING, UpdateTestCase, client_command, wait_for_file
+from harness import BUTTON_FACE, NATIVE_REGSVR32, STAGING, UpdateTestCase, client_command, wait_for_file
 from sample_app import Module, make_zip, recorded_versions
 
-STATUS_CONNECTING, STATUS_CHECKING, STATUS_UPDATING, STATUS_CURRENT, STATUS_FINISHED = 1, 2, 3, 4, 9
+STATUS_CONNECTING, STATUS_CHECKING, STATUS_UPDATING, STATUS_CURRENT, STATUS_REFUSED, STATUS_FINISHED = 1, 2, 3, 4, 5, 9
 UPDATED = [STATUS_CONNECTING, STATUS_CHECKING, STATUS_UPDATING, STATUS_FINISHED]
 SYSTEM_DIR = "C:\\windows\\system32"
 SW_HIDE = 0
@@ -75,36 +75,90 @@ class Hardening(UpdateTestCase):
         self.assertEqual(self.client_record(self.app_path("ZEPRA.exe")),
                          client_command(self.app_path("ZEPRA.exe"), params))
 
-    def test_the_client_reads_back_exactly_the_twelve_values(self):
+    def test_the_client_gets_back_the_bytes_of_its_twelve_values(self):
         self.server_folder.publish("Sales", [Module("s.dll", "1")])
         self.serve()
         client = "C:\\Sales\\client.exe"
         self.machine.install(self.programs.client, client)
         params = self.params("Sales", client=client)
         params[5] = 'say "hi" \\'      # a quote inside, a backslash at the end
-        params[6] = 'C:\\dir\\'        # would swallow the closing quote
+        params[6] = 'C:\\dir\\'        # one backslash before the closing quote stays one
         params[7] = 'a\\"b'
 
         trace = self.run_update(params)
 
         self.assertEqual(trace.statuses, UPDATED)
-        args = self.client_args(client)
-        self.assertEqual(args, [client, "[u1]", "A01", "20240607", 'say "hi" \\', "C:\\dir\\", 'a\\"b', "e4",
-                                params[9], params[10], " ", "HTTP", " "])
+        record = self.client_record(client)
+        self.assertEqual(record, client_command(client, params))
+        self.assertIn(' "C:\\dir\\" "a\\"b" ', record)
 
-    def test_url_form_values_lose_quotes_and_control_characters(self):
+    def test_url_form_values_lose_quotes_controls_bidi_marks_and_end_backslashes(self):
         self.server_folder.publish("ZEPRA", [])
         self.serve()
         uid = base64.b64encode(b'ts=ab"c\x01d\\').decode()
+        url = self.server_folder.url(self.server.port)
+        # A right-to-left override inside the host would show it reversed.
+        marked = url.replace("127.0.0.1", "127.0.0.1\u202e")
 
-        proc = self.start_update([f"ZEPRA:?UID={uid}&url={self.server_folder.url(self.server.port)}"])
+        proc = self.start_update([f"ZEPRA:?UID={uid}&url={marked}\\"])
         self.trust_new_server()
         trace = self.finish(proc)
 
         self.assertEqual(trace.statuses, [STATUS_CONNECTING, STATUS_CHECKING, STATUS_CURRENT])
         args = self.client_args(self.app_path("ZEPRA.exe"))
         self.assertEqual(len(args), 13)
-        self.assertEqual(args[1], "abcd\\")
+        self.assertEqual(args[1], "abcd")
+        self.assertEqual(args[8:10], [url, str(self.server.port)])
+
+    # -- servers a web page names
+
+    def refused_run(self, url, answer=None):
+        """Starts the URL form for `url`, answers the first-use question with
+        `answer` when given, waits for the error state, closes the window and
+        returns the traced box texts and the client's recorded command line."""
+        uid = base64.b64encode(b"ts=U0042").decode()
+        proc = self.start_update([f"ZEPRA:?UID={uid}&url={url}"])
+        boxes = self.dismiss_box("AutoUpdate", 1, key=answer) if answer else []
+        x, y, _, _ = self.machine.geometry(self.machine.wait_window())
+        self.machine.wait_screen("refused-server", lambda im: im.count(x + 192, y + 144, 121, 33, BUTTON_FACE) > 2000,
+                                 timeout=60)
+        self.assertEqual(self.trace().statuses, [STATUS_CONNECTING, STATUS_REFUSED])
+        self.assertIsNone(proc.poll(), "waits for the button")
+        self.machine.xdotool("mousemove", "--sync", x + 252, y + 160)
+        self.machine.xdotool("click", "1")
+        self.assertEqual(self.machine.wait_exit(proc, 60), 0)
+        return boxes, self.client_record(self.app_path("ZEPRA.exe"))
+
+    def refused_command(self):
+        """The client's command line after a refused server: no address, no port."""
+        words = ["U0042", "ZEPRA", None, " ", " ", " ", " ", "", "", " ", "HTTP", " "]
+        return re.compile(re.escape(self.app_path("ZEPRA.exe")) + "".join(
+            ' "[0-9]{8}"' if w is None else re.escape(f' "{w}"') for w in words) + "$")
+
+    def test_an_address_with_a_user_part_is_refused_before_any_question(self):
+        self.server_folder.publish("ZEPRA", [Module("a.dll", "2")])
+        self.serve()
+        # Shown as "erp.corp:80@127.0.0.1", contacting 127.0.0.1.
+        url = self.server_folder.url(self.server.port).replace("http://", "http://erp.corp:80@")
+
+        boxes, record = self.refused_run(url)
+
+        self.assertEqual(boxes, [])
+        self.assertEqual(self.trace().boxes, [])
+        self.assertEqual(self.server.requests(), [])
+        self.assertRegex(record, self.refused_command())
+        self.assertFalse(self.app_file("a.dll").exists())
+
+    def test_a_declined_server_fetches_nothing_and_the_client_gets_no_address(self):
+        self.server_folder.publish("ZEPRA", [Module("a.dll", "2")])
+        self.serve()
+
+        boxes, record = self.refused_run(self.server_folder.url(self.server.port), answer="n")
+
+        self.assertIn(f"“127.0.0.1:{self.server.port}”", boxes[0])
+        self.assertEqual(self.server.requests(), [])
+        self.assertRegex(record, self.refused_command())
+        self.assertFalse(self.app_file("a.dll").exists())
 
     def test_a_planted_wininet_dll_is_not_loaded(self):
         marker = self.machine.host_path(self.app_path("wininet.dll.loaded"))

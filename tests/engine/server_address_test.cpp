@@ -64,6 +64,70 @@ TEST(ServerAddress, HostPortAndConfigName) {
   }
 }
 
+// What a web page may name: a plain ASCII host and a numeric port, nothing an
+// HTTP client could read as another host than the one the user is shown.
+TEST(ServerAddress, ClearWebAddresses) {
+  const std::pair<const char*, bool> cases[] = {
+      {"", true},
+      {"http://server:8080/update/", true},
+      {"HTTP://Server:81", true},
+      {"http://server/update/", true},
+      {"http://10.0.0.5:8080/", true},
+      {"http://xn--fiq228c.example:1/", true},
+      {"http://my_host.corp-1:65535/a@b%20\\c", true},  // the path is the server's business
+      {"http://h.:1/", true},
+      {"server", true},
+      {"http://erp.corp:80@evil.example/", false},
+      {"http://user@evil.example/", false},
+      {"http://evil%2eexample/", false},
+      {"http://evil\\erp.corp/", false},
+      {"http://erp.corp\\@evil/", false},
+      {"http://服务器:80/", false},
+      {"http://b\xC3\xBCro:80/", false},
+      {"http://h:0/", false},
+      {"http://h:65536/", false},
+      {"http://h:099999/", false},
+      {"http://h:/", false},
+      {"http://h:8a/", false},
+      {"http://h:-1/", false},
+      {"http://h:1:2/", false},
+      {"http://:80/", false},
+      {"http:///x", false},
+      {"http://../", false},
+      {"http://.h/", false},
+      {"http://a..b/", false},
+      {"http://h#@evil/", false},
+      {"http://h?x/", false},
+      {"http://h x/", false},
+      {"https://h/", false},
+      {"xhttp://h:1/p", false},
+      {"server:8080", false},
+      {"server/update", false},
+      {"..\\x", false},
+  };
+  for (const auto& [address, clear] : cases) {
+    SCOPED_TRACE(address);
+    EXPECT_EQ(engine::IsClearWebAddress(address), clear);
+  }
+}
+
+// The user is shown the host (and port) an HTTP client contacts: whatever
+// comes before an "@" names a user.
+TEST(ServerAddress, DisplayNameIsTheContactedHost) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"http://10.0.0.5:8080/upd/", "10.0.0.5:8080"},
+      {"http://server/", "server"},
+      {"HTTP://Server:81", "Server:81"},
+      {"server", "server"},
+      {"http://erp.corp:80@evil.example/", "evil.example"},
+      {"http://a@b@evil.example:81/x@y", "evil.example:81"},
+  };
+  for (const auto& [address, shown] : cases) {
+    SCOPED_TRACE(address);
+    EXPECT_EQ(engine::ServerDisplayName(address), shown);
+  }
+}
+
 TEST(ServerAddress, ConfigNameWritesSixKeysLatestValues) {
   Sandbox box;
   const engine::TraceFile trace(box.programPath());

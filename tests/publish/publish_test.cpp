@@ -6,10 +6,13 @@
 #include <fstream>
 #include <map>
 
+#include <sys/stat.h>
+
 #include "engine/update_engine.h"
 #include "engine/version_rules.h"
 #include "platform/codepage.h"
 #include "platform/files.h"
+#include "platform/os_error.h"
 #include "platform/signing_key.h"
 #include "publish/manifest.h"
 #include "publish/package.h"
@@ -227,6 +230,38 @@ TEST(PublishVersions, SortAfterThePreviousOne) {
     EXPECT_EQ(publish::NextVersion(previous, now), next) << previous;
     EXPECT_TRUE(engine::IsVersionGreater(next, previous));
   }
+}
+
+// The private key file is the publisher's alone from the moment it exists,
+// and nothing already by its name (a file, a link to one, a link to nowhere)
+// is followed or overwritten.
+TEST(PublishKeygen, PrivateKeyFileIsNewAndOnlyTheOwners) {
+  testing_support::TempDir dir;
+  const fs::path folder = dir.path();
+  const platform::SigningKey key = platform::SigningKey::Generate();
+  const mode_t previous = ::umask(0);  // a permissive umask changes nothing
+  key.SavePrivatePem((folder / "new.pem").string());
+  ::umask(previous);
+  EXPECT_EQ(fs::status(folder / "new.pem").permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write);
+  EXPECT_EQ(Read(folder / "new.pem"), key.PrivatePem());
+
+  Write(folder / "target.txt", "not a key");
+  fs::create_symlink(folder / "target.txt", folder / "link.pem");
+  fs::create_symlink(folder / "nowhere.txt", folder / "dangling.pem");
+  Write(folder / "existing.pem", "old");
+  for (const char* name : {"link.pem", "dangling.pem", "existing.pem", "new.pem"}) {
+    SCOPED_TRACE(name);
+    try {
+      key.SavePrivatePem((folder / name).string());
+      ADD_FAILURE() << "written";
+    } catch (const platform::OsError& e) {
+      EXPECT_EQ(std::string(e.what()).find("私钥文件“" + (folder / name).string() + "”已存在（或是一个链接），不会覆盖"), 0u);
+    }
+  }
+  EXPECT_EQ(Read(folder / "target.txt"), "not a key");
+  EXPECT_FALSE(fs::exists(folder / "nowhere.txt"));
+  EXPECT_EQ(Read(folder / "existing.pem"), "old");
 }
 
 }  // namespace

@@ -5,9 +5,15 @@
 #include <openssl/evp.h>
 #include <openssl/pem.h>
 
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <stdexcept>
 
 #include "platform/os_error.h"
+#include "platform/posix/host_path.h"
 
 namespace platform {
 namespace {
@@ -38,6 +44,26 @@ Bio MemoryBio() {
   Bio bio(BIO_new(BIO_s_mem()), BIO_free);
   if (!bio) Fail("无法分配内存");
   return bio;
+}
+
+// An open file descriptor, closed with its owner.
+class Descriptor {
+ public:
+  explicit Descriptor(int fd) : fd_(fd) {}
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+  ~Descriptor() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  int get() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+[[noreturn]] void FailOnFile(const std::string& what, const std::string& path) {
+  const std::string text = LastErrorText();
+  throw OsError(what + "“" + path + "”：" + text, text);
 }
 
 }  // namespace
@@ -77,6 +103,29 @@ std::string SigningKey::PrivatePem() const {
     Fail("无法写出私钥");
   }
   return Drained(bio.get());
+}
+
+void SigningKey::SavePrivatePem(const std::string& path) const {
+  const std::string pem = PrivatePem();
+  // Created by this call with its final mode: no moment in which another user
+  // could open it, and nothing another user placed by that name is written.
+  const Descriptor file(::open(posix::HostPath(path).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                               S_IRUSR | S_IWUSR));
+  if (file.get() < 0) {
+    if (errno == EEXIST || errno == ELOOP) {
+      const std::string text = LastErrorText();
+      throw OsError("私钥文件“" + path + "”已存在（或是一个链接），不会覆盖：" + text, text);
+    }
+    FailOnFile("无法新建私钥文件", path);
+  }
+  // The process's umask can only have narrowed the mode; make it exact.
+  if (::fchmod(file.get(), S_IRUSR | S_IWUSR) != 0) FailOnFile("无法设置私钥文件的权限", path);
+  size_t done = 0;
+  while (done < pem.size()) {
+    const ssize_t n = ::write(file.get(), pem.data() + done, pem.size() - done);
+    if (n <= 0) FailOnFile("无法写入私钥文件", path);
+    done += static_cast<size_t>(n);
+  }
 }
 
 std::string SigningKey::PublicPem() const {

@@ -89,12 +89,13 @@ std::string OneLine(const std::string& pem) {
 int KeygenCommand(const Arguments& args) {
   if (args.positional.size() != 2) return 2;
   for (const std::string& path : args.positional) {
-    if (std::filesystem::exists(path)) throw publish::PublishError("文件“" + path + "”已存在，不会覆盖。");
+    // A link counts, even one that leads nowhere.
+    if (std::filesystem::exists(std::filesystem::symlink_status(path))) {
+      throw publish::PublishError("文件“" + path + "”已存在（或是一个链接），不会覆盖。");
+    }
   }
   const platform::SigningKey key = platform::SigningKey::Generate();
-  platform::WriteWholeFile(args.positional[0], key.PrivatePem());
-  std::filesystem::permissions(args.positional[0], std::filesystem::perms::owner_read |
-                                                       std::filesystem::perms::owner_write);
+  key.SavePrivatePem(args.positional[0]);
   const std::string publicPem = key.PublicPem();
   platform::WriteWholeFile(args.positional[1], publicPem);
   std::cout << "私钥：" << args.positional[0] << "（只留给发布者，用 au-publish build --key 签名）\n"
