@@ -302,26 +302,6 @@ TEST_F(Install, DatabaseEngineMissingRunsItsSetupLast) {
   EXPECT_FALSE(platform::DirectoryExists(folder));
 }
 
-TEST_F(Install, DatabaseEngineSetupIsNoneOfTheJournalsBusiness) {
-  SetUpServer(
-      "<bde.dll Version=\"1\" FileName=\"bdesetup.exe.zip\" SetupPath=\"#BDE\"/>"
-      "<a.dll Version=\"1\" FileName=\"a.zip\" AutoRun=\"a.exe\"/>");
-  ServePackage("bdesetup.exe.zip", ZipBuilder().File("bdesetup.exe", "MZ").File("disk1.cab", "CAB"));
-  ServePackage("a.zip", ZipBuilder().File("a.dll", "A").File("a.exe", "MZ-a"));
-  std::string journal;
-  processes.onStart = [&](const std::string& commandLine) {
-    if (commandLine.ends_with("a.exe")) {
-      journal = platform::ReadWholeFile(engine::JournalPathFor(PrivatePath(""), box.path("Client\\Update\\")))
-                    .value_or("<none>");
-    }
-  };
-  Run();
-  ASSERT_EQ(Started().size(), 2u);
-  EXPECT_NE(journal.find("a.dll"), std::string::npos);
-  EXPECT_EQ(journal.find("bde-"), std::string::npos) << journal;
-  EXPECT_TRUE(messages.shown.empty());
-}
-
 TEST_F(Install, DatabaseEngineSetupRunsOnlyFromAPackageThatUnpacked) {
   // An earlier run left a setup program in the staging folder; this run's
   // package is no archive at all, so nothing may start.

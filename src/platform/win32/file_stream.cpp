@@ -20,7 +20,7 @@ FileStream::FileStream(const std::string& path, FileMode mode) : impl_(std::make
     if (!impl_->h) throw FileOpenError::For(path);
   } else if (mode == FileMode::OpenExclusive) {
     impl_->h.reset(CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+                               FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!impl_->h) throw FileOpenError::For(path);
   } else {
     const DWORD disposition = mode == FileMode::CreateNew ? CREATE_NEW : CREATE_ALWAYS;

@@ -11,11 +11,11 @@ namespace platform {
 
 namespace {
 
-// SYSTEM and Administrators: everything; everyone else may only wait on it
-// (and so hold it), not change or take over the object. Creating a "Global\"
+// SYSTEM and Administrators only: waiting on a mutex takes it, so anybody
+// allowed to wait could hold every updater off for good. Creating a "Global\"
 // object needs a privilege ordinary users lack, so they cannot plant one
-// under this name first.
-constexpr wchar_t kLockAccess[] = L"D:P(A;;0x1F0001;;;SY)(A;;0x1F0001;;;BA)(A;;0x100000;;;WD)";
+// under this name first either.
+constexpr wchar_t kLockAccess[] = L"D:P(A;;0x1F0001;;;SY)(A;;0x1F0001;;;BA)";
 
 [[noreturn]] void Fail(const std::string& name) {
   const std::string text = LastErrorText();
