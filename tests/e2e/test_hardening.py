@@ -153,12 +153,14 @@ class Hardening(UpdateTestCase):
         self.server_folder.publish("ZEPRA", [Module("a.dll", "2")])
         self.serve()
 
-        boxes, record = self.refused_run(self.server_folder.url(self.server.port), answer="n")
+        # The default button is "No".
+        boxes, record = self.refused_run(self.server_folder.url(self.server.port), answer="Return")
 
         self.assertIn(f"“127.0.0.1:{self.server.port}”", boxes[0])
         self.assertEqual(self.server.requests(), [])
         self.assertRegex(record, self.refused_command())
         self.assertFalse(self.app_file("a.dll").exists())
+        self.assertFalse(self.app_file("127.0.0.1_%d_AutoUpdateIniC.xml" % self.server.port).exists())
 
     def test_a_planted_wininet_dll_is_not_loaded(self):
         marker = self.machine.host_path(self.app_path("wininet.dll.loaded"))

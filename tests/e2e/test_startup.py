@@ -66,6 +66,22 @@ class StartUp(E2ETestCase):
         self.assertEqual(image.pixel(x + 1, y + 100), WHITE)
         self.assertIsNone(proc.poll())
 
+    def test_url_form_reads_the_address_without_bidi_marks_or_end_backslashes(self):
+        (self.machine.root / "server").mkdir()
+        server = HttpServer(self.machine.root / "server")
+        self.addCleanup(server.close)
+        address = f"http://127.0.0.1:{server.port}/upd/"
+        # A right-to-left override and an isolate would make the host shown
+        # differ from the host used; a backslash at the end would reach into
+        # the client's command line.
+        marked = address.replace("127.0.0.1", "127.0.0.1\u202e\u2066") + "\\\\"
+        self.machine.start(APP, [f"ZEPRA:?url={marked}"])
+        self.machine.wait_window("^AutoUpdate$")  # the first-use question: nothing fetched yet
+        expected = (f"[debug]\r\n取端口-url={address}\r\n取端口={server.port}\r\n取IP-url={address}\r\n"
+                    f"取IP=127.0.0.1\r\nhost=127.0.0.1\r\nport={server.port}\r\n").encode("gbk")
+        self.assertEqual(self.machine.host_path("C:\\app\\debug.ini").read_bytes(), expected)
+        self.assertEqual(server.requests(), [])
+
 
 if __name__ == "__main__":
     unittest.main(verbosity=2)

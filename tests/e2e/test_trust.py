@@ -1,7 +1,6 @@
 """What gets installed is what the publisher released: package sizes and
 SHA-256 digests, staged packages nobody can swap, signed manifests, and a
 question before a server a web page names is used for the first time."""
-import base64
 import hashlib
 import os
 import subprocess
@@ -160,21 +159,6 @@ class Trust(UpdateTestCase):
         self.assertEqual(trace.statuses, UPDATED)
         self.assertNotIn(MANIFEST + ".sig", self.server.requests())
         self.assertNotIn("清单签名", self.debug_ini())
-
-    def test_a_server_a_web_page_names_is_not_used_unless_the_user_agrees(self):
-        self.server_folder.publish("ZEPRA", [Module("a.dll", "2")])
-        self.serve()
-        uid = base64.b64encode(b"ts=U0042").decode()
-        proc = self.start_update([f"ZEPRA:?UID={uid}&url={self.server_folder.url(self.server.port)}"])
-
-        question = self.dismiss_box("AutoUpdate", 1)[0]   # the default button is "No"
-        trace = self.finish(proc)
-
-        self.assertIn(f"“127.0.0.1:{self.server.port}”", question)
-        self.assertEqual(self.server.requests(), [])
-        self.assertNotIn(STATUS_UPDATING, trace.statuses)
-        self.assertFalse(self.app_file("a.dll").exists())
-        self.assertFalse(self.app_file("127.0.0.1_%d_AutoUpdateIniC.xml" % self.server.port).exists())
 
 
 if __name__ == "__main__":
