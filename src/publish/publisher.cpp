@@ -10,6 +10,7 @@
 #include "engine/server_layout.h"
 #include "engine/update_engine.h"
 #include "engine/version_rules.h"
+#include "engine/xml_routines.h"
 #include "platform/files.h"
 #include "platform/signing_key.h"
 #include "publish/manifest.h"
@@ -167,24 +168,48 @@ void CheckSettingsName(const Settings& settings, const std::vector<ReleaseModule
   }
 }
 
-// Packages first, then the signature, then the manifest, each by rename.
+// A document and its signature, each written beside the server folder's
+// own and moved over it: the signature first, then the document.
+void PublishSigned(const fs::path& server, const StagingFolder& staging, const std::string& name,
+                   const std::string& bytes, const std::optional<platform::SigningKey>& key) {
+  const std::string signatureName = name + std::string(engine::kSignatureSuffix);
+  platform::WriteWholeFile((staging / name).string(), bytes);
+  if (key) {
+    platform::WriteWholeFile((staging / signatureName).string(), key->Sign(bytes));
+    fs::rename(staging / signatureName, server / signatureName);
+  } else {
+    fs::remove(server / signatureName);  // it signs other bytes
+  }
+  fs::rename(staging / name, server / name);
+}
+
+// The template to publish: the one given, else the server folder's own (so
+// that a key signs it too); nullopt when there is none.
+std::optional<std::string> TemplateBytes(const BuildOptions& options, const fs::path& server) {
+  const std::string path = options.templatePath ? *options.templatePath
+                                                : (server / std::string(engine::kConfigTemplateName)).string();
+  std::optional<std::string> bytes = platform::ReadWholeFile(path);
+  if (!bytes && !options.templatePath) return std::nullopt;
+  const auto doc = bytes ? engine::LoadXmlFromBytes(*bytes) : nullptr;
+  const xml::XmlNode* root = doc ? doc->documentElement() : nullptr;
+  if (!root || root->nodeName() != "data") {
+    throw PublishError("配置模板“" + path + "”无法读取或不是客户端配置（根元素应为 data）。");
+  }
+  return bytes;
+}
+
+// Packages first, then the template, then the manifest, each document after
+// its signature, each by rename.
 void Commit(const std::vector<Planned>& plans, const fs::path& server, const StagingFolder& staging,
-            const std::string& manifest, const std::optional<std::string>& signature) {
+            const std::string& manifest, const std::optional<std::string>& configTemplate,
+            const std::optional<platform::SigningKey>& key) {
   const fs::path packages = server / std::string(engine::kPackageFolder);
   fs::create_directories(packages);
   for (const Planned& plan : plans) {
     if (!plan.package.empty()) fs::rename(plan.package, packages / plan.package.filename());
   }
-  const std::string manifestName(engine::kManifestName);
-  const std::string signatureName = manifestName + std::string(engine::kSignatureSuffix);
-  platform::WriteWholeFile((staging / manifestName).string(), manifest);
-  if (signature) {
-    platform::WriteWholeFile((staging / signatureName).string(), *signature);
-    fs::rename(staging / signatureName, server / signatureName);
-  } else {
-    fs::remove(server / signatureName);  // it signs another manifest
-  }
-  fs::rename(staging / manifestName, server / manifestName);
+  if (configTemplate) PublishSigned(server, staging, std::string(engine::kConfigTemplateName), *configTemplate, key);
+  PublishSigned(server, staging, std::string(engine::kManifestName), manifest, key);
 }
 
 }  // namespace
@@ -197,6 +222,7 @@ std::vector<ModuleReport> Build(const BuildOptions& options) {
   const fs::path server(options.serverDir);
   if (!fs::is_directory(server)) throw PublishError("服务器文件夹“" + options.serverDir + "”不存在。");
   const Previous previous = ReadPrevious(server / std::string(engine::kManifestName), options.app);
+  const std::optional<std::string> configTemplate = TemplateBytes(options, server);
 
   StagingFolder staging(server / kStagingName);
   std::vector<Planned> plans;
@@ -207,7 +233,7 @@ std::vector<ModuleReport> Build(const BuildOptions& options) {
   }
   const std::string manifest =
       ManifestBytes(previous.doc.get(), options.app, GroupAttributes(settings, previous, options.app), entries);
-  Commit(plans, server, staging, manifest, key ? std::optional(key->Sign(manifest)) : std::nullopt);
+  Commit(plans, server, staging, manifest, configTemplate, key);
 
   std::vector<ModuleReport> reports;
   for (const Planned& plan : plans) reports.push_back(plan.report);

@@ -17,6 +17,9 @@ struct BuildOptions {
   std::optional<std::string> settingsPath;  // see settings.h
   std::optional<std::string> version;       // for every changed or new module
   std::time_t now = 0;                      // the time stamp of new versions
+  // The client configuration template to publish; without it the server
+  // folder's own stays. Either is signed with the manifest.
+  std::optional<std::string> templatePath;
 };
 
 enum class Change { Added, Changed, Unchanged, Removed };

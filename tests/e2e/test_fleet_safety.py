@@ -82,21 +82,26 @@ class FleetSafety(UpdateTestCase):
         self.installed("ZEPRA", [Module("a.dll", "1"), Module("b.dll", "1")])
         evil = self.machine.host_path("C:\\users\\Public\\evil")
         evil.mkdir(parents=True)
-        (evil / "a.dll.zip").write_bytes(make_zip({"a.dll": b"evil"}))
+        planted = make_zip({"a.dll": b"evil"})
+        (evil / "a.dll.zip").write_bytes(planted)
         staging = self.machine.host_path(STAGING)
 
         proc = self.start_update(self.params())
         self.assertTrue(wait_for_file(staging / "a.dll.zip", 60))
         staging.rename(staging.with_name("moved"))
         staging.symlink_to(evil, target_is_directory=True)
+        # (On Windows nobody but administrators could do this.) The package
+        # that was still coming can no longer be given its name; the one that
+        # was checked is unpacked through the handle it was checked through.
+        boxes = self.dismiss_box("Information", 1)
         trace = self.finish(proc)
 
-        self.assertEqual(trace.boxes, [])
+        self.assertIn("b.dll.zip", boxes[0])
+        self.assertEqual(trace.statuses[-1], 9)
         self.assertEqual(self.app_file("a.dll").read_bytes(), b"a.dll 2\r\n")
-        self.assertEqual(self.app_file("b.dll").read_bytes(), b"b.dll 2\r\n")
-        self.assertEqual(recorded_versions(self.config(), "ZEPRA"), {"a.dll": "2", "b.dll": "2"})
-        self.assertEqual((evil / "a.dll.zip").read_bytes(), make_zip({"a.dll": b"evil"}))
-
+        self.assertEqual(self.app_file("b.dll").read_bytes(), b"b.dll 1\r\n")
+        self.assertEqual(recorded_versions(self.config(), "ZEPRA"), {"a.dll": "2", "b.dll": "1"})
+        self.assertEqual((evil / "a.dll.zip").read_bytes(), planted)
 
 if __name__ == "__main__":
     unittest.main(verbosity=2)

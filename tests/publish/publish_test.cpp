@@ -8,6 +8,7 @@
 
 #include <sys/stat.h>
 
+#include "engine/manifest_signature.h"
 #include "engine/update_engine.h"
 #include "engine/version_rules.h"
 #include "platform/codepage.h"
@@ -72,7 +73,7 @@ class Publish : public ::testing::Test {
   }
 
   publish::BuildOptions Options(const std::string& version) const {
-    return {release.string(), server.string(), "ZEPRA", keyPath.string(), settingsPath.string(), version, 0};
+    return {release.string(), server.string(), "ZEPRA", keyPath.string(), settingsPath.string(), version, 0, {}};
   }
 
   std::map<std::string, std::map<std::string, std::string>> Entries(const std::string& app) const {
@@ -181,6 +182,29 @@ TEST_F(Publish, TheSameReleaseGivesTheSameBytes) {
   for (const auto& r : reports) EXPECT_EQ(r.change, Change::Unchanged) << r.name;
 }
 
+// The template decides the desktop shortcut and what clients count as
+// installed: it is published with a signature like the manifest's, and a
+// template already on the server is signed again with each release.
+TEST_F(Publish, TheTemplateIsSignedWithTheManifest) {
+  const std::string configTemplate = "<?xml version=\"1.0\" encoding=\"GB2312\"?>\r\n<data/>\r\n";
+  Write(fs::path(dir.path()) / "template.xml", configTemplate);
+  auto options = Options("2");
+  options.templatePath = (fs::path(dir.path()) / "template.xml").string();
+  publish::Build(options);
+  const engine::PublisherKeys keys = engine::ParsePublisherKeys(key->PublicPem());
+  EXPECT_EQ(Read(server / "AutoUpdateIniC.xml"), configTemplate);
+  EXPECT_EQ(engine::SignatureProblem(keys, configTemplate, Read(server / "AutoUpdateIniC.xml.sig")), "");
+
+  key.emplace(platform::SigningKey::Generate());
+  Write(keyPath, key->PrivatePem());
+  Write(release / "a.dll", "a 2");
+  publish::Build(Options("3"));
+  EXPECT_EQ(Read(server / "AutoUpdateIniC.xml"), configTemplate);
+  EXPECT_EQ(engine::SignatureProblem(engine::ParsePublisherKeys(key->PublicPem()), configTemplate,
+                                     Read(server / "AutoUpdateIniC.xml.sig")),
+            "");
+}
+
 TEST_F(Publish, BadInputChangesNothing) {
   publish::Build(Options("2"));
   const auto before = Snapshot(server);
@@ -202,6 +226,12 @@ TEST_F(Publish, BadInputChangesNothing) {
       {"P-384 key", [](Publish& t) { Write(t.keyPath, kP384Key); return t.Options("3"); }},
       {"not a key", [](Publish& t) { Write(t.keyPath, "hello"); return t.Options("3"); }},
       {"version not greater", [](Publish& t) { Write(t.release / "a.dll", "a 9"); return t.Options("10"); }},
+      {"template that is no configuration", [](Publish& t) {
+         Write(t.release.parent_path() / "t.xml", "<html/>");
+         auto options = t.Options("3");
+         options.templatePath = (t.release.parent_path() / "t.xml").string();
+         return options;
+       }},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);

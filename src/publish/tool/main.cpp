@@ -20,7 +20,7 @@ namespace {
 constexpr const char* kUsage =
     "用法：\n"
     "  au-publish build RELEASE_DIR SERVER_DIR --app NAME [--key publisher.pem] [--settings FILE]\n"
-    "                   [--version TEXT]\n"
+    "                   [--version TEXT] [--template AutoUpdateIniC.xml]\n"
     "  au-publish verify SERVER_DIR [--pubkey publisher.pub.pem]\n"
     "  au-publish keygen PRIVATE.pem PUBLIC.pem\n";
 
@@ -52,7 +52,7 @@ int BuildCommand(const Arguments& args) {
   if (args.positional.size() != 2 || !Option(args, "--app")) return 2;
   publish::BuildOptions options{args.positional[0],        args.positional[1],         *Option(args, "--app"),
                                 Option(args, "--key"),     Option(args, "--settings"), Option(args, "--version"),
-                                std::time(nullptr)};
+                                std::time(nullptr),        Option(args, "--template")};
   const auto reports = publish::Build(options);
   std::cout << publish::ChangeTable(reports);
   std::cout << "已发布到 " << options.serverDir << (options.keyPath ? "（已签名）" : "（未签名）") << "\n";
@@ -115,7 +115,7 @@ int main(int argc, char** argv) {
   Arguments args;
   int code = 2;
   try {
-    if (command == "build" && Parse(argc, argv, {"--app", "--key", "--settings", "--version"}, args)) {
+    if (command == "build" && Parse(argc, argv, {"--app", "--key", "--settings", "--version", "--template"}, args)) {
       code = BuildCommand(args);
     } else if (command == "verify" && Parse(argc, argv, {"--pubkey"}, args)) {
       code = VerifyCommand(args);
