@@ -1,6 +1,7 @@
 #include "app/update_worker.h"
 
 #include <exception>
+#include <optional>
 #include <thread>
 
 #include "engine/update_engine.h"
@@ -20,23 +21,21 @@ UpdateWorker::UpdateWorker(const LaunchParams& params, IStatusSink& sink, Engine
 
 void UpdateWorker::Execute() {
   platform::ComApartment com;
+  // One updater at a time on the machine: a second one started meanwhile
+  // (a link clicked twice, a web page) waits, then runs as usual. Held
+  // until this run is over, and let go by the system if it is killed.
+  std::optional<platform::MachineLock> oneAtATime;
   try {
-    // One updater at a time on the machine: a second one started meanwhile
-    // (a link clicked twice, a web page) waits, then runs as usual. Held
-    // until this run is over, and let go by the system if it is killed.
-    platform::MachineLock oneAtATime(kUpdaterLockName);
-    if (!oneAtATime.TryTake()) {
+    oneAtATime.emplace(kUpdaterLockName);
+    if (!oneAtATime->TryTake()) {
       PostStatus(Status::Waiting);
-      oneAtATime.Take();
+      oneAtATime->Take();
     }
-    Run();
   } catch (const std::exception& e) {
     PostError(e.what());
-    engine_.reset();
-  } catch (...) {
-    PostError("未知错误。");
-    engine_.reset();
+    return;
   }
+  Run();
 }
 
 void UpdateWorker::Run() {

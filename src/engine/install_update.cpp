@@ -186,7 +186,8 @@ class FirstFailure {
     events_.onSkippingFile = [&failure](zip::Unzipper&, zip::SkipReason reason, const std::string& file, int,
                                         bool&) {
       if (reason == zip::SkipReason::NoOverwrite || !failure.empty()) return;
-      failure = WithSystemText("无法写入文件“" + file + "”");
+      failure = reason == zip::SkipReason::UnsafeName ? "软件包中的“" + file + "”不是可以安装的文件名"
+                                                       : WithSystemText("无法写入文件“" + file + "”");
     };
   }
   FirstFailure(const FirstFailure&) = delete;
@@ -248,8 +249,11 @@ bool UpdateEngine::UnpackPackage(InstallJournal* journal, zip::Unzipper& zipper,
   } catch (const zip::OutputWriteError&) {
     installed = false;  // the disk refused the bytes (full, or gone)
     if (failure.empty()) failure = WithSystemText("无法写入解压出的文件");
+  } catch (const zip::ZipError& e) {
+    installed = false;  // a damaged package, or none at all (an error page)
+    if (failure.empty()) failure = std::string("软件包已损坏或不是 zip 文件（") + e.what() + "）";
   } catch (const std::exception& e) {
-    installed = false;  // a missing or damaged package installs nothing
+    installed = false;
     if (failure.empty()) failure = std::string("软件包无法解压：") + e.what();
   }
   // A package that installed stays open until the configuration records it.

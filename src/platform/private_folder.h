@@ -4,6 +4,7 @@
 // followed through a link: a level that is not what it should be is set aside
 // and made anew.
 #include <string>
+#include <vector>
 
 namespace platform {
 
@@ -33,5 +34,9 @@ std::string CreateFreshPrivateFolder(const std::string& parent, const std::strin
 // reparse points inside it (a link is removed as itself). Best effort; false
 // when something stayed.
 bool RemoveFolderTree(const std::string& path);
+
+// The names of `relative` ("ZEPRA\AutoUpdate"), top first; OsError for an
+// empty one or a level that is "." or ".." or holds a "/".
+std::vector<std::string> PrivateFolderLevels(const std::string& relative);
 
 }  // namespace platform

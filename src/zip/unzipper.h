@@ -18,8 +18,10 @@ namespace zip {
 
 enum class Overwrite { Prompt, Always, Never, IfNewer, IfOlder };
 enum class IncompleteArchive { AssumeMultiPart, AssumeDamaged, AssumeNotAZip };
+// UnsafeName: the entry's name would leave the destination or names no
+// ordinary file (it is never written).
 enum class SkipReason { BadPassword, NoOverwrite, FileOpenError, CreateError, ExcludeList, ArchiveBitNotSet,
-                        NoFileToFreshen, SkippedInStartZip };
+                        NoFileToFreshen, SkippedInStartZip, UnsafeName };
 
 inline constexpr int kMsgOverwritePrompt = 196;
 inline constexpr int kMsgUnknownMethod = 197;

@@ -288,7 +288,7 @@ void Unzipper::ExtractEntry(Run& run, int index) {
   }
   std::string outPath = target.path;
   if (!target.safe) {
-    PassOver(run, SkipReason::CreateError, outPath, index);
+    PassOver(run, SkipReason::UnsafeName, outPath, index);
     return;
   }
   if (laterPart_ && entry.DiskNumberStart() != currentDisk_) {
@@ -352,7 +352,7 @@ Unzipper::Target Unzipper::TargetOf(const ZipEntry& entry) const {
 
 void Unzipper::ExtractFolder(Run& run, const Target& target, int index) {
   if (!target.safe) {
-    PassOver(run, SkipReason::CreateError, target.folder, index);
+    PassOver(run, SkipReason::UnsafeName, target.folder, index);
     return;
   }
   if (settings_.recreateFolders) EnsureFolder(target.folder);

@@ -188,8 +188,11 @@ class Hardening(UpdateTestCase):
         self.serve()
         self.installed("ZEPRA", old)
 
-        trace = self.run_update(self.params())
+        proc = self.start_update(self.params())
+        boxes = self.dismiss_box("AutoUpdate", 1)
+        trace = self.finish(proc)
 
+        self.assertIn("模块“a.dll”没有安装", boxes[0])
         self.assertEqual(trace.statuses, UPDATED)
         self.assertEqual(self.app_file("b.dll").read_bytes(), b"b.dll 1\r\n")
         self.assertEqual(recorded_versions(self.config(), "ZEPRA"), {"a.dll": "1", "b.dll": "1"})

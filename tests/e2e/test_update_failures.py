@@ -28,10 +28,14 @@ class Failures(UpdateTestCase):
         self.serve()
         self.installed("ZEPRA", old)
 
-        trace = self.run_update(self.params())
+        proc = self.start_update(self.params())
+        boxes = self.dismiss_box("AutoUpdate", 1)
+        trace = self.finish(proc)
 
+        # Not silently: the page came, but it is no package.
+        self.assertEqual(len(trace.boxes), 1)
+        self.assertIn("模块“b.dll”没有安装", boxes[0])
         self.assertEqual(trace.statuses, UPDATED)
-        self.assertEqual(trace.boxes, [])
         self.assertEqual(self.app_file("a.dll").read_bytes(), b"a.dll 2\r\n")
         self.assertEqual(self.app_file("b.dll").read_bytes(), b"b.dll 1\r\n")
         self.assertEqual(recorded_versions(self.config(), "ZEPRA"), {"a.dll": "2", "b.dll": "1"})
@@ -244,7 +248,7 @@ class Failures(UpdateTestCase):
         self.assertLess(time.monotonic() - started, 60)
         self.assertEqual((trace.statuses, trace.boxes), (UPDATED, []))
         self.assertEqual(self.app_file("b.dll").read_bytes(), large.files["b.dll"])
-        self.assertEqual(self.machine.host_path("C:\\temp\\b.dll.zip").read_bytes(), large.package())
+        self.assertEqual(self.machine.host_path(STAGING + "\\b.dll.zip").read_bytes(), large.package())
         self.assertEqual(recorded_versions(self.config(), "ZEPRA"), {"a.dll": "2", "b.dll": "2"})
         ranges = re.findall(r"GET /upd/clientfile/b.dll.zip HTTP/1.1\r\n(?:[^\r]+\r\n)*?Range: bytes=(\d+)-\r\n",
                             server.log.read_bytes().decode("latin-1"))
@@ -268,7 +272,7 @@ class Failures(UpdateTestCase):
         self.assertEqual(self.app_file("a.dll").read_bytes(), b"a.dll 2\r\n")
         self.assertEqual(self.app_file("b.dll").read_bytes(), b"b.dll 1\r\n")
         self.assertEqual(recorded_versions(self.config(), "ZEPRA"), {"a.dll": "2", "b.dll": "1"})
-        self.assertEqual(sorted(p.name for p in self.machine.host_path("C:\\temp").iterdir()), ["a.dll.zip"])
+        self.assertEqual(sorted(p.name for p in self.machine.host_path(STAGING).iterdir()), ["a.dll.zip"])
         self.assertEqual(self.client_record(self.app_path("ZEPRA.exe")),
                          client_command(self.app_path("ZEPRA.exe"), params))
 

@@ -142,7 +142,7 @@ class SetUp(UpdateTestCase):
             self.assertEqual(staged, self.server_folder.package_path(m.file_name).read_bytes(), m.file_name)
         self.assertEqual(server.requests()[2:], [f"/upd/clientfile/{m.file_name}" for m in modules])
 
-    def test_error_page_is_stored_as_the_package_without_a_message(self):
+    def test_error_page_is_stored_as_the_package_and_reported_when_it_does_not_unpack(self):
         modules = [Module("a.dll", "2"), Module("b.dll", "2")]
         self.server_folder.publish("ZEPRA", modules)
         self.server_folder.package_path("a.dll.zip").unlink()
@@ -151,9 +151,13 @@ class SetUp(UpdateTestCase):
         self.machine.host_path(STAGING + "\\a.dll.zip").write_bytes(make_zip({"a.dll": b"stale"}, time.time() - 86400))
         self.serve(["/upd/clientfile/b.dll.zip:status=500"])
 
-        trace = self.run_update(self.params())
+        proc = self.start_update(self.params())
+        self.dismiss_box("AutoUpdate", 1)
+        boxes = self.dismiss_box("AutoUpdate", 2)
+        trace = self.finish(proc)
 
-        self.assertEqual(trace.boxes, [])
+        # The download itself says nothing (an answer came); unpacking it does.
+        self.assertEqual([b.split("，")[0] for b in boxes], ["模块“a.dll”没有安装", "模块“b.dll”没有安装"])
         self.assertEqual(self.machine.host_path(STAGING + "\\a.dll.zip").read_bytes(), error_page(404, "Not Found"))
         self.assertEqual(self.machine.host_path(STAGING + "\\b.dll.zip").read_bytes(),
                          error_page(500, "Internal Server Error"))

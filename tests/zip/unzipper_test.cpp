@@ -235,7 +235,7 @@ TEST_F(Unzip, PathTraversalNamesArePassedOver) {
   b.Add("good/ok.txt", "ok");
   EXPECT_EQ(Extract(b.Build()), 1);
   EXPECT_EQ(z.FailedCount(), 5);
-  for (SkipReason s : skips) EXPECT_EQ(s, SkipReason::CreateError);
+  for (SkipReason s : skips) EXPECT_EQ(s, SkipReason::UnsafeName);
   EXPECT_EQ(AllFiles(), (std::vector<std::string>{"dest/good/ok.txt", "p.zip"}));
 }
 
@@ -254,7 +254,7 @@ TEST_F(Unzip, NamesThatAreNoPlainFilesArePassedOver) {
   b.Add("ok.txt", "ok");
   EXPECT_EQ(Extract(b.Build()), 1);
   EXPECT_EQ(z.FailedCount(), 6);
-  for (SkipReason s : skips) EXPECT_EQ(s, SkipReason::CreateError);
+  for (SkipReason s : skips) EXPECT_EQ(s, SkipReason::UnsafeName);
   EXPECT_EQ(Read("b.dll"), "installed");
   EXPECT_EQ(AllFiles(), (std::vector<std::string>{"dest/b.dll", "dest/ok.txt", "p.zip"}));
 }

@@ -27,22 +27,6 @@ constexpr int kMaxAsideNames = 1000;
   throw OsError(what + "“" + path + "”：" + text, text);
 }
 
-std::vector<std::string> Names(const std::string& relative) {
-  std::vector<std::string> names;
-  size_t start = 0;
-  while (start <= relative.size()) {
-    size_t end = relative.find('\\', start);
-    if (end == std::string::npos) end = relative.size();
-    std::string name = relative.substr(start, end - start);
-    if (name == "." || name == ".." || name.find('/') != std::string::npos) {
-      throw OsError("文件夹名称“" + relative + "”无效");
-    }
-    if (!name.empty()) names.push_back(name);
-    start = end + 1;
-  }
-  if (names.empty()) throw OsError("文件夹名称“" + relative + "”无效");
-  return names;
-}
 
 enum class State { Missing, Trusted, Untrusted };
 
@@ -121,7 +105,7 @@ std::string ProgramDataDirectory() { return "C:\\ProgramData"; }
 
 std::string EnsurePrivateFolder(const std::string& root, const std::string& relative) {
   std::string path = WithoutTrailingBackslash(root);
-  for (const std::string& name : Names(relative)) {
+  for (const std::string& name : PrivateFolderLevels(relative)) {
     path += (path.back() == '\\' ? "" : "\\") + name;
     MakeLevelPrivate(path);
   }
