@@ -23,7 +23,8 @@ namespace {
 struct Quiet : platform::IMessageBox, platform::IProcessLauncher, platform::IRegistry, platform::IShell {
   int Show(const std::string&, const std::string&, unsigned) override { return 1; }
   bool Start(const std::string&, const std::string&, int) override { return false; }
-  std::uint32_t RunAndWait(const std::string&, const std::string&, int) override { return 0; }
+  using platform::IProcessLauncher::RunAndWait;
+  std::uint32_t RunAndWait(const std::string&, const std::string&, int, const std::string&) override { return 0; }
   bool WriteString(platform::RegistryRoot, const std::string&, const std::string&, const std::string&) override {
     return false;
   }

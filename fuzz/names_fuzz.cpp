@@ -67,7 +67,8 @@ std::vector<std::string> ParseArguments(std::string_view line) {
 class Nothing : public platform::IProcessLauncher, public platform::IRegistry, public platform::IMessageBox {
  public:
   bool Start(const std::string&, const std::string&, int) override { return false; }
-  std::uint32_t RunAndWait(const std::string&, const std::string&, int) override { return 0; }
+  using platform::IProcessLauncher::RunAndWait;
+  std::uint32_t RunAndWait(const std::string&, const std::string&, int, const std::string&) override { return 0; }
   bool WriteString(platform::RegistryRoot, const std::string&, const std::string&, const std::string&) override {
     return false;
   }
