@@ -73,7 +73,7 @@ class Publish : public ::testing::Test {
   }
 
   publish::BuildOptions Options(const std::string& version) const {
-    return {release.string(), server.string(), "ZEPRA", keyPath.string(), settingsPath.string(), version, 0, {}};
+    return {release.string(), server.string(), "ZEPRA", keyPath.string(), settingsPath.string(), version, 0, {}, {}};
   }
 
   std::map<std::string, std::map<std::string, std::string>> Entries(const std::string& app) const {
@@ -85,6 +85,11 @@ class Publish : public ::testing::Test {
       }
     }
     return out;
+  }
+
+  // The package a published entry of ZEPRA names, as stored.
+  fs::path Package(const std::string& module) const {
+    return server / "clientfile" / publish::InClientCodePage(Entries("ZEPRA")[module]["FileName"]);
   }
 
   std::map<std::string, Change> Changes(const std::vector<publish::ModuleReport>& reports) {
@@ -113,15 +118,20 @@ TEST_F(Publish, BuildThenVerifyAsClientsReadIt) {
   EXPECT_EQ(entries["a.dll"]["IsRegister"], "1");
   EXPECT_EQ(entries["a.dll"]["IsReplace"], "1");
   EXPECT_EQ(entries["报表.dll"]["Script"], "报表 快捷方式");
-  EXPECT_EQ(entries["reports"]["FileName"], "reports.zip");
-  EXPECT_EQ(entries["reports"]["Version"], "2");
-  EXPECT_EQ(entries["reports"]["Size"], std::to_string(fs::file_size(server / "clientfile" / "reports.zip")));
+  // Named by content, but a.dll (IsRegister) keeps its plain name.
   EXPECT_EQ(entries["reports"]["SHA256"].size(), 64u);
+  EXPECT_EQ(entries["reports"]["FileName"], "reports." + entries["reports"]["SHA256"].substr(0, 16) + ".zip");
+  EXPECT_EQ(entries["a.dll"]["FileName"], "a.dll.zip");
+  EXPECT_EQ(entries["reports"]["Version"], "2");
+  EXPECT_EQ(entries["reports"]["Size"], std::to_string(fs::file_size(Package("reports"))));
+  EXPECT_EQ(entries["reports"].count("Rollout"), 0u);
   EXPECT_EQ(Entries("OTHER")["o.dll"]["Version"], "7");  // another application kept
   EXPECT_FALSE(fs::exists(server / ".au-publish-staging"));
   // Stored under the bytes clients ask for: the name in GB2312.
-  EXPECT_TRUE(fs::exists(server / "clientfile" / publish::InClientCodePage("报表.dll.zip")));
-  EXPECT_FALSE(fs::exists(server / "clientfile" / "报表.dll.zip"));
+  const std::string chineseName = entries["报表.dll"]["FileName"];
+  EXPECT_EQ(chineseName.rfind("报表.dll.", 0), 0u);
+  EXPECT_TRUE(fs::exists(server / "clientfile" / publish::InClientCodePage(chineseName)));
+  EXPECT_FALSE(fs::exists(server / "clientfile" / chineseName));
 
   Write(server / "clientfile" / "o.dll.zip", Read(server / "clientfile" / "a.dll.zip"));
   const publish::VerifyReport good = publish::Verify(server.string(), key->PublicPem());
@@ -138,7 +148,7 @@ TEST_F(Publish, BuildThenVerifyAsClientsReadIt) {
 
 TEST_F(Publish, ASecondReleaseChangesOnlyWhatChanged) {
   publish::Build(Options("2"));
-  const fs::path chinesePackage = server / "clientfile" / publish::InClientCodePage("报表.dll.zip");
+  const fs::path chinesePackage = Package("报表.dll");
   const std::string unchangedPackage = Read(chinesePackage);
   ASSERT_FALSE(unchangedPackage.empty());
   Write(release / "a.dll", "a 2");
@@ -160,6 +170,7 @@ TEST_F(Publish, ASecondReleaseChangesOnlyWhatChanged) {
   EXPECT_EQ(entries.count("reports"), 0u);
   EXPECT_EQ(entries["a.dll"]["SetupPath"], "#System32");
   EXPECT_EQ(Read(chinesePackage), unchangedPackage);
+  EXPECT_EQ(Package("报表.dll"), chinesePackage);
   EXPECT_EQ(publish::Verify(server.string(), key->PublicPem()).problems, 1);  // o.dll.zip is not there
 }
 
