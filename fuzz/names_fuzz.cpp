@@ -75,6 +75,9 @@ class Nothing : public platform::IProcessLauncher, public platform::IRegistry, p
   std::optional<std::string> ReadString(platform::RegistryRoot, const std::string&, const std::string&) override {
     return std::nullopt;
   }
+  std::optional<std::string> ReadString64(platform::RegistryRoot, const std::string&, const std::string&) override {
+    return std::nullopt;
+  }
   int Show(const std::string&, const std::string&, unsigned) override { return platform::IdOk; }
 };
 

@@ -1,4 +1,5 @@
 #pragma once
+#include <optional>
 #include <string>
 
 namespace engine {
@@ -18,6 +19,7 @@ struct ManifestEntry {
   // SHA-256 (64 hex digits) and size in bytes (decimal), as written.
   std::string sha256;
   std::string size;
+  std::optional<std::string> rollout;  // the Rollout percentage as written, when given (rollout.h)
 };
 
 }  // namespace engine

@@ -4,17 +4,21 @@
 
 #include "engine/paths.h"
 #include "engine/presence.h"
+#include "engine/rollout.h"
 #include "engine/trace_file.h"
 #include "engine/update_engine.h"
 #include "engine/version_rules.h"
 #include "platform/files.h"
+#include "platform/registry.h"
 #include "xml/xml_document.h"
 
 namespace engine {
 namespace {
 
 // The entry attributes, matched by their upper-cased names.
-enum class EntryField { SetupPath, Version, FileName, IsReplace, IsRegister, Script, AutoRun, Sha256, Size };
+enum class EntryField {
+  SetupPath, Version, FileName, IsReplace, IsRegister, Script, AutoRun, Sha256, Size, Rollout
+};
 struct FieldName {
   std::string_view upper;
   EntryField field;
@@ -24,7 +28,7 @@ constexpr FieldName kFields[] = {
     {"FILENAME", EntryField::FileName},   {"ISREPLACE", EntryField::IsReplace},
     {"ISREGISTER", EntryField::IsRegister}, {"SCRIPT", EntryField::Script},
     {"AUTORUN", EntryField::AutoRun},     {"SHA256", EntryField::Sha256},
-    {"SIZE", EntryField::Size},
+    {"SIZE", EntryField::Size},           {"ROLLOUT", EntryField::Rollout},
 };
 
 void Store(ManifestEntry& entry, EntryField field, const std::string& value) {
@@ -38,6 +42,7 @@ void Store(ManifestEntry& entry, EntryField field, const std::string& value) {
     case EntryField::AutoRun: entry.autoRun = value; break;
     case EntryField::Sha256: entry.sha256 = value; break;
     case EntryField::Size: entry.size = value; break;
+    case EntryField::Rollout: entry.rollout = value; break;
   }
 }
 
@@ -54,6 +59,15 @@ std::shared_ptr<ManifestEntry> ReadEntry(const xml::XmlNode& element) {
     }
   }
   return entry;
+}
+
+RolloutMachine ReadRolloutMachine(platform::IRegistry& registry) {
+  RolloutMachine machine;
+  machine.guid = registry.ReadString64(platform::RegistryRoot::LocalMachine, kMachineGuidKey, kMachineGuidValue);
+  if (machine.guid && machine.guid->empty()) machine.guid.reset();
+  machine.ring = ParseRolloutRing(
+      registry.ReadString(platform::RegistryRoot::LocalMachine, kRolloutRingKey, kRolloutRingValue));
+  return machine;
 }
 
 }  // namespace
@@ -93,6 +107,7 @@ void UpdateEngine::ChooseUpdates(const ManifestEntries& server, const ManifestEn
   firstByName.reserve(client.size());
   for (const auto& c : client) firstByName.emplace(UpperAscii(c->name), c.get());
 
+  std::optional<RolloutMachine> machine;  // read when first needed
   for (const auto& s : server) {
     auto found = firstByName.find(UpperAscii(s->name));
     if (found == firstByName.end()) {
@@ -100,9 +115,20 @@ void UpdateEngine::ChooseUpdates(const ManifestEntries& server, const ManifestEn
       continue;
     }
     // Two rules, each on its own: an entry newer and missing goes in twice.
-    if (s->replace && IsVersionGreater(s->version, found->second->version)) updates_.push_back(s);
-    if (!IsPresentOnDisk(folders_, hasDatabaseEngine_, s->name, s->setupPath)) updates_.push_back(s);
+    // A newer version waits for this machine's turn in a staged rollout,
+    // unless the entry is missing anyway.
+    const bool newer = s->replace && IsVersionGreater(s->version, found->second->version);
+    const bool missing = !IsPresentOnDisk(folders_, hasDatabaseEngine_, s->name, s->setupPath);
+    if (newer && !missing && !machine) machine = ReadRolloutMachine(services_.registry);
+    if (newer && (missing || TakesInRollout(*machine, *s))) updates_.push_back(s);
+    if (missing) updates_.push_back(s);
   }
+}
+
+bool UpdateEngine::TakesInRollout(const RolloutMachine& machine, const ManifestEntry& entry) {
+  const RolloutDecision decision = DecideRollout(machine, entry);
+  if (!decision.note.empty()) services_.trace.Write(entry.name + ".Rollout", decision.note);
+  return decision.takes;
 }
 
 std::int32_t UpdateEngine::IndexOfEntry(const ManifestEntries& list, const std::string& name) {

@@ -27,6 +27,7 @@ namespace engine {
 
 class StagedPackage;
 class InstallJournal;
+struct RolloutMachine;
 
 // Whether a server that this machine has never used may be used without
 // asking: the client program names its own server, a web page does not.
@@ -114,8 +115,11 @@ class UpdateEngine {
   void FetchManifest();
   std::string FetchServerBytes(const std::string& fileName);
   // Appends the server entries that are not in the client configuration,
-  // newer and replaceable, or missing on disk.
+  // newer and replaceable (once this machine's turn in a staged rollout has
+  // come), or missing on disk.
   void ChooseUpdates(const ManifestEntries& server, const ManifestEntries& client);
+  // Whether a newer version of the entry reaches this machine yet (rollout.h).
+  bool TakesInRollout(const RolloutMachine& machine, const ManifestEntry& entry);
   void Progress(std::int32_t done, std::int32_t total);
   void DownloadAll(Installation& run);
   void UnpackAll(Installation& run);

@@ -18,6 +18,11 @@ class IRegistry {
   // nullopt when the key or value is missing or holds no text.
   virtual std::optional<std::string> ReadString(RegistryRoot root, const std::string& key,
                                                 const std::string& name) = 0;
+  // The same, read from the view 64-bit programs see, where some system
+  // values live only (ReadString reads the 32-bit view). On 32-bit Windows
+  // the two views are one.
+  virtual std::optional<std::string> ReadString64(RegistryRoot root, const std::string& key,
+                                                  const std::string& name) = 0;
 };
 
 }  // namespace platform

@@ -43,10 +43,37 @@ std::unique_ptr<xml::XmlDocument> ParseManifest(std::string_view bytes) {
   return doc;
 }
 
+namespace {
+
+std::string Encoded(const xml::XmlDocument& doc) {
+  try {
+    return xml::EncodeDocument(doc);
+  } catch (const xml::XmlError& e) {
+    throw PublishError(std::string("无法写出 GB2312 的更新说明：") + e.what());
+  }
+}
+
+std::unique_ptr<xml::XmlDocument> EmptyManifest() {
+  auto doc = std::make_unique<xml::XmlDocument>();
+  doc->LoadXml("<?xml version=\"1.0\" encoding=\"GB2312\"?>\r\n<data/>");
+  return doc;
+}
+
+}  // namespace
+
+std::string ManifestBytes(const xml::XmlDocument& from) {
+  const auto doc = EmptyManifest();
+  const xml::XmlNode* root = from.documentElement();
+  for (const xml::XmlNode* child : root ? root->childNodes() : std::vector<xml::XmlNode*>{}) {
+    if (child->nodeType() == xml::NodeType::Element) CopyElement(*doc, *child, *doc->documentElement());
+  }
+  return Encoded(*doc);
+}
+
 std::string ManifestBytes(const xml::XmlDocument* previous, const std::string& app, const AttributeList& group,
                           const std::vector<EntryElement>& entries) {
-  xml::XmlDocument doc;
-  doc.LoadXml("<?xml version=\"1.0\" encoding=\"GB2312\"?>\r\n<data/>");
+  const auto owned = EmptyManifest();
+  xml::XmlDocument& doc = *owned;
   xml::XmlNode& data = *doc.documentElement();
   bool placed = false;
   const xml::XmlNode* root = previous ? previous->documentElement() : nullptr;
@@ -60,11 +87,7 @@ std::string ManifestBytes(const xml::XmlDocument* previous, const std::string& a
     }
   }
   if (!placed) AppendGroup(doc, data, app, group, entries);
-  try {
-    return xml::EncodeDocument(doc);
-  } catch (const xml::XmlError& e) {
-    throw PublishError(std::string("无法写出 GB2312 的更新说明：") + e.what());
-  }
+  return Encoded(doc);
 }
 
 }  // namespace publish

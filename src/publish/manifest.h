@@ -33,4 +33,8 @@ std::unique_ptr<xml::XmlDocument> ParseManifest(std::string_view bytes);
 std::string ManifestBytes(const xml::XmlDocument* previous, const std::string& app, const AttributeList& group,
                           const std::vector<EntryElement>& entries);
 
+// The document's bytes in GB2312, every child of its data element copied.
+// PublishError as above.
+std::string ManifestBytes(const xml::XmlDocument& doc);
+
 }  // namespace publish

@@ -11,11 +11,15 @@
 #include "engine/update_engine.h"
 #include "engine/version_rules.h"
 #include "engine/xml_routines.h"
+#include "platform/file_names.h"
 #include "platform/files.h"
 #include "platform/signing_key.h"
 #include "publish/manifest.h"
+#include "publish/history.h"
 #include "publish/package.h"
+#include "publish/package_name.h"
 #include "publish/release.h"
+#include "publish/server_folder.h"
 #include "publish/settings.h"
 #include "publish/versions.h"
 
@@ -23,7 +27,7 @@ namespace publish {
 namespace fs = std::filesystem;
 namespace {
 
-constexpr const char* kStagingName = ".au-publish-staging";
+constexpr const char* kBuiltName = "built";  // below the staging folder: packages before they are named
 
 // The manifest already in the server folder, if any.
 struct Previous {
@@ -49,36 +53,6 @@ Previous ReadPrevious(const fs::path& manifest, const std::string& app) {
   engine::UpdateEngine::ReadEntries(previous.entries, previous.doc.get(), app);
   return previous;
 }
-
-std::optional<platform::SigningKey> ReadKey(const std::optional<std::string>& path) {
-  if (!path) return std::nullopt;
-  const auto pem = platform::ReadWholeFile(*path);
-  if (!pem) throw PublishError("无法读取私钥文件“" + *path + "”。");
-  try {
-    return platform::SigningKey::FromPem(*pem);
-  } catch (const std::invalid_argument& e) {
-    throw PublishError("私钥文件“" + *path + "”" + e.what() + "。");
-  }
-}
-
-// Removes the staging folder on every way out.
-class StagingFolder {
- public:
-  explicit StagingFolder(fs::path path) : path_(std::move(path)) {
-    fs::remove_all(path_);
-    fs::create_directories(path_);
-  }
-  StagingFolder(const StagingFolder&) = delete;
-  StagingFolder& operator=(const StagingFolder&) = delete;
-  ~StagingFolder() {
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
-  }
-  fs::path operator/(const std::string& name) const { return path_ / name; }
-
- private:
-  fs::path path_;
-};
 
 std::string Flag(bool value) { return value ? "1" : "0"; }
 
@@ -130,34 +104,64 @@ std::string VersionFor(const BuildOptions& options, const std::string& name, con
   return *options.version;
 }
 
+// Whether the package the entry names is in the server folder and holds
+// exactly these bytes.
+bool Published(const fs::path& packages, const engine::ManifestEntry& entry, const PackageDigest& digest) {
+  if (!platform::IsPlainRelativePath(entry.fileName)) return false;
+  std::string relative = entry.fileName;
+  for (char& c : relative) c = c == '\\' ? '/' : c;
+  const fs::path published = packages / InClientCodePage(relative);
+  return fs::is_regular_file(published) && fs::file_size(published) == digest.size &&
+         (entry.sha256.empty() || engine::SameTextAscii(entry.sha256, digest.sha256)) &&
+         HashFile(published.string()).sha256 == digest.sha256;
+}
+
+// The Rollout a published entry gets: an unchanged one keeps its own, a new
+// version the one asked for (none: at once to every machine).
+void AddRollout(AttributeList& attributes, const BuildOptions& options, const engine::ManifestEntry* kept) {
+  if (kept && kept->rollout) attributes.emplace_back("Rollout", *kept->rollout);
+  if (!kept && options.rollout) attributes.emplace_back("Rollout", std::to_string(*options.rollout));
+}
+
 Planned Plan(const BuildOptions& options, const ReleaseModule& module, const Settings& settings,
-             const Previous& previous, const StagingFolder& staging, const fs::path& packages) {
-  const std::string fileName = module.name + ".zip";
-  const std::string storedName = InClientCodePage(fileName);
-  const fs::path built = staging / storedName;
+             const Previous& previous, const std::string& mainFile, const StagingFolder& staging,
+             const fs::path& packages) {
+  const fs::path built = staging / kBuiltName / InClientCodePage(PlainPackageName(module.name));
   const PackageDigest digest = WritePackage(module, built.string());
   const engine::ManifestEntry* old = previous.Entry(module.name);
-  const fs::path published = packages / storedName;
-  const bool same = old && old->fileName == fileName && fs::exists(published) &&
-                    fs::file_size(published) == digest.size &&
-                    (old->sha256.empty() || engine::SameTextAscii(old->sha256, digest.sha256)) &&
-                    HashFile(published.string()).sha256 == digest.sha256;
+  const auto given = settings.modules.find(module.name);
+  AttributeList attributes = EntryAttributes(given == settings.modules.end() ? nullptr : &given->second, old);
+  const bool plain = NeedsPlainName(module.name, attributes, mainFile);
+  // An unchanged package keeps its name, unless it may no longer have it.
+  const bool same = old && (!plain || old->fileName == PlainPackageName(module.name)) &&
+                    Published(packages, *old, digest);
+  const std::string fileName = same    ? old->fileName
+                               : plain ? PlainPackageName(module.name)
+                                       : ContentPackageName(module.name, digest.sha256);
 
   Planned plan;
   plan.report.name = module.name;
   plan.report.oldVersion = old ? old->version : "";
   plan.report.change = same ? Change::Unchanged : old ? Change::Changed : Change::Added;
   plan.report.newVersion = same ? old->version : VersionFor(options, module.name, plan.report.oldVersion);
-  if (!same) plan.package = built;
-
-  const auto given = settings.modules.find(module.name);
-  AttributeList attributes = EntryAttributes(given == settings.modules.end() ? nullptr : &given->second, old);
+  if (!same) {
+    plan.package = staging / InClientCodePage(fileName);
+    fs::rename(built, plan.package);
+  }
   attributes.insert(attributes.begin() + 1, {"Version", plan.report.newVersion});
   attributes.insert(attributes.begin() + 2, {"FileName", fileName});
   attributes.emplace_back("SHA256", digest.sha256);
   attributes.emplace_back("Size", std::to_string(digest.size));
+  AddRollout(attributes, options, same ? old : nullptr);
   plan.entry = {module.name, std::move(attributes)};
   return plan;
+}
+
+std::string MainFileOf(const AttributeList& group) {
+  for (const auto& [name, value] : group) {
+    if (name == "mainfile") return value;
+  }
+  return {};
 }
 
 void CheckSettingsName(const Settings& settings, const std::vector<ReleaseModule>& modules) {
@@ -166,21 +170,6 @@ void CheckSettingsName(const Settings& settings, const std::vector<ReleaseModule
     for (const ReleaseModule& m : modules) found = found || m.name == name;
     if (!found) throw PublishError("设置文件中的模块“" + name + "”不在发布文件夹中。");
   }
-}
-
-// A document and its signature, each written beside the server folder's
-// own and moved over it: the signature first, then the document.
-void PublishSigned(const fs::path& server, const StagingFolder& staging, const std::string& name,
-                   const std::string& bytes, const std::optional<platform::SigningKey>& key) {
-  const std::string signatureName = name + std::string(engine::kSignatureSuffix);
-  platform::WriteWholeFile((staging / name).string(), bytes);
-  if (key) {
-    platform::WriteWholeFile((staging / signatureName).string(), key->Sign(bytes));
-    fs::rename(staging / signatureName, server / signatureName);
-  } else {
-    fs::remove(server / signatureName);  // it signs other bytes
-  }
-  fs::rename(staging / name, server / name);
 }
 
 // The template to publish: the one given, else the server folder's own (so
@@ -224,16 +213,21 @@ std::vector<ModuleReport> Build(const BuildOptions& options) {
   const Previous previous = ReadPrevious(server / std::string(engine::kManifestName), options.app);
   const std::optional<std::string> configTemplate = TemplateBytes(options, server);
 
+  const std::optional<std::string> replaced = platform::ReadWholeFile((server / std::string(engine::kManifestName)).string());
+
   StagingFolder staging(server / kStagingName);
+  fs::create_directories(staging / kBuiltName);
+  const AttributeList group = GroupAttributes(settings, previous, options.app);
+  const fs::path packages = server / std::string(engine::kPackageFolder);
   std::vector<Planned> plans;
   std::vector<EntryElement> entries;
   for (const ReleaseModule& module : modules) {
-    plans.push_back(Plan(options, module, settings, previous, staging, server / std::string(engine::kPackageFolder)));
+    plans.push_back(Plan(options, module, settings, previous, MainFileOf(group), staging, packages));
     entries.push_back(plans.back().entry);
   }
-  const std::string manifest =
-      ManifestBytes(previous.doc.get(), options.app, GroupAttributes(settings, previous, options.app), entries);
+  const std::string manifest = ManifestBytes(previous.doc.get(), options.app, group, entries);
   Commit(plans, server, staging, manifest, configTemplate, key);
+  RecordManifest(server, replaced, manifest);
 
   std::vector<ModuleReport> reports;
   for (const Planned& plan : plans) reports.push_back(plan.report);

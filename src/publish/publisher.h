@@ -20,6 +20,9 @@ struct BuildOptions {
   // The client configuration template to publish; without it the server
   // folder's own stays. Either is signed with the manifest.
   std::optional<std::string> templatePath;
+  // The Rollout percentage of every changed or new module (rollout.h in the
+  // engine); none: the new versions go to every machine at once.
+  std::optional<int> rollout;
 };
 
 enum class Change { Added, Changed, Unchanged, Removed };

@@ -5,6 +5,7 @@
 #include "engine/manifest_signature.h"
 #include "engine/paths.h"
 #include "engine/publisher_keys.h"
+#include "engine/rollout.h"
 #include "engine/server_layout.h"
 #include "engine/update_engine.h"
 #include "platform/file_names.h"
@@ -66,9 +67,20 @@ std::string ZipProblem(const std::string& path) {
   return {};
 }
 
+// The entry's share of machines, as clients read its Rollout.
+std::string RolloutText(const engine::ManifestEntry& entry, Findings& findings, const std::string& name) {
+  if (!entry.rollout) return "比例 100%";
+  if (const std::optional<int> percent = engine::ParseRolloutPercent(*entry.rollout)) {
+    return "比例 " + std::to_string(*percent) + "%";
+  }
+  findings.Note(name + "：Rollout“" + *entry.rollout + "”不是 0 到 100 的整数，客户端按 100% 处理");
+  return "比例 100%";
+}
+
 void CheckPackage(const fs::path& server, const std::string& group, const engine::ManifestEntry& entry,
                   Findings& findings) {
-  const std::string what = group + "/" + entry.name + "（" + entry.fileName + "）";
+  const std::string name = group + "/" + entry.name;
+  const std::string what = name + "（" + entry.fileName + "，" + RolloutText(entry, findings, name) + "）";
   if (!platform::IsPlainRelativePath(entry.fileName)) return findings.Bad(what + "：FileName 不能用作本地文件名");
   std::string relative = entry.fileName;
   for (char& c : relative) c = c == '\\' ? '/' : c;

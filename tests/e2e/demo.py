@@ -165,8 +165,10 @@ def main():
         installed_versions = {e.tag: e.get("Version") for e in manifest.find("ZEPRA")}
         table = publish_release(args.au_publish, newer, machine.root / "release-2", folder.base, "2024.06.01",
                                 keys / "publisher.pem")
-        # One slow package, so that the window can be seen at work.
-        server = HttpServer(folder.root, ["/upd/clientfile/reports.zip:delay=2"])
+        # One slow package, so that the window can be seen at work (named by
+        # its content).
+        reports = parse((folder.base / "AutoUpdateIniS.xml").read_bytes()).find("ZEPRA/reports").get("FileName")
+        server = HttpServer(folder.root, [f"/upd/clientfile/{reports}:delay=2"])
         url = folder.url(server.port)
 
         machine.install(programs.autoupdate, f"{UPDATER_DIR}\\AutoUpdate.exe")

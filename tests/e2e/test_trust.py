@@ -8,7 +8,7 @@ import unittest
 from pathlib import Path
 
 from harness import SOURCE, STAGING, UpdateTestCase, wait_for_file
-from sample_app import Module, make_key_pair, make_zip, recorded_versions
+from sample_app import Module, make_key_pair, make_zip, parse, recorded_versions
 
 STATUS_CONNECTING, STATUS_CHECKING, STATUS_UPDATING, STATUS_CURRENT, STATUS_FINISHED = 1, 2, 3, 4, 9
 UPDATED = [STATUS_CONNECTING, STATUS_CHECKING, STATUS_UPDATING, STATUS_FINISHED]
@@ -136,7 +136,11 @@ class Trust(UpdateTestCase):
         (release / "a.dll").write_bytes(b"a 3")
         self.au_publish("build", release, self.server_folder.base, "--app", "ZEPRA", "--key", keys / "k.pem",
                         "--version", first["a.dll"] + ".1")
-        package = self.server_folder.package_path("a.dll.zip")
+        # Packages are named by their content: the new one has a name of its own.
+        manifest = parse((self.server_folder.base / "AutoUpdateIniS.xml").read_bytes())
+        name = manifest.find("ZEPRA/a.dll").get("FileName")
+        self.assertRegex(name, r"^a\.dll\.[0-9a-f]{16}\.zip$")
+        package = self.server_folder.package_path(name)
         data = bytearray(package.read_bytes())
         data[len(data) // 2] ^= 1
         package.write_bytes(bytes(data))
@@ -146,7 +150,7 @@ class Trust(UpdateTestCase):
         trace = self.finish(proc)
 
         self.assertEqual(trace.statuses, UPDATED)
-        self.assertIn("clientfile/a.dll.zip", box)
+        self.assertIn("clientfile/a.dll.", box)
         self.assertEqual(self.app_file("a.dll").read_bytes(), b"a 2")
         self.assertEqual(recorded_versions(self.config(), "ZEPRA"), first)
 

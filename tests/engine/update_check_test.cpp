@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/presence.h"
+#include "engine/rollout.h"
 #include "engine/trace_file.h"
 #include "engine/update_engine.h"
 #include "engine/xml_routines.h"
@@ -171,11 +172,74 @@ TEST_F(UpdateCheck, NoServerNoManifestOrEmptyGroup) {
   EXPECT_FALSE(noManifest->CheckForUpdates("ZEPRA"));
 }
 
+TEST_F(UpdateCheck, StagedRolloutHoldsBackOnlyNewerVersions) {
+  // a.dll version 2: bucket 1 for kIn, 88 for kOut (rollout_test.cpp).
+  constexpr const char* kIn = "11111111-2222-3333-4444-000000000003";
+  constexpr const char* kOut = "11111111-2222-3333-4444-000000000002";
+  const auto root = platform::RegistryRoot::LocalMachine;
+  struct Case {
+    const char* name;
+    const char* rollout;  // the Rollout attribute, "-" for none
+    const char* guid;     // "-" for none
+    const char* ring;     // "-" for none
+    const char* client;   // the configuration's entries
+    bool present;         // a.dll exists in the program folder
+    int times;
+    const char* note;  // the trace's a.dll.Rollout, "" for none
+  } cases[] = {
+      {"absent", "-", kOut, "-", "<a.dll Version=\"1\"/>", true, 1, ""},
+      {"100", "100", kOut, "-", "<a.dll Version=\"1\"/>", true, 1, ""},
+      {"50, in", "50", kIn, "-", "<a.dll Version=\"1\"/>", true, 1, ""},
+      {"50, out", "50", kOut, "-", "<a.dll Version=\"1\"/>", true, 0, "未轮到：桶 88，比例 50%"},
+      {"0", "0", kIn, "-", "<a.dll Version=\"1\"/>", true, 0, "未轮到：桶 1，比例 0%"},
+      {"junk", "5O", kOut, "-", "<a.dll Version=\"1\"/>", true, 1, "比例“5O”无效，按 100% 处理"},
+      {"missing on disk: twice, as ever", "0", kOut, "-", "<a.dll Version=\"1\"/>", false, 2, ""},
+      {"not in the configuration", "0", kOut, "-", "<b.dll/>", true, 1, ""},
+      {"no guid", "50", "-", "-", "<a.dll Version=\"1\"/>", true, 0, "未轮到：没有 MachineGuid，比例 50%"},
+      {"empty guid", "50", "", "-", "<a.dll Version=\"1\"/>", true, 0, "未轮到：没有 MachineGuid，比例 50%"},
+      {"early ring", "0", kOut, "early", "<a.dll Version=\"1\"/>", true, 1, ""},
+      {"hold ring", "99", kIn, "hold", "<a.dll Version=\"1\"/>", true, 0, "本机暂缓（RolloutRing=hold）：比例 99%"},
+      {"hold ring at 100", "100", kIn, "hold", "<a.dll Version=\"1\"/>", true, 1, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    platform::RemoveFile(AppPath("debug.ini"));
+    registry.values.clear();
+    registry.values64.clear();
+    // The GUID only in the 64-bit view, where Windows keeps it; the ring in
+    // the product's view.
+    if (std::string(c.guid) != "-") registry.values64[{root, engine::kMachineGuidKey, "MachineGuid"}] = c.guid;
+    if (std::string(c.ring) != "-") registry.values[{root, engine::kRolloutRingKey, "RolloutRing"}] = c.ring;
+    if (c.present) {
+      WriteAppFile("a.dll", "x");
+    } else {
+      box.write(AppFile("a.dll"), "x");
+      ASSERT_TRUE(platform::RemoveFile(AppPath("a.dll")));
+    }
+    const std::string rollout = std::string(c.rollout) == "-" ? "" : " Rollout=\"" + std::string(c.rollout) + "\"";
+    const auto list = Check("<a.dll Version=\"2\" IsReplace=\"1\"" + rollout + "/>", c.client);
+    EXPECT_EQ(list, std::vector<std::string>(static_cast<size_t>(c.times), "a.dll"));
+    const std::string trace = ReadAppFile("debug.ini");
+    const std::string line = platform::Utf8ToAnsi("a.dll.Rollout=" + std::string(c.note) + "\r\n");
+    EXPECT_EQ(trace.find(line) != std::string::npos, *c.note != '\0') << trace;
+    if (!*c.note) {
+      EXPECT_EQ(trace.find("a.dll.Rollout"), std::string::npos);
+    }
+  }
+}
+
+TEST_F(UpdateCheck, MachineGuidOfThe32BitViewIsNotUsed) {
+  const auto root = platform::RegistryRoot::LocalMachine;
+  registry.values[{root, engine::kMachineGuidKey, "MachineGuid"}] = "11111111-2222-3333-4444-000000000003";
+  WriteAppFile("a.dll", "x");
+  EXPECT_TRUE(Check("<a.dll Version=\"2\" IsReplace=\"1\" Rollout=\"50\"/>", "<a.dll Version=\"1\"/>").empty());
+}
+
 TEST_F(UpdateCheck, EntryFieldsAreRead) {
   engine::ManifestEntries list;
   auto doc = engine::LoadXmlFromBytes(Doc(
       "APP", "<x.ocx SetupPath=\"#System32\" FileName=\"x.ocx.zip\" IsRegister=\"1\" Script=\"s\" AutoRun=\"r.exe\" "
-             "Version=\"7\" IsReplace=\"1\" Other=\"o\"/><!-- note --><Reports/>"));
+             "Version=\"7\" IsReplace=\"1\" Other=\"o\" rollout=\"30\"/><!-- note --><Reports/>"));
   engine::UpdateEngine::ReadEntries(list, doc.get(), "APP");
   ASSERT_EQ(list.size(), 2u);
   const engine::ManifestEntry& e = *list[0];
@@ -187,7 +251,9 @@ TEST_F(UpdateCheck, EntryFieldsAreRead) {
   EXPECT_EQ(e.script, "s");
   EXPECT_EQ(e.autoRun, "r.exe");
   EXPECT_EQ(e.version, "7");
+  EXPECT_EQ(e.rollout, "30");
   EXPECT_EQ(list[1]->name, "Reports");
+  EXPECT_FALSE(list[1]->rollout.has_value());
   EXPECT_FALSE(list[1]->registerComponent);
   engine::UpdateEngine::ReadEntries(list, nullptr, "APP");
   EXPECT_EQ(list.size(), 2u);

@@ -15,10 +15,14 @@
 #include "platform/files.h"
 #include "platform/os_error.h"
 #include "platform/signing_key.h"
+#include "engine/rollout.h"
+#include "publish/bucket_table.h"
+#include "publish/history.h"
 #include "publish/manifest.h"
 #include "publish/package.h"
 #include "publish/publisher.h"
 #include "publish/release.h"
+#include "publish/rollout.h"
 #include "publish/verifier.h"
 #include "publish/versions.h"
 #include "support/test_paths.h"
@@ -73,7 +77,7 @@ class Publish : public ::testing::Test {
   }
 
   publish::BuildOptions Options(const std::string& version) const {
-    return {release.string(), server.string(), "ZEPRA", keyPath.string(), settingsPath.string(), version, 0, {}};
+    return {release.string(), server.string(), "ZEPRA", keyPath.string(), settingsPath.string(), version, 0, {}, {}};
   }
 
   std::map<std::string, std::map<std::string, std::string>> Entries(const std::string& app) const {
@@ -85,6 +89,11 @@ class Publish : public ::testing::Test {
       }
     }
     return out;
+  }
+
+  // The package a published entry of ZEPRA names, as stored.
+  fs::path Package(const std::string& module) const {
+    return server / "clientfile" / publish::InClientCodePage(Entries("ZEPRA")[module]["FileName"]);
   }
 
   std::map<std::string, Change> Changes(const std::vector<publish::ModuleReport>& reports) {
@@ -113,15 +122,20 @@ TEST_F(Publish, BuildThenVerifyAsClientsReadIt) {
   EXPECT_EQ(entries["a.dll"]["IsRegister"], "1");
   EXPECT_EQ(entries["a.dll"]["IsReplace"], "1");
   EXPECT_EQ(entries["报表.dll"]["Script"], "报表 快捷方式");
-  EXPECT_EQ(entries["reports"]["FileName"], "reports.zip");
-  EXPECT_EQ(entries["reports"]["Version"], "2");
-  EXPECT_EQ(entries["reports"]["Size"], std::to_string(fs::file_size(server / "clientfile" / "reports.zip")));
+  // Named by content, but a.dll (IsRegister) keeps its plain name.
   EXPECT_EQ(entries["reports"]["SHA256"].size(), 64u);
+  EXPECT_EQ(entries["reports"]["FileName"], "reports." + entries["reports"]["SHA256"].substr(0, 16) + ".zip");
+  EXPECT_EQ(entries["a.dll"]["FileName"], "a.dll.zip");
+  EXPECT_EQ(entries["reports"]["Version"], "2");
+  EXPECT_EQ(entries["reports"]["Size"], std::to_string(fs::file_size(Package("reports"))));
+  EXPECT_EQ(entries["reports"].count("Rollout"), 0u);
   EXPECT_EQ(Entries("OTHER")["o.dll"]["Version"], "7");  // another application kept
   EXPECT_FALSE(fs::exists(server / ".au-publish-staging"));
   // Stored under the bytes clients ask for: the name in GB2312.
-  EXPECT_TRUE(fs::exists(server / "clientfile" / publish::InClientCodePage("报表.dll.zip")));
-  EXPECT_FALSE(fs::exists(server / "clientfile" / "报表.dll.zip"));
+  const std::string chineseName = entries["报表.dll"]["FileName"];
+  EXPECT_EQ(chineseName.rfind("报表.dll.", 0), 0u);
+  EXPECT_TRUE(fs::exists(server / "clientfile" / publish::InClientCodePage(chineseName)));
+  EXPECT_FALSE(fs::exists(server / "clientfile" / chineseName));
 
   Write(server / "clientfile" / "o.dll.zip", Read(server / "clientfile" / "a.dll.zip"));
   const publish::VerifyReport good = publish::Verify(server.string(), key->PublicPem());
@@ -138,7 +152,7 @@ TEST_F(Publish, BuildThenVerifyAsClientsReadIt) {
 
 TEST_F(Publish, ASecondReleaseChangesOnlyWhatChanged) {
   publish::Build(Options("2"));
-  const fs::path chinesePackage = server / "clientfile" / publish::InClientCodePage("报表.dll.zip");
+  const fs::path chinesePackage = Package("报表.dll");
   const std::string unchangedPackage = Read(chinesePackage);
   ASSERT_FALSE(unchangedPackage.empty());
   Write(release / "a.dll", "a 2");
@@ -160,6 +174,7 @@ TEST_F(Publish, ASecondReleaseChangesOnlyWhatChanged) {
   EXPECT_EQ(entries.count("reports"), 0u);
   EXPECT_EQ(entries["a.dll"]["SetupPath"], "#System32");
   EXPECT_EQ(Read(chinesePackage), unchangedPackage);
+  EXPECT_EQ(Package("报表.dll"), chinesePackage);
   EXPECT_EQ(publish::Verify(server.string(), key->PublicPem()).problems, 1);  // o.dll.zip is not there
 }
 
@@ -245,6 +260,175 @@ TEST_F(Publish, BadInputChangesNothing) {
     Write(settingsPath, settings);
     Write(keyPath, keyText);
   }
+}
+
+TEST_F(Publish, ContentNamesAndThePlainNameExceptions) {
+  Write(release / "ZEPRA.exe", "main 1");
+  Write(release / "bde.dll", "bde 1");
+  Write(settingsPath, "<publish mainfile=\"zepra.EXE\">"
+                      "<module name=\"a.dll\" IsRegister=\"1\"/>"
+                      "<module name=\"bde.dll\" SetupPath=\"#bde\"/></publish>");
+  publish::Build(Options("2"));
+  auto entries = Entries("ZEPRA");
+  struct Case {
+    const char* module;
+    bool plain;
+  } cases[] = {{"ZEPRA.exe", true}, {"a.dll", true}, {"bde.dll", true}, {"reports", false}, {"报表.dll", false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.module);
+    auto& e = entries[c.module];
+    const std::string expected =
+        c.plain ? std::string(c.module) + ".zip" : std::string(c.module) + "." + e["SHA256"].substr(0, 16) + ".zip";
+    EXPECT_EQ(e["FileName"], expected);
+    EXPECT_TRUE(fs::is_regular_file(Package(c.module)));
+  }
+
+  // A second release: an unchanged package keeps its name, a changed one
+  // gets a new name and the old file stays for clients of the old manifest.
+  const std::string oldReports = entries["reports"]["FileName"];
+  const std::string oldChinese = entries["报表.dll"]["FileName"];
+  Write(release / "reports" / "top.txt", "top 2");
+  publish::Build(Options("3"));
+  entries = Entries("ZEPRA");
+  EXPECT_EQ(entries["报表.dll"]["FileName"], oldChinese);
+  EXPECT_NE(entries["reports"]["FileName"], oldReports);
+  EXPECT_EQ(entries["reports"]["FileName"], "reports." + entries["reports"]["SHA256"].substr(0, 16) + ".zip");
+  EXPECT_TRUE(fs::exists(server / "clientfile" / oldReports));
+  EXPECT_EQ(publish::Verify(server.string(), key->PublicPem()).problems, 1);  // o.dll.zip is not there
+
+  // Going back to the first content gives the first name again.
+  Write(release / "reports" / "top.txt", "top 1");
+  publish::Build(Options("4"));
+  EXPECT_EQ(Entries("ZEPRA")["reports"]["FileName"], oldReports);
+
+  // A module that becomes a component to register loses its content name.
+  Write(settingsPath, "<publish><module name=\"报表.dll\" IsRegister=\"1\"/></publish>");
+  const auto reports = publish::Build(Options("5"));
+  EXPECT_EQ(Changes(reports)["报表.dll"], Change::Changed);
+  EXPECT_EQ(Entries("ZEPRA")["报表.dll"]["FileName"], "报表.dll.zip");
+}
+
+TEST_F(Publish, HistoryKeepsNamedPackagesUntilPruned) {
+  const std::string original = Read(server / "AutoUpdateIniS.xml");
+  publish::Build(Options("2"));
+  const fs::path history = server / ".au-publish-history";
+  // The manifest it replaced first, then the one published.
+  EXPECT_EQ(Read(history / "AutoUpdateIniS.000001.xml"), original);
+  EXPECT_EQ(Read(history / "AutoUpdateIniS.000002.xml"), Read(server / "AutoUpdateIniS.xml"));
+  const std::string first = Entries("ZEPRA")["reports"]["FileName"];
+  Write(release / "reports" / "top.txt", "top 2");
+  publish::Build(Options("3"));
+  const std::string second = Entries("ZEPRA")["reports"]["FileName"];
+  Write(release / "reports" / "top.txt", "top 3");
+  publish::Build(Options("4"));
+  const std::string third = Entries("ZEPRA")["reports"]["FileName"];
+  EXPECT_EQ(Read(history / "AutoUpdateIniS.000004.xml"), Read(server / "AutoUpdateIniS.xml"));
+  Write(server / "clientfile" / "stray.zip", "x");
+  Write(server / "clientfile" / "o.dll.zip", "named by OTHER");
+  for (const std::string& name : {first, second, third}) EXPECT_TRUE(fs::exists(server / "clientfile" / name));
+
+  // Keeping the newest two: the third release's and the second's.
+  auto removed = publish::Prune(server.string(), 2);
+  std::sort(removed.begin(), removed.end());
+  EXPECT_EQ(removed, (std::vector<std::string>{".au-publish-history/AutoUpdateIniS.000001.xml",
+                                               ".au-publish-history/AutoUpdateIniS.000002.xml", "clientfile/" + first,
+                                               "clientfile/stray.zip"}));
+  EXPECT_TRUE(fs::exists(server / "clientfile" / second));
+  EXPECT_TRUE(fs::exists(server / "clientfile" / third));
+  EXPECT_TRUE(fs::exists(server / "clientfile" / "o.dll.zip"));
+  EXPECT_EQ(publish::Verify(server.string(), key->PublicPem()).problems, 1);  // o.dll.zip is no zip
+
+  // Nothing is kept but the current manifest.
+  EXPECT_EQ(publish::Prune(server.string(), 0),
+            (std::vector<std::string>{".au-publish-history/AutoUpdateIniS.000003.xml",
+                                      ".au-publish-history/AutoUpdateIniS.000004.xml", "clientfile/" + second}));
+  EXPECT_TRUE(publish::Prune(server.string(), 0).empty());
+
+  // A manifest that does not parse stops the pruning before anything goes.
+  Write(release / "reports" / "top.txt", "top 4");
+  publish::Build(Options("5"));
+  Write(history / "AutoUpdateIniS.000005.xml", "<html>");
+  const auto before = Snapshot(server);
+  EXPECT_THROW(publish::Prune(server.string(), 5), publish::PublishError);
+  EXPECT_EQ(Snapshot(server), before);
+}
+
+TEST_F(Publish, RolloutOnBuildAndInPlace) {
+  auto options = Options("2");
+  options.rollout = 20;
+  publish::Build(options);
+  auto entries = Entries("ZEPRA");
+  for (const char* m : {"a.dll", "reports", "报表.dll"}) EXPECT_EQ(entries[m]["Rollout"], "20") << m;
+  // The next release: only the changed module gets the new percentage.
+  Write(release / "a.dll", "a 2");
+  options = Options("3");
+  options.rollout = 5;
+  publish::Build(options);
+  entries = Entries("ZEPRA");
+  EXPECT_EQ(entries["a.dll"]["Rollout"], "5");
+  EXPECT_EQ(entries["reports"]["Rollout"], "20");
+  // Without --rollout a changed module goes to every machine.
+  Write(release / "a.dll", "a 3");
+  publish::Build(Options("4"));
+  EXPECT_EQ(Entries("ZEPRA")["a.dll"].count("Rollout"), 0u);
+  EXPECT_EQ(Entries("ZEPRA")["reports"]["Rollout"], "20");
+
+  // In place, one module, signed again with the key.
+  const auto changed = publish::SetRollout({server.string(), 50, std::string("REPORTS"), keyPath.string()});
+  EXPECT_EQ(changed, (std::vector<std::string>{"ZEPRA/reports"}));
+  entries = Entries("ZEPRA");
+  EXPECT_EQ(entries["reports"]["Rollout"], "50");
+  EXPECT_EQ(entries["a.dll"].count("Rollout"), 0u);
+  EXPECT_EQ(Entries("OTHER")["o.dll"].count("Rollout"), 0u);
+  const engine::PublisherKeys keys = engine::ParsePublisherKeys(key->PublicPem());
+  const std::string manifest = Read(server / "AutoUpdateIniS.xml");
+  EXPECT_EQ(engine::SignatureProblem(keys, manifest, Read(server / "AutoUpdateIniS.xml.sig")), "");
+  EXPECT_EQ(manifest.rfind("<?xml version=\"1.0\" encoding=\"GB2312\"?>", 0), 0u);
+  EXPECT_EQ(Read(server / ".au-publish-history" / "AutoUpdateIniS.000005.xml"), manifest);
+  EXPECT_FALSE(fs::exists(server / ".au-publish-staging"));
+
+  // Every entry of every group; an attribute in another letter case is the
+  // one changed; without a key the signature goes.
+  Write(server / "AutoUpdateIniS.xml",
+        "<?xml version=\"1.0\" encoding=\"GB2312\"?>\r\n<data><ZEPRA><a.dll ROLLOUT=\"3\"/></ZEPRA>"
+        "<OTHER><o.dll Version=\"7\"/></OTHER></data>");
+  EXPECT_EQ(publish::SetRollout({server.string(), 100, {}, {}}).size(), 2u);
+  EXPECT_EQ(Entries("ZEPRA")["a.dll"], (std::map<std::string, std::string>{{"ROLLOUT", "100"}}));
+  EXPECT_EQ(Entries("OTHER")["o.dll"]["Rollout"], "100");
+  EXPECT_FALSE(fs::exists(server / "AutoUpdateIniS.xml.sig"));
+
+  const auto before = Snapshot(server);
+  EXPECT_THROW(publish::SetRollout({server.string(), 10, std::string("x.dll"), {}}), publish::PublishError);
+  Write(keyPath, "hello");
+  EXPECT_THROW(publish::SetRollout({server.string(), 10, {}, keyPath.string()}), publish::PublishError);
+  EXPECT_EQ(Snapshot(server), before);
+}
+
+TEST_F(Publish, BucketTableAndVerifyShowTheRollout) {
+  Write(server / "AutoUpdateIniS.xml",
+        "<?xml version=\"1.0\" encoding=\"GB2312\"?>\r\n<data><ZEPRA>"
+        "<a.dll Version=\"2\" Rollout=\"50\"/><b.dll Version=\"2\" Rollout=\"half\"/><c.dll Version=\"2\"/>"
+        "</ZEPRA></data>");
+  // Buckets of a.dll 2: 1 for ...03 and 88 for ...02, as rollout_test.cpp
+  // has them from hashlib.
+  const std::string in = "11111111-2222-3333-4444-000000000003";
+  const std::string out = "11111111-2222-3333-4444-000000000002";
+  const std::string b = std::to_string(engine::RolloutBucket(in, "b.dll", "2"));
+  const std::string c = std::to_string(engine::RolloutBucket(in, "c.dll", "2"));
+  EXPECT_EQ(publish::BucketTable(in, server.string()),
+            "ZEPRA/a.dll  版本 2  桶 1  比例 50%  轮到\n"
+            "ZEPRA/b.dll  版本 2  桶 " + b + "  比例 100%  轮到（比例“half”无效，按 100% 处理）\n"
+            "ZEPRA/c.dll  版本 2  桶 " + c + "  比例 100%  轮到\n");
+  const std::string outTable = publish::BucketTable(out, server.string());
+  EXPECT_EQ(outTable.substr(0, outTable.find('\n')), "ZEPRA/a.dll  版本 2  桶 88  比例 50%  未轮到");
+  EXPECT_THROW(publish::BucketTable(in, (server / "none").string()), publish::PublishError);
+
+  const publish::VerifyReport report = publish::Verify(server.string(), std::nullopt);
+  const std::string lines = ::testing::PrintToString(report.lines);
+  EXPECT_NE(lines.find("ZEPRA/a.dll（，比例 50%）"), std::string::npos) << lines;
+  EXPECT_NE(lines.find("ZEPRA/c.dll（，比例 100%）"), std::string::npos) << lines;
+  EXPECT_NE(lines.find("提示  ZEPRA/b.dll：Rollout“half”不是 0 到 100 的整数，客户端按 100% 处理"), std::string::npos)
+      << lines;
 }
 
 TEST(PublishVersions, SortAfterThePreviousOne) {

@@ -77,12 +77,19 @@ class FakeRegistry : public platform::IRegistry {
     if (it == values.end()) return std::nullopt;
     return it->second;
   }
+  std::optional<std::string> ReadString64(platform::RegistryRoot root, const std::string& key,
+                                          const std::string& name) override {
+    auto it = values64.find({root, key, name});
+    if (it == values64.end()) return std::nullopt;
+    return it->second;
+  }
   struct Write {
     platform::RegistryRoot root;
     std::string key, name, data;
   };
   std::vector<Write> writes;
   std::map<Key, std::string> values;
+  std::map<Key, std::string> values64;  // the 64-bit view, which ReadString64 reads
   bool refuseKeys = false;  // every key fails to open
 };
 

@@ -107,3 +107,23 @@ TEST_F(RegistryTest, RefusedWriteRaisesInChinese) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(RegistryTest, ReadString64ReadsThe64BitViewOnly) {
+  HKEY k = nullptr;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, wkey().c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | KEY_WOW64_64KEY,
+                            nullptr, &k, nullptr),
+            ERROR_SUCCESS);
+  const wchar_t guid[] = L"4c4c4544-0042-3510-8052-b4c04f4e4d32";
+  RegSetValueExW(k, L"MachineGuid", 0, REG_SZ, reinterpret_cast<const BYTE*>(guid), sizeof guid);
+  RegCloseKey(k);
+  EXPECT_EQ(registry->ReadString64(RegistryRoot::LocalMachine, key_, "MachineGuid"),
+            std::string("4c4c4544-0042-3510-8052-b4c04f4e4d32"));
+  EXPECT_FALSE(registry->ReadString64(RegistryRoot::LocalMachine, key_, "other").has_value());
+  // HKLM\Software is kept apart per view: the product's own reads miss it.
+  EXPECT_FALSE(registry->ReadString(RegistryRoot::LocalMachine, key_, "MachineGuid").has_value());
+  EXPECT_FALSE(registry->ReadString64(RegistryRoot::LocalMachine, key_ + "\\missing", "MachineGuid").has_value());
+}
+
+}  // namespace

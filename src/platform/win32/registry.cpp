@@ -1,6 +1,7 @@
 // The registry as the 32-bit product sees it: on 64-bit Windows (and in a
 // 64-bit test build) every key is opened in the 32-bit view, so that a test
-// build and the product read and write the same values.
+// build and the product read and write the same values. ReadString64 alone
+// reads the 64-bit view, for system values kept only there.
 #include "platform/registry.h"
 
 #include <windows.h>
@@ -57,8 +58,19 @@ class Win32Registry : public IRegistry {
 
   std::optional<std::string> ReadString(RegistryRoot root, const std::string& key,
                                         const std::string& name) override {
+    return ReadIn(KEY_WOW64_32KEY, root, key, name);
+  }
+
+  std::optional<std::string> ReadString64(RegistryRoot root, const std::string& key,
+                                          const std::string& name) override {
+    return ReadIn(KEY_WOW64_64KEY, root, key, name);
+  }
+
+ private:
+  static std::optional<std::string> ReadIn(REGSAM view, RegistryRoot root, const std::string& key,
+                                           const std::string& name) {
     HKEY raw = nullptr;
-    if (RegOpenKeyExW(RootKey(root), KeyPath(key).c_str(), 0, KEY_READ | KEY_WOW64_32KEY, &raw) != ERROR_SUCCESS) {
+    if (RegOpenKeyExW(RootKey(root), KeyPath(key).c_str(), 0, KEY_READ | view, &raw) != ERROR_SUCCESS) {
       return std::nullopt;
     }
     RegistryKey k(raw);

@@ -9,10 +9,14 @@
 #include <string>
 #include <vector>
 
+#include "engine/rollout.h"
 #include "platform/files.h"
 #include "platform/signing_key.h"
+#include "publish/bucket_table.h"
+#include "publish/history.h"
 #include "publish/publisher.h"
 #include "publish/release.h"
+#include "publish/rollout.h"
 #include "publish/verifier.h"
 
 namespace {
@@ -20,7 +24,10 @@ namespace {
 constexpr const char* kUsage =
     "用法：\n"
     "  au-publish build RELEASE_DIR SERVER_DIR --app NAME [--key publisher.pem] [--settings FILE]\n"
-    "                   [--version TEXT] [--template AutoUpdateIniC.xml]\n"
+    "                   [--version TEXT] [--template AutoUpdateIniC.xml] [--rollout PERCENT]\n"
+    "  au-publish rollout SERVER_DIR PERCENT [--module NAME] [--key publisher.pem]\n"
+    "  au-publish bucket MACHINE_GUID [SERVER_DIR]\n"
+    "  au-publish prune SERVER_DIR --keep N\n"
     "  au-publish verify SERVER_DIR [--pubkey publisher.pub.pem]\n"
     "  au-publish keygen PRIVATE.pem PUBLIC.pem\n";
 
@@ -48,14 +55,51 @@ std::optional<std::string> Option(const Arguments& args, const std::string& name
   return it == args.options.end() ? std::nullopt : std::optional(it->second);
 }
 
+// A percentage as Rollout takes it: a whole number 0..100.
+int Percent(const std::string& text) {
+  const std::optional<int> percent = engine::ParseRolloutPercent(text);
+  if (!percent) throw publish::PublishError("比例“" + text + "”不是 0 到 100 的整数。");
+  return *percent;
+}
+
 int BuildCommand(const Arguments& args) {
   if (args.positional.size() != 2 || !Option(args, "--app")) return 2;
   publish::BuildOptions options{args.positional[0],        args.positional[1],         *Option(args, "--app"),
                                 Option(args, "--key"),     Option(args, "--settings"), Option(args, "--version"),
-                                std::time(nullptr),        Option(args, "--template")};
+                                std::time(nullptr),        Option(args, "--template"), {}};
+  if (const auto rollout = Option(args, "--rollout")) options.rollout = Percent(*rollout);
   const auto reports = publish::Build(options);
   std::cout << publish::ChangeTable(reports);
   std::cout << "已发布到 " << options.serverDir << (options.keyPath ? "（已签名）" : "（未签名）") << "\n";
+  return 0;
+}
+
+int RolloutCommand(const Arguments& args) {
+  if (args.positional.size() != 2) return 2;
+  const publish::RolloutOptions options{args.positional[0], Percent(args.positional[1]), Option(args, "--module"),
+                                        Option(args, "--key")};
+  for (const std::string& entry : publish::SetRollout(options)) {
+    std::cout << entry << "  比例 " << options.percent << "%\n";
+  }
+  std::cout << "已发布到 " << options.serverDir << (options.keyPath ? "（已签名）" : "（未签名）") << "\n";
+  return 0;
+}
+
+int BucketCommand(const Arguments& args) {
+  if (args.positional.empty() || args.positional.size() > 2) return 2;
+  std::cout << publish::BucketTable(args.positional[0], args.positional.size() == 2 ? args.positional[1] : ".");
+  return 0;
+}
+
+int PruneCommand(const Arguments& args) {
+  const auto keep = Option(args, "--keep");
+  if (args.positional.size() != 1 || !keep || keep->empty() || keep->size() > 6 ||
+      keep->find_first_not_of("0123456789") != std::string::npos) {
+    return 2;
+  }
+  const auto removed = publish::Prune(args.positional[0], std::stoul(*keep));
+  for (const std::string& path : removed) std::cout << "已删除 " << path << "\n";
+  std::cout << "共删除 " << removed.size() << " 个文件。\n";
   return 0;
 }
 
@@ -115,8 +159,15 @@ int main(int argc, char** argv) {
   Arguments args;
   int code = 2;
   try {
-    if (command == "build" && Parse(argc, argv, {"--app", "--key", "--settings", "--version", "--template"}, args)) {
+    if (command == "build" &&
+        Parse(argc, argv, {"--app", "--key", "--settings", "--version", "--template", "--rollout"}, args)) {
       code = BuildCommand(args);
+    } else if (command == "rollout" && Parse(argc, argv, {"--module", "--key"}, args)) {
+      code = RolloutCommand(args);
+    } else if (command == "bucket" && Parse(argc, argv, {}, args)) {
+      code = BucketCommand(args);
+    } else if (command == "prune" && Parse(argc, argv, {"--keep"}, args)) {
+      code = PruneCommand(args);
     } else if (command == "verify" && Parse(argc, argv, {"--pubkey"}, args)) {
       code = VerifyCommand(args);
     } else if (command == "keygen" && Parse(argc, argv, {}, args)) {

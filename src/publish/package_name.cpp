@@ -1,0 +1,31 @@
+#include "publish/package_name.h"
+
+#include "engine/paths.h"
+
+namespace publish {
+namespace {
+
+constexpr size_t kContentDigits = 16;
+
+std::string_view ValueOf(const AttributeList& attributes, std::string_view name) {
+  for (const auto& [key, value] : attributes) {
+    if (engine::SameTextAscii(key, name)) return value;
+  }
+  return {};
+}
+
+}  // namespace
+
+bool NeedsPlainName(std::string_view module, const AttributeList& attributes, std::string_view mainFile) {
+  if (!mainFile.empty() && engine::SameTextAscii(module, mainFile)) return true;
+  if (ValueOf(attributes, "IsRegister") == "1") return true;
+  return engine::SameTextAscii(ValueOf(attributes, "SetupPath"), "#BDE");
+}
+
+std::string PlainPackageName(std::string_view module) { return std::string(module) + ".zip"; }
+
+std::string ContentPackageName(std::string_view module, std::string_view sha256Hex) {
+  return std::string(module) + "." + std::string(sha256Hex.substr(0, kContentDigits)) + ".zip";
+}
+
+}  // namespace publish
