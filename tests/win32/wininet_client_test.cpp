@@ -254,20 +254,32 @@ TEST_F(WinInetFetch, ServerThatNeverAnswersTimesOut) {
   EXPECT_EQ(dest, "");
 }
 
+// A cacheable request differs only in asking for no fresh copy.
 TEST_F(WinInetFetch, RequestHeadersAsSent) {
   Put("headers.xml", "<h/>");
-  http::HttpFetcher file(*client_);
-  std::string dest;
-  file.Fetch(Url("/headers.xml?run=1"), dest);
-  auto requests = Logged("GET /headers.xml?run=1 HTTP/1.1");
-  ASSERT_EQ(requests.size(), 1u);
-  const std::string& r = requests[0];
-  EXPECT_NE(r.find("\r\nUser-Agent: Mozilla/4.0 (compatible; MSIE 6.0;)\r\n"), std::string::npos) << r;
-  EXPECT_NE(r.find("\r\nAccept: */*\r\n"), std::string::npos) << r;
-  EXPECT_NE(r.find("\r\nCache-Control: no-cache, no-store, max-age=0, must-revalidate\r\n"), std::string::npos)
-      << r;
-  EXPECT_NE(r.find("\r\nHost: 127.0.0.1:" + port_ + "\r\n"), std::string::npos) << r;
-  EXPECT_EQ(r.find("Proxy-Authorization"), std::string::npos) << r;
+  const std::string noCache = "\r\nCache-Control: no-cache, no-store, max-age=0, must-revalidate\r\n";
+  for (const http::Freshness freshness : {http::Freshness::Fresh, http::Freshness::Cacheable}) {
+    const bool fresh = freshness == http::Freshness::Fresh;
+    const std::string path = fresh ? "/headers.xml?run=1" : "/headers.xml?run=2";
+    SCOPED_TRACE(path);
+    http::HttpFetcher file(*client_);
+    std::string dest;
+    http::StringSink sink(dest);
+    file.Get(Url(path), 0, sink, freshness);
+    EXPECT_EQ(dest, "<h/>");
+    auto requests = Logged("GET " + path + " HTTP/1.1");
+    ASSERT_EQ(requests.size(), 1u);
+    const std::string& r = requests[0];
+    EXPECT_NE(r.find("\r\nUser-Agent: Mozilla/4.0 (compatible; MSIE 6.0;)\r\n"), std::string::npos) << r;
+    EXPECT_NE(r.find("\r\nAccept: */*\r\n"), std::string::npos) << r;
+    EXPECT_EQ(r.find(noCache) != std::string::npos, fresh) << r;
+    if (!fresh) {
+      EXPECT_EQ(r.find("Cache-Control"), std::string::npos) << r;
+      EXPECT_EQ(r.find("Pragma"), std::string::npos) << r;
+    }
+    EXPECT_NE(r.find("\r\nHost: 127.0.0.1:" + port_ + "\r\n"), std::string::npos) << r;
+    EXPECT_EQ(r.find("Proxy-Authorization"), std::string::npos) << r;
+  }
 }
 
 TEST_F(WinInetFetch, EveryFetchGoesToTheServer) {
