@@ -160,12 +160,15 @@ class CachingProxy:
 
 def use_proxy(machine, address):
     """Makes `address` the Windows machine's system proxy, as the Internet
-    Options dialog does (WinInet reads these values)."""
-    for args in (["/v", "ProxyEnable", "/t", "REG_DWORD", "/d", "1"],
-                 ["/v", "ProxyServer", "/t", "REG_SZ", "/d", address]):
-        done = machine.run("reg", ["add", INTERNET_SETTINGS] + args + ["/f"], timeout=120)
-        if done.returncode != 0:
-            raise RuntimeError(f"reg add failed: {done.stderr.decode(errors='replace')}")
+    Options dialog does (WinInet reads these values): one `reg import`."""
+    key = INTERNET_SETTINGS.replace("HKCU", "HKEY_CURRENT_USER")
+    text = (f'Windows Registry Editor Version 5.00\r\n\r\n[{key}]\r\n"ProxyEnable"=dword:00000001\r\n'
+            f'"ProxyServer"="{address}"\r\n')
+    machine.host_path("C:\\proxy.reg").write_bytes(text.encode("utf-16"))
+    done = machine.run("reg", ["import", "C:\\proxy.reg"], timeout=120)
+    if done.returncode != 0:
+        raise RuntimeError(f"reg import failed: {done.stderr.decode(errors='replace')}")
+    machine.host_path("C:\\proxy.reg").unlink()
 
 
 def origin_bytes(timing, path):

@@ -7,6 +7,7 @@ import shutil
 import tempfile
 import unittest
 import urllib.request
+from concurrent.futures import ThreadPoolExecutor
 from pathlib import Path
 
 from harness import E2ETestCase, HttpServer, Machine
@@ -43,6 +44,11 @@ class CachingProxyCase(E2ETestCase):
         return ["ZEPRA", "u1", "UID0042", "A01", "20240607", "e1", "e2", "e3", "e4", url, str(self.server.port),
                 "C:\\elsewhere\\ignored.exe"]
 
+    def branch_machines(self, names):
+        """Machines of the branch office (set up side by side)."""
+        with ThreadPoolExecutor(len(names)) as pool:
+            return list(pool.map(self.branch_machine, names))
+
     def branch_machine(self, name, installed_version="1"):
         """A machine of the branch office: the updater, the client, version
         `installed_version` of big.dat recorded, the proxy as its system proxy."""
@@ -53,6 +59,8 @@ class CachingProxyCase(E2ETestCase):
         machine.install(self.programs.client, UPDATER_DIR + "\\ZEPRA.exe")
         machine.host_path(UPDATER_DIR + "\\" + config_name(self.server.port)).write_bytes(
             client_config("ZEPRA", [("big.dat", installed_version)]))
+        # On disk too: a recorded file that is missing would be fetched twice.
+        machine.host_path(UPDATER_DIR + "\\big.dat").write_bytes(b"big.dat " + installed_version.encode())
         use_proxy(machine, self.proxy.address)
         return machine
 
@@ -71,7 +79,7 @@ class BranchOffice(CachingProxyCase):
         size = len(module.package())
         # The packages are long-lived and immutable, the manifest is not.
         self.serve([f"{PACKAGE}:header=Cache-Control: {PACKAGE_MAX_AGE}"])
-        machines = [self.branch_machine(f"branch-{i}") for i in range(5)]
+        machines = self.branch_machines([f"branch-{i}" for i in range(5)])
 
         # The morning: everybody starts the application at once.
         runs = [self.update(m) for m in machines]
@@ -152,9 +160,13 @@ class ProxyConfiguration(unittest.TestCase):
 
         _, cached = self.get(PACKAGE)
         _, fresh = self.get(PACKAGE, {"Cache-Control": "no-cache, no-store, max-age=0, must-revalidate"})
+        # The fresh request dropped the old copy; the next plain one fills the cache anew.
+        _, after = self.get(PACKAGE)
+        _, again = self.get(PACKAGE)
 
-        self.assertEqual((cached, fresh), (b"old" * 1000, b"new" * 1000))
-        self.assertEqual(self.server.requests().count(PACKAGE), 2)
+        self.assertEqual((cached, fresh, after, again), (b"old" * 1000, b"new" * 1000, b"new" * 1000, b"new" * 1000))
+        self.assertEqual([e.hit for e in self.proxy.entries(PACKAGE)], [False, True, False, False, True])
+        self.assertEqual(self.server.requests().count(PACKAGE), 3)
 
 
 if __name__ == "__main__":
