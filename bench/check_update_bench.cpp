@@ -38,7 +38,8 @@ struct Quiet : platform::IMessageBox, platform::IProcessLauncher, platform::IReg
 // Serves the manifest, whatever is asked for.
 struct Server : http::IFetcher {
   std::string manifest;
-  http::FetchResult Get(const std::string&, std::uint64_t, http::IBodySink& body) override {
+  http::FetchResult Get(const std::string&, std::uint64_t, http::IBodySink& body,
+                        http::Freshness = http::Freshness::Fresh) override {
     http::FetchResult result;
     result.head.status = 200;
     result.head.announced = static_cast<std::int32_t>(manifest.size());

@@ -1,7 +1,9 @@
-// Fetching one package into the staging folder.
+// Fetching one package into the staging folder: from a branch mirror or a
+// cache when the manifest gives its digest, otherwise from the server itself.
 #include <exception>
 #include <optional>
 #include <string_view>
+#include <vector>
 
 #include "engine/hex.h"
 #include "engine/paths.h"
@@ -27,6 +29,13 @@ class NotAsPublishedError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
+
+class NotAFileError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+constexpr const char* kOriginName = "源服务器";
 
 bool IsDecimal(std::string_view text) {
   return !text.empty() && text.size() <= 19 && text.find_first_not_of("0123456789") == std::string_view::npos;
@@ -85,11 +94,107 @@ void CheckDigest(const Published& published, StagedPackage& staged) {
   throw NotAsPublishedError("文件校验值不符：更新说明的 SHA256 为 " + published.sha256 + "，实际为 " + actual + "。");
 }
 
+// Takes only a whole file: a mirror's error page must not pass for the
+// package. The status is kept to say why.
+class WholeFileOnly : public http::IDownloadSink {
+ public:
+  explicit WholeFileOnly(http::IDownloadSink& file) : file_(file) {}
+  bool Accept(const http::ResponseHead& head) override {
+    status_ = head.status;
+    return head.status == 200 && file_.Accept(head);
+  }
+  void Write(std::string_view block) override { file_.Write(block); }
+  void Restart() override { file_.Restart(); }
+  int status() const { return status_; }
+
+ private:
+  http::IDownloadSink& file_;
+  int status_ = 200;
+};
+
+// One place a package may come from.
+struct Source {
+  std::string url;
+  std::string name;  // for the trace: the mirror's address or kOriginName
+  http::Freshness freshness;
+  bool mirror;
+};
+
+void DownloadFrom(http::IFetcher& fetcher, const Source& source, StagingFile& file) {
+  if (!source.mirror) {
+    http::Download(fetcher, source.url, file, source.freshness);
+    return;
+  }
+  WholeFileOnly whole(file);
+  try {
+    http::Download(fetcher, source.url, whole, source.freshness);
+  } catch (const http::IncompleteDownloadError&) {
+    if (whole.status() == 200) throw;
+    throw NotAFileError("服务器应答状态 " + std::to_string(whole.status()) + "，不是文件。");
+  }
+}
+
+std::shared_ptr<StagedPackage> StageFrom(http::IFetcher& fetcher, const Source& source, const std::string& path,
+                                         const Published& published) {
+  StagingFile file(path, published.size);
+  DownloadFrom(fetcher, source, file);
+  CheckSize(published, file.size());
+  auto staged = std::make_shared<StagedPackage>(file.Commit());
+  CheckDigest(published, *staged);
+  return staged;
+}
+
+// A package with a digest may come from each mirror in turn and from any
+// cache, and only after that from the server itself, fresh; one without
+// comes from the server, fresh, as ever.
+std::vector<Source> SourcesOf(const Published& published, const std::vector<std::string>& mirrors,
+                              const std::string& originUrl, const std::string& fileName) {
+  std::vector<Source> sources;
+  if (!published.sha256.empty()) {
+    for (const std::string& mirror : mirrors) {
+      sources.push_back({ServerFileUrl(mirror, std::string(kPackageFolder) + fileName), mirror,
+                         http::Freshness::Cacheable, true});
+    }
+    sources.push_back({originUrl, kOriginName, http::Freshness::Cacheable, false});
+  }
+  sources.push_back({originUrl, kOriginName, http::Freshness::Fresh, false});
+  return sources;
+}
+
+// One line for the trace file.
+std::string OneLine(std::string_view text) {
+  std::string line;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+    line += text[i] == '\r' || text[i] == '\n' ? ' ' : text[i];
+  }
+  return line;
+}
+
+// The package from the first source that serves the published bytes, and
+// which one that was; the last source's error when none does. Why each
+// source before failed is appended to passedOver.
+std::shared_ptr<StagedPackage> StageFromFirst(http::IFetcher& fetcher, const std::vector<Source>& sources,
+                                              const std::string& path, const Published& published,
+                                              std::size_t& used, std::string& passedOver) {
+  for (used = 0;; ++used) {
+    try {
+      return StageFrom(fetcher, sources[used], path, published);
+    } catch (const std::exception& e) {
+      if (used + 1 == sources.size()) throw;
+      passedOver += (passedOver.empty() ? "" : "；") + sources[used].name + "：" + OneLine(e.what());
+    }
+  }
+}
+
 }  // namespace
 
+// Every source but the last is passed over without a word to the user when
+// it fails; the trace says why, and which source served the package.
 std::shared_ptr<StagedPackage> UpdateEngine::DownloadPackage(const ManifestEntry& entry) {
   const std::string& fileName = entry.fileName;
   const std::string url = ServerFileUrl(serverUrl_, std::string(kPackageFolder) + fileName);
+  std::string passedOver;
   try {
     // The name comes from the manifest and the updater runs as
     // administrator: it must name a file inside the staging folder.
@@ -97,13 +202,19 @@ std::shared_ptr<StagedPackage> UpdateEngine::DownloadPackage(const ManifestEntry
       throw UnsafeNameError("文件名 \"" + fileName + "\" 不能用作本地文件名。");
     }
     const Published published = PublishedOf(entry, services_.trace);
-    StagingFile file(JoinPath(folders_.staging, fileName), published.size);
-    http::Download(services_.fetcher, url, file);
-    CheckSize(published, file.size());
-    auto staged = std::make_shared<StagedPackage>(file.Commit());
-    CheckDigest(published, *staged);
+    const std::string path = JoinPath(folders_.staging, fileName);
+    const std::vector<Source> sources = SourcesOf(published, mirrors_, url, fileName);
+    std::size_t used = 0;
+    auto staged = StageFromFirst(services_.fetcher, sources, path, published, used, passedOver);
+    services_.trace.Write(entry.name + ".来源", sources[used].name);
+    if (!passedOver.empty()) services_.trace.Write(entry.name + ".未采用", passedOver);
     return staged;
   } catch (const std::exception& e) {
+    try {
+      if (!passedOver.empty()) services_.trace.Write(entry.name + ".未采用", passedOver);
+    } catch (const TraceWriteError&) {
+      // The box below matters more than the note.
+    }
     const std::string text = "文件 \"" + url + "\" 无法下载。错误信息：" + "\r\n" + e.what() + "\r\n\r\n" +
                              "请检查文件是否存在，或网络是否连通。";
     services_.messageBox.Show(text, "Information", platform::MbOk | platform::MbIconInformation);

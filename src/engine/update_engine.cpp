@@ -8,6 +8,7 @@
 
 #include "engine/database_engine.h"
 #include "engine/manifest_signature.h"
+#include "engine/mirror_list.h"
 #include "engine/paths.h"
 #include "engine/server_address.h"
 #include "engine/server_layout.h"
@@ -53,6 +54,7 @@ UpdateEngine::UpdateEngine(const std::string& serverUrl, const Services& service
 UpdateEngine::~UpdateEngine() = default;
 
 void UpdateEngine::SetUp() {
+  mirrors_ = ConfiguredMirrors(services_.registry, services_.trace);
   folders_.app = FolderOf(services_.programPath);
   folders_.system = platform::SystemDirectory() + "\\";
   folders_.windows = platform::WindowsDirectory() + "\\";

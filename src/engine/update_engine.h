@@ -146,6 +146,7 @@ class UpdateEngine {
   std::string appName_;
   ProgressCallback onProgress_;
   std::string configPath_;
+  std::vector<std::string> mirrors_;  // branch mirrors, in the order they are tried
 };
 
 // Caption of the engine's own message boxes.

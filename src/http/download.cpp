@@ -53,8 +53,8 @@ std::string WhyIncomplete(const Progress& p) {
 
 }  // namespace
 
-std::uint64_t Download(IFetcher& fetcher, const std::string& url, IDownloadSink& sink) {
-  Progress p = Progress::Of(fetcher.Get(url, 0, sink));
+std::uint64_t Download(IFetcher& fetcher, const std::string& url, IDownloadSink& sink, Freshness freshness) {
+  Progress p = Progress::Of(fetcher.Get(url, 0, sink, freshness));
   bool startedOver = false;
   for (int attempt = 0; !p.Complete();) {
     if (!p.Resumable() || attempt == kRangeAttempts) throw IncompleteDownloadError(WhyIncomplete(p));
@@ -62,7 +62,7 @@ std::uint64_t Download(IFetcher& fetcher, const std::string& url, IDownloadSink&
     RestSink rest(sink, p.received, static_cast<std::uint64_t>(p.total));
     FetchResult next;
     try {
-      next = fetcher.Get(url, p.received, rest);
+      next = fetcher.Get(url, p.received, rest, freshness);
     } catch (const HttpError&) {
       continue;  // the server is out of reach for now: another attempt
     }
@@ -73,7 +73,7 @@ std::uint64_t Download(IFetcher& fetcher, const std::string& url, IDownloadSink&
       // Not the missing bytes: the file may have changed on the server.
       startedOver = true;
       sink.Restart();
-      p = Progress::Of(fetcher.Get(url, 0, sink));
+      p = Progress::Of(fetcher.Get(url, 0, sink, freshness));
     } else {
       throw IncompleteDownloadError("服务器对续传请求的应答不是文件所缺的部分（从第 " + std::to_string(p.received) +
                                     " 字节起），下载失败。");

@@ -28,7 +28,8 @@ inline constexpr int kRangeAttempts = 3;
 
 // The file's size once it is complete in the sink. IncompleteDownloadError
 // when it is not; HttpError when the first request fails; errors of the sink
-// pass through.
-std::uint64_t Download(IFetcher& fetcher, const std::string& url, IDownloadSink& sink);
+// pass through. Every request of it is of the given freshness.
+std::uint64_t Download(IFetcher& fetcher, const std::string& url, IDownloadSink& sink,
+                       Freshness freshness = Freshness::Fresh);
 
 }  // namespace http

@@ -32,6 +32,11 @@ class StringSink : public IBodySink {
   std::string& body_;
 };
 
+// Whether a request must reach the server itself. A package whose digest
+// the manifest gives is checked byte for byte, so any cache on the way may
+// answer for it; everything else is asked for fresh.
+enum class Freshness { Fresh, Cacheable };
+
 // How one fetch went.
 struct FetchResult {
   ResponseHead head;
@@ -46,7 +51,8 @@ class IFetcher {
   // The body from byte `from` on (from 0: all of it, with no Range header).
   // Any HTTP status counts: an error page is a body. Raises HttpError when
   // the client, the URL or the response headers fail.
-  virtual FetchResult Get(const std::string& url, std::uint64_t from, IBodySink& body) = 0;
+  virtual FetchResult Get(const std::string& url, std::uint64_t from, IBodySink& body,
+                          Freshness freshness = Freshness::Fresh) = 0;
   // The whole body; the announced length, or -1 when none was announced.
   std::int64_t Fetch(const std::string& url, IBodySink& body) { return Get(url, 0, body).head.announced; }
 };

@@ -105,25 +105,29 @@ ResponseHead ReadHead(IInternetClient& client, InternetHandle request, std::vect
 }
 
 // The fixed headers, and for the rest of a file the range it starts at.
-std::string RequestHeaders(std::uint64_t from) {
-  std::string headers = kExtraHeaders;
+std::string RequestHeaders(std::uint64_t from, Freshness freshness) {
+  std::string headers = freshness == Freshness::Cacheable ? kCacheableHeaders : kExtraHeaders;
   if (from > 0) headers += "\r\nRange: bytes=" + std::to_string(from) + "-";
   return headers;
 }
 
+std::uint32_t RequestFlags(Freshness freshness) {
+  return freshness == Freshness::Cacheable ? platform::kFlagNoCacheWrite : platform::kFlagReload;
+}
+
 }  // namespace
 
-FetchResult HttpFetcher::Get(const std::string& url, std::uint64_t from, IBodySink& body) {
+FetchResult HttpFetcher::Get(const std::string& url, std::uint64_t from, IBodySink& body, Freshness freshness) {
   const SavedOptions options = ReadSystemOptions(client_);
   ScopedInternetHandle internet(client_,
                                 client_.Open(kUserAgent, platform::kOpenTypePreconfig, nullptr, nullptr, 0));
   if (!internet) throw HttpError(HttpError::Stage::InternetOpen, client_.GetLastError());
   ApplyProxy(client_, internet.get(), options);
 
-  const std::string headers = RequestHeaders(from);
+  const std::string headers = RequestHeaders(from, freshness);
   ScopedInternetHandle request(
       client_, client_.OpenUrl(internet.get(), url.c_str(), headers.c_str(), static_cast<std::uint32_t>(headers.size()),
-                               platform::kFlagReload, 0));
+                               RequestFlags(freshness), 0));
   std::vector<char> buffer(kTransferBufferSize, '\0');
   if (!request) throw HttpError(HttpError::Stage::InternetOpenUrl, client_.GetLastError());
   FetchResult result;

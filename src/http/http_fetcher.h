@@ -1,7 +1,7 @@
 #pragma once
 // Fetches the body of one URL through the system's internet client: the
-// system's proxy settings and proxy credentials, fixed request headers,
-// always a fresh copy from the server.
+// system's proxy settings and proxy credentials, fixed request headers, a
+// fresh copy from the server unless the caller may take a cached one.
 #include <cstdint>
 #include <functional>
 #include <stdexcept>
@@ -35,6 +35,8 @@ std::string HttpErrorText(HttpError::Stage stage);
 inline constexpr char kUserAgent[] = "Mozilla/4.0 (compatible; MSIE 6.0;)";
 inline constexpr char kExtraHeaders[] =
     "Accept: */*\r\nCache-Control: no-cache, no-store, max-age=0, must-revalidate";
+// A cacheable request: proxies and caches may answer it.
+inline constexpr char kCacheableHeaders[] = "Accept: */*";
 inline constexpr std::uint32_t kTransferBufferSize = 65536;
 inline constexpr std::uint32_t kOptionBufferSize = 1024;
 
@@ -54,7 +56,10 @@ class HttpFetcher : public IFetcher {
   // A body cut short is delivered as far as it came, and a failed read or
   // an event that raises ends the transfer as a failed read. A sink that
   // raises ends it too, and its error reaches the caller.
-  FetchResult Get(const std::string& url, std::uint64_t from, IBodySink& body) override;
+  // A cacheable request leaves out the no-cache header and the reload flag,
+  // and keeps the answer out of the system's own cache.
+  FetchResult Get(const std::string& url, std::uint64_t from, IBodySink& body,
+                  Freshness freshness = Freshness::Fresh) override;
   using IFetcher::Fetch;
   // The whole body appended to a string; the announced length or -1.
   std::int64_t Fetch(const std::string& url, std::string& body);

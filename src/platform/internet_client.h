@@ -21,6 +21,7 @@ enum : std::uint32_t {
   kOpenTypePreconfig = 0,
   kOpenTypeProxy = 3,
   kFlagReload = 0x80000000u,
+  kFlagNoCacheWrite = 0x04000000u,
   kQueryRawHeadersCrlf = 22,
   kErrorInternetTimeout = 12002,  // ERROR_INTERNET_TIMEOUT
 };

@@ -2,6 +2,7 @@
 
 #include "engine/database_engine.h"
 #include "engine/hex.h"
+#include "engine/server_layout.h"
 #include "engine/update_engine.h"
 #include "engine_fixture.h"
 #include "engine/staged_package.h"
@@ -21,9 +22,27 @@ engine::ManifestEntry Entry(const std::string& fileName, const std::string& sha2
   return entry;
 }
 
+std::string Sha256Hex(const std::string& bytes) {
+  platform::Sha256 hash;
+  hash.Update(bytes);
+  return engine::ToHex(hash.Finish());
+}
+
 class PackageDownload : public EngineTest {
  protected:
   std::string StagedBytes(const std::string& name) { return platform::ReadWholeFile(Staged(name)).value_or("<none>"); }
+  // The value of a trace key, as text; "<none>" when it was never written.
+  std::string TraceValue(const std::string& key) const {
+    const std::string text = platform::AnsiToUtf8(ReadAppFile("debug.ini"));
+    const size_t at = text.find("\n" + key + "=");
+    if (at == std::string::npos) return "<none>";
+    const size_t begin = at + key.size() + 2;
+    const size_t end = text.find_first_of("\r\n", begin);
+    return text.substr(begin, end == std::string::npos ? std::string::npos : end - begin);
+  }
+  void ConfigureMirrors(const std::string& text) {
+    registry.values[{platform::RegistryRoot::LocalMachine, "SOFTWARE\\ZEPRA\\AutoUpdate", "Mirrors"}] = text;
+  }
 };
 
 TEST_F(PackageDownload, UrlJoiningAndStaging) {
@@ -171,6 +190,158 @@ TEST_F(PackageDownload, NamesThatWouldLeaveTheStagingFolderAreRefused) {
     EXPECT_TRUE(web.requested.empty());
   }
   EXPECT_FALSE(platform::FileExists("C:\\evil.zip"));
+}
+
+// A package whose digest the manifest gives may come from any cache, with
+// every request of it; one without is asked for fresh, as the rest.
+TEST_F(PackageDownload, OnlyAPackageWithADigestIsAskedForFromACache) {
+  using http::Freshness;
+  const std::string bytes = "PK-cacheable-package";
+  struct Case {
+    std::string sha256;
+    bool dropped;  // the first answer breaks off, a range request follows
+    std::vector<Freshness> asked;
+  };
+  const Case cases[] = {
+      {"", false, {Freshness::Fresh}},
+      {"", true, {Freshness::Fresh, Freshness::Fresh}},
+      {Sha256Hex(bytes), false, {Freshness::Cacheable}},
+      {Sha256Hex(bytes), true, {Freshness::Cacheable, Freshness::Cacheable}},
+  };
+  auto engine = MakeEngine("http://srv/");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.sha256 + (c.dropped ? " dropped" : ""));
+    web.ServeRanges("http://srv/clientfile/a.zip", bytes, c.dropped ? 5 : std::string::npos);
+    web.freshness.clear();
+    EXPECT_TRUE(engine->DownloadPackage(Entry("a.zip", c.sha256)));
+    EXPECT_EQ(web.freshness, c.asked);
+    EXPECT_EQ(StagedBytes("a.zip"), bytes);
+    EXPECT_EQ(TraceValue("a.dll.来源"), "源服务器");
+  }
+  EXPECT_TRUE(messages.shown.empty());
+}
+
+// A cache may hold an older copy or fail: the server itself is asked once
+// more, fresh, before the package fails.
+TEST_F(PackageDownload, ACachedCopyThatFailsIsAskedForOnceMoreFresh) {
+  const std::string good = "PK-published";
+  struct Case {
+    const char* name;
+    std::string first;      // what the cacheable request gets; "" fails to connect
+    std::string second;     // what the fresh request gets; "" fails to connect
+    const char* passedOver;  // the start of why the cached copy was not taken
+  };
+  const Case cases[] = {
+      {"an older copy", "PK-publishes", good, "源服务器：文件校验值不符"},
+      {"a shorter copy", "PK-pub", good, "源服务器：文件大小不符"},
+      {"a longer copy", "PK-published-earlier", good, "源服务器：文件大小不符"},
+      {"out of reach once", "", good, "源服务器：请求后台数据时出现异常。 函数：InternetOpenUrl() 错误代码: 12029"},
+      {"fresh fails too", "PK-publishes", "", "源服务器：文件校验值不符"},
+  };
+  auto engine = MakeEngine("http://srv/");
+  const std::string url = "http://srv/clientfile/a.zip";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    messages.shown.clear();
+    web.freshness.clear();
+    platform::RemoveFile(Staged("a.zip"));
+    const auto answer = [this, &url](const std::string& body) {
+      if (body.empty()) return web.Fail(url, 12029);
+      web.Serve(url, body);
+    };
+    answer(c.first);
+    int requests = 0;
+    web.onRequest = [&](const std::string&) {
+      if (++requests == 2) answer(c.second);
+    };
+    auto staged = engine->DownloadPackage(Entry("a.zip", Sha256Hex(good), std::to_string(good.size())));
+    web.onRequest = nullptr;
+    EXPECT_EQ(web.freshness, (std::vector<http::Freshness>{http::Freshness::Cacheable, http::Freshness::Fresh}));
+    EXPECT_EQ(TraceValue("a.dll.未采用").rfind(c.passedOver, 0), 0u) << TraceValue("a.dll.未采用");
+    EXPECT_EQ(staged != nullptr, !c.second.empty());
+    staged.reset();
+    EXPECT_EQ(StagedBytes("a.zip"), c.second.empty() ? "<none>" : good);
+    EXPECT_EQ(messages.shown.size(), c.second.empty() ? 1u : 0u);
+  }
+}
+
+// Mirrors are tried in the configured order and never trusted: one that
+// answers with another status (even with the right bytes), other bytes, or
+// not at all is passed over without a word to the user, and the server
+// itself comes last, first through caches, then fresh.
+TEST_F(PackageDownload, MirrorsAreTriedInOrderAndTheServerLast) {
+  enum Answer { Right, WrongBytes, NotFound, Unreachable };
+  const std::string good = "PK-from-somewhere";
+  const std::string m1 = "http://m1.branch/upd/", m2 = "http://10.1.2.3:8081/copy", m3 = "HTTP://m3/";
+  const std::string origin = "http://srv/";
+  struct Case {
+    const char* name;
+    std::string configured;                       // the registry value
+    std::vector<std::pair<std::string, Answer>> answers;  // base address and its answer
+    bool digest;
+    std::vector<std::string> asked;  // base addresses asked, in order
+    std::string source;              // "" when the package fails
+  };
+  const Case cases[] = {
+      {"the first mirror serves", m1 + "\r\n" + m2, {{m1, Right}, {m2, Right}}, true, {m1}, m1},
+      {"404, other bytes, out of reach, then right",
+       m1 + " " + m2 + "\n" + m3 + "\n" + "http://m4/",
+       {{m1, NotFound}, {m2, WrongBytes}, {m3, Unreachable}, {"http://m4/", Right}},
+       true,
+       {m1, m2, m3, "http://m4/"},
+       "http://m4/"},
+      {"every mirror fails: the server", m1 + " " + m2, {{m1, NotFound}, {m2, WrongBytes}, {origin, Right}}, true,
+       {m1, m2, origin}, "源服务器"},
+      {"no digest: only the server", m1, {{m1, Right}, {origin, Right}}, false, {origin}, "源服务器"},
+      {"addresses that are not clear are ignored",
+       "ftp://m1.branch/upd/ http://user@m1.branch/upd/ http://m1.branch/upd/?x= http://m1.branch " + m2,
+       {{m1, Right}, {m2, Right}}, true, {m2}, m2},
+      {"nothing serves it", m1, {{m1, WrongBytes}, {origin, WrongBytes}}, true, {m1, origin, origin}, ""},
+  };
+  int n = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string fileName = "p" + std::to_string(++n) + ".zip";
+    for (const auto& [base, answer] : c.answers) {
+      const std::string url = engine::ServerFileUrl(base, "clientfile/" + fileName);
+      if (answer == Right) web.Serve(url, good);
+      if (answer == WrongBytes) web.Serve(url, "PK-tampered-bytes");
+      if (answer == NotFound) web.ServeStatus(url, 404, good);
+      if (answer == Unreachable) web.Fail(url, 12029);
+    }
+    ConfigureMirrors(c.configured);
+    auto engine = MakeEngine(origin);
+    web.requested.clear();
+    messages.shown.clear();
+    auto staged = engine->DownloadPackage(Entry(fileName, c.digest ? Sha256Hex(good) : ""));
+    std::vector<std::string> asked;
+    for (const std::string& base : c.asked) asked.push_back(engine::ServerFileUrl(base, "clientfile/" + fileName));
+    EXPECT_EQ(web.requested, asked);
+    EXPECT_EQ(staged != nullptr, !c.source.empty());
+    EXPECT_EQ(messages.shown.size(), c.source.empty() ? 1u : 0u);
+    EXPECT_EQ(TraceValue("a.dll.来源"), c.source.empty() ? "<none>" : c.source);
+    staged.reset();
+    if (!c.source.empty()) {
+      EXPECT_EQ(StagedBytes(fileName), good);
+    }
+    platform::RemoveFile(AppPath("debug.ini"));
+  }
+}
+
+// Why each mirror was passed over, and which addresses were not used.
+TEST_F(PackageDownload, TheTraceSaysWhyMirrorsWerePassedOver) {
+  const std::string good = "PK-traced";
+  web.ServeStatus("http://m1/clientfile/a.zip", 404, "<html>404</html>");
+  web.Serve("http://m2/clientfile/a.zip", "PK-other");
+  web.Serve("http://srv/clientfile/a.zip", good);
+  ConfigureMirrors("http://m1/ bad\x01" "address http://m2/");
+  auto engine = MakeEngine("http://srv/");
+  EXPECT_TRUE(engine->DownloadPackage(Entry("a.zip", Sha256Hex(good))));
+  EXPECT_EQ(TraceValue("镜像"), "http://m1/ http://m2/");
+  EXPECT_EQ(TraceValue("镜像.已忽略"), "bad?address");
+  EXPECT_EQ(TraceValue("a.dll.来源"), "源服务器");
+  EXPECT_EQ(TraceValue("a.dll.未采用"), "http://m1/：服务器应答状态 404，不是文件。；http://m2/：文件校验值不符：更新说明的 SHA256 为 " +
+                                           Sha256Hex(good) + "，实际为 " + Sha256Hex("PK-other") + "。");
 }
 
 }  // namespace

@@ -38,9 +38,13 @@ class ScriptedServer : public http::IFetcher {
   explicit ScriptedServer(std::vector<Answer> answers) : answers_(answers.begin(), answers.end()) {}
   std::vector<std::uint64_t> from;
 
-  http::FetchResult Get(const std::string& url, std::uint64_t first, http::IBodySink& body) override {
+  std::vector<http::Freshness> freshness;
+
+  http::FetchResult Get(const std::string& url, std::uint64_t first, http::IBodySink& body,
+                        http::Freshness asked = http::Freshness::Fresh) override {
     EXPECT_EQ(url, kUrl);
     from.push_back(first);
+    freshness.push_back(asked);
     if (answers_.empty()) throw std::logic_error("no answer left");
     const Answer a = answers_.front();
     answers_.pop_front();
@@ -106,22 +110,26 @@ TEST(Download, ResumesStartsOverOnceAndNeverPassesAPartForTheFile) {
        {0, 8, 0, 8},
        "服务器对续传请求的应答不是文件所缺的部分（从第 8 字节起），下载失败。"},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    ScriptedServer server(c.answers);
-    Sink sink;
-    if (c.error) {
-      try {
-        http::Download(server, kUrl, sink);
-        ADD_FAILURE() << "no error";
-      } catch (const http::IncompleteDownloadError& e) {
-        EXPECT_STREQ(e.what(), c.error);
+  // Resumes and the start over ask as the first request did.
+  for (const http::Freshness freshness : {http::Freshness::Fresh, http::Freshness::Cacheable}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(c.name);
+      ScriptedServer server(c.answers);
+      Sink sink;
+      if (c.error) {
+        try {
+          http::Download(server, kUrl, sink, freshness);
+          ADD_FAILURE() << "no error";
+        } catch (const http::IncompleteDownloadError& e) {
+          EXPECT_STREQ(e.what(), c.error);
+        }
+      } else {
+        EXPECT_EQ(http::Download(server, kUrl, sink, freshness), kFile.size());
+        EXPECT_EQ(sink.bytes, kFile);
       }
-    } else {
-      EXPECT_EQ(http::Download(server, kUrl, sink), kFile.size());
-      EXPECT_EQ(sink.bytes, kFile);
+      EXPECT_EQ(server.from, c.from);
+      EXPECT_EQ(server.freshness, std::vector<http::Freshness>(c.from.size(), freshness));
     }
-    EXPECT_EQ(server.from, c.from);
   }
 }
 

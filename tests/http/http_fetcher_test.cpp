@@ -68,6 +68,42 @@ TEST(HttpFileRequest, FixedValuesReachTheClient) {
   }
 }
 
+// Only the cache header and the flags differ between the two kinds of
+// request; a resume asks as the first request did.
+TEST(HttpFileRequest, FreshnessDecidesTheCacheHeaderAndFlags) {
+  struct Case {
+    http::Freshness freshness;
+    std::uint64_t from;
+    std::string headers;
+    std::uint32_t flags;
+  };
+  const std::string noCache = "Cache-Control: no-cache, no-store, max-age=0, must-revalidate";
+  const Case cases[] = {
+      {http::Freshness::Fresh, 0, "Accept: */*\r\n" + noCache, 0x80000000u},
+      {http::Freshness::Fresh, 7, "Accept: */*\r\n" + noCache + "\r\nRange: bytes=7-", 0x80000000u},
+      {http::Freshness::Cacheable, 0, "Accept: */*", 0x04000000u},
+      {http::Freshness::Cacheable, 7, "Accept: */*\r\nRange: bytes=7-", 0x04000000u},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.headers);
+    FakeInternet net;
+    net.Serve(kUrl, FakeInternet::Page("<x/>"));
+    http::HttpFetcher file(net);
+    std::string dest;
+    http::StringSink sink(dest);
+    file.Get(kUrl, c.from, sink, c.freshness);
+    auto open = net.CallsTo(Fn::Open);
+    ASSERT_EQ(open.size(), 1u);
+    EXPECT_EQ(open[0].text, "Mozilla/4.0 (compatible; MSIE 6.0;)");
+    EXPECT_EQ(open[0].flags, 0u);
+    auto openUrl = net.CallsTo(Fn::OpenUrl);
+    ASSERT_EQ(openUrl.size(), 1u);
+    EXPECT_EQ(openUrl[0].bytes, c.headers);
+    EXPECT_EQ(openUrl[0].length, c.headers.size());
+    EXPECT_EQ(openUrl[0].flags, c.flags);
+  }
+}
+
 TEST(HttpFileRequest, SystemOptionsAreQueriedFirstInOrder) {
   FakeInternet net;
   net.Serve(kUrl, FakeInternet::Page("x"));

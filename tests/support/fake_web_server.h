@@ -28,6 +28,11 @@ class FakeWebServer : public http::IFetcher {
   void ServeRanges(const std::string& url, std::string body, size_t cutAt = std::string::npos) {
     pages_[url] = Page{std::move(body), 0, std::nullopt, true, cutAt};
   }
+  // The body served for a URL under another status than 200 (an error page).
+  void ServeStatus(const std::string& url, int status, std::string body) {
+    pages_[url] = Page{std::move(body)};
+    pages_[url].status = status;
+  }
   // Opening this URL fails with the given WinInet error code.
   void Fail(const std::string& url, std::uint32_t errorCode) { pages_[url] = Page{"", errorCode}; }
   // Every request fails to connect (server unreachable).
@@ -35,13 +40,16 @@ class FakeWebServer : public http::IFetcher {
 
   std::vector<std::string> requested;  // URLs in the order they were asked for
   std::vector<std::uint64_t> from;     // the first byte asked for, per request
+  std::vector<http::Freshness> freshness;  // how fresh each request asked
   // Runs as each request arrives, before it is answered (a publisher
   // changing the server between two requests).
   std::function<void(const std::string& url)> onRequest;
 
-  http::FetchResult Get(const std::string& url, std::uint64_t first, http::IBodySink& body) override {
+  http::FetchResult Get(const std::string& url, std::uint64_t first, http::IBodySink& body,
+                        http::Freshness asked = http::Freshness::Fresh) override {
     requested.push_back(url);
     from.push_back(first);
+    freshness.push_back(asked);
     if (onRequest) onRequest(url);
     if (unreachable_) throw http::HttpError(http::HttpError::Stage::InternetOpenUrl, unreachable_);
     auto it = pages_.find(url);
@@ -49,7 +57,7 @@ class FakeWebServer : public http::IFetcher {
     const Page page = known ? it->second : Page{"<html><body>404 Not Found</body></html>"};
     if (page.error) throw http::HttpError(http::HttpError::Stage::InternetOpenUrl, page.error);
     http::FetchResult result;
-    result.head.status = known ? 200 : 404;
+    result.head.status = known ? page.status : 404;
     result.head.acceptsRanges = page.ranges;
     std::string served = page.body;
     size_t announced = page.announced ? *page.announced : page.body.size();
@@ -77,6 +85,7 @@ class FakeWebServer : public http::IFetcher {
     std::optional<size_t> announced = std::nullopt;
     bool ranges = false;
     size_t cutAt = std::string::npos;
+    int status = 200;
   };
   std::map<std::string, Page> pages_;
   std::uint32_t unreachable_ = 0;

@@ -26,6 +26,7 @@ static_assert(INTERNET_OPTION_PROXY == platform::kOptionProxy && INTERNET_OPTION
 static_assert(ERROR_INTERNET_TIMEOUT == platform::kErrorInternetTimeout);
 static_assert(INTERNET_OPEN_TYPE_PRECONFIG == platform::kOpenTypePreconfig &&
               INTERNET_OPEN_TYPE_PROXY == platform::kOpenTypeProxy && INTERNET_FLAG_RELOAD == platform::kFlagReload &&
+              INTERNET_FLAG_NO_CACHE_WRITE == platform::kFlagNoCacheWrite &&
               HTTP_QUERY_RAW_HEADERS_CRLF == platform::kQueryRawHeadersCrlf);
 
 struct WinInetApi {
