@@ -24,6 +24,7 @@ packages=(
   xvfb xauth xdotool imagemagick fonts-wqy-microhei locales
   python3
   zip unzip libarchive-tools p7zip-full hyperfine libpugixml-dev
+  squid
 )
 
 missing=()
@@ -46,6 +47,14 @@ if [ ${#missing[@]} -gt 0 ]; then
   as_root env DEBIAN_FRONTEND=noninteractive apt-get update -qq ||
     { sleep 5; as_root env DEBIAN_FRONTEND=noninteractive apt-get update -qq; } ||
     echo "setup: apt-get update reported errors; installing from the lists it has" >&2
+  # Squid is for the caching-proxy tests, which start their own on a free
+  # loopback port: keep the package's own service from starting on 3128.
+  policy=""
+  if [[ " ${missing[*]} " == *" squid "* ]] && [ ! -e /usr/sbin/policy-rc.d ]; then
+    policy=/usr/sbin/policy-rc.d
+    printf '#!/bin/sh\nexit 101\n' | as_root tee "$policy" >/dev/null
+    as_root chmod 755 "$policy"
+  fi
   if ! as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"; then
     # Wine's 32-bit half is of use only where this kernel runs 32-bit
     # programs (tests/support/wine-env.sh), and a stale i386 index can make
@@ -53,8 +62,20 @@ if [ ${#missing[@]} -gt 0 ]; then
     native=()
     for p in "${missing[@]}"; do [[ $p == *:i386 ]] || native+=("$p"); done
     echo "setup: installing without the i386 packages (${missing[*]})" >&2
-    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${native[@]}"
+    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${native[@]}" ||
+      { [ -z "$policy" ] || as_root rm -f "$policy"; exit 1; }
   fi
+  [ -z "$policy" ] || as_root rm -f "$policy"
+fi
+
+# The system's squid service, where one was started (by its package or an
+# init system), is not what the tests use: stop it and keep it off.
+if [ -e /etc/init.d/squid ] && [ -s /run/squid.pid ] && kill -0 "$(cat /run/squid.pid)" 2>/dev/null; then
+  as_root /etc/init.d/squid stop >/dev/null 2>&1 || true
+fi
+if command -v systemctl >/dev/null 2>&1 && [ -d /run/systemd/system ] &&
+   systemctl is-enabled --quiet squid 2>/dev/null; then
+  as_root systemctl disable --now squid >/dev/null 2>&1 || true
 fi
 
 if ! locale -a 2>/dev/null | grep -qiE '^zh_CN\.utf-?8$'; then

@@ -47,7 +47,8 @@ Files are served with "Accept-Ranges: bytes"; a GET with "Range: bytes=N-"
 (N inside the file) gets 206 with "Content-Range: bytes N-LAST/LENGTH" and the
 rest of the file.
   --timing FILE     every body sent is appended as "PATH BYTES SECONDS", the
-                    time from its first byte written to its last.
+                    time from its first byte written to its last (a body the
+                    peer cut off: the bytes written until then).
   --proxy           also accept requests in proxy form ("GET http://host/path"),
                     whatever the host, and answer them from the same folder
                     with the same rules; the log keeps their
@@ -234,10 +235,15 @@ class Handler(BaseHTTPRequestHandler):
         if not send_body:
             return
         cut = rule.get("truncate", rule.get("drop", rule.get("stall")))
+        data = memoryview(body if cut is None else body[:cut])
         started = time.perf_counter()
-        self.wfile.write(body if cut is None else body[:cut])
-        self.wfile.flush()
-        self.record_timing(len(body if cut is None else body[:cut]), time.perf_counter() - started)
+        sent = 0
+        try:  # written in pieces and counted, so that a body the peer cut off counts what left
+            while sent < len(data):
+                sent += self.wfile.write(data[sent:sent + (1 << 20)])
+            self.wfile.flush()
+        finally:
+            self.record_timing(sent, time.perf_counter() - started)
         if "drop" in rule:
             time.sleep(0.5)
             # Linger 0: closing resets the connection instead of ending it.
