@@ -112,6 +112,7 @@ class UpdateEngine {
   bool ApprovedFirstUse();
   void TakeAddressFromConfig();
   void FetchManifest();
+  void CheckFreshness(const xml::XmlDocument& manifest, const std::string& bytes);
   std::string FetchServerBytes(const std::string& fileName);
   // Appends the server entries that are not in the client configuration,
   // newer and replaceable, or missing on disk.
