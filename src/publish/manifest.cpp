@@ -34,6 +34,14 @@ void AppendGroup(xml::XmlDocument& doc, xml::XmlNode& data, const std::string& a
   }
 }
 
+std::string Encoded(const xml::XmlDocument& doc) {
+  try {
+    return xml::EncodeDocument(doc);
+  } catch (const xml::XmlError& e) {
+    throw PublishError(std::string("无法写出 GB2312 的更新说明：") + e.what());
+  }
+}
+
 }  // namespace
 
 std::unique_ptr<xml::XmlDocument> ParseManifest(std::string_view bytes) {
@@ -44,13 +52,14 @@ std::unique_ptr<xml::XmlDocument> ParseManifest(std::string_view bytes) {
 }
 
 std::string ManifestBytes(const xml::XmlDocument* previous, const std::string& app, const AttributeList& group,
-                          const std::vector<EntryElement>& entries) {
+                          const std::vector<EntryElement>& entries, const AttributeList& root) {
   xml::XmlDocument doc;
   doc.LoadXml("<?xml version=\"1.0\" encoding=\"GB2312\"?>\r\n<data/>");
   xml::XmlNode& data = *doc.documentElement();
+  for (const auto& [name, value] : root) engine::AddAttribute(doc, data, name, value);
   bool placed = false;
-  const xml::XmlNode* root = previous ? previous->documentElement() : nullptr;
-  for (const xml::XmlNode* child : root ? root->childNodes() : std::vector<xml::XmlNode*>{}) {
+  const xml::XmlNode* old = previous ? previous->documentElement() : nullptr;
+  for (const xml::XmlNode* child : old ? old->childNodes() : std::vector<xml::XmlNode*>{}) {
     if (child->nodeType() != xml::NodeType::Element) continue;
     if (child->nodeName() == app) {
       if (!placed) AppendGroup(doc, data, app, group, entries);
@@ -60,11 +69,20 @@ std::string ManifestBytes(const xml::XmlDocument* previous, const std::string& a
     }
   }
   if (!placed) AppendGroup(doc, data, app, group, entries);
-  try {
-    return xml::EncodeDocument(doc);
-  } catch (const xml::XmlError& e) {
-    throw PublishError(std::string("无法写出 GB2312 的更新说明：") + e.what());
+  return Encoded(doc);
+}
+
+std::string ManifestWithRoot(const xml::XmlDocument& previous, const AttributeList& root) {
+  xml::XmlDocument doc;
+  doc.LoadXml("<?xml version=\"1.0\" encoding=\"GB2312\"?>\r\n<data/>");
+  xml::XmlNode& data = *doc.documentElement();
+  for (const auto& [name, value] : root) engine::AddAttribute(doc, data, name, value);
+  if (const xml::XmlNode* old = previous.documentElement()) {
+    for (const xml::XmlNode* child : old->childNodes()) {
+      if (child->nodeType() == xml::NodeType::Element) CopyElement(doc, *child, data);
+    }
   }
+  return Encoded(doc);
 }
 
 }  // namespace publish

@@ -14,6 +14,7 @@
 #include "platform/files.h"
 #include "platform/signing_key.h"
 #include "publish/manifest.h"
+#include "publish/freshness.h"
 #include "publish/package.h"
 #include "publish/release.h"
 #include "publish/settings.h"
@@ -232,7 +233,8 @@ std::vector<ModuleReport> Build(const BuildOptions& options) {
     entries.push_back(plans.back().entry);
   }
   const std::string manifest =
-      ManifestBytes(previous.doc.get(), options.app, GroupAttributes(settings, previous, options.app), entries);
+      ManifestBytes(previous.doc.get(), options.app, GroupAttributes(settings, previous, options.app), entries,
+                    NextFreshness(previous.doc.get(), options.now, options.expiresDays));
   Commit(plans, server, staging, manifest, configTemplate, key);
 
   std::vector<ModuleReport> reports;
@@ -243,6 +245,19 @@ std::vector<ModuleReport> Build(const BuildOptions& options) {
     if (!kept) reports.push_back({old->name, Change::Removed, old->version, ""});
   }
   return reports;
+}
+
+std::string Refresh(const RefreshOptions& options) {
+  const fs::path server(options.serverDir);
+  const fs::path manifestPath = server / std::string(engine::kManifestName);
+  if (!fs::exists(manifestPath)) throw PublishError("服务器文件夹“" + options.serverDir + "”中没有更新说明。");
+  const std::optional<platform::SigningKey> key = ReadKey(options.keyPath);
+  const Previous previous = ReadPrevious(manifestPath, "");
+  const AttributeList root = NextFreshness(previous.doc.get(), options.now, options.expiresDays);
+  const std::string manifest = ManifestWithRoot(*previous.doc, root);
+  StagingFolder staging(server / kStagingName);
+  PublishSigned(server, staging, std::string(engine::kManifestName), manifest, key);
+  return root.front().second;
 }
 
 std::string ChangeTable(const std::vector<ModuleReport>& reports) {

@@ -140,6 +140,12 @@ class Trust(UpdateTestCase):
         self.assertEqual(recorded_versions(self.config(), "ZEPRA"), {"a.dll": "2"})
         self.assertIn("清单时效=未通过：更新说明已于", self.debug_ini())
 
+        # The scheduled refresh: the same release, the next serial, a new expiry.
+        self.au_publish("refresh", self.server_folder.base, "--key", private, "--expires-days", "7")
+        run()
+        self.assertEqual(self.app_file("a.dll").read_bytes(), b"a.dll 3\r\n")
+        self.assertIn("清单时效=已接受：序号 4", self.debug_ini())
+
     def au_publish(self, *args):
         done = subprocess.run([str(AU_PUBLISH), *map(str, args)], capture_output=True, timeout=120)
         self.assertEqual(done.returncode, 0, done.stderr.decode())

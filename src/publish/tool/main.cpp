@@ -20,7 +20,8 @@ namespace {
 constexpr const char* kUsage =
     "用法：\n"
     "  au-publish build RELEASE_DIR SERVER_DIR --app NAME [--key publisher.pem] [--settings FILE]\n"
-    "                   [--version TEXT] [--template AutoUpdateIniC.xml]\n"
+    "                   [--version TEXT] [--template AutoUpdateIniC.xml] [--expires-days N]\n"
+    "  au-publish refresh SERVER_DIR --key publisher.pem [--expires-days N]\n"
     "  au-publish verify SERVER_DIR [--pubkey publisher.pub.pem]\n"
     "  au-publish keygen PRIVATE.pem PUBLIC.pem\n";
 
@@ -48,14 +49,31 @@ std::optional<std::string> Option(const Arguments& args, const std::string& name
   return it == args.options.end() ? std::nullopt : std::optional(it->second);
 }
 
+std::optional<int> Days(const std::optional<std::string>& text) {
+  if (!text) return std::nullopt;
+  if (text->empty() || text->size() > 4 || text->find_first_not_of("0123456789") != std::string::npos) {
+    throw publish::PublishError("--expires-days 应为 1 到 3650 之间的天数。");
+  }
+  return std::stoi(*text);
+}
+
 int BuildCommand(const Arguments& args) {
   if (args.positional.size() != 2 || !Option(args, "--app")) return 2;
   publish::BuildOptions options{args.positional[0],        args.positional[1],         *Option(args, "--app"),
                                 Option(args, "--key"),     Option(args, "--settings"), Option(args, "--version"),
-                                std::time(nullptr),        Option(args, "--template")};
+                                std::time(nullptr),        Option(args, "--template"),
+                                Days(Option(args, "--expires-days"))};
   const auto reports = publish::Build(options);
   std::cout << publish::ChangeTable(reports);
   std::cout << "已发布到 " << options.serverDir << (options.keyPath ? "（已签名）" : "（未签名）") << "\n";
+  return 0;
+}
+
+int RefreshCommand(const Arguments& args) {
+  if (args.positional.size() != 1 || !Option(args, "--key")) return 2;
+  const std::string serial = publish::Refresh(
+      {args.positional[0], *Option(args, "--key"), Days(Option(args, "--expires-days")), std::time(nullptr)});
+  std::cout << "已重新签署更新说明，序号 " << serial << "\n";
   return 0;
 }
 
@@ -115,8 +133,10 @@ int main(int argc, char** argv) {
   Arguments args;
   int code = 2;
   try {
-    if (command == "build" && Parse(argc, argv, {"--app", "--key", "--settings", "--version", "--template"}, args)) {
+    if (command == "build" && Parse(argc, argv, {"--app", "--key", "--settings", "--version", "--template", "--expires-days"}, args)) {
       code = BuildCommand(args);
+    } else if (command == "refresh" && Parse(argc, argv, {"--key", "--expires-days"}, args)) {
+      code = RefreshCommand(args);
     } else if (command == "verify" && Parse(argc, argv, {"--pubkey"}, args)) {
       code = VerifyCommand(args);
     } else if (command == "keygen" && Parse(argc, argv, {}, args)) {
