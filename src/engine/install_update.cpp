@@ -155,7 +155,12 @@ bool UpdateEngine::UnpackEntryPackage(Installation& run, zip::Unzipper& zipper, 
     // A folder of its own that nobody else can write to, new for this run:
     // the setup runs from there as administrator, with whatever DLLs lie
     // beside it. No journal: nothing of the machine's is replaced there.
-    run.databaseFolder = platform::CreateFreshPrivateFolder(privateFolder_, "bde");
+    try {
+      run.databaseFolder = platform::CreateFreshPrivateFolder(privateFolder_, "bde");
+    } catch (const platform::OsError& e) {
+      failure = e.what();
+      return false;
+    }
     {
       WrittenFiles::Recording recording(run.databaseFiles, zipper);
       if (!UnpackPackage(nullptr, zipper, *staged, true, run.databaseFolder, failure)) return false;
@@ -289,12 +294,15 @@ bool UpdateEngine::HoldDatabaseEngineSetup(Installation& run) {
 // The setup program of a database-engine package, when the engine was
 // missing and its package came and unpacked.
 void UpdateEngine::RunDatabaseEngineSetup(Installation& run) {
-  if (hasDatabaseEngine_ || !run.databaseEntrySeen || run.databaseFailed) return;
-  const std::string setupProgram = JoinPath(run.databaseFolder, WithoutZipAnyCase(run.databasePackage));
-  if (!run.databaseFiles.Contains(setupProgram)) return;  // not in this run's package
-  services_.processes.RunAndWait(setupProgram, setupProgram, platform::SwShowNormal, run.databaseFolder);
+  if (!hasDatabaseEngine_ && run.databaseEntrySeen && !run.databaseFailed) {
+    const std::string setupProgram = JoinPath(run.databaseFolder, WithoutZipAnyCase(run.databasePackage));
+    // Only a program this run's package brought.
+    if (run.databaseFiles.Contains(setupProgram)) {
+      services_.processes.RunAndWait(setupProgram, setupProgram, platform::SwShowNormal, run.databaseFolder);
+    }
+  }
   run.databaseFiles.Release();
-  platform::RemoveFolderTree(run.databaseFolder);
+  if (!run.databaseFolder.empty()) platform::RemoveFolderTree(run.databaseFolder);
 }
 
 }  // namespace engine

@@ -1,11 +1,11 @@
 #include "engine/package_transaction.h"
 
-#include "engine/hex.h"
-#include "engine/paths.h"
-#include "engine/staged_package.h"
 #include <algorithm>
 #include <optional>
 
+#include "engine/hex.h"
+#include "engine/paths.h"
+#include "engine/staged_package.h"
 #include "platform/crypto.h"
 #include "platform/file_names.h"
 #include "platform/file_info.h"

@@ -109,6 +109,8 @@ std::string ConfigFileName(const std::string& address, const TraceFile& trace) {
   return ConfigNameOf(host, port);
 }
 
+std::string ServerKey(const std::string& address) { return HostOf(address) + "_" + PortOf(address); }
+
 std::string ServerDisplayName(const std::string& address) {
   std::string authority;
   if (!AuthorityOf(address, authority)) return address;

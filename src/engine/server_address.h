@@ -36,6 +36,9 @@ bool IsUsableServerAddress(const std::string& address);
 bool IsClearWebAddress(std::string_view address);
 // Why a web page's address is refused, for the user.
 std::string UnclearWebAddressText(const std::string& address);
+// host + "_" + port, as the configuration file of the server is named: how
+// the machine keeps what it knows of each server. Nothing is traced.
+std::string ServerKey(const std::string& address);
 // How the user is shown a server: the host that is contacted, and ":" and
 // port when there is one. Text up to an "@" in the authority names a user,
 // not the host, for an HTTP client.

@@ -2,11 +2,14 @@
 
 #include "engine/package_transaction.h"
 
+#include <ctime>
 #include <exception>
 #include <optional>
 #include <stdexcept>
 
 #include "engine/database_engine.h"
+#include "engine/hex.h"
+#include "engine/manifest_freshness.h"
 #include "engine/manifest_signature.h"
 #include "engine/mirror_list.h"
 #include "engine/paths.h"
@@ -16,6 +19,7 @@
 #include "engine/xml_routines.h"
 #include "http/capped_string_sink.h"
 #include "http/fetcher.h"
+#include "platform/crypto.h"
 #include "platform/files.h"
 #include "platform/message_box.h"
 #include "platform/private_folder.h"
@@ -26,6 +30,7 @@ namespace {
 
 constexpr const char* kSignatureTraceKey = "清单签名";
 constexpr const char* kTemplateTraceKey = "配置模板签名";
+constexpr const char* kFreshnessTraceKey = "清单时效";
 // A client configuration that records nothing yet.
 constexpr const char* kEmptyConfiguration = "<?xml version=\"1.0\" encoding=\"GB2312\"?>\r\n<data/>\r\n";
 
@@ -143,7 +148,8 @@ void UpdateEngine::FetchManifest() {
   std::string bytes = FetchServerBytes(std::string(kManifestName));
   if (bytes.empty()) return;
   // Without keys nothing is checked, and the trace says nothing about it.
-  if (const std::optional<PublisherKeys> keys = ConfiguredPublisherKeys(services_.registry)) {
+  const std::optional<PublisherKeys> keys = ConfiguredPublisherKeys(services_.registry);
+  if (keys) {
     const std::string signatureName = std::string(kManifestName) + std::string(kSignatureSuffix);
     std::string problem = SignatureProblem(*keys, bytes, FetchServerBytes(signatureName));
     // Publishing replaces the signature just before the manifest: a run that
@@ -158,7 +164,36 @@ void UpdateEngine::FetchManifest() {
                                    problem + "。\r\n为安全起见，本次不安装任何更新。");
     }
   }
-  manifest_ = LoadXmlFromBytes(bytes);
+  std::unique_ptr<xml::XmlDocument> manifest = LoadXmlFromBytes(bytes);
+  if (keys) CheckFreshness(*manifest, bytes);
+  manifest_ = std::move(manifest);
+}
+
+// A signed manifest proves who wrote it, not when: one older than the last
+// this machine accepted from the server, or past its expiry, is refused, so
+// that nobody on the way can hold the machine at an old release.
+void UpdateEngine::CheckFreshness(const xml::XmlDocument& manifest, const std::string& bytes) {
+  const std::string server = ServerKey(serverUrl_);
+  platform::Sha256 hash;
+  hash.Update(bytes);
+  const std::string digest = ToHex(hash.Finish());
+  ManifestAge age;
+  std::string problem;
+  try {
+    age = ReadManifestAge(manifest);
+    problem = FreshnessProblem(age, ReadAccepted(services_.registry, server), digest, std::time(nullptr),
+                               ClockMarginMinutes(services_.registry));
+  } catch (const std::runtime_error& e) {
+    problem = e.what();
+  }
+  services_.trace.Write(kFreshnessTraceKey, !problem.empty() ? "未通过：" + problem
+                                            : age.serial   ? "已接受：序号 " + std::to_string(*age.serial)
+                                                           : "无序号");
+  if (!problem.empty()) {
+    throw UntrustedManifestError("更新说明（" + std::string(kManifestName) + "）不能使用：" + problem +
+                                 "。\r\n为安全起见，本次不安装任何更新。");
+  }
+  if (age.serial) RememberAccepted(services_.registry, server, {*age.serial, digest});
 }
 
 std::string UpdateEngine::FetchServerBytes(const std::string& fileName) {

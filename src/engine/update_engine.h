@@ -113,6 +113,7 @@ class UpdateEngine {
   bool ApprovedFirstUse();
   void TakeAddressFromConfig();
   void FetchManifest();
+  void CheckFreshness(const xml::XmlDocument& manifest, const std::string& bytes);
   std::string FetchServerBytes(const std::string& fileName);
   // Appends the server entries that are not in the client configuration,
   // newer and replaceable (once this machine's turn in a staged rollout has

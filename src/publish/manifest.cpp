@@ -34,6 +34,22 @@ void AppendGroup(xml::XmlDocument& doc, xml::XmlNode& data, const std::string& a
   }
 }
 
+std::string Encoded(const xml::XmlDocument& doc) {
+  try {
+    return xml::EncodeDocument(doc);
+  } catch (const xml::XmlError& e) {
+    throw PublishError(std::string("无法写出 GB2312 的更新说明：") + e.what());
+  }
+}
+
+// A manifest with nothing in it yet but its root's attributes.
+std::unique_ptr<xml::XmlDocument> EmptyManifest(const AttributeList& root) {
+  auto doc = std::make_unique<xml::XmlDocument>();
+  doc->LoadXml("<?xml version=\"1.0\" encoding=\"GB2312\"?>\r\n<data/>");
+  for (const auto& [name, value] : root) engine::AddAttribute(*doc, *doc->documentElement(), name, value);
+  return doc;
+}
+
 }  // namespace
 
 std::unique_ptr<xml::XmlDocument> ParseManifest(std::string_view bytes) {
@@ -43,41 +59,23 @@ std::unique_ptr<xml::XmlDocument> ParseManifest(std::string_view bytes) {
   return doc;
 }
 
-namespace {
-
-std::string Encoded(const xml::XmlDocument& doc) {
-  try {
-    return xml::EncodeDocument(doc);
-  } catch (const xml::XmlError& e) {
-    throw PublishError(std::string("无法写出 GB2312 的更新说明：") + e.what());
-  }
-}
-
-std::unique_ptr<xml::XmlDocument> EmptyManifest() {
-  auto doc = std::make_unique<xml::XmlDocument>();
-  doc->LoadXml("<?xml version=\"1.0\" encoding=\"GB2312\"?>\r\n<data/>");
-  return doc;
-}
-
-}  // namespace
-
-std::string ManifestBytes(const xml::XmlDocument& from) {
-  const auto doc = EmptyManifest();
-  const xml::XmlNode* root = from.documentElement();
-  for (const xml::XmlNode* child : root ? root->childNodes() : std::vector<xml::XmlNode*>{}) {
+std::string ManifestWithRoot(const xml::XmlDocument& from, const AttributeList& root) {
+  const auto doc = EmptyManifest(root);
+  const xml::XmlNode* old = from.documentElement();
+  for (const xml::XmlNode* child : old ? old->childNodes() : std::vector<xml::XmlNode*>{}) {
     if (child->nodeType() == xml::NodeType::Element) CopyElement(*doc, *child, *doc->documentElement());
   }
   return Encoded(*doc);
 }
 
 std::string ManifestBytes(const xml::XmlDocument* previous, const std::string& app, const AttributeList& group,
-                          const std::vector<EntryElement>& entries) {
-  const auto owned = EmptyManifest();
+                          const std::vector<EntryElement>& entries, const AttributeList& root) {
+  const auto owned = EmptyManifest(root);
   xml::XmlDocument& doc = *owned;
   xml::XmlNode& data = *doc.documentElement();
   bool placed = false;
-  const xml::XmlNode* root = previous ? previous->documentElement() : nullptr;
-  for (const xml::XmlNode* child : root ? root->childNodes() : std::vector<xml::XmlNode*>{}) {
+  const xml::XmlNode* old = previous ? previous->documentElement() : nullptr;
+  for (const xml::XmlNode* child : old ? old->childNodes() : std::vector<xml::XmlNode*>{}) {
     if (child->nodeType() != xml::NodeType::Element) continue;
     if (child->nodeName() == app) {
       if (!placed) AppendGroup(doc, data, app, group, entries);

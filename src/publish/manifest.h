@@ -30,11 +30,12 @@ std::unique_ptr<xml::XmlDocument> ParseManifest(std::string_view bytes);
 // element kept as it was and where it was, and the group element of `app`
 // (in place, or last when new) made of these attributes and entries.
 // PublishError when a name or text cannot be written in GB2312.
+// The root element gets `root` (Serial, Expires).
 std::string ManifestBytes(const xml::XmlDocument* previous, const std::string& app, const AttributeList& group,
-                          const std::vector<EntryElement>& entries);
+                          const std::vector<EntryElement>& entries, const AttributeList& root = {});
 
-// The document's bytes in GB2312, every child of its data element copied.
-// PublishError as above.
-std::string ManifestBytes(const xml::XmlDocument& doc);
+// The document's bytes in GB2312, every child of its data element copied,
+// the root element given `root` (Serial, Expires). PublishError as above.
+std::string ManifestWithRoot(const xml::XmlDocument& doc, const AttributeList& root);
 
 }  // namespace publish

@@ -15,6 +15,7 @@
 #include "platform/files.h"
 #include "platform/signing_key.h"
 #include "publish/manifest.h"
+#include "publish/freshness.h"
 #include "publish/history.h"
 #include "publish/package.h"
 #include "publish/package_name.h"
@@ -225,7 +226,8 @@ std::vector<ModuleReport> Build(const BuildOptions& options) {
     plans.push_back(Plan(options, module, settings, previous, MainFileOf(group), staging, packages));
     entries.push_back(plans.back().entry);
   }
-  const std::string manifest = ManifestBytes(previous.doc.get(), options.app, group, entries);
+  const std::string manifest = ManifestBytes(previous.doc.get(), options.app, group, entries,
+                                             NextFreshness(previous.doc.get(), options.now, options.expiresDays));
   Commit(plans, server, staging, manifest, configTemplate, key);
   RecordManifest(server, replaced, manifest);
 
@@ -237,6 +239,23 @@ std::vector<ModuleReport> Build(const BuildOptions& options) {
     if (!kept) reports.push_back({old->name, Change::Removed, old->version, ""});
   }
   return reports;
+}
+
+std::string Refresh(const RefreshOptions& options) {
+  const fs::path server(options.serverDir);
+  const fs::path manifestPath = server / std::string(engine::kManifestName);
+  if (!fs::exists(manifestPath)) throw PublishError("服务器文件夹“" + options.serverDir + "”中没有更新说明。");
+  const std::optional<platform::SigningKey> key = ReadKey(options.keyPath);
+  const Previous previous = ReadPrevious(manifestPath, "");
+  const std::optional<std::string> replaced = platform::ReadWholeFile(manifestPath.string());
+  const AttributeList root = NextFreshness(previous.doc.get(), options.now, options.expiresDays);
+  const std::string manifest = ManifestWithRoot(*previous.doc, root);
+  {
+    StagingFolder staging(server / kStagingName);
+    PublishSigned(server, staging, std::string(engine::kManifestName), manifest, key);
+  }
+  RecordManifest(server, replaced, manifest);
+  return root.front().second;
 }
 
 std::string ChangeTable(const std::vector<ModuleReport>& reports) {

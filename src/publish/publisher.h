@@ -23,6 +23,16 @@ struct BuildOptions {
   // The Rollout percentage of every changed or new module (rollout.h in the
   // engine); none: the new versions go to every machine at once.
   std::optional<int> rollout;
+  // The manifest expires this many days after `now` (clients with keys then
+  // refuse it until a fresh one is published).
+  std::optional<int> expiresDays;
+};
+
+struct RefreshOptions {
+  std::string serverDir;
+  std::string keyPath;
+  std::optional<int> expiresDays;
+  std::time_t now = 0;
 };
 
 enum class Change { Added, Changed, Unchanged, Removed };
@@ -37,6 +47,11 @@ struct ModuleReport {
 // Publishes the release; what happened to each module, in name order.
 // PublishError, with nothing in the server folder changed, for bad input.
 std::vector<ModuleReport> Build(const BuildOptions& options);
+
+// `au-publish refresh`: the current manifest again with the next serial and
+// a new expiry, signed; no package changes. Returns the new serial.
+// PublishError, with nothing changed, when there is no manifest or key.
+std::string Refresh(const RefreshOptions& options);
 
 // The change table as the tool prints it.
 std::string ChangeTable(const std::vector<ModuleReport>& reports);

@@ -6,6 +6,7 @@
 #include "engine/server_layout.h"
 #include "engine/xml_routines.h"
 #include "platform/files.h"
+#include "publish/freshness.h"
 #include "publish/history.h"
 #include "publish/manifest.h"
 #include "publish/release.h"
@@ -59,7 +60,12 @@ std::vector<std::string> SetRollout(const RolloutOptions& options) {
   if (changed.empty()) {
     throw PublishError(options.module ? "更新说明中没有模块“" + *options.module + "”。" : "更新说明中没有模块。");
   }
-  const std::string bytes = ManifestBytes(*doc);
+  // A publication of its own: the next serial; the expiry stays unless a new
+  // one is asked for.
+  AttributeList freshness = NextFreshness(doc.get(), options.now, options.expiresDays);
+  const std::string expires = engine::AttributeOr(root, "Expires", "");
+  if (!options.expiresDays && !expires.empty()) freshness.emplace_back("Expires", expires);
+  const std::string bytes = ManifestWithRoot(*doc, freshness);
   {
     StagingFolder staging(server / kStagingName);
     PublishSigned(server, staging, std::string(engine::kManifestName), bytes, key);

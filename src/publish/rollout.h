@@ -2,6 +2,7 @@
 // `au-publish rollout`: the Rollout percentage of the manifest's entries
 // changed in place (see engine/rollout.h), the manifest signed again and
 // published as build publishes it.
+#include <ctime>
 #include <optional>
 #include <string>
 #include <vector>
@@ -13,6 +14,9 @@ struct RolloutOptions {
   int percent = 100;
   std::optional<std::string> module;   // one module (in every group); none: every entry
   std::optional<std::string> keyPath;  // none: the signature is removed
+  std::time_t now = 0;
+  // A new expiry this many days after `now`; none: the manifest's stays.
+  std::optional<int> expiresDays;
 };
 
 // The entries changed, as "group/name". PublishError, with nothing changed,

@@ -1,7 +1,9 @@
 #include "publish/verifier.h"
 
+#include <ctime>
 #include <filesystem>
 
+#include "engine/manifest_freshness.h"
 #include "engine/manifest_signature.h"
 #include "engine/paths.h"
 #include "engine/publisher_keys.h"
@@ -11,6 +13,7 @@
 #include "platform/file_names.h"
 #include "platform/files.h"
 #include "platform/message_box.h"
+#include "publish/freshness.h"
 #include "publish/manifest.h"
 #include "publish/package.h"
 #include "zip/dest_path.h"
@@ -114,6 +117,25 @@ void CheckSignature(const fs::path& server, const std::string& manifest, const s
   findings.Good("签名有效");
 }
 
+// Serial and expiry, and a warning while there is still time to refresh.
+void CheckFreshness(const xml::XmlDocument& doc, std::time_t now, Findings& findings) {
+  engine::ManifestAge age;
+  try {
+    age = engine::ReadManifestAge(doc);
+  } catch (const std::runtime_error& e) {
+    return findings.Bad(e.what());
+  }
+  if (!age.serial) return findings.Note("没有序号（Serial），客户端无法识别重放的旧更新说明");
+  findings.Good("序号 " + std::to_string(*age.serial));
+  if (!age.expires) return;
+  const std::string when = engine::FormatUtcStamp(*age.expires) + "（UTC）";
+  if (*age.expires < now) return findings.Bad("已于 " + when + "过期，客户端不再接受，请用 au-publish refresh 重新签署");
+  if (*age.expires - now < kExpiryWarningDays * 86400) {
+    return findings.Note("将于 " + when + "过期，请尽快用 au-publish refresh 重新签署");
+  }
+  findings.Good("有效期至 " + when);
+}
+
 }  // namespace
 
 VerifyReport Verify(const std::string& serverDir, const std::optional<std::string>& publicKeyPem) {
@@ -132,6 +154,7 @@ VerifyReport Verify(const std::string& serverDir, const std::optional<std::strin
     return report;
   }
   CheckSignature(server, *manifest, publicKeyPem, findings);
+  CheckFreshness(*doc, std::time(nullptr), findings);
   for (const xml::XmlNode* group : root->childNodes()) {
     if (group->nodeType() != xml::NodeType::Element) continue;
     engine::ManifestEntries entries;

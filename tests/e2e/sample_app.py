@@ -91,15 +91,17 @@ def _element(name, attrs, indent="\t\t"):
     return f"{indent}<{name}{text}/>"
 
 
-def manifest(app, modules, mainfile=None, desktop=None):
-    """The bytes of AutoUpdateIniS.xml for one application."""
+def manifest(app, modules, mainfile=None, desktop=None, root_attrs=()):
+    """The bytes of AutoUpdateIniS.xml for one application; `root_attrs`
+    (name, value) pairs of the root element."""
     group = []
     if mainfile is not None:
         group.append(("mainfile", mainfile))
     if desktop is not None:
         group.append(("IsDeskTop", desktop))
     head = "".join(f" {key}={quoteattr(value)}" for key, value in group)
-    lines = [DECLARATION, "<data>", f"\t<{app}{head}>"]
+    root = "".join(f" {key}={quoteattr(value)}" for key, value in root_attrs)
+    lines = [DECLARATION, f"<data{root}>", f"\t<{app}{head}>"]
     lines += [_element(m.name, m.attributes()) for m in modules]
     lines += [f"\t</{app}>", "</data>", ""]
     return "\r\n".join(lines).encode(ENCODING)
@@ -132,14 +134,14 @@ class ServerFolder:
     def url(self, port):
         return f"http://127.0.0.1:{port}/{BASE}/"
 
-    def publish(self, app, modules, mainfile=None, desktop=None, template=None, verified=False):
+    def publish(self, app, modules, mainfile=None, desktop=None, template=None, verified=False, root_attrs=()):
         """Writes the manifest, every module's package and the configuration
         template (default: an empty configuration). `verified` gives every
         module without its own the SHA256 and Size of its package."""
         for m in modules if verified else ():
             m.sha256 = m.sha256 if m.sha256 is not None else hashlib.sha256(m.package()).hexdigest()
             m.size = m.size if m.size is not None else len(m.package())
-        (self.base / "AutoUpdateIniS.xml").write_bytes(manifest(app, modules, mainfile, desktop))
+        (self.base / "AutoUpdateIniS.xml").write_bytes(manifest(app, modules, mainfile, desktop, root_attrs))
         for m in modules:
             self.package_path(m.file_name).write_bytes(m.package())
         self.write_template(template if template is not None else client_config())

@@ -102,6 +102,50 @@ class Trust(UpdateTestCase):
                 self.assertIn(MANIFEST + ".sig", self.server.requests())
                 self.client_record(self.app_path("ZEPRA.exe"))
 
+    def test_a_replayed_or_expired_signed_manifest_installs_nothing(self):
+        private, public = make_key_pair(self.machine.root / "keys")
+        self.configure_keys(public)
+        self.serve()
+        self.installed("ZEPRA", [Module("a.dll", "1")])
+        manifest = self.server_folder.base / "AutoUpdateIniS.xml"
+        signature = self.server_folder.base / "AutoUpdateIniS.xml.sig"
+
+        def publish(version, root_attrs):
+            self.server_folder.publish("ZEPRA", [Module("a.dll", version)], verified=True, root_attrs=root_attrs)
+            self.server_folder.sign(private)
+            return manifest.read_bytes(), signature.read_bytes()
+
+        def run(refusal=None):
+            self.trace_file.unlink(missing_ok=True)
+            proc = self.start_update(self.params())
+            box = self.dismiss_box("AutoUpdate", 1)[0] if refusal else None
+            self.finish(proc)
+            if refusal:
+                self.assertIn("更新说明（AutoUpdateIniS.xml）不能使用：" + refusal, box)
+
+        first = publish("1b", [("Serial", "1")])
+        publish("2", [("Serial", "2")])
+        run()
+        self.assertEqual(self.app_file("a.dll").read_bytes(), b"a.dll 2\r\n")
+        kept = self.machine.reg_query(KEYS_KEY + "\\Servers", f"127.0.0.1_{self.server.port}")
+        self.assertEqual(kept, "2 " + hashlib.sha256(manifest.read_bytes()).hexdigest())
+
+        # The previous signed manifest, answered again by somebody on the way.
+        manifest.write_bytes(first[0])
+        signature.write_bytes(first[1])
+        run("更新说明的序号 1 低于本机已接受的 2")
+        publish("3", [("Serial", "3"), ("Expires", "20200101000000")])
+        run("更新说明已于 20200101000000（UTC）过期")
+        self.assertEqual(self.app_file("a.dll").read_bytes(), b"a.dll 2\r\n")
+        self.assertEqual(recorded_versions(self.config(), "ZEPRA"), {"a.dll": "2"})
+        self.assertIn("清单时效=未通过：更新说明已于", self.debug_ini())
+
+        # The scheduled refresh: the same release, the next serial, a new expiry.
+        self.au_publish("refresh", self.server_folder.base, "--key", private, "--expires-days", "7")
+        run()
+        self.assertEqual(self.app_file("a.dll").read_bytes(), b"a.dll 3\r\n")
+        self.assertIn("清单时效=已接受：序号 4", self.debug_ini())
+
     def au_publish(self, *args):
         done = subprocess.run([str(AU_PUBLISH), *map(str, args)], capture_output=True, timeout=120)
         self.assertEqual(done.returncode, 0, done.stderr.decode())

@@ -8,6 +8,7 @@
 
 #include <sys/stat.h>
 
+#include "engine/manifest_freshness.h"
 #include "engine/manifest_signature.h"
 #include "engine/update_engine.h"
 #include "engine/version_rules.h"
@@ -218,6 +219,45 @@ TEST_F(Publish, TheTemplateIsSignedWithTheManifest) {
   EXPECT_EQ(engine::SignatureProblem(engine::ParsePublisherKeys(key->PublicPem()), configTemplate,
                                      Read(server / "AutoUpdateIniC.xml.sig")),
             "");
+}
+
+// Each publication gets the next serial, and with --expires-days an expiry;
+// refresh signs the same manifest again with the next serial.
+TEST_F(Publish, SerialsGrowAndRefreshChangesNoPackage) {
+  const std::time_t now = 1796817600;  // 2026-12-09 12:00 UTC
+  auto options = Options("2");
+  options.now = now;
+  publish::Build(options);
+  const auto age = [&] {
+    return engine::ReadManifestAge(*publish::ParseManifest(Read(server / "AutoUpdateIniS.xml")));
+  };
+  EXPECT_EQ(age().serial, 1u);
+  EXPECT_FALSE(age().expires);
+  Write(release / "a.dll", "a 2");
+  options.version = "3";
+  options.expiresDays = 30;
+  publish::Build(options);
+  EXPECT_EQ(age().serial, 2u);
+  EXPECT_EQ(age().expires, now + 30 * 86400);
+
+  const auto packages = Snapshot(server / "clientfile");
+  const auto entries = Entries("ZEPRA");
+  EXPECT_EQ(publish::Refresh({server.string(), keyPath.string(), 7, now + 86400}), "3");
+  EXPECT_EQ(age().serial, 3u);
+  EXPECT_EQ(age().expires, now + 8 * 86400);
+  EXPECT_EQ(Entries("ZEPRA"), entries);
+  EXPECT_EQ(Entries("OTHER")["o.dll"]["Version"], "7");
+  EXPECT_EQ(Snapshot(server / "clientfile"), packages);
+  const std::string manifest = Read(server / "AutoUpdateIniS.xml");
+  EXPECT_EQ(engine::SignatureProblem(engine::ParsePublisherKeys(key->PublicPem()), manifest,
+                                     Read(server / "AutoUpdateIniS.xml.sig")),
+            "");
+  // An expiry already passed is the first thing verify says of the manifest.
+  publish::Refresh({server.string(), keyPath.string(), 1, now - 3 * 86400});
+  const auto report = publish::Verify(server.string(), key->PublicPem());
+  EXPECT_EQ(report.lines[1], "正常  序号 4");
+  EXPECT_EQ(report.lines[2].rfind("错误  已于 20261207120000（UTC）过期", 0), 0u) << report.lines[2];
+  EXPECT_THROW(publish::Refresh({(server / "none").string(), keyPath.string(), 7, now}), publish::PublishError);
 }
 
 TEST_F(Publish, BadInputChangesNothing) {

@@ -25,7 +25,9 @@ constexpr const char* kUsage =
     "用法：\n"
     "  au-publish build RELEASE_DIR SERVER_DIR --app NAME [--key publisher.pem] [--settings FILE]\n"
     "                   [--version TEXT] [--template AutoUpdateIniC.xml] [--rollout PERCENT]\n"
-    "  au-publish rollout SERVER_DIR PERCENT [--module NAME] [--key publisher.pem]\n"
+    "                   [--expires-days N]\n"
+    "  au-publish rollout SERVER_DIR PERCENT [--module NAME] [--key publisher.pem] [--expires-days N]\n"
+    "  au-publish refresh SERVER_DIR --key publisher.pem [--expires-days N]\n"
     "  au-publish bucket MACHINE_GUID [SERVER_DIR]\n"
     "  au-publish prune SERVER_DIR --keep N\n"
     "  au-publish verify SERVER_DIR [--pubkey publisher.pub.pem]\n"
@@ -62,11 +64,20 @@ int Percent(const std::string& text) {
   return *percent;
 }
 
+std::optional<int> Days(const std::optional<std::string>& text) {
+  if (!text) return std::nullopt;
+  if (text->empty() || text->size() > 4 || text->find_first_not_of("0123456789") != std::string::npos) {
+    throw publish::PublishError("--expires-days 应为 1 到 3650 之间的天数。");
+  }
+  return std::stoi(*text);
+}
+
 int BuildCommand(const Arguments& args) {
   if (args.positional.size() != 2 || !Option(args, "--app")) return 2;
   publish::BuildOptions options{args.positional[0],        args.positional[1],         *Option(args, "--app"),
                                 Option(args, "--key"),     Option(args, "--settings"), Option(args, "--version"),
-                                std::time(nullptr),        Option(args, "--template"), {}};
+                                std::time(nullptr),        Option(args, "--template"), {},
+                                Days(Option(args, "--expires-days"))};
   if (const auto rollout = Option(args, "--rollout")) options.rollout = Percent(*rollout);
   const auto reports = publish::Build(options);
   std::cout << publish::ChangeTable(reports);
@@ -76,8 +87,9 @@ int BuildCommand(const Arguments& args) {
 
 int RolloutCommand(const Arguments& args) {
   if (args.positional.size() != 2) return 2;
-  const publish::RolloutOptions options{args.positional[0], Percent(args.positional[1]), Option(args, "--module"),
-                                        Option(args, "--key")};
+  const publish::RolloutOptions options{args.positional[0],  Percent(args.positional[1]),
+                                        Option(args, "--module"), Option(args, "--key"),
+                                        std::time(nullptr),      Days(Option(args, "--expires-days"))};
   for (const std::string& entry : publish::SetRollout(options)) {
     std::cout << entry << "  比例 " << options.percent << "%\n";
   }
@@ -100,6 +112,14 @@ int PruneCommand(const Arguments& args) {
   const auto removed = publish::Prune(args.positional[0], std::stoul(*keep));
   for (const std::string& path : removed) std::cout << "已删除 " << path << "\n";
   std::cout << "共删除 " << removed.size() << " 个文件。\n";
+  return 0;
+}
+
+int RefreshCommand(const Arguments& args) {
+  if (args.positional.size() != 1 || !Option(args, "--key")) return 2;
+  const std::string serial = publish::Refresh(
+      {args.positional[0], *Option(args, "--key"), Days(Option(args, "--expires-days")), std::time(nullptr)});
+  std::cout << "已重新签署更新说明，序号 " << serial << "\n";
   return 0;
 }
 
@@ -159,11 +179,15 @@ int main(int argc, char** argv) {
   Arguments args;
   int code = 2;
   try {
-    if (command == "build" &&
-        Parse(argc, argv, {"--app", "--key", "--settings", "--version", "--template", "--rollout"}, args)) {
+    if (command == "build" && Parse(argc, argv,
+                                    {"--app", "--key", "--settings", "--version", "--template", "--rollout",
+                                     "--expires-days"},
+                                    args)) {
       code = BuildCommand(args);
-    } else if (command == "rollout" && Parse(argc, argv, {"--module", "--key"}, args)) {
+    } else if (command == "rollout" && Parse(argc, argv, {"--module", "--key", "--expires-days"}, args)) {
       code = RolloutCommand(args);
+    } else if (command == "refresh" && Parse(argc, argv, {"--key", "--expires-days"}, args)) {
+      code = RefreshCommand(args);
     } else if (command == "bucket" && Parse(argc, argv, {}, args)) {
       code = BucketCommand(args);
     } else if (command == "prune" && Parse(argc, argv, {"--keep"}, args)) {
