@@ -78,7 +78,7 @@ class Publish : public ::testing::Test {
   }
 
   publish::BuildOptions Options(const std::string& version) const {
-    return {release.string(), server.string(), "ZEPRA", keyPath.string(), settingsPath.string(), version, 0, {}, {}};
+    return {release.string(), server.string(), "ZEPRA", keyPath.string(), settingsPath.string(), version, 0, {}, {}, {}};
   }
 
   std::map<std::string, std::map<std::string, std::string>> Entries(const std::string& app) const {
@@ -414,7 +414,7 @@ TEST_F(Publish, RolloutOnBuildAndInPlace) {
   EXPECT_EQ(Entries("ZEPRA")["reports"]["Rollout"], "20");
 
   // In place, one module, signed again with the key.
-  const auto changed = publish::SetRollout({server.string(), 50, std::string("REPORTS"), keyPath.string()});
+  const auto changed = publish::SetRollout({server.string(), 50, std::string("REPORTS"), keyPath.string(), 0, {}});
   EXPECT_EQ(changed, (std::vector<std::string>{"ZEPRA/reports"}));
   entries = Entries("ZEPRA");
   EXPECT_EQ(entries["reports"]["Rollout"], "50");
@@ -432,15 +432,15 @@ TEST_F(Publish, RolloutOnBuildAndInPlace) {
   Write(server / "AutoUpdateIniS.xml",
         "<?xml version=\"1.0\" encoding=\"GB2312\"?>\r\n<data><ZEPRA><a.dll ROLLOUT=\"3\"/></ZEPRA>"
         "<OTHER><o.dll Version=\"7\"/></OTHER></data>");
-  EXPECT_EQ(publish::SetRollout({server.string(), 100, {}, {}}).size(), 2u);
+  EXPECT_EQ(publish::SetRollout({server.string(), 100, {}, {}, 0, {}}).size(), 2u);
   EXPECT_EQ(Entries("ZEPRA")["a.dll"], (std::map<std::string, std::string>{{"ROLLOUT", "100"}}));
   EXPECT_EQ(Entries("OTHER")["o.dll"]["Rollout"], "100");
   EXPECT_FALSE(fs::exists(server / "AutoUpdateIniS.xml.sig"));
 
   const auto before = Snapshot(server);
-  EXPECT_THROW(publish::SetRollout({server.string(), 10, std::string("x.dll"), {}}), publish::PublishError);
+  EXPECT_THROW(publish::SetRollout({server.string(), 10, std::string("x.dll"), {}, 0, {}}), publish::PublishError);
   Write(keyPath, "hello");
-  EXPECT_THROW(publish::SetRollout({server.string(), 10, {}, keyPath.string()}), publish::PublishError);
+  EXPECT_THROW(publish::SetRollout({server.string(), 10, {}, keyPath.string(), 0, {}}), publish::PublishError);
   EXPECT_EQ(Snapshot(server), before);
 }
 
