@@ -206,7 +206,9 @@ std::shared_ptr<StagedPackage> UpdateEngine::DownloadPackage(const ManifestEntry
     const std::vector<Source> sources = SourcesOf(published, mirrors_, url, fileName);
     std::size_t used = 0;
     auto staged = StageFromFirst(services_.fetcher, sources, path, published, used, passedOver);
-    services_.trace.Write(entry.name + ".来源", sources[used].name);
+    // Said only where there was a choice: a manifest that gives no digest
+    // leaves the trace as it always was.
+    if (sources.size() > 1) services_.trace.Write(entry.name + ".来源", sources[used].name);
     if (!passedOver.empty()) services_.trace.Write(entry.name + ".未采用", passedOver);
     return staged;
   } catch (const std::exception& e) {
