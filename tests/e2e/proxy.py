@@ -147,6 +147,15 @@ class CachingProxy:
                              if line.strip()) if e.method != "-"]
         return [e for e in found if path is None or e.url.split("?", 1)[0].endswith(path)]
 
+    def settled_entries(self, path, count, timeout=15):
+        """The entries for `path` once there are `count` of them, or what
+        there is after `timeout` seconds: Squid logs a transaction only once
+        it has finished with it, a moment after the client has its answer."""
+        deadline = time.time() + timeout
+        while len(self.entries(path)) < count and time.time() < deadline:
+            time.sleep(0.2)
+        return self.entries(path)
+
     def close(self):
         if self.proc is not None and self.proc.poll() is None:
             self.proc.terminate()
