@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <ctime>
 
-#include "engine/base64.h"
-#include "engine/paths.h"
+#include "base/base64.h"
+#include "base/text.h"
 #include "engine/server_address.h"
 #include "platform/codepage.h"
 
@@ -59,7 +59,7 @@ bool StartsWithReg(const Arguments& args) { return !args.empty() && args[0] == "
 
 bool IsUrlForm(const Arguments& args) {
   const std::string_view scheme = kUrlScheme;
-  return !args.empty() && engine::SameTextAscii(std::string_view(args[0]).substr(0, scheme.size()), scheme);
+  return !args.empty() && base::SameTextAscii(std::string_view(args[0]).substr(0, scheme.size()), scheme);
 }
 
 bool IsPositionalForm(const Arguments& args) { return args.size() >= kPositionalCount && !IsUrlForm(args); }
@@ -81,7 +81,7 @@ std::string UrlKeyValue(std::string_view url, std::string_view key) {
   for (std::string_view line : SplitLines(text)) {
     size_t eq = line.find('=');
     if (eq == std::string_view::npos) continue;
-    if (engine::SameTextAscii(line.substr(0, eq), key)) return std::string(line.substr(eq + 1));
+    if (base::SameTextAscii(line.substr(0, eq), key)) return std::string(line.substr(eq + 1));
   }
   return {};
 }
@@ -113,14 +113,14 @@ void ReadParams(const Arguments& args, const std::string& workDate, const engine
     std::string* fields[] = {&params.appName, &params.userId,   &params.userId2,    &params.appCode,
                              &params.workDate, &params.extra1,  &params.extra2,     &params.extra3,
                              &params.extra4,   &params.serverUrl, &params.serverPort, &params.clientExe};
-    for (size_t k = 0; k < kPositionalCount; ++k) *fields[k] = engine::Trim(args[k]);
+    for (size_t k = 0; k < kPositionalCount; ++k) *fields[k] = base::Trimmed(args[k]);
     return;
   }
   // URL form: only the first argument counts, whatever else the caller's
   // quoting split off it.
   const std::string& url = args[0];
   params.appName = kClientApplication;
-  const std::string userId = OutsideValue(UserIdOfUid(engine::DecodeBase64(UrlKeyValue(url, "UID"))));
+  const std::string userId = OutsideValue(UserIdOfUid(base::DecodeBase64(UrlKeyValue(url, "UID"))));
   params.userId = userId;
   params.userId2 = userId;
   params.appCode = kClientApplication;

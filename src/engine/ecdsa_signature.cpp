@@ -1,6 +1,6 @@
 #include "engine/ecdsa_signature.h"
 
-#include "engine/der.h"
+#include "base/der.h"
 
 namespace engine {
 namespace {
@@ -21,11 +21,11 @@ bool AppendPadded(std::string_view integer, std::string& out) {
 }  // namespace
 
 std::string RawP256Signature(std::string_view der) {
-  const auto sequence = der::ReadWhole(der, der::kSequence);
+  const auto sequence = base::der::ReadWhole(der, base::der::kSequence);
   if (!sequence) return {};
   std::string_view fields = *sequence;
-  const auto r = der::Read(fields, der::kInteger);
-  const auto s = der::Read(fields, der::kInteger);
+  const auto r = base::der::Read(fields, base::der::kInteger);
+  const auto s = base::der::Read(fields, base::der::kInteger);
   std::string raw;
   if (!r || !s || !fields.empty() || !AppendPadded(*r, raw) || !AppendPadded(*s, raw)) return {};
   return raw;

@@ -6,6 +6,7 @@
 #include <optional>
 #include <unordered_set>
 
+#include "base/text.h"
 #include "engine/folder_tokens.h"
 #include "engine/installation.h"
 #include "engine/package_transaction.h"
@@ -33,7 +34,7 @@ constexpr const char* kRegsvr32 = "regsvr32.exe";
 
 // The text less its first ".zip", in any letter case.
 std::string WithoutZipAnyCase(const std::string& text) {
-  size_t p = FindIgnoringCase(text, ".zip");
+  size_t p = base::FindTextAscii(text, ".zip");
   return p == std::string::npos ? text : text.substr(0, p) + text.substr(p + 4);
 }
 
@@ -45,7 +46,7 @@ std::string WithoutZipLowerCase(const std::string& text) {
 
 // The text with its first system-folder token (any letter case) replaced.
 std::string ReplaceSystemToken(const std::string& text, const std::string& systemDir) {
-  size_t p = FindIgnoringCase(text, kSystemFolderToken);
+  size_t p = base::FindTextAscii(text, kSystemFolderToken);
   return p == std::string::npos ? text : text.substr(0, p) + systemDir + text.substr(p + kSystemFolderToken.size());
 }
 
@@ -103,7 +104,7 @@ void UpdateEngine::DownloadAll(Installation& run) {
     const std::string path = JoinPath(folders_.staging, e.fileName);
     std::vector<size_t> earlier;
     for (size_t j = 0; j < static_cast<size_t>(i); ++j) {
-      if (run.staged[j] && SameTextAscii(run.staged[j]->path(), path)) earlier.push_back(j);
+      if (run.staged[j] && base::SameTextAscii(run.staged[j]->path(), path)) earlier.push_back(j);
     }
     for (size_t j : earlier) run.staged[j].reset();
     const std::shared_ptr<StagedPackage> staged = DownloadPackage(e);
@@ -137,7 +138,7 @@ void UpdateEngine::UnpackEntry(Installation& run, zip::Unzipper& zipper, std::in
                                   "\r\n\r\n下次更新时将重新安装。",
                               kEngineCaption, platform::MbOk | platform::MbIconError);
   }
-  if (SameTextAscii(WithoutZipLowerCase(e.fileName), run.mainFileName)) {
+  if (base::SameTextAscii(WithoutZipLowerCase(e.fileName), run.mainFileName)) {
     run.mainFilePath = JoinPath(folders_.app, run.mainFileName);
     run.appTitle = e.script;
   }

@@ -7,10 +7,10 @@
 #include <unordered_set>
 #include <vector>
 
+#include "base/text.h"
 #include "engine/folder_tokens.h"
 #include "engine/manifest_entry.h"
 #include "engine/package_transaction.h"
-#include "engine/paths.h"
 #include "engine/staged_package.h"
 #include "engine/update_engine.h"
 #include "engine/written_files.h"
@@ -42,7 +42,7 @@ struct UpdateEngine::Installation {
   std::unique_ptr<InstallJournal> journal;
 
   void Failed(const ManifestEntry& e) {
-    notInstalled.insert(UpperAscii(e.name));
+    notInstalled.insert(base::UpperAscii(e.name));
     if (e.setupPath == kDatabaseEngineToken) databaseFailed = true;
   }
 };

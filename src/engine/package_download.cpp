@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/hex.h"
+#include "base/hex.h"
 #include "engine/paths.h"
 #include "engine/server_layout.h"
 #include "engine/staged_package.h"
@@ -88,7 +88,7 @@ void CheckSize(const Published& published, std::uint64_t size) {
 // package that does not match is removed.
 void CheckDigest(const Published& published, StagedPackage& staged) {
   if (published.sha256.empty()) return;
-  const std::string actual = ToHex(staged.Digest());
+  const std::string actual = base::ToHex(staged.Digest());
   if (published.sha256 == actual) return;
   staged.Remove();
   throw NotAsPublishedError("文件校验值不符：更新说明的 SHA256 为 " + published.sha256 + "，实际为 " + actual + "。");

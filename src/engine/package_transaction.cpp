@@ -3,7 +3,8 @@
 #include <algorithm>
 #include <optional>
 
-#include "engine/hex.h"
+#include "base/hex.h"
+#include "base/text.h"
 #include "engine/paths.h"
 #include "engine/staged_package.h"
 #include "platform/crypto.h"
@@ -112,7 +113,7 @@ bool Recorded(const std::vector<Step>& steps) {
     if (!bytes) return false;
     platform::Sha256 hash;
     hash.Update(*bytes);
-    return ToHex(hash.Finish()) == s.second;
+    return base::ToHex(hash.Finish()) == s.second;
   }
   return false;
 }
@@ -179,7 +180,7 @@ void InstallJournal::Append(const Step& step, bool durable) {
 void InstallJournal::Recording(const std::string& configPath, const std::string& configBytes) {
   platform::Sha256 hash;
   hash.Update(configBytes);
-  Append({kRecord, configPath, ToHex(hash.Finish())});
+  Append({kRecord, configPath, base::ToHex(hash.Finish())});
 }
 
 void InstallJournal::Commit() {
@@ -224,8 +225,8 @@ void PackageTransaction::RollBack() {
 
 std::string JournalPathFor(const std::string& privateFolder, const std::string& programFolder) {
   platform::Sha256 hash;
-  hash.Update(UpperAscii(programFolder));
-  return JoinPath(privateFolder, ToHex(hash.Finish()).substr(0, 16) + ".journal");
+  hash.Update(base::UpperAscii(programFolder));
+  return JoinPath(privateFolder, base::ToHex(hash.Finish()).substr(0, 16) + ".journal");
 }
 
 void RecoverFromJournal(const std::string& journalPath, const std::vector<std::string>& targets) {

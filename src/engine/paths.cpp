@@ -26,25 +26,6 @@ std::string JoinPath(std::string_view folder, std::string_view name) {
   return r;
 }
 
-std::string Trim(std::string_view text) {
-  size_t b = 0, e = text.size();
-  while (b < e && static_cast<unsigned char>(text[b]) <= ' ') ++b;
-  while (e > b && static_cast<unsigned char>(text[e - 1]) <= ' ') --e;
-  return std::string(text.substr(b, e - b));
-}
-
-std::string UpperAscii(std::string_view text) {
-  std::string r(text);
-  for (char& c : r) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return r;
-}
-
-bool SameTextAscii(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && UpperAscii(a) == UpperAscii(b);
-}
-
 namespace {
 
 // Length of the UTF-8 sequence that starts with this byte (1 for a stray byte).
@@ -79,10 +60,6 @@ std::string WithoutLastAnsiBytes(std::string_view utf8, size_t count) {
     end = c.end;
   }
   return std::string(utf8.substr(0, end));
-}
-
-size_t FindIgnoringCase(std::string_view text, std::string_view needle) {
-  return UpperAscii(text).find(UpperAscii(needle));
 }
 
 }  // namespace engine

@@ -1,7 +1,7 @@
 #include "engine/publisher_keys.h"
 
-#include "engine/base64.h"
-#include "engine/der.h"
+#include "base/base64.h"
+#include "base/der.h"
 
 namespace engine {
 namespace {
@@ -15,7 +15,7 @@ constexpr std::string_view kP256 = "\x2A\x86\x48\xCE\x3D\x03\x01\x07";
 constexpr size_t kCoordinate = 32;
 
 void Add(PublisherKeys& keys, std::string_view base64) {
-  std::string point = P256PointOf(DecodeBase64(base64));
+  std::string point = P256PointOf(base::DecodeBase64(base64));
   if (point.empty()) {
     ++keys.refused;
   } else {
@@ -38,15 +38,15 @@ void AddWords(PublisherKeys& keys, std::string_view text) {
 }  // namespace
 
 std::string P256PointOf(std::string_view subjectPublicKeyInfo) {
-  const auto info = der::ReadWhole(subjectPublicKeyInfo, der::kSequence);
+  const auto info = base::der::ReadWhole(subjectPublicKeyInfo, base::der::kSequence);
   if (!info) return {};
   std::string_view fields = *info;
-  const auto algorithm = der::Read(fields, der::kSequence);
-  const auto bits = der::Read(fields, der::kBitString);
+  const auto algorithm = base::der::Read(fields, base::der::kSequence);
+  const auto bits = base::der::Read(fields, base::der::kBitString);
   if (!algorithm || !bits || !fields.empty()) return {};
   std::string_view ids = *algorithm;
-  const auto type = der::Read(ids, der::kObjectId);
-  const auto curve = der::Read(ids, der::kObjectId);
+  const auto type = base::der::Read(ids, base::der::kObjectId);
+  const auto curve = base::der::Read(ids, base::der::kObjectId);
   if (type != kEcPublicKey || curve != kP256 || !ids.empty()) return {};
   // No unused bits, then the uncompressed point: 04, X, Y.
   if (bits->size() != 2 + 2 * kCoordinate || (*bits)[0] != 0 || (*bits)[1] != 4) return {};

@@ -3,8 +3,8 @@
 // every entry that installed.
 #include <unordered_map>
 
+#include "base/text.h"
 #include "engine/installation.h"
-#include "engine/paths.h"
 #include "engine/server_address.h"
 #include "engine/update_engine.h"
 #include "engine/xml_routines.h"
@@ -40,7 +40,7 @@ void UpdateEngine::Record(const Installation& run) {
   RecordSetup(*config_, root, run.installRoot);
   xml::XmlNode* app = RecordApplication(root, run);
   for (const auto& e : updates_) {
-    if (run.notInstalled.count(UpperAscii(e->name))) continue;
+    if (run.notInstalled.count(base::UpperAscii(e->name))) continue;
     SetEntryAttribute(app, e->name, "version", e->version);
     SetEntryAttribute(app, e->name, "setupPath", e->setupPath);
     SetEntryAttribute(app, e->name, "script", e->script);
@@ -86,11 +86,11 @@ void UpdateEngine::SyncEntryVersions(const std::unordered_set<std::string>& notI
   if (!data) return;
   // First update-list entry per upper-cased name, as a linear search would find.
   std::unordered_map<std::string, const ManifestEntry*> firstByName;
-  for (const auto& e : updates_) firstByName.emplace(UpperAscii(e->name), e.get());
+  for (const auto& e : updates_) firstByName.emplace(base::UpperAscii(e->name), e.get());
   for (const xml::XmlNode* group : data->childNodes()) {
     if (!group->hasChildNodes()) continue;
     for (xml::XmlNode* child : group->childNodes()) {
-      const std::string upper = UpperAscii(child->nodeName());
+      const std::string upper = base::UpperAscii(child->nodeName());
       auto found = firstByName.find(upper);
       if (found == firstByName.end() || notInstalled.count(upper)) continue;
       if (xml::XmlNode* version = child->attributes().GetNamedItem("version")) {

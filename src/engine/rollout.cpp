@@ -1,7 +1,7 @@
 #include "engine/rollout.h"
 
+#include "base/text.h"
 #include "engine/manifest_entry.h"
-#include "engine/paths.h"
 #include "platform/crypto.h"
 
 namespace engine {
@@ -47,8 +47,8 @@ std::optional<int> ParseRolloutPercent(std::string_view text) {
 
 RolloutRing ParseRolloutRing(const std::optional<std::string>& value) {
   if (!value) return RolloutRing::Normal;
-  if (SameTextAscii(*value, "early")) return RolloutRing::Early;
-  if (SameTextAscii(*value, "hold")) return RolloutRing::Hold;
+  if (base::SameTextAscii(*value, "early")) return RolloutRing::Early;
+  if (base::SameTextAscii(*value, "hold")) return RolloutRing::Hold;
   return RolloutRing::Normal;
 }
 

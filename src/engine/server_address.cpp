@@ -1,5 +1,6 @@
 #include "engine/server_address.h"
 
+#include "base/text.h"
 #include "engine/paths.h"
 #include "engine/trace_file.h"
 #include "platform/file_names.h"
@@ -13,7 +14,7 @@ constexpr std::string_view kConfigSuffix = "AutoUpdateIniC.xml";
 // The address less its first "http://" (any case) and everything from the
 // first "/" after it; false when there is no "http://".
 bool AuthorityOf(const std::string& address, std::string& authority) {
-  size_t p = FindIgnoringCase(address, kScheme);
+  size_t p = base::FindTextAscii(address, kScheme);
   if (p == std::string::npos) return false;
   std::string rest = address.substr(0, p) + address.substr(p + kScheme.size());
   size_t slash = rest.find('/');
@@ -122,7 +123,7 @@ std::string ServerDisplayName(const std::string& address) {
 bool IsClearWebAddress(std::string_view address) {
   if (address.empty()) return true;
   // Without a scheme only a bare host, as the configuration file name reads it.
-  if (!SameTextAscii(address.substr(0, kScheme.size()), kScheme)) return IsClearHost(address);
+  if (!base::SameTextAscii(address.substr(0, kScheme.size()), kScheme)) return IsClearHost(address);
   std::string_view authority = address.substr(kScheme.size());
   authority = authority.substr(0, authority.find('/'));
   const size_t colon = authority.find(':');

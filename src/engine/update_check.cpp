@@ -2,7 +2,7 @@
 #include <string_view>
 #include <unordered_map>
 
-#include "engine/paths.h"
+#include "base/text.h"
 #include "engine/presence.h"
 #include "engine/rollout.h"
 #include "engine/trace_file.h"
@@ -53,7 +53,7 @@ std::shared_ptr<ManifestEntry> ReadEntry(const xml::XmlNode& element) {
   entry->name = element.nodeName();
   const xml::XmlAttributes& attrs = element.attributes();
   for (size_t i = 0; i < attrs.length(); ++i) {
-    const std::string upper = UpperAscii(attrs.item(i)->nodeName());
+    const std::string upper = base::UpperAscii(attrs.item(i)->nodeName());
     for (const FieldName& f : kFields) {
       if (upper == f.upper) Store(*entry, f.field, attrs.item(i)->nodeValue());
     }
@@ -105,11 +105,11 @@ void UpdateEngine::ChooseUpdates(const ManifestEntries& server, const ManifestEn
   // per server entry.
   std::unordered_map<std::string, const ManifestEntry*> firstByName;
   firstByName.reserve(client.size());
-  for (const auto& c : client) firstByName.emplace(UpperAscii(c->name), c.get());
+  for (const auto& c : client) firstByName.emplace(base::UpperAscii(c->name), c.get());
 
   std::optional<RolloutMachine> machine;  // read when first needed
   for (const auto& s : server) {
-    auto found = firstByName.find(UpperAscii(s->name));
+    auto found = firstByName.find(base::UpperAscii(s->name));
     if (found == firstByName.end()) {
       updates_.push_back(s);
       continue;
@@ -132,9 +132,9 @@ bool UpdateEngine::TakesInRollout(const RolloutMachine& machine, const ManifestE
 }
 
 std::int32_t UpdateEngine::IndexOfEntry(const ManifestEntries& list, const std::string& name) {
-  const std::string upper = UpperAscii(name);
+  const std::string upper = base::UpperAscii(name);
   for (size_t i = 0; i < list.size(); ++i) {
-    if (UpperAscii(list[i]->name) == upper) return static_cast<std::int32_t>(i);
+    if (base::UpperAscii(list[i]->name) == upper) return static_cast<std::int32_t>(i);
   }
   return -1;
 }

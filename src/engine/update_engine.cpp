@@ -7,8 +7,9 @@
 #include <optional>
 #include <stdexcept>
 
+#include "base/hex.h"
+#include "base/text.h"
 #include "engine/database_engine.h"
-#include "engine/hex.h"
 #include "engine/manifest_freshness.h"
 #include "engine/manifest_signature.h"
 #include "engine/mirror_list.h"
@@ -71,7 +72,7 @@ void UpdateEngine::SetUp() {
   RecoverFromJournal(JoinPath(folders_.app, kLegacyJournalName), targets);
   RecoverFromJournal(JournalPath(), targets);
   hasDatabaseEngine_ = IsDatabaseEngineInstalled(services_.registry);
-  configDir_ = Trim(folders_.app);
+  configDir_ = base::Trimmed(folders_.app);
 
   configPath_ = JoinPath(configDir_, ConfigFileName(serverUrl_, services_.trace));
   if (platform::FileExists(configPath_)) {
@@ -176,7 +177,7 @@ void UpdateEngine::CheckFreshness(const xml::XmlDocument& manifest, const std::s
   const std::string server = ServerKey(serverUrl_);
   platform::Sha256 hash;
   hash.Update(bytes);
-  const std::string digest = ToHex(hash.Finish());
+  const std::string digest = base::ToHex(hash.Finish());
   ManifestAge age;
   std::string problem;
   try {

@@ -1,6 +1,6 @@
 #include "engine/written_files.h"
 
-#include "engine/paths.h"
+#include "base/text.h"
 #include "engine/staged_package.h"
 
 namespace engine {
@@ -30,10 +30,10 @@ void WrittenFiles::Written(int index, const std::string& path) {
   const std::string digest = index == index_ && hash_ ? hash_->Finish() : platform::Sha256().Finish();
   hash_.reset();
   index_ = -1;
-  digests_[UpperAscii(path)] = {path, digest};
+  digests_[base::UpperAscii(path)] = {path, digest};
 }
 
-bool WrittenFiles::Contains(const std::string& path) const { return digests_.count(UpperAscii(path)) != 0; }
+bool WrittenFiles::Contains(const std::string& path) const { return digests_.count(base::UpperAscii(path)) != 0; }
 
 bool WrittenFiles::HoldUnchanged() {
   Release();

@@ -2,16 +2,10 @@
 
 #include <limits>
 
+#include "base/text.h"
+
 namespace http {
 namespace {
-
-bool IsTrimmed(unsigned char c) { return c <= ' '; }
-
-std::string_view Trimmed(std::string_view value) {
-  while (!value.empty() && IsTrimmed(static_cast<unsigned char>(value.front()))) value.remove_prefix(1);
-  while (!value.empty() && IsTrimmed(static_cast<unsigned char>(value.back()))) value.remove_suffix(1);
-  return value;
-}
 
 // The header text up to its first zero byte, as the system hands it over.
 std::string_view UpToZero(std::string_view text) { return text.substr(0, text.find('\0')); }
@@ -42,15 +36,6 @@ std::optional<std::uint64_t> TakeNumber(std::string_view& text) {
   if (i == 0) return std::nullopt;
   text.remove_prefix(i);
   return value;
-}
-
-bool SameTextAscii(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-    if (lower(a[i]) != lower(b[i])) return false;
-  }
-  return true;
 }
 
 bool Take(std::string_view& text, char c) {
@@ -84,16 +69,16 @@ std::optional<std::string_view> HeaderValue(std::string_view rawHeaders, std::st
   while (pos < rawHeaders.size()) {
     const std::string_view line = NextLine(rawHeaders, pos);
     const std::size_t colon = line.find(':');
-    if (colon != std::string_view::npos && SameTextAscii(line.substr(0, colon), name)) {
-      return Trimmed(line.substr(colon + 1));
+    if (colon != std::string_view::npos && base::SameTextAscii(line.substr(0, colon), name)) {
+      return base::Trimmed(line.substr(colon + 1));
     }
   }
   return std::nullopt;
 }
 
 std::optional<ContentRange> ParseContentRange(std::string_view value) {
-  if (!SameTextAscii(value.substr(0, 6), "bytes ")) return std::nullopt;
-  value = Trimmed(value.substr(6));
+  if (!base::SameTextAscii(value.substr(0, 6), "bytes ")) return std::nullopt;
+  value = base::Trimmed(value.substr(6));
   const auto first = TakeNumber(value);
   if (!first || !Take(value, '-')) return std::nullopt;
   const auto last = TakeNumber(value);
@@ -117,7 +102,7 @@ ResponseHead ReadResponseHead(std::string_view rawHeaders) {
   const std::int64_t length = ContentLength(rawHeaders);
   head.announced = length == 0 ? -1 : length;
   const auto ranges = HeaderValue(rawHeaders, "Accept-Ranges");
-  head.acceptsRanges = ranges && SameTextAscii(*ranges, "bytes");
+  head.acceptsRanges = ranges && base::SameTextAscii(*ranges, "bytes");
   if (const auto range = HeaderValue(rawHeaders, "Content-Range")) head.range = ParseContentRange(*range);
   return head;
 }

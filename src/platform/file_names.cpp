@@ -5,20 +5,14 @@
 #include <cctype>
 #include <vector>
 
+#include "base/text.h"
+
 namespace platform {
 namespace {
 
 constexpr std::string_view kForbidden = "<>:\"/\\|?*";
 
 bool IsControl(char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }
-
-std::string UpperAscii(std::string_view text) {
-  std::string r(text);
-  for (char& c : r) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return r;
-}
 
 // Dots and blanks only: Windows reads "..", "...", ". ." alike as the parent.
 bool DotsAndBlanks(std::string_view part) {
@@ -47,7 +41,7 @@ bool Resolve(std::string_view path, std::vector<std::string>& out) {
       out.pop_back();
       continue;
     }
-    out.push_back(UpperAscii(part));
+    out.push_back(base::UpperAscii(part));
   }
   return true;
 }
@@ -60,7 +54,7 @@ bool IsDeviceName(std::string_view name) {
   while (!name.empty() && (name.back() == '.' || name.back() == ' ')) name.remove_suffix(1);
   name = name.substr(0, name.find('.'));
   while (!name.empty() && name.back() == ' ') name.remove_suffix(1);
-  const std::string upper = UpperAscii(name);
+  const std::string upper = base::UpperAscii(name);
   static constexpr std::array<std::string_view, 6> kFixed = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
   if (std::find(kFixed.begin(), kFixed.end(), upper) != kFixed.end()) return true;
   const std::string_view u = upper;

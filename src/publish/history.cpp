@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <set>
 
-#include "engine/paths.h"
+#include "base/text.h"
 #include "engine/server_layout.h"
 #include "platform/files.h"
 #include "publish/manifest.h"
@@ -65,10 +65,10 @@ void AddNamedPackages(const fs::path& path, std::set<std::string>& names) {
     for (const xml::XmlNode* entry : group->childNodes()) {
       for (size_t i = 0; i < entry->attributes().length(); ++i) {
         const xml::XmlNode& a = *entry->attributes().item(i);
-        if (!engine::SameTextAscii(a.nodeName(), "FileName")) continue;
+        if (!base::SameTextAscii(a.nodeName(), "FileName")) continue;
         std::string name = a.nodeValue();
         std::replace(name.begin(), name.end(), '\\', '/');
-        names.insert(engine::UpperAscii(InClientCodePage(name)));
+        names.insert(base::UpperAscii(InClientCodePage(name)));
       }
     }
   }
@@ -82,7 +82,7 @@ void RemovePackagesNotNamed(const fs::path& server, const std::set<std::string>&
   for (fs::recursive_directory_iterator it(packages, error), end; !error && it != end; it.increment(error)) {
     if (!it->is_regular_file() || it->is_symlink()) continue;
     const std::string relative = fs::relative(it->path(), packages).generic_string();
-    if (!named.count(engine::UpperAscii(relative))) unnamed.push_back(it->path());
+    if (!named.count(base::UpperAscii(relative))) unnamed.push_back(it->path());
   }
   for (const fs::path& path : unnamed) {
     fs::remove(path);

@@ -1,6 +1,6 @@
 #include "publish/package.h"
 
-#include "engine/hex.h"
+#include "base/hex.h"
 #include "engine/staged_package.h"
 #include "platform/codepage.h"
 #include "platform/file_info.h"
@@ -40,7 +40,7 @@ PackageDigest HashFile(const std::string& path) {
   try {
     platform::FileStream file(path, platform::FileMode::ReadDenyWrite);
     const std::string digest = engine::DigestOf(file);
-    return {engine::ToHex(digest), static_cast<std::uint64_t>(file.Size())};
+    return {base::ToHex(digest), static_cast<std::uint64_t>(file.Size())};
   } catch (const platform::OsError&) {
     throw PublishError("无法读取文件“" + path + "”。");
   }

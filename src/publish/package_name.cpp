@@ -1,6 +1,6 @@
 #include "publish/package_name.h"
 
-#include "engine/paths.h"
+#include "base/text.h"
 
 namespace publish {
 namespace {
@@ -9,7 +9,7 @@ constexpr size_t kContentDigits = 16;
 
 std::string_view ValueOf(const AttributeList& attributes, std::string_view name) {
   for (const auto& [key, value] : attributes) {
-    if (engine::SameTextAscii(key, name)) return value;
+    if (base::SameTextAscii(key, name)) return value;
   }
   return {};
 }
@@ -17,9 +17,9 @@ std::string_view ValueOf(const AttributeList& attributes, std::string_view name)
 }  // namespace
 
 bool NeedsPlainName(std::string_view module, const AttributeList& attributes, std::string_view mainFile) {
-  if (!mainFile.empty() && engine::SameTextAscii(module, mainFile)) return true;
+  if (!mainFile.empty() && base::SameTextAscii(module, mainFile)) return true;
   if (ValueOf(attributes, "IsRegister") == "1") return true;
-  return engine::SameTextAscii(ValueOf(attributes, "SetupPath"), "#BDE");
+  return base::SameTextAscii(ValueOf(attributes, "SetupPath"), "#BDE");
 }
 
 std::string PlainPackageName(std::string_view module) { return std::string(module) + ".zip"; }

@@ -5,8 +5,8 @@
 #include <map>
 #include <system_error>
 
+#include "base/text.h"
 #include "engine/manifest_signature.h"
-#include "engine/paths.h"
 #include "engine/server_layout.h"
 #include "engine/update_engine.h"
 #include "engine/version_rules.h"
@@ -14,9 +14,9 @@
 #include "platform/file_names.h"
 #include "platform/files.h"
 #include "platform/signing_key.h"
-#include "publish/manifest.h"
 #include "publish/freshness.h"
 #include "publish/history.h"
+#include "publish/manifest.h"
 #include "publish/package.h"
 #include "publish/package_name.h"
 #include "publish/release.h"
@@ -113,7 +113,7 @@ bool Published(const fs::path& packages, const engine::ManifestEntry& entry, con
   for (char& c : relative) c = c == '\\' ? '/' : c;
   const fs::path published = packages / InClientCodePage(relative);
   return fs::is_regular_file(published) && fs::file_size(published) == digest.size &&
-         (entry.sha256.empty() || engine::SameTextAscii(entry.sha256, digest.sha256)) &&
+         (entry.sha256.empty() || base::SameTextAscii(entry.sha256, digest.sha256)) &&
          HashFile(published.string()).sha256 == digest.sha256;
 }
 
@@ -235,7 +235,7 @@ std::vector<ModuleReport> Build(const BuildOptions& options) {
   for (const Planned& plan : plans) reports.push_back(plan.report);
   for (const auto& old : previous.entries) {
     bool kept = false;
-    for (const Planned& plan : plans) kept = kept || engine::SameTextAscii(plan.report.name, old->name);
+    for (const Planned& plan : plans) kept = kept || base::SameTextAscii(plan.report.name, old->name);
     if (!kept) reports.push_back({old->name, Change::Removed, old->version, ""});
   }
   return reports;

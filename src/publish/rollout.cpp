@@ -2,7 +2,7 @@
 
 #include <filesystem>
 
-#include "engine/paths.h"
+#include "base/text.h"
 #include "engine/server_layout.h"
 #include "engine/xml_routines.h"
 #include "platform/files.h"
@@ -22,7 +22,7 @@ void SetEntryRollout(xml::XmlDocument& doc, xml::XmlNode& entry, const std::stri
   bool found = false;
   for (size_t i = 0; i < entry.attributes().length(); ++i) {
     xml::XmlNode& a = *entry.attributes().item(i);
-    if (!engine::SameTextAscii(a.nodeName(), "Rollout")) continue;
+    if (!base::SameTextAscii(a.nodeName(), "Rollout")) continue;
     a.SetNodeValue(value);
     found = true;
   }
@@ -35,7 +35,7 @@ std::vector<std::string> SetInDocument(xml::XmlDocument& doc, const RolloutOptio
     if (group->nodeType() != xml::NodeType::Element) continue;
     for (xml::XmlNode* entry : group->childNodes()) {
       if (entry->nodeType() != xml::NodeType::Element) continue;
-      if (options.module && !engine::SameTextAscii(entry->nodeName(), *options.module)) continue;
+      if (options.module && !base::SameTextAscii(entry->nodeName(), *options.module)) continue;
       SetEntryRollout(doc, *entry, std::to_string(options.percent));
       changed.push_back(group->nodeName() + "/" + entry->nodeName());
     }

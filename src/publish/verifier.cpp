@@ -3,9 +3,9 @@
 #include <ctime>
 #include <filesystem>
 
+#include "base/text.h"
 #include "engine/manifest_freshness.h"
 #include "engine/manifest_signature.h"
-#include "engine/paths.h"
 #include "engine/publisher_keys.h"
 #include "engine/rollout.h"
 #include "engine/server_layout.h"
@@ -91,7 +91,7 @@ void CheckPackage(const fs::path& server, const std::string& group, const engine
   if (!fs::is_regular_file(path)) return findings.Bad(what + "：服务器上没有这个文件");
   const PackageDigest digest = HashFile(path.string());
   if (entry.sha256.empty() || entry.size.empty()) findings.Note(what + "：没有 SHA256 或 Size，客户端无法校验");
-  if (!entry.sha256.empty() && !engine::SameTextAscii(entry.sha256, digest.sha256)) {
+  if (!entry.sha256.empty() && !base::SameTextAscii(entry.sha256, digest.sha256)) {
     return findings.Bad(what + "：SHA256 不符，文件为 " + digest.sha256);
   }
   if (!entry.size.empty() && entry.size != std::to_string(digest.size)) {

@@ -4,6 +4,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "base/text.h"
 #include "platform/codepage.h"
 #include "xml/xml_chars.h"
 #include "xml/xml_document.h"
@@ -191,14 +192,6 @@ class Writer {
   const std::function<bool(unsigned long)>& canHold_;
 };
 
-std::string Lower(std::string_view s) {
-  std::string r(s);
-  for (char& c : r) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return r;
-}
-
 }  // namespace
 
 std::string SerializeDocument(const XmlDocument& doc, const std::function<bool(unsigned long)>& canHold) {
@@ -219,7 +212,7 @@ std::string SerializeDocument(const XmlDocument& doc, const std::function<bool(u
 
 std::string EncodeDocument(const XmlDocument& doc) {
   const std::string encoding = doc.encoding().empty() ? std::string("UTF-8") : doc.encoding();
-  const std::string lower = Lower(encoding);
+  const std::string lower = base::LowerAscii(encoding);
   if (!platform::IsKnownEncoding(encoding)) {
     throw XmlError("无法保存文档：不支持编码“" + encoding + "”。");
   }

@@ -1,20 +1,13 @@
 #include "zip/dest_path.h"
 
-#include <cctype>
-
+#include "base/text.h"
 #include "platform/file_names.h"
 
 namespace zip {
 namespace {
 
-bool StartsWithText(const std::string& s, const std::string& prefix) {
-  if (prefix.size() > s.size()) return false;
-  for (size_t i = 0; i < prefix.size(); ++i) {
-    if (std::toupper(static_cast<unsigned char>(s[i])) != std::toupper(static_cast<unsigned char>(prefix[i]))) {
-      return false;
-    }
-  }
-  return true;
+bool StartsWithText(std::string_view s, std::string_view prefix) {
+  return prefix.size() <= s.size() && base::SameTextByLocale(s.substr(0, prefix.size()), prefix);
 }
 
 }  // namespace

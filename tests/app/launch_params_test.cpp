@@ -2,11 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/base64.h"
 #include "engine/trace_file.h"
 #include "platform/codepage.h"
 #include "platform/files.h"
-#include "support/sandbox.h"
+#include "support/platform/sandbox.h"
 
 namespace {
 using app::Arguments;
@@ -102,28 +101,6 @@ TEST(UrlKeyValue, LookupRules) {
   for (const KeyCase& c : cases) {
     SCOPED_TRACE(std::string(c.url) + " / " + c.key);
     EXPECT_EQ(app::UrlKeyValue(c.url, c.key), c.value);
-  }
-}
-
-TEST(DecodeBase64, AlphabetPaddingAndForeignCharacters) {
-  const std::pair<const char*, const char*> cases[] = {
-      {"", ""},
-      {"YQ==", "a"},
-      {"YWI=", "ab"},
-      {"YWJj", "abc"},
-      {"YWJjZA==", "abcd"},
-      {"YWJj\r\nZA==", "abcd"},       // line breaks skipped
-      {"YW Jj", "abc"},               // blanks skipped
-      {"YQ", "a"},                    // fill characters may be missing
-      {"YWJjZ", "abc"},               // a lone trailing character makes no byte
-      {"YWJj!ZA==", "abc"},           // a foreign character ends the data
-      {"YQ==YWJj", "a"},              // so does the fill
-      {"+/+/", "\xfb\xff\xbf"},
-      {"MTIzNDU2Nzg5MA==", "1234567890"},
-  };
-  for (const auto& [in, out] : cases) {
-    SCOPED_TRACE(in);
-    EXPECT_EQ(engine::DecodeBase64(in), out);
   }
 }
 

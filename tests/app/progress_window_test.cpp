@@ -8,8 +8,8 @@
 #include "app/window_layout.h"
 #include "engine/trace_file.h"
 #include "platform/os_error.h"
-#include "support/fakes.h"
-#include "support/sandbox.h"
+#include "support/platform/fakes.h"
+#include "support/platform/sandbox.h"
 
 namespace {
 using app::FormState;

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/os_error.h"
-#include "support/fakes.h"
+#include "support/platform/fakes.h"
 
 namespace {
 using platform::RegistryRoot;

@@ -7,11 +7,11 @@
 #include <mutex>
 #include <thread>
 
-#include "engine/engine_fixture.h"
 #include "engine/update_engine.h"
 #include "platform/files.h"
 #include "platform/machine_lock.h"
-#include "support/zip_builder.h"
+#include "support/engine/engine_fixture.h"
+#include "support/zip/zip_builder.h"
 
 namespace {
 using engine_testing::EngineTest;

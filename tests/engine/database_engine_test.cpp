@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "support/fakes.h"
+#include "support/platform/fakes.h"
 
 namespace {
 using platform::RegistryRoot;

@@ -6,11 +6,11 @@
 #include <cstring>
 #include <optional>
 
-#include "engine_fixture.h"
 #include "http/capped_string_sink.h"
 #include "platform/codepage.h"
 #include "platform/files.h"
-#include "support/signing_vectors.h"
+#include "support/engine/engine_fixture.h"
+#include "support/engine/signing_vectors.h"
 #include "xml/xml_document.h"
 
 namespace {

@@ -7,10 +7,10 @@
 #include "engine/paths.h"
 #include "engine/update_engine.h"
 #include "engine/xml_routines.h"
-#include "engine_fixture.h"
 #include "platform/codepage.h"
 #include "platform/files.h"
-#include "support/zip_builder.h"
+#include "support/engine/engine_fixture.h"
+#include "support/zip/zip_builder.h"
 #include "xml/xml_document.h"
 
 namespace {

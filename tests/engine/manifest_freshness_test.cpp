@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/xml_routines.h"
-#include "support/fakes.h"
+#include "support/platform/fakes.h"
 #include "xml/xml_document.h"
 
 namespace {

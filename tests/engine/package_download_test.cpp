@@ -1,14 +1,14 @@
 #include <gtest/gtest.h>
 
+#include "base/hex.h"
 #include "engine/database_engine.h"
-#include "engine/hex.h"
 #include "engine/server_layout.h"
-#include "engine/update_engine.h"
-#include "engine_fixture.h"
 #include "engine/staged_package.h"
+#include "engine/update_engine.h"
 #include "platform/codepage.h"
 #include "platform/crypto.h"
 #include "platform/files.h"
+#include "support/engine/engine_fixture.h"
 
 namespace {
 using engine_testing::EngineTest;
@@ -25,7 +25,7 @@ engine::ManifestEntry Entry(const std::string& fileName, const std::string& sha2
 std::string Sha256Hex(const std::string& bytes) {
   platform::Sha256 hash;
   hash.Update(bytes);
-  return engine::ToHex(hash.Finish());
+  return base::ToHex(hash.Finish());
 }
 
 class PackageDownload : public EngineTest {
@@ -112,7 +112,7 @@ TEST_F(PackageDownload, ADroppedDownloadIsResumedThroughAPartFileOfItsOwn) {
 }
 
 TEST_F(PackageDownload, OnlyWhatThePublisherReleasedIsStaged) {
-  const std::string actual = engine::ToHex([] {
+  const std::string actual = base::ToHex([] {
     platform::Sha256 hash;
     hash.Update("PK-sig");
     return hash.Finish();

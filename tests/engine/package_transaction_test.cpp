@@ -9,7 +9,7 @@
 
 #include "platform/file_info.h"
 #include "platform/files.h"
-#include "support/sandbox.h"
+#include "support/platform/sandbox.h"
 
 namespace {
 

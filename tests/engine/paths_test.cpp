@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "support/ansi_code_page.h"
+#include "support/platform/ansi_code_page.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include "engine/trace_file.h"
 #include "platform/codepage.h"
 #include "platform/files.h"
-#include "support/sandbox.h"
+#include "support/platform/sandbox.h"
 
 namespace {
 using testing_support::Sandbox;

@@ -3,7 +3,7 @@
 #include "engine/ecdsa_signature.h"
 #include "engine/publisher_keys.h"
 #include "platform/crypto.h"
-#include "support/signing_vectors.h"
+#include "support/engine/signing_vectors.h"
 
 namespace {
 

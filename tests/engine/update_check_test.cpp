@@ -5,9 +5,9 @@
 #include "engine/trace_file.h"
 #include "engine/update_engine.h"
 #include "engine/xml_routines.h"
-#include "engine_fixture.h"
 #include "platform/codepage.h"
 #include "platform/files.h"
+#include "support/engine/engine_fixture.h"
 #include "xml/xml_document.h"
 
 namespace {

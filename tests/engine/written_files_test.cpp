@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "platform/files.h"
-#include "support/unzip_fixture.h"
-#include "support/zip_builder.h"
+#include "support/zip/unzip_fixture.h"
+#include "support/zip/zip_builder.h"
 
 namespace {
 using testing_support::ZipBuilder;

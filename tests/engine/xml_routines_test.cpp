@@ -6,8 +6,8 @@
 
 #include "platform/codepage.h"
 #include "platform/files.h"
-#include "support/ansi_code_page.h"
-#include "support/test_paths.h"
+#include "support/base/test_paths.h"
+#include "support/platform/ansi_code_page.h"
 
 namespace {
 

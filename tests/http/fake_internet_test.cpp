@@ -1,6 +1,6 @@
 // The scripted internet client behaves as the system's does where the fetch
 // and the engine tests rely on it.
-#include "support/fake_internet.h"
+#include "support/platform/fake_internet.h"
 
 #include <gtest/gtest.h>
 

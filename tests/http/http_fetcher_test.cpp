@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "support/fake_internet.h"
+#include "support/platform/fake_internet.h"
 
 namespace {
 

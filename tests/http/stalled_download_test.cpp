@@ -9,7 +9,7 @@
 
 #include "http/download.h"
 #include "http/http_fetcher.h"
-#include "support/fake_internet.h"
+#include "support/platform/fake_internet.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include "platform/file_stream.h"
 #include "platform/files.h"
-#include "support/sandbox.h"
+#include "support/platform/sandbox.h"
 
 namespace {
 

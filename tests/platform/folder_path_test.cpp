@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/files.h"
-#include "support/sandbox.h"
+#include "support/platform/sandbox.h"
 
 namespace {
 

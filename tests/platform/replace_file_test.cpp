@@ -2,7 +2,7 @@
 
 #include "platform/files.h"
 #include "platform/os_error.h"
-#include "support/sandbox.h"
+#include "support/platform/sandbox.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <thread>
 
 #include "platform/machine_lock.h"
-#include "support/sandbox.h"
+#include "support/platform/sandbox.h"
 
 namespace {
 

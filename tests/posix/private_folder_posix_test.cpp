@@ -11,7 +11,7 @@
 #include "platform/os_error.h"
 #include "platform/posix/host_path.h"
 #include "platform/private_folder.h"
-#include "support/sandbox.h"
+#include "support/platform/sandbox.h"
 
 namespace {
 namespace fs = std::filesystem;

@@ -10,13 +10,13 @@
 
 #include "engine/manifest_freshness.h"
 #include "engine/manifest_signature.h"
+#include "engine/rollout.h"
 #include "engine/update_engine.h"
 #include "engine/version_rules.h"
 #include "platform/codepage.h"
 #include "platform/files.h"
 #include "platform/os_error.h"
 #include "platform/signing_key.h"
-#include "engine/rollout.h"
 #include "publish/bucket_table.h"
 #include "publish/history.h"
 #include "publish/manifest.h"
@@ -26,7 +26,7 @@
 #include "publish/rollout.h"
 #include "publish/verifier.h"
 #include "publish/versions.h"
-#include "support/test_paths.h"
+#include "support/base/test_paths.h"
 
 namespace {
 namespace fs = std::filesystem;

@@ -11,5 +11,5 @@ file(GLOB zip_interop_srcs CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/zip/inter
 add_executable(zip_interop_tests ${zip_interop_srcs})
 target_compile_options(zip_interop_tests PRIVATE ${AU_WARNINGS})
 target_include_directories(zip_interop_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests/zip/interop)
-target_link_libraries(zip_interop_tests PRIVATE au_test_support gtest_main)
+target_link_libraries(zip_interop_tests PRIVATE au_test_support_zip gtest_main)
 au_discover_tests(zip_interop_tests FIXTURES_REQUIRED zip_archives)

@@ -6,7 +6,7 @@
 #include "platform/file_stream.h"
 #include "platform/files.h"
 #include "platform/win32/wide.h"
-#include "support/test_paths.h"
+#include "support/base/test_paths.h"
 
 namespace {
 using platform::win32::Widen;

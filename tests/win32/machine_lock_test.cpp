@@ -12,7 +12,7 @@
 #include "platform/files.h"
 #include "platform/machine_lock.h"
 #include "platform/win32/wide.h"
-#include "support/test_paths.h"
+#include "support/base/test_paths.h"
 
 namespace {
 using platform::MachineLock;

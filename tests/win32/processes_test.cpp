@@ -9,7 +9,7 @@
 #include "platform/files.h"
 #include "platform/system_services.h"
 #include "platform/win32/wide.h"
-#include "support/test_paths.h"
+#include "support/base/test_paths.h"
 
 namespace {
 using platform::win32::Widen;

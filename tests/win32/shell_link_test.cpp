@@ -9,7 +9,7 @@
 #include "platform/files.h"
 #include "platform/os_error.h"
 #include "platform/system_services.h"
-#include "support/test_paths.h"
+#include "support/base/test_paths.h"
 
 namespace {
 using testing_support::TempDir;

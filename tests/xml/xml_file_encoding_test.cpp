@@ -3,7 +3,7 @@
 #include <string>
 
 #include "platform/files.h"
-#include "support/test_paths.h"
+#include "support/base/test_paths.h"
 #include "xml/xml_document.h"
 #include "xml/xml_file_encoding.h"
 

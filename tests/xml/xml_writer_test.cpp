@@ -4,7 +4,7 @@
 
 #include "platform/files.h"
 #include "platform/os_error.h"
-#include "support/test_paths.h"
+#include "support/base/test_paths.h"
 #include "xml/xml_document.h"
 #include "xml_canonical.h"
 

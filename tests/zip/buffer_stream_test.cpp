@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "platform/files.h"
-#include "support/memory_stream.h"
-#include "support/test_paths.h"
+#include "support/base/test_paths.h"
+#include "support/zip/memory_stream.h"
 #include "zip/zip_errors.h"
 
 namespace zip {

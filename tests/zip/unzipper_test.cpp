@@ -6,10 +6,10 @@
 
 #include "platform/file_info.h"
 #include "platform/files.h"
-#include "support/ansi_code_page.h"
-#include "support/test_paths.h"
-#include "support/unzip_fixture.h"
-#include "support/zip_builder.h"
+#include "support/base/test_paths.h"
+#include "support/platform/ansi_code_page.h"
+#include "support/zip/unzip_fixture.h"
+#include "support/zip/zip_builder.h"
 #ifndef _WIN32
 #include "platform/posix/host_path.h"
 #endif

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "support/zip_builder.h"
+#include "support/zip/zip_builder.h"
 
 namespace zip {
 namespace {

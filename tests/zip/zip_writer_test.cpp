@@ -8,9 +8,9 @@
 
 #include "platform/file_info.h"
 #include "platform/files.h"
-#include "support/ansi_code_page.h"
-#include "support/unzip_fixture.h"
-#include "support/zip_builder.h"
+#include "support/platform/ansi_code_page.h"
+#include "support/zip/unzip_fixture.h"
+#include "support/zip/zip_builder.h"
 #include "zip/zip_reader.h"
 
 namespace zip {

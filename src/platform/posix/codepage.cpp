@@ -8,6 +8,7 @@
 #include <clocale>
 #include <cstdlib>
 
+#include "base/text.h"
 #include "platform/posix/host_path.h"
 
 namespace platform {
@@ -28,15 +29,9 @@ std::string LocaleCodeset() {
   return codeset;
 }
 
-std::string Lower(std::string_view s) {
-  std::string r(s);
-  std::transform(r.begin(), r.end(), r.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return r;
-}
-
 // The iconv name of an encoding as written in documents; empty when unknown.
 std::string IconvName(std::string_view encoding) {
-  const std::string e = Lower(encoding);
+  const std::string e = base::LowerByLocale(encoding);
   struct Alias { const char* name; const char* iconv; };
   static const Alias aliases[] = {
       {"utf-8", "UTF-8"},          {"utf8", "UTF-8"},
@@ -146,14 +141,14 @@ std::string OemToUtf8(std::string_view oem) { return AnsiToUtf8(oem); }
 
 bool IsKnownEncoding(std::string_view encoding) {
   if (!IconvName(encoding).empty()) return true;
-  const std::string e = Lower(encoding);
-  return e == Lower(Ansi());
+  const std::string e = base::LowerByLocale(encoding);
+  return e == base::LowerByLocale(Ansi());
 }
 
 std::optional<std::string> DecodeToUtf8(std::string_view bytes, std::string_view encoding) {
   std::string name = IconvName(encoding);
   if (name.empty()) {
-    if (Lower(encoding) != Lower(Ansi())) return std::nullopt;
+    if (base::LowerByLocale(encoding) != base::LowerByLocale(Ansi())) return std::nullopt;
     name = Ansi();
   }
   if (name == "UTF-16") {
@@ -174,7 +169,7 @@ std::optional<std::string> DecodeToUtf8(std::string_view bytes, std::string_view
 std::optional<std::string> EncodeFromUtf8(std::string_view utf8, std::string_view encoding) {
   std::string name = IconvName(encoding);
   if (name.empty()) {
-    if (Lower(encoding) != Lower(Ansi())) return std::nullopt;
+    if (base::LowerByLocale(encoding) != base::LowerByLocale(Ansi())) return std::nullopt;
     name = Ansi();
   }
   if (name == "UTF-16") name = "UTF-16LE";  // BOM is written by the caller

@@ -4,33 +4,12 @@
 #include <sstream>
 #include <vector>
 
+#include "base/text.h"
 #include "platform/codepage.h"
 #include "platform/files.h"
 #include "platform/posix/host_path.h"
 
 namespace platform {
-namespace {
-
-std::string Trim(const std::string& s) {
-  size_t b = s.find_first_not_of(" \t");
-  if (b == std::string::npos) return {};
-  size_t e = s.find_last_not_of(" \t");
-  return s.substr(b, e - b + 1);
-}
-
-bool SameNameIgnoringCase(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 32);
-    if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 32);
-    if (x != y) return false;
-  }
-  return true;
-}
-
-}  // namespace
-
 // The same rules as the system's profile writer: section and key names match
 // ignoring (ASCII) case, a new key goes at the end of its section, a new
 // section at the end of the file, lines end with CR LF.
@@ -49,9 +28,9 @@ bool WriteIniString(const std::string& path, const std::string& section,
   const std::string entry = k + "=" + v;
   size_t sectionLine = lines.size();
   for (size_t i = 0; i < lines.size(); ++i) {
-    std::string t = Trim(lines[i]);
+    const std::string t(base::TrimmedSpacesAndTabs(lines[i]));
     if (t.size() >= 2 && t.front() == '[' && t.back() == ']' &&
-        SameNameIgnoringCase(Trim(t.substr(1, t.size() - 2)), sec)) {
+        base::SameTextAscii(base::TrimmedSpacesAndTabs(t.substr(1, t.size() - 2)), sec)) {
       sectionLine = i;
       break;
     }
@@ -63,10 +42,10 @@ bool WriteIniString(const std::string& path, const std::string& section,
     size_t insertAt = sectionLine + 1;
     bool replaced = false;
     for (size_t i = sectionLine + 1; i < lines.size(); ++i) {
-      std::string t = Trim(lines[i]);
+      const std::string t(base::TrimmedSpacesAndTabs(lines[i]));
       if (!t.empty() && t.front() == '[') break;
       size_t eq = t.find('=');
-      if (eq != std::string::npos && SameNameIgnoringCase(Trim(t.substr(0, eq)), k)) {
+      if (eq != std::string::npos && base::SameTextAscii(base::TrimmedSpacesAndTabs(t.substr(0, eq)), k)) {
         lines[i] = entry;
         replaced = true;
         break;

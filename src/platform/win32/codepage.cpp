@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "base/text.h"
 #include "platform/os_error.h"
 #include "platform/win32/wide.h"
 
@@ -44,15 +45,9 @@ std::string LastErrorText() { return win32::ErrorText(GetLastError()); }
 
 namespace {
 
-std::string Lower(std::string_view s) {
-  std::string r(s);
-  std::transform(r.begin(), r.end(), r.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return r;
-}
-
 // Code page of an encoding name; 0 when unknown. 1200/1201 are UTF-16 LE/BE.
 UINT CodePageOf(std::string_view encoding) {
-  const std::string e = Lower(encoding);
+  const std::string e = base::LowerByLocale(encoding);
   struct Alias { const char* name; UINT cp; };
   static const Alias aliases[] = {
       {"utf-8", CP_UTF8},       {"utf8", CP_UTF8},        {"utf-16", 1200},       {"utf-16le", 1200},
@@ -135,12 +130,12 @@ std::string OemToUtf8(std::string_view oem) {
 
 bool IsKnownEncoding(std::string_view encoding) {
   if (CodePageOf(encoding) != 0) return true;
-  return Lower(encoding) == AnsiEncodingName();
+  return base::LowerByLocale(encoding) == AnsiEncodingName();
 }
 
 static UINT Resolve(std::string_view encoding) {
   UINT cp = CodePageOf(encoding);
-  if (cp == 0 && Lower(encoding) == AnsiEncodingName()) cp = GetACP();
+  if (cp == 0 && base::LowerByLocale(encoding) == AnsiEncodingName()) cp = GetACP();
   // Without a GB18030 converter (Wine) its GBK subset still reads; the
   // four-byte sequences then count as invalid.
   if (cp == 54936 && !IsValidCodePage(cp)) cp = 936;

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "support/test_paths.h"
+#include "support/base/test_paths.h"
 
 namespace ziptest {
 

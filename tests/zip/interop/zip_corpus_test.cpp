@@ -8,8 +8,8 @@
 
 #include "interop_support.h"
 #include "platform/files.h"
-#include "support/test_paths.h"
-#include "support/unzip_fixture.h"
+#include "support/base/test_paths.h"
+#include "support/zip/unzip_fixture.h"
 #include "zip/unzipper.h"
 
 namespace zip {

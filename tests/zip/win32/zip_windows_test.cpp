@@ -7,8 +7,8 @@
 
 #include "platform/files.h"
 #include "platform/win32/wide.h"
-#include "support/unzip_fixture.h"
-#include "support/zip_builder.h"
+#include "support/zip/unzip_fixture.h"
+#include "support/zip/zip_builder.h"
 #include "zip/unzipper.h"
 
 namespace zip {

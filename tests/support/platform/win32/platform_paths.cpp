@@ -1,4 +1,4 @@
-#include "support/platform_paths.h"
+#include "support/platform/platform_paths.h"
 
 namespace testing_support {
 

@@ -5,7 +5,7 @@
 #include <optional>
 #include <string_view>
 
-namespace engine::der {
+namespace base::der {
 
 inline constexpr std::uint8_t kInteger = 0x02;
 inline constexpr std::uint8_t kBitString = 0x03;
@@ -27,4 +27,4 @@ std::optional<std::string_view> Read(std::string_view& input, std::uint8_t tag);
 // The content of the one element that is all of `input`, when it has this tag.
 std::optional<std::string_view> ReadWhole(std::string_view input, std::uint8_t tag);
 
-}  // namespace engine::der
+}  // namespace base::der

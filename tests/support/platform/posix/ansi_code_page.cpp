@@ -1,4 +1,4 @@
-#include "support/ansi_code_page.h"
+#include "support/platform/ansi_code_page.h"
 
 #include <cstdlib>
 

@@ -1,6 +1,6 @@
-#include "engine/base64.h"
+#include "base/base64.h"
 
-namespace engine {
+namespace base {
 namespace {
 
 // Base64 alphabet position of c, or -1.
@@ -33,4 +33,4 @@ std::string DecodeBase64(std::string_view text) {
   return out;
 }
 
-}  // namespace engine
+}  // namespace base

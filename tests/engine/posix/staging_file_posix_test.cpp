@@ -8,7 +8,7 @@
 #include "engine/staged_package.h"
 #include "engine/staging_file.h"
 #include "platform/files.h"
-#include "support/sandbox.h"
+#include "support/platform/sandbox.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "support/test_paths.h"
+#include "support/base/test_paths.h"
 
 #include <atomic>
 #include <filesystem>

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "platform/files.h"
-#include "support/fakes.h"
-#include "support/test_paths.h"
+#include "support/base/test_paths.h"
+#include "support/platform/fakes.h"
 #include "zip/unzipper.h"
 
 namespace testing_support {

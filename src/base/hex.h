@@ -2,9 +2,9 @@
 #include <string>
 #include <string_view>
 
-namespace engine {
+namespace base {
 
 // Lower-case hexadecimal, two digits a byte (how digests are written).
 std::string ToHex(std::string_view bytes);
 
-}  // namespace engine
+}  // namespace base

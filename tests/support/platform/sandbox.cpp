@@ -1,7 +1,7 @@
-#include "support/sandbox.h"
+#include "support/platform/sandbox.h"
 
 #include "platform/files.h"
-#include "support/platform_paths.h"
+#include "support/platform/platform_paths.h"
 
 namespace testing_support {
 

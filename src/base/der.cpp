@@ -1,6 +1,6 @@
-#include "engine/der.h"
+#include "base/der.h"
 
-namespace engine::der {
+namespace base::der {
 
 std::optional<Element> Read(std::string_view& input) {
   if (input.size() < 2) return std::nullopt;
@@ -35,4 +35,4 @@ std::optional<std::string_view> ReadWhole(std::string_view input, std::uint8_t t
   return content;
 }
 
-}  // namespace engine::der
+}  // namespace base::der

@@ -1,4 +1,4 @@
-#include "support/fake_internet.h"
+#include "support/platform/fake_internet.h"
 
 #include <algorithm>
 #include <cstring>

@@ -5,10 +5,10 @@
 
 #include <ctime>
 
-#include "engine/engine_fixture.h"
 #include "engine/manifest_freshness.h"
 #include "platform/codepage.h"
 #include "platform/signing_key.h"
+#include "support/engine/engine_fixture.h"
 
 namespace {
 using engine_testing::EngineTest;

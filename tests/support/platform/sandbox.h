@@ -6,7 +6,7 @@
 // temporary folder.
 #include <string>
 
-#include "support/test_paths.h"
+#include "support/base/test_paths.h"
 
 namespace testing_support {
 

@@ -9,9 +9,9 @@
 #include "engine/services.h"
 #include "engine/trace_file.h"
 #include "engine/update_engine.h"
-#include "support/fake_web_server.h"
-#include "support/fakes.h"
-#include "support/sandbox.h"
+#include "support/http/fake_web_server.h"
+#include "support/platform/fakes.h"
+#include "support/platform/sandbox.h"
 
 namespace engine_testing {
 

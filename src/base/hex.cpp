@@ -1,6 +1,6 @@
-#include "engine/hex.h"
+#include "base/hex.h"
 
-namespace engine {
+namespace base {
 
 std::string ToHex(std::string_view bytes) {
   static constexpr char kDigits[] = "0123456789abcdef";
@@ -13,4 +13,4 @@ std::string ToHex(std::string_view bytes) {
   return hex;
 }
 
-}  // namespace engine
+}  // namespace base
