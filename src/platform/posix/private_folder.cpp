@@ -12,6 +12,7 @@
 
 #include "platform/os_error.h"
 #include "platform/posix/host_path.h"
+#include "platform/private_folder_steps.h"
 
 // The native stand-in: a private folder is mode 0700 and owned by the
 // effective user, who plays the administrator.
@@ -26,7 +27,6 @@ constexpr int kMaxAsideNames = 1000;
   const std::string text = LastErrorText();
   throw OsError(what + "“" + path + "”：" + text, text);
 }
-
 
 enum class State { Missing, Trusted, Untrusted };
 
@@ -56,7 +56,10 @@ void Protect(const std::string& path) {
   if (::chmod(posix::HostPath(path).c_str(), 0700) != 0) Fail("无法设置文件夹的访问权限", path);
 }
 
-// True when created; false when the name was taken meanwhile.
+}  // namespace
+
+namespace private_folder {
+
 bool CreateProtected(const std::string& path) {
   const std::string host = posix::HostPath(path);
   if (::mkdir(host.c_str(), 0700) != 0) {
@@ -74,13 +77,12 @@ void MakeLevelPrivate(const std::string& path) {
     if (state == State::Untrusted) SetAside(path);
     if (CreateProtected(path)) return;
   }
-  errno = EEXIST;
-  Fail("无法建立受保护的文件夹", path);
+  FailNameTaken(path);
 }
 
-std::string WithoutTrailingBackslash(std::string path) {
-  while (path.size() > 3 && path.back() == '\\') path.pop_back();
-  return path;
+void FailNameTaken(const std::string& path) {
+  errno = EEXIST;
+  Fail("无法建立受保护的文件夹", path);
 }
 
 std::string UniqueSuffix() {
@@ -90,6 +92,10 @@ std::string UniqueSuffix() {
   std::snprintf(text, sizeof text, "%016llx", value);
   return text;
 }
+
+}  // namespace private_folder
+
+namespace {
 
 thread_local bool g_removedAll = true;
 
@@ -103,29 +109,10 @@ int RemoveEntry(const char* path, const struct stat*, int kind, struct FTW*) {
 
 std::string ProgramDataDirectory() { return "C:\\ProgramData"; }
 
-std::string EnsurePrivateFolder(const std::string& root, const std::string& relative) {
-  std::string path = WithoutTrailingBackslash(root);
-  for (const std::string& name : PrivateFolderLevels(relative)) {
-    path += (path.back() == '\\' ? "" : "\\") + name;
-    MakeLevelPrivate(path);
-  }
-  return path;
-}
-
-std::string CreateFreshPrivateFolder(const std::string& parent, const std::string& prefix) {
-  const std::string base = WithoutTrailingBackslash(parent) + "\\" + prefix + "-";
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    const std::string path = base + UniqueSuffix();
-    if (CreateProtected(path)) return path;
-  }
-  errno = EEXIST;
-  Fail("无法建立受保护的文件夹", base);
-}
-
 // FTW_PHYS: links are reported (and removed) as themselves, never entered;
 // FTW_DEPTH: a folder's contents go before the folder.
 bool RemoveFolderTree(const std::string& path) {
-  const std::string host = posix::HostPath(WithoutTrailingBackslash(path));
+  const std::string host = posix::HostPath(private_folder::WithoutTrailingBackslash(path));
   struct stat st {};
   if (::lstat(host.c_str(), &st) != 0) return errno == ENOENT;
   g_removedAll = true;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/os_error.h"
+#include "platform/private_folder_steps.h"
 #include "platform/win32/handle.h"
 #include "platform/win32/rename_by_handle.h"
 #include "platform/win32/security_descriptor.h"
@@ -30,7 +31,6 @@ constexpr int kMaxAsideNames = 1000;
   const std::string text = LastErrorText();
   throw OsError(what + "“" + path + "”：" + text, text);
 }
-
 
 // The running program's own account, accepted as an owner only while it is
 // an administrator: a folder an elevated administrator created is owned by
@@ -148,7 +148,10 @@ void Protect(HANDLE folder, const std::string& path) {
   }
 }
 
-// True when created; false when the name was taken meanwhile.
+}  // namespace
+
+namespace private_folder {
+
 bool CreateProtected(const std::string& path) {
   win32::SecurityDescriptor access(kProtectedAccess);
   if (CreateDirectoryW(Widen(path).c_str(), access.attributes())) return true;
@@ -168,13 +171,12 @@ void MakeLevelPrivate(const std::string& path) {
     level.handle.reset();
     if (CreateProtected(path)) return;
   }
-  SetLastError(ERROR_ALREADY_EXISTS);
-  Fail("无法建立受保护的文件夹", path);
+  FailNameTaken(path);
 }
 
-std::string WithoutTrailingBackslash(std::string path) {
-  while (path.size() > 3 && path.back() == '\\') path.pop_back();
-  return path;
+void FailNameTaken(const std::string& path) {
+  SetLastError(ERROR_ALREADY_EXISTS);
+  Fail("无法建立受保护的文件夹", path);
 }
 
 std::string UniqueSuffix() {
@@ -184,6 +186,10 @@ std::string UniqueSuffix() {
   snprintf(text, sizeof text, "%016llx", value);
   return text;
 }
+
+}  // namespace private_folder
+
+namespace {
 
 bool RemoveEntry(const std::wstring& path, DWORD attributes) {
   // A link goes as itself: removing it never touches what it points to.
@@ -217,30 +223,11 @@ std::string ProgramDataDirectory() {
     const std::string text = win32::ErrorText(static_cast<unsigned long>(hr));
     throw OsError("无法取得系统的程序数据文件夹：" + text, text);
   }
-  return WithoutTrailingBackslash(win32::Narrow(buffer));
-}
-
-std::string EnsurePrivateFolder(const std::string& root, const std::string& relative) {
-  std::string path = WithoutTrailingBackslash(root);
-  for (const std::string& name : PrivateFolderLevels(relative)) {
-    path += (path.back() == '\\' ? "" : "\\") + name;
-    MakeLevelPrivate(path);
-  }
-  return path;
-}
-
-std::string CreateFreshPrivateFolder(const std::string& parent, const std::string& prefix) {
-  const std::string base = WithoutTrailingBackslash(parent) + "\\" + prefix + "-";
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    const std::string path = base + UniqueSuffix();
-    if (CreateProtected(path)) return path;
-  }
-  SetLastError(ERROR_ALREADY_EXISTS);
-  Fail("无法建立受保护的文件夹", base);
+  return private_folder::WithoutTrailingBackslash(win32::Narrow(buffer));
 }
 
 bool RemoveFolderTree(const std::string& path) {
-  const std::wstring wide = Widen(WithoutTrailingBackslash(path));
+  const std::wstring wide = Widen(private_folder::WithoutTrailingBackslash(path));
   const DWORD attributes = ListedAttributes(wide);
   if (attributes == INVALID_FILE_ATTRIBUTES) return GetFileAttributesW(wide.c_str()) == INVALID_FILE_ATTRIBUTES;
   return RemoveEntry(wide, attributes);
