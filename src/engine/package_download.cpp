@@ -12,10 +12,10 @@
 #include "engine/staging_file.h"
 #include "engine/trace_file.h"
 #include "engine/update_engine.h"
+#include "engine/user_notices.h"
 #include "http/download.h"
 #include "platform/file_names.h"
 #include "platform/files.h"
-#include "platform/message_box.h"
 
 namespace engine {
 namespace {
@@ -215,11 +215,9 @@ std::shared_ptr<StagedPackage> UpdateEngine::DownloadPackage(const ManifestEntry
     try {
       if (!passedOver.empty()) services_.trace.Write(entry.name + ".未采用", passedOver);
     } catch (const TraceWriteError&) {
-      // The box below matters more than the note.
+      // Telling the user matters more than the note.
     }
-    const std::string text = "文件 \"" + url + "\" 无法下载。错误信息：" + "\r\n" + e.what() + "\r\n\r\n" +
-                             "请检查文件是否存在，或网络是否连通。";
-    services_.messageBox.Show(text, "Information", platform::MbOk | platform::MbIconInformation);
+    services_.notices.PackageNotDownloaded(url, e.what());
     return nullptr;
   }
 }

@@ -130,12 +130,6 @@ bool IsClearWebAddress(std::string_view address) {
   return IsClearHost(authority.substr(0, colon)) && IsPortNumber(authority.substr(colon + 1));
 }
 
-std::string UnclearWebAddressText(const std::string& address) {
-  return "网页指定的更新服务器地址“" + address +
-         "”无效，本次没有更新。\r\n地址应为“http://主机名:端口/路径”：主机名只能由英文字母、数字、“-”、“_”和“.”"
-         "组成（中文域名须写成 punycode 形式），端口必须是 1 到 65535 之间的数字。";
-}
-
 bool IsUsableServerAddress(const std::string& address) {
   return IsUsableAsFileName(HostOf(address), PortOf(address));
 }

@@ -34,8 +34,6 @@ bool IsUsableServerAddress(const std::string& address);
 // 65535. Anything an HTTP client might read as another host than the one
 // shown ("@", "%", "\\", foreign letters) is refused.
 bool IsClearWebAddress(std::string_view address);
-// Why a web page's address is refused, for the user.
-std::string UnclearWebAddressText(const std::string& address);
 // host + "_" + port, as the configuration file of the server is named: how
 // the machine keeps what it knows of each server. Nothing is traced.
 std::string ServerKey(const std::string& address);

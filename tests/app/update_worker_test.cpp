@@ -61,7 +61,7 @@ class Worker : public EngineTest {
     app::LaunchParams params;
     params.appName = "ZEPRA";
     params.serverUrl = server;
-    app::UpdateWorker worker(params, sink, Factory());
+    app::UpdateWorker worker(params, sink, Factory(), notices);
     worker.Execute();
     return sink.posted_;
   }
@@ -110,7 +110,7 @@ TEST_F(Worker, ErrorDuringTheRunEndsWithItsText) {
   params.appName = "ZEPRA";
   params.serverUrl = kServer;
   RemovingSink removing(sink, AppPath(kConfigName));
-  app::UpdateWorker worker(params, removing, Factory());
+  app::UpdateWorker worker(params, removing, Factory(), notices);
   worker.Execute();
   ASSERT_EQ(sink.posted_.size(), 6u);
   EXPECT_EQ((std::vector<std::string>(sink.posted_.begin(), sink.posted_.begin() + 5)),
@@ -126,9 +126,12 @@ TEST_F(Worker, ADeclinedServerEndsWithTheRefusal) {
   app::LaunchParams params;
   params.appName = "ZEPRA";
   params.serverUrl = kServer;
-  app::UpdateWorker worker(params, sink, [this](const std::string& url) {
-    return std::make_unique<engine::UpdateEngine>(url, services, engine::NewServer::AskFirst);
-  });
+  app::UpdateWorker worker(
+      params, sink,
+      [this](const std::string& url) {
+        return std::make_unique<engine::UpdateEngine>(url, services, engine::NewServer::AskFirst);
+      },
+      notices);
   worker.Execute();
   EXPECT_EQ(sink.posted_,
             (std::vector<std::string>{"1", "5:您拒绝使用网页指定的更新服务器“10.0.0.5:8080”，本次没有更新。"}));
@@ -144,9 +147,12 @@ TEST_F(Worker, FailedSetUpIsShownAndTheApplicationCountsAsCurrent) {
 TEST_F(Worker, ErrorTextWithLineBreaksArrivesUnchanged) {
   app::LaunchParams params;
   params.serverUrl = kServer;
-  app::UpdateWorker worker(params, sink, [](const std::string&) -> std::unique_ptr<engine::UpdateEngine> {
-    throw std::runtime_error("line one\r\nline two");
-  });
+  app::UpdateWorker worker(
+      params, sink,
+      [](const std::string&) -> std::unique_ptr<engine::UpdateEngine> {
+        throw std::runtime_error("line one\r\nline two");
+      },
+      notices);
   worker.Execute();
   EXPECT_EQ(sink.posted_, (std::vector<std::string>{"1", "0:line one\r\nline two"}));
 }
@@ -157,7 +163,7 @@ TEST_F(Worker, CreateRunsOnItsOwnThreadWithACopy) {
   app::LaunchParams params;
   params.appName = "ZEPRA";
   params.serverUrl = kServer;
-  app::UpdateWorker::Create(params, sink, Factory());
+  app::UpdateWorker::Create(params, sink, Factory(), notices);
   params.serverUrl = "changed after the start";
   EXPECT_EQ(sink.WaitForEnd(), (std::vector<std::string>{"1", "2", "4"}));
 }
@@ -173,7 +179,7 @@ TEST_F(Worker, WaitsForTheUpdaterAlreadyRunning) {
   app::LaunchParams params;
   params.appName = "ZEPRA";
   params.serverUrl = kServer;
-  app::UpdateWorker::Create(params, sink, Factory());
+  app::UpdateWorker::Create(params, sink, Factory(), notices);
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   {
     std::vector<std::string> soFar = sink.Snapshot();

@@ -227,8 +227,9 @@ TEST_F(EngineSetUp, UnwritableTraceFileStopsSetUp) {
   // A program in a folder that does not exist cannot have its trace file.
   const std::string gone = box.path("gone\\AutoUpdate.exe");
   const engine::TraceFile goneTrace(gone);
-  const engine::Services elsewhere{messages, processes, registry, shell, web, goneTrace, gone};
-  auto engine = std::make_unique<engine::UpdateEngine>(kServer, elsewhere);
+  const engine::Services elsewhere{notices, messages, processes, registry, shell, web, goneTrace, gone,
+                                   services.programData};
+  auto engine = SetUp(std::make_unique<engine::UpdateEngine>(kServer, elsewhere));
   ASSERT_EQ(messages.shown.size(), 1u);
   EXPECT_EQ(messages.shown[0].text, "Unable to write to " + box.path("gone\\debug.ini"));
   EXPECT_TRUE(web.requested.empty());
@@ -333,9 +334,10 @@ TEST_F(EngineSetUp, AServerFromAWebPageIsAskedForOnFirstUse) {
     messages.answer = answer;
     std::unique_ptr<engine::UpdateEngine> engine;
     try {
-      engine = std::make_unique<engine::UpdateEngine>(kServer, services, engine::NewServer::AskFirst);
+      engine = MakeEngine(kServer, engine::NewServer::AskFirst);
     } catch (const engine::ServerRefused& e) {
-      EXPECT_EQ(std::string(e.what()), "您拒绝使用网页指定的更新服务器“10.0.0.5:8080”，本次没有更新。");
+      EXPECT_EQ(e.reason(), engine::ServerRefused::Reason::Declined);
+      EXPECT_EQ(e.address(), kServer);
     }
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_EQ(messages.shown[0].text, question);
@@ -347,7 +349,7 @@ TEST_F(EngineSetUp, AServerFromAWebPageIsAskedForOnFirstUse) {
   }
   // Known now (its configuration is here), or named by the client program: no question.
   messages.shown.clear();
-  engine::UpdateEngine known(kServer, services, engine::NewServer::AskFirst);
+  MakeEngine(kServer, engine::NewServer::AskFirst);
   platform::RemoveFile(AppPath(kConfigName));
   MakeEngine();
   EXPECT_TRUE(messages.shown.empty());
@@ -363,10 +365,10 @@ TEST_F(EngineSetUp, AServerFromAWebPageIsNotAskedForWithPublisherKeys) {
   web.Serve(std::string(kServer) + "AutoUpdateIniS.xml.sig",
             testing_support::FromHex(testing_support::kSignedManifestSignatureHex));
   messages.answer = platform::IdNo;
-  engine::UpdateEngine engine(kServer, services, engine::NewServer::AskFirst);
+  const auto engine = MakeEngine(kServer, engine::NewServer::AskFirst);
   EXPECT_TRUE(messages.shown.empty());
   EXPECT_TRUE(platform::FileExists(AppPath(kConfigName)));
-  EXPECT_NE(engine.manifest(), nullptr);
+  EXPECT_NE(engine->manifest(), nullptr);
 }
 
 // An address a web page gave that could name another host than the one shown
@@ -376,10 +378,11 @@ TEST_F(EngineSetUp, AnUnclearAddressFromAWebPageIsRefusedAtOnce) {
                               "http://evil\\10.0.0.5:8080/", "http://10.0.0.5:80a/", "http://服务器:80/"}) {
     SCOPED_TRACE(address);
     try {
-      engine::UpdateEngine engine(address, services, engine::NewServer::AskFirst);
+      MakeEngine(address, engine::NewServer::AskFirst);
       ADD_FAILURE() << "not refused";
     } catch (const engine::ServerRefused& e) {
-      EXPECT_EQ(std::string(e.what()), engine::UnclearWebAddressText(address));
+      EXPECT_EQ(e.reason(), engine::ServerRefused::Reason::UnclearAddress);
+      EXPECT_EQ(e.address(), address);
     }
     EXPECT_TRUE(messages.shown.empty());
     EXPECT_TRUE(web.requested.empty());
