@@ -138,10 +138,34 @@ TEST_F(Worker, ADeclinedServerEndsWithTheRefusal) {
   EXPECT_TRUE(web.requested.empty());
 }
 
+// An address a web page gave that could name another host is refused with
+// the reason and the form an address must have.
+TEST_F(Worker, AnUnclearAddressEndsWithTheRefusal) {
+  app::LaunchParams params;
+  params.appName = "ZEPRA";
+  params.serverUrl = "http://a@b/";
+  app::UpdateWorker worker(
+      params, sink,
+      [this](const std::string& url) {
+        return std::make_unique<engine::UpdateEngine>(url, services, engine::NewServer::AskFirst);
+      },
+      notices);
+  worker.Execute();
+  EXPECT_EQ(sink.posted_,
+            (std::vector<std::string>{
+                "1", "5:网页指定的更新服务器地址“http://a@b/”无效，本次没有更新。\r\n"
+                     "地址应为“http://主机名:端口/路径”：主机名只能由英文字母、数字、“-”、“_”和“.”组成（中文域名须写成 "
+                     "punycode 形式），端口必须是 1 到 65535 之间的数字。"}));
+  EXPECT_TRUE(messages.shown.empty());
+  EXPECT_TRUE(web.requested.empty());
+}
+
 TEST_F(Worker, FailedSetUpIsShownAndTheApplicationCountsAsCurrent) {
   web.Unreachable();
   EXPECT_EQ(RunWorker(), (std::vector<std::string>{"1", "2", "4"}));
-  EXPECT_EQ(messages.shown.size(), 1u);
+  ASSERT_EQ(messages.shown.size(), 1u);
+  EXPECT_EQ(messages.shown[0].caption, "AutoUpdate");
+  EXPECT_NE(messages.shown[0].text.find("12029"), std::string::npos);
 }
 
 TEST_F(Worker, ErrorTextWithLineBreaksArrivesUnchanged) {

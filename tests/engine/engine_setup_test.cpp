@@ -4,12 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <optional>
 
 #include "engine_fixture.h"
 #include "http/capped_string_sink.h"
 #include "platform/codepage.h"
 #include "platform/files.h"
+#include "platform/private_folder.h"
 #include "support/signing_vectors.h"
 #include "xml/xml_document.h"
 
@@ -294,6 +296,43 @@ TEST_F(EngineSetUp, SignedManifests) {
                                             c.trace.substr(std::string("未通过：").size()) +
                                             "。\r\n为安全起见，本次不安装任何更新。");
     }
+  }
+}
+
+// Constructing an engine only keeps its inputs: set-up is a step of its own,
+// and what it could not do comes back to the caller, who decides what the
+// user sees.
+TEST_F(EngineSetUp, SetUpIsAStepOfItsOwnAndReturnsWhatFailed) {
+  registry.values[{platform::RegistryRoot::LocalMachine, "SOFTWARE\\ZEPRA\\AutoUpdate", "PublisherKeys"}] =
+      testing_support::kKey1;
+  UseLocalConfig(kTemplate);
+  ServeManifest(testing_support::kSignedManifest);
+  struct Case {
+    const char* what;
+    std::function<void()> arrange;
+    engine::SetUpFailure::Kind kind;
+    std::string detail, file;
+  };
+  const Case cases[] = {
+      {"unsigned", [] {}, engine::SetUpFailure::Kind::UnsignedManifest, "签名文件缺失或无法读取", "AutoUpdateIniS.xml"},
+      {"unreachable", [&] { web.Unreachable(12029); }, engine::SetUpFailure::Kind::Error,
+       "请求后台数据时出现异常。\r\n函数：InternetOpenUrl() 错误代码: 12029", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    c.arrange();
+    engine::UpdateEngine engine(kServer, services);
+    EXPECT_TRUE(web.requested.empty());
+    EXPECT_FALSE(box.exists("ProgramData\\ZEPRA"));
+    const std::optional<engine::SetUpFailure> failure = engine.SetUp();
+    ASSERT_TRUE(failure);
+    EXPECT_EQ(failure->kind, c.kind);
+    EXPECT_EQ(failure->detail, c.detail);
+    EXPECT_EQ(failure->file, c.file);
+    EXPECT_TRUE(messages.shown.empty());
+    EXPECT_TRUE(box.exists("ProgramData\\ZEPRA\\AutoUpdate\\staging"));
+    platform::RemoveFolderTree(box.path("ProgramData\\ZEPRA"));
+    web.requested.clear();
   }
 }
 
