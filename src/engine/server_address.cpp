@@ -1,7 +1,6 @@
 #include "engine/server_address.h"
 
 #include "engine/paths.h"
-#include "engine/trace_file.h"
 #include "platform/file_names.h"
 
 namespace engine {
@@ -86,25 +85,13 @@ std::string TextAfter(std::string_view text, char c) {
   return p == std::string_view::npos ? std::string(text) : std::string(text.substr(p + 1));
 }
 
-std::string UrlHost(const std::string& address, const TraceFile& trace) {
-  trace.Write("取IP-url", address);
+std::string UrlHost(const std::string& address) { return HostOf(address); }
+
+std::string UrlPort(const std::string& address) { return PortOf(address); }
+
+std::string ConfigFileName(const std::string& address) {
   const std::string host = HostOf(address);
-  trace.Write("取IP", host);
-  return host;
-}
-
-std::string UrlPort(const std::string& address, const TraceFile& trace) {
-  trace.Write("取端口-url", address);
   const std::string port = PortOf(address);
-  trace.Write("取端口", port);
-  return port;
-}
-
-std::string ConfigFileName(const std::string& address, const TraceFile& trace) {
-  const std::string host = UrlHost(address, trace);
-  const std::string port = UrlPort(address, trace);
-  trace.Write("host", host);
-  trace.Write("port", port);
   if (!IsUsableAsFileName(host, port)) throw BadServerAddress(address);
   return ConfigNameOf(host, port);
 }

@@ -1,7 +1,6 @@
 #pragma once
 // Host and port of an update server address, and the name of the client
-// configuration file kept per server. Each routine records what it was given
-// and what it found in the trace file.
+// configuration file kept per server.
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -18,14 +17,12 @@ class BadServerAddress : public std::runtime_error {
 std::string TextBefore(std::string_view text, char c);  // empty when c is absent
 std::string TextAfter(std::string_view text, char c);   // whole text when c is absent
 
-class TraceFile;
-
-std::string UrlHost(const std::string& address, const TraceFile& trace);
-std::string UrlPort(const std::string& address, const TraceFile& trace);
+std::string UrlHost(const std::string& address);
+std::string UrlPort(const std::string& address);
 // host + "_" + port + "_" + "AutoUpdateIniC.xml"; raises BadServerAddress
-// (after tracing host and port) when that is no plain file name.
-std::string ConfigFileName(const std::string& address, const TraceFile& trace);
-// The same test, without tracing.
+// when that is no plain file name.
+std::string ConfigFileName(const std::string& address);
+// Whether ConfigFileName takes the address.
 bool IsUsableServerAddress(const std::string& address);
 // Whether an address a web page gave may be used at all: empty (no server
 // named), or "http://host[:port][/path]" (scheme in any letter case) or a

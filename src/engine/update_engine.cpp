@@ -72,7 +72,7 @@ std::optional<SetUpFailure> UpdateEngine::SetUp() {
 }
 
 void UpdateEngine::Gather() {
-  mirrors_ = ConfiguredMirrors(services_.registry, services_.trace);
+  TakeMirrors();
   folders_.app = FolderOf(services_.programPath);
   folders_.system = platform::SystemDirectory() + "\\";
   folders_.windows = platform::WindowsDirectory() + "\\";
@@ -86,7 +86,7 @@ void UpdateEngine::Gather() {
   hasDatabaseEngine_ = IsDatabaseEngineInstalled(services_.registry);
   configDir_ = Trim(folders_.app);
 
-  configPath_ = JoinPath(configDir_, ConfigFileName(serverUrl_, services_.trace));
+  configPath_ = JoinPath(configDir_, ConfigFileNameTraced());
   if (platform::FileExists(configPath_)) {
     config_ = LoadXmlFile(configPath_);
   } else {
@@ -96,6 +96,32 @@ void UpdateEngine::Gather() {
   }
   if (serverUrl_.empty() && config_) TakeAddressFromConfig();
   FetchManifest();
+}
+
+// The branch mirrors configured on this machine; the trace names those used
+// and those ignored.
+void UpdateEngine::TakeMirrors() {
+  const std::optional<MirrorList> list = ConfiguredMirrors(services_.registry);
+  if (!list) return;
+  const TraceFile& trace = services_.trace;
+  if (!list->ignored.empty()) trace.Write("镜像.已忽略", MirrorsShown(list->ignored));
+  trace.Write("镜像", list->addresses.empty() ? "无可用地址" : MirrorsShown(list->addresses));
+  mirrors_ = list->addresses;
+}
+
+// The address's host and port are traced before an address that names no
+// plain file is refused.
+std::string UpdateEngine::ConfigFileNameTraced() const {
+  const TraceFile& trace = services_.trace;
+  const std::string host = UrlHost(serverUrl_);
+  const std::string port = UrlPort(serverUrl_);
+  trace.Write("取IP-url", serverUrl_);
+  trace.Write("取IP", host);
+  trace.Write("取端口-url", serverUrl_);
+  trace.Write("取端口", port);
+  trace.Write("host", host);
+  trace.Write("port", port);
+  return ConfigFileName(serverUrl_);
 }
 
 // Every user of the machine may write to the usual temporary folders; what

@@ -131,6 +131,9 @@ class UpdateEngine {
  private:
   struct Installation;
   void Gather();
+  void TakeMirrors();
+  // The client configuration's name for the server, the look-up traced.
+  std::string ConfigFileNameTraced() const;
   void PreparePrivateFolders();
   void UseTemplate(const std::string& bytes);
   bool ApprovedFirstUse();

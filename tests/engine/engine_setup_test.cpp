@@ -299,6 +299,27 @@ TEST_F(EngineSetUp, SignedManifests) {
   }
 }
 
+// Set-up traces how it read the server address, in this order, and does so
+// before an address that names no plain file is refused.
+TEST_F(EngineSetUp, TracesTheAddressLookUpInOrder) {
+  struct Case {
+    std::string address, host, port, configName;  // configName: "" when refused
+  };
+  const Case cases[] = {{"http://one:1/", "one", "1", "one_1_AutoUpdateIniC.xml"}, {"http://h:1:2/p", "h", "1:2", ""}};
+  for (const auto& [address, host, port, configName] : cases) {
+    SCOPED_TRACE(address);
+    platform::RemoveFile(AppPath("debug.ini"));
+    messages.shown.clear();
+    if (!configName.empty()) WriteAppFile(configName, kTemplate);
+    const auto engine = MakeEngine(address);
+    const std::string lookUp = platform::Utf8ToAnsi("[debug]\r\n取IP-url=" + address + "\r\n取IP=" + host +
+                                                    "\r\n取端口-url=" + address + "\r\n取端口=" + port +
+                                                    "\r\nhost=" + host + "\r\nport=" + port + "\r\n");
+    EXPECT_EQ(ReadAppFile("debug.ini").substr(0, lookUp.size()), lookUp);
+    EXPECT_EQ(messages.shown.size(), configName.empty() ? 1u : 0u);
+  }
+}
+
 // Constructing an engine only keeps its inputs: set-up is a step of its own,
 // and what it could not do comes back to the caller, who decides what the
 // user sees.
