@@ -72,6 +72,9 @@ void UpdateWorker::Run() {
   } catch (const engine::ServerRefused& e) {
     sink_.PostRefusal(RefusalText(e));
     engine_.reset();
+  } catch (const engine::BadServerAddress& e) {
+    PostError(texts::UnusableServerAddress(e.address()));
+    engine_.reset();
   } catch (const std::exception& e) {
     PostError(e.what());
     engine_.reset();

@@ -14,6 +14,8 @@ std::string SetUpFailureText(const engine::SetUpFailure& failure) {
       return texts::UnsignedManifest(failure.file, failure.detail);
     case engine::SetUpFailure::Kind::StaleManifest:
       return texts::StaleManifest(failure.file, failure.detail);
+    case engine::SetUpFailure::Kind::UnusableAddress:
+      return texts::UnusableServerAddress(failure.detail);
     case engine::SetUpFailure::Kind::Error:
       break;
   }

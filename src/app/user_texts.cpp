@@ -18,6 +18,12 @@ std::string DeclinedServer(const std::string& serverName) {
   return "您拒绝使用网页指定的更新服务器“" + serverName + "”，本次没有更新。";
 }
 
+std::string UnusableServerAddress(const std::string& address) {
+  return "服务器地址“" + address +
+         "”无效：其中的主机名或端口含有路径分隔符、冒号或文件名中不允许的字符，"
+         "不能用来命名客户端配置文件。";
+}
+
 std::string UnsignedManifest(const std::string& file, const std::string& problem) {
   return "更新说明（" + file + "）没有可信发布者的有效签名：" + problem + "。\r\n为安全起见，本次不安装任何更新。";
 }

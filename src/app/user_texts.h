@@ -16,6 +16,8 @@ std::string FirstUseQuestion(const std::string& serverName);
 std::string UnclearWebAddress(const std::string& address);
 std::string DeclinedServer(const std::string& serverName);
 // A manifest without a trusted signature, and one whose age rules it out.
+// An address that would make the client configuration's name a path.
+std::string UnusableServerAddress(const std::string& address);
 std::string UnsignedManifest(const std::string& file, const std::string& problem);
 std::string StaleManifest(const std::string& file, const std::string& problem);
 std::string PackageNotDownloaded(const std::string& url, const std::string& error);

@@ -71,9 +71,7 @@ bool IsPortNumber(std::string_view port) {
 }  // namespace
 
 BadServerAddress::BadServerAddress(const std::string& address)
-    : std::runtime_error("服务器地址“" + address +
-                         "”无效：其中的主机名或端口含有路径分隔符、冒号或文件名中不允许的字符，"
-                         "不能用来命名客户端配置文件。") {}
+    : std::runtime_error("unusable server address: " + address), address_(address) {}
 
 std::string TextBefore(std::string_view text, char c) {
   size_t p = text.find(c);

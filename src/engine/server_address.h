@@ -12,6 +12,10 @@ namespace engine {
 class BadServerAddress : public std::runtime_error {
  public:
   explicit BadServerAddress(const std::string& address);
+  const std::string& address() const { return address_; }
+
+ private:
+  std::string address_;
 };
 
 std::string TextBefore(std::string_view text, char c);  // empty when c is absent

@@ -64,6 +64,8 @@ std::optional<SetUpFailure> UpdateEngine::SetUp() {
     Gather();
   } catch (const UntrustedManifestError& e) {
     failure = SetUpFailure{e.kind(), e.what(), std::string(kManifestName)};
+  } catch (const BadServerAddress& e) {
+    failure = SetUpFailure{SetUpFailure::Kind::UnusableAddress, e.address(), {}};
   } catch (const std::exception& e) {
     failure = SetUpFailure{SetUpFailure::Kind::Error, e.what(), {}};
   }

@@ -55,6 +55,7 @@ struct SetUpFailure {
     Error,             // detail: the error's own text
     UnsignedManifest,  // detail: why no trusted signature holds
     StaleManifest,     // detail: why its age rules it out
+    UnusableAddress,   // detail: the address (see BadServerAddress)
   };
   Kind kind;
   std::string detail;

@@ -37,6 +37,11 @@ TEST(UserNotices, EachNoticeIsOneBoxWithItsTextCaptionAndFlags) {
       {"set-up error",
        [](app::UserNotices& n) { n.SetUpFailed({engine::SetUpFailure::Kind::Error, "请求后台数据时出现异常。", {}}); },
        "请求后台数据时出现异常。", "AutoUpdate", platform::MbOk},
+      {"unusable address",
+       [](app::UserNotices& n) { n.SetUpFailed({engine::SetUpFailure::Kind::UnusableAddress, "http://CON:1/", {}}); },
+       "服务器地址“http://CON:1/”无效：其中的主机名或端口含有路径分隔符、冒号或文件名中不允许的字符，"
+       "不能用来命名客户端配置文件。",
+       "AutoUpdate", platform::MbOk},
       {"unsigned manifest",
        [](app::UserNotices& n) {
          n.SetUpFailed({engine::SetUpFailure::Kind::UnsignedManifest, "没有签名文件", "AutoUpdateIniS.xml"});

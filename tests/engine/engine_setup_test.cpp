@@ -330,19 +330,21 @@ TEST_F(EngineSetUp, SetUpIsAStepOfItsOwnAndReturnsWhatFailed) {
   ServeManifest(testing_support::kSignedManifest);
   struct Case {
     const char* what;
+    std::string address;
     std::function<void()> arrange;
     engine::SetUpFailure::Kind kind;
     std::string detail, file;
   };
   const Case cases[] = {
-      {"unsigned", [] {}, engine::SetUpFailure::Kind::UnsignedManifest, "签名文件缺失或无法读取", "AutoUpdateIniS.xml"},
-      {"unreachable", [&] { web.Unreachable(12029); }, engine::SetUpFailure::Kind::Error,
+      {"unusable address", "http://CON:1/", [] {}, engine::SetUpFailure::Kind::UnusableAddress, "http://CON:1/", ""},
+      {"unsigned", kServer, [] {}, engine::SetUpFailure::Kind::UnsignedManifest, "签名文件缺失或无法读取", "AutoUpdateIniS.xml"},
+      {"unreachable", kServer, [&] { web.Unreachable(12029); }, engine::SetUpFailure::Kind::Error,
        "请求后台数据时出现异常。\r\n函数：InternetOpenUrl() 错误代码: 12029", ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     c.arrange();
-    engine::UpdateEngine engine(kServer, services);
+    engine::UpdateEngine engine(c.address, services);
     EXPECT_TRUE(web.requested.empty());
     EXPECT_FALSE(box.exists("ProgramData\\ZEPRA"));
     const std::optional<engine::SetUpFailure> failure = engine.SetUp();
