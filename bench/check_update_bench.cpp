@@ -81,9 +81,13 @@ double Measure(int n, const std::string& root, Quiet& os) {
   server.manifest = Document(n, true);
   const std::string program = app + "AutoUpdate.exe";
   const engine::TraceFile trace(program);
-  const engine::Services services{os, os, os, os, os, server, trace, program, [] { return std::string("C:\\ProgramData"); }};
+  const engine::Services services{os,    os,      os, os, os, server,
+                                  trace, program, [] { return std::string("C:\\ProgramData"); }};
   engine::UpdateEngine update("http://bench:80/", services);
-  update.SetUp();
+  if (update.SetUp()) {
+    std::fprintf(stderr, "set-up failed\n");
+    std::exit(1);
+  }
   double best = 1e9;
   for (int round = 0; round < 5; ++round) {
     const auto start = std::chrono::steady_clock::now();

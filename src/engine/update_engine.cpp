@@ -47,9 +47,6 @@ class UntrustedManifestError : public std::runtime_error {
 
 }  // namespace
 
-ServerRefused::ServerRefused(Reason reason, const std::string& address)
-    : std::runtime_error("server refused: " + address), reason_(reason), address_(address) {}
-
 UpdateEngine::UpdateEngine(const std::string& serverUrl, const Services& services, NewServer newServer)
     : services_(services), newServer_(newServer), serverUrl_(serverUrl) {}
 

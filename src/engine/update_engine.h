@@ -15,6 +15,7 @@
 #include "engine/manifest_entry.h"
 #include "engine/presence.h"
 #include "engine/services.h"
+#include "engine/set_up_outcome.h"
 
 namespace xml {
 class XmlDocument;
@@ -34,34 +35,6 @@ struct RolloutMachine;
 // asking: the client program names its own server, a web page does not.
 enum class NewServer { Trusted, AskFirst };
 
-// Set-up's refusal of a server a web page named: its address is not clear
-// (see IsClearWebAddress), or the user declined it. Nothing has been
-// fetched, and the address must not be handed on to the client program.
-class ServerRefused : public std::runtime_error {
- public:
-  enum class Reason { UnclearAddress, Declined };
-  ServerRefused(Reason reason, const std::string& address);
-  Reason reason() const { return reason_; }
-  const std::string& address() const { return address_; }
-
- private:
-  Reason reason_;
-  std::string address_;
-};
-
-// Why set-up stopped short; the engine keeps what it gathered before.
-struct SetUpFailure {
-  enum class Kind {
-    Error,             // detail: the error's own text
-    UnsignedManifest,  // detail: why no trusted signature holds
-    StaleManifest,     // detail: why its age rules it out
-    UnusableAddress,   // detail: the address (see BadServerAddress)
-  };
-  Kind kind;
-  std::string detail;
-  std::string file;  // the manifest's name, for the manifest kinds
-};
-
 using ManifestEntries = std::vector<std::shared_ptr<const ManifestEntry>>;
 // Steps done and steps in all.
 using ProgressCallback = std::function<void(std::int32_t done, std::int32_t total)>;
@@ -78,7 +51,7 @@ class UpdateEngine {
   // or fetches the client configuration and fetches the manifest. Throws
   // only ServerRefused; any other failure comes back, and the engine goes on
   // with what it had gathered by then.
-  std::optional<SetUpFailure> SetUp();
+  [[nodiscard]] std::optional<SetUpFailure> SetUp();
   // Builds the update list for the application; true when it is not empty.
   bool CheckForUpdates(const std::string& appName);
   // Downloads and installs the update list and records the result in the

@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "engine/engine_fixture.h"
+#include "engine/server_address.h"
 #include "engine/update_engine.h"
 #include "platform/files.h"
 #include "platform/machine_lock.h"
@@ -179,6 +180,20 @@ TEST_F(Worker, ErrorTextWithLineBreaksArrivesUnchanged) {
       notices);
   worker.Execute();
   EXPECT_EQ(sink.posted_, (std::vector<std::string>{"1", "0:line one\r\nline two"}));
+}
+
+// An address that would make the configuration's name a path ends the run
+// with the application's wording of it.
+TEST_F(Worker, AnUnusableAddressEndsWithItsText) {
+  app::LaunchParams params;
+  params.serverUrl = "http://CON:1/";
+  app::UpdateWorker worker(
+      params, sink,
+      [](const std::string& url) -> std::unique_ptr<engine::UpdateEngine> { throw engine::BadServerAddress(url); },
+      notices);
+  worker.Execute();
+  EXPECT_EQ(sink.posted_, (std::vector<std::string>{"1", "0:服务器地址“http://CON:1/”无效：其中的主机名或端口含有路径分隔符、"
+                                                         "冒号或文件名中不允许的字符，不能用来命名客户端配置文件。"}));
 }
 
 TEST_F(Worker, CreateRunsOnItsOwnThreadWithACopy) {
