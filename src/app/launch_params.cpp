@@ -7,6 +7,7 @@
 #include "base/base64.h"
 #include "base/text.h"
 #include "engine/server_address.h"
+#include "engine/trace_file.h"
 #include "platform/codepage.h"
 
 namespace app {
@@ -130,7 +131,10 @@ void ReadParams(const Arguments& args, const std::string& workDate, const engine
   params.extra3 = " ";
   params.extra4 = " ";
   params.serverUrl = OutsideValue(UrlKeyValue(url, "url"));
-  params.serverPort = engine::UrlPort(params.serverUrl, trace);
+  const std::string port = engine::UrlPort(params.serverUrl);
+  trace.Write("取端口-url", params.serverUrl);
+  trace.Write("取端口", port);
+  params.serverPort = port;
   // The engine refuses such an address before any request: no port of it
   // reaches the client program either.
   if (!engine::IsClearWebAddress(params.serverUrl)) params.serverPort.clear();

@@ -4,20 +4,36 @@
 #include <optional>
 #include <thread>
 
+#include "app/user_notices.h"
+#include "app/user_texts.h"
+#include "engine/server_address.h"
 #include "engine/update_engine.h"
 #include "platform/com_apartment.h"
 #include "platform/machine_lock.h"
 
 namespace app {
 
-void UpdateWorker::Create(const LaunchParams& params, IStatusSink& sink, EngineFactory makeEngine) {
+namespace {
+
+std::string RefusalText(const engine::ServerRefused& refusal) {
+  if (refusal.reason() == engine::ServerRefused::Reason::UnclearAddress) {
+    return texts::UnclearWebAddress(refusal.address());
+  }
+  return texts::DeclinedServer(engine::ServerDisplayName(refusal.address()));
+}
+
+}  // namespace
+
+void UpdateWorker::Create(const LaunchParams& params, IStatusSink& sink, EngineFactory makeEngine,
+                          UserNotices& notices) {
   // The copy is complete before the body starts.
-  auto worker = std::make_unique<UpdateWorker>(params, sink, std::move(makeEngine));
+  auto worker = std::make_unique<UpdateWorker>(params, sink, std::move(makeEngine), notices);
   std::thread([self = std::move(worker)] { self->Execute(); }).detach();
 }
 
-UpdateWorker::UpdateWorker(const LaunchParams& params, IStatusSink& sink, EngineFactory makeEngine)
-    : params_(params), sink_(sink), makeEngine_(std::move(makeEngine)) {}
+UpdateWorker::UpdateWorker(const LaunchParams& params, IStatusSink& sink, EngineFactory makeEngine,
+                           UserNotices& notices)
+    : params_(params), sink_(sink), makeEngine_(std::move(makeEngine)), notices_(notices) {}
 
 void UpdateWorker::Execute() {
   platform::ComApartment com;
@@ -42,6 +58,7 @@ void UpdateWorker::Run() {
   PostStatus(Status::Connecting);
   try {
     engine_ = makeEngine_(params_.serverUrl);
+    if (const std::optional<engine::SetUpFailure> failure = engine_->SetUp()) notices_.SetUpFailed(*failure);
     engine_->SetProgressCallback([this](std::int32_t done, std::int32_t total) { PostProgress(done, total); });
     PostStatus(Status::Checking);
     if (engine_->CheckForUpdates(params_.appName)) {
@@ -53,7 +70,10 @@ void UpdateWorker::Run() {
     }
     engine_.reset();
   } catch (const engine::ServerRefused& e) {
-    sink_.PostRefusal(e.what());
+    sink_.PostRefusal(RefusalText(e));
+    engine_.reset();
+  } catch (const engine::BadServerAddress& e) {
+    PostError(texts::UnusableServerAddress(e.address()));
     engine_.reset();
   } catch (const std::exception& e) {
     PostError(e.what());

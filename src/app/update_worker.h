@@ -14,6 +14,8 @@ class UpdateEngine;
 
 namespace app {
 
+class UserNotices;
+
 // Creates the engine of one run for a server address.
 using EngineFactory = std::function<std::unique_ptr<engine::UpdateEngine>(const std::string& serverUrl)>;
 
@@ -25,9 +27,10 @@ class UpdateWorker {
   // Starts a thread at once with its own copy of the parameters; the object
   // lives on that thread and frees itself when the body returns. Nobody waits
   // for it: the program's end cuts it off.
-  static void Create(const LaunchParams& params, IStatusSink& sink, EngineFactory makeEngine);
+  // `notices` shows what set-up could not do.
+  static void Create(const LaunchParams& params, IStatusSink& sink, EngineFactory makeEngine, UserNotices& notices);
 
-  UpdateWorker(const LaunchParams& params, IStatusSink& sink, EngineFactory makeEngine);
+  UpdateWorker(const LaunchParams& params, IStatusSink& sink, EngineFactory makeEngine, UserNotices& notices);
   // The thread body: status 6 while another updater runs, then statuses 1,
   // 2, then 3 ... 9 or 4; a refused server as status 5, any other error as
   // status 0.
@@ -43,6 +46,7 @@ class UpdateWorker {
   std::unique_ptr<engine::UpdateEngine> engine_;
   IStatusSink& sink_;
   EngineFactory makeEngine_;
+  UserNotices& notices_;
 };
 
 }  // namespace app

@@ -14,9 +14,9 @@
 #include "engine/paths.h"
 #include "engine/trace_file.h"
 #include "engine/update_engine.h"
+#include "engine/user_notices.h"
 #include "engine/xml_routines.h"
 #include "platform/files.h"
-#include "platform/message_box.h"
 #include "platform/os_error.h"
 #include "platform/private_folder.h"
 #include "platform/processes.h"
@@ -134,9 +134,7 @@ void UpdateEngine::UnpackEntry(Installation& run, zip::Unzipper& zipper, std::in
   // A package that came whole but could not be put in place says why; the
   // user would otherwise start the old modules believing them new.
   if (!failure.empty()) {
-    services_.messageBox.Show("模块“" + e.name + "”没有安装，原有文件保持不变：\r\n" + failure +
-                                  "\r\n\r\n下次更新时将重新安装。",
-                              kEngineCaption, platform::MbOk | platform::MbIconError);
+    services_.notices.ModuleNotInstalled(e.name, failure);
   }
   if (base::SameTextAscii(WithoutZipLowerCase(e.fileName), run.mainFileName)) {
     run.mainFilePath = JoinPath(folders_.app, run.mainFileName);
@@ -287,8 +285,7 @@ void UpdateEngine::RegisterComponents(const Installation& run) {
 // false (the package failed) otherwise.
 bool UpdateEngine::HoldDatabaseEngineSetup(Installation& run) {
   if (run.databaseFiles.HoldUnchanged()) return true;
-  services_.messageBox.Show("数据库引擎的安装文件在解压后无法锁定或已被改动，不运行其安装程序。", kEngineCaption,
-                            platform::MbOk);
+  services_.notices.DatabaseEngineSetupNotRun();
   return false;
 }
 

@@ -4,7 +4,6 @@
 #include <optional>
 
 #include "engine/server_address.h"
-#include "engine/trace_file.h"
 #include "platform/registry.h"
 
 namespace engine {
@@ -38,12 +37,6 @@ std::string Shown(std::string_view text) {
   return text.size() > kShownLength ? shown + "..." : shown;
 }
 
-std::string Joined(const std::vector<std::string>& texts) {
-  std::string joined;
-  for (const std::string& text : texts) joined += (joined.empty() ? "" : " ") + Shown(text);
-  return joined;
-}
-
 }  // namespace
 
 bool IsMirrorAddress(std::string_view address) {
@@ -70,13 +63,16 @@ MirrorList ParseMirrors(std::string_view text) {
   }
 }
 
-std::vector<std::string> ConfiguredMirrors(platform::IRegistry& registry, const TraceFile& trace) {
+std::optional<MirrorList> ConfiguredMirrors(platform::IRegistry& registry) {
   const std::optional<std::string> text = registry.ReadString(platform::RegistryRoot::LocalMachine, kMirrorsKey, kMirrorsValue);
-  if (!text) return {};
-  MirrorList list = ParseMirrors(*text);
-  if (!list.ignored.empty()) trace.Write("镜像.已忽略", Joined(list.ignored));
-  trace.Write("镜像", list.addresses.empty() ? "无可用地址" : Joined(list.addresses));
-  return std::move(list.addresses);
+  if (!text) return std::nullopt;
+  return ParseMirrors(*text);
+}
+
+std::string MirrorsShown(const std::vector<std::string>& addresses) {
+  std::string joined;
+  for (const std::string& text : addresses) joined += (joined.empty() ? "" : " ") + Shown(text);
+  return joined;
 }
 
 }  // namespace engine

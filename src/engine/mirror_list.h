@@ -4,6 +4,7 @@
 // manifest gives. REG_SZ or REG_MULTI_SZ value Mirrors beside PublisherKeys,
 // addresses separated by blanks or line breaks.
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,8 +14,6 @@ class IRegistry;
 }
 
 namespace engine {
-
-class TraceFile;
 
 inline constexpr const char* kMirrorsKey = "SOFTWARE\\ZEPRA\\AutoUpdate";
 inline constexpr const char* kMirrorsValue = "Mirrors";
@@ -35,8 +34,11 @@ bool IsMirrorAddress(std::string_view address);
 // Each word of the text that is a mirror address, up to kMaxMirrors.
 MirrorList ParseMirrors(std::string_view text);
 
-// The mirrors configured on this machine; the addresses used and those
-// ignored are noted in the trace.
-std::vector<std::string> ConfiguredMirrors(platform::IRegistry& registry, const TraceFile& trace);
+// The mirrors configured on this machine; nullopt when none are.
+std::optional<MirrorList> ConfiguredMirrors(platform::IRegistry& registry);
+
+// Addresses as the trace may show them: printable ASCII, each cut short,
+// separated by blanks.
+std::string MirrorsShown(const std::vector<std::string>& addresses);
 
 }  // namespace engine

@@ -12,10 +12,10 @@
 #include "engine/staging_file.h"
 #include "engine/trace_file.h"
 #include "engine/update_engine.h"
+#include "engine/user_notices.h"
 #include "http/download.h"
 #include "platform/file_names.h"
 #include "platform/files.h"
-#include "platform/message_box.h"
 
 namespace engine {
 namespace {
@@ -58,15 +58,14 @@ struct Published {
   std::string sha256;  // lower case; empty when not given
 };
 
+// Manifests written for earlier updaters may carry a Size attribute of their
+// own meaning: one that is no byte count is passed over.
+bool IsIgnoredSize(const ManifestEntry& entry) { return !entry.size.empty() && !IsDecimal(entry.size); }
+
 // NotAsPublishedError when an entry's SHA256 is not a value of its kind. The
-// size counts only beside a hash: manifests written for earlier updaters may
-// carry a Size attribute of their own meaning, so one that is no byte count
-// is passed over (and noted in the trace).
-Published PublishedOf(const ManifestEntry& entry, const TraceFile& trace) {
+// size counts only beside a hash.
+Published PublishedOf(const ManifestEntry& entry) {
   Published published;
-  if (!entry.size.empty() && !IsDecimal(entry.size)) {
-    trace.Write(entry.name + ".Size", "已忽略：“" + entry.size + "”不是字节数");
-  }
   if (entry.sha256.empty()) return published;
   if (!IsSha256Hex(entry.sha256)) {
     throw NotAsPublishedError("更新说明中“" + entry.name + "”的 SHA256 值“" + entry.sha256 +
@@ -201,7 +200,8 @@ std::shared_ptr<StagedPackage> UpdateEngine::DownloadPackage(const ManifestEntry
     if (!platform::IsPlainRelativePath(fileName)) {
       throw UnsafeNameError("文件名 \"" + fileName + "\" 不能用作本地文件名。");
     }
-    const Published published = PublishedOf(entry, services_.trace);
+    if (IsIgnoredSize(entry)) services_.trace.Write(entry.name + ".Size", "已忽略：“" + entry.size + "”不是字节数");
+    const Published published = PublishedOf(entry);
     const std::string path = JoinPath(folders_.staging, fileName);
     const std::vector<Source> sources = SourcesOf(published, mirrors_, url, fileName);
     std::size_t used = 0;
@@ -215,11 +215,9 @@ std::shared_ptr<StagedPackage> UpdateEngine::DownloadPackage(const ManifestEntry
     try {
       if (!passedOver.empty()) services_.trace.Write(entry.name + ".未采用", passedOver);
     } catch (const TraceWriteError&) {
-      // The box below matters more than the note.
+      // Telling the user matters more than the note.
     }
-    const std::string text = "文件 \"" + url + "\" 无法下载。错误信息：" + "\r\n" + e.what() + "\r\n\r\n" +
-                             "请检查文件是否存在，或网络是否连通。";
-    services_.messageBox.Show(text, "Information", platform::MbOk | platform::MbIconInformation);
+    services_.notices.PackageNotDownloaded(url, e.what());
     return nullptr;
   }
 }

@@ -33,7 +33,7 @@ void RecordSetup(xml::XmlDocument& doc, xml::XmlNode* root, const std::string& i
 void UpdateEngine::Record(const Installation& run) {
   // The file is the one set-up read; the address look-up is traced all the
   // same, with the address the run used.
-  ConfigFileName(serverUrl_, services_.trace);
+  ConfigFileNameTraced();
   config_ = LoadXmlFile(configPath_);
   xml::XmlNode* root = config_->documentElement();
   if (!root) throw ConfigMissingError("客户端配置文件“" + configPath_ + "”不存在或无法读取，无法记录更新结果。");

@@ -2,7 +2,6 @@
 
 #include "base/text.h"
 #include "engine/paths.h"
-#include "engine/trace_file.h"
 #include "platform/file_names.h"
 
 namespace engine {
@@ -73,9 +72,7 @@ bool IsPortNumber(std::string_view port) {
 }  // namespace
 
 BadServerAddress::BadServerAddress(const std::string& address)
-    : std::runtime_error("服务器地址“" + address +
-                         "”无效：其中的主机名或端口含有路径分隔符、冒号或文件名中不允许的字符，"
-                         "不能用来命名客户端配置文件。") {}
+    : std::runtime_error("unusable server address: " + address), address_(address) {}
 
 std::string TextBefore(std::string_view text, char c) {
   size_t p = text.find(c);
@@ -87,25 +84,13 @@ std::string TextAfter(std::string_view text, char c) {
   return p == std::string_view::npos ? std::string(text) : std::string(text.substr(p + 1));
 }
 
-std::string UrlHost(const std::string& address, const TraceFile& trace) {
-  trace.Write("取IP-url", address);
+std::string UrlHost(const std::string& address) { return HostOf(address); }
+
+std::string UrlPort(const std::string& address) { return PortOf(address); }
+
+std::string ConfigFileName(const std::string& address) {
   const std::string host = HostOf(address);
-  trace.Write("取IP", host);
-  return host;
-}
-
-std::string UrlPort(const std::string& address, const TraceFile& trace) {
-  trace.Write("取端口-url", address);
   const std::string port = PortOf(address);
-  trace.Write("取端口", port);
-  return port;
-}
-
-std::string ConfigFileName(const std::string& address, const TraceFile& trace) {
-  const std::string host = UrlHost(address, trace);
-  const std::string port = UrlPort(address, trace);
-  trace.Write("host", host);
-  trace.Write("port", port);
   if (!IsUsableAsFileName(host, port)) throw BadServerAddress(address);
   return ConfigNameOf(host, port);
 }
@@ -129,12 +114,6 @@ bool IsClearWebAddress(std::string_view address) {
   const size_t colon = authority.find(':');
   if (colon == std::string_view::npos) return IsClearHost(authority);
   return IsClearHost(authority.substr(0, colon)) && IsPortNumber(authority.substr(colon + 1));
-}
-
-std::string UnclearWebAddressText(const std::string& address) {
-  return "网页指定的更新服务器地址“" + address +
-         "”无效，本次没有更新。\r\n地址应为“http://主机名:端口/路径”：主机名只能由英文字母、数字、“-”、“_”和“.”"
-         "组成（中文域名须写成 punycode 形式），端口必须是 1 到 65535 之间的数字。";
 }
 
 bool IsUsableServerAddress(const std::string& address) {

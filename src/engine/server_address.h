@@ -1,7 +1,6 @@
 #pragma once
 // Host and port of an update server address, and the name of the client
-// configuration file kept per server. Each routine records what it was given
-// and what it found in the trace file.
+// configuration file kept per server.
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -13,19 +12,21 @@ namespace engine {
 class BadServerAddress : public std::runtime_error {
  public:
   explicit BadServerAddress(const std::string& address);
+  const std::string& address() const { return address_; }
+
+ private:
+  std::string address_;
 };
 
 std::string TextBefore(std::string_view text, char c);  // empty when c is absent
 std::string TextAfter(std::string_view text, char c);   // whole text when c is absent
 
-class TraceFile;
-
-std::string UrlHost(const std::string& address, const TraceFile& trace);
-std::string UrlPort(const std::string& address, const TraceFile& trace);
+std::string UrlHost(const std::string& address);
+std::string UrlPort(const std::string& address);
 // host + "_" + port + "_" + "AutoUpdateIniC.xml"; raises BadServerAddress
-// (after tracing host and port) when that is no plain file name.
-std::string ConfigFileName(const std::string& address, const TraceFile& trace);
-// The same test, without tracing.
+// when that is no plain file name.
+std::string ConfigFileName(const std::string& address);
+// Whether ConfigFileName takes the address.
 bool IsUsableServerAddress(const std::string& address);
 // Whether an address a web page gave may be used at all: empty (no server
 // named), or "http://host[:port][/path]" (scheme in any letter case) or a
@@ -34,8 +35,6 @@ bool IsUsableServerAddress(const std::string& address);
 // 65535. Anything an HTTP client might read as another host than the one
 // shown ("@", "%", "\\", foreign letters) is refused.
 bool IsClearWebAddress(std::string_view address);
-// Why a web page's address is refused, for the user.
-std::string UnclearWebAddressText(const std::string& address);
 // host + "_" + port, as the configuration file of the server is named: how
 // the machine keeps what it knows of each server. Nothing is traced.
 std::string ServerKey(const std::string& address);

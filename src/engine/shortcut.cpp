@@ -1,14 +1,13 @@
 // The desktop shortcut to the application's main program.
 #include <exception>
-#include <stdexcept>
 
 #include "engine/paths.h"
 #include "engine/trace_file.h"
 #include "engine/update_engine.h"
+#include "engine/user_notices.h"
 #include "engine/xml_routines.h"
 #include "platform/file_names.h"
 #include "platform/files.h"
-#include "platform/message_box.h"
 #include "platform/shell_link.h"
 #include "xml/xml_document.h"
 
@@ -55,11 +54,12 @@ void UpdateEngine::CreateDesktopLink(const std::string& target, const std::strin
     const std::string linkPath = desktop + linkName;
     if (!platform::IsPlainRelativePath(std::string_view(linkName).substr(1)) ||
         !platform::IsInsideFolder(desktop, linkPath)) {
-      throw std::runtime_error("快捷方式名称“" + title + "”无效。");
+      services_.notices.ShortcutNameInvalid(title);
+      return;
     }
     services_.shell.CreateLink(linkPath, target, FolderOf(target));
   } catch (const std::exception& e) {
-    services_.messageBox.Show(e.what(), kEngineCaption, platform::MbOk);
+    services_.notices.ShortcutNotCreated(e.what());
   }
 }
 

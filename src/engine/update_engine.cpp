@@ -17,12 +17,12 @@
 #include "engine/server_address.h"
 #include "engine/server_layout.h"
 #include "engine/trace_file.h"
+#include "engine/user_notices.h"
 #include "engine/xml_routines.h"
 #include "http/capped_string_sink.h"
 #include "http/fetcher.h"
 #include "platform/crypto.h"
 #include "platform/files.h"
-#include "platform/message_box.h"
 #include "platform/private_folder.h"
 #include "xml/xml_document.h"
 
@@ -35,32 +35,44 @@ constexpr const char* kFreshnessTraceKey = "清单时效";
 // A client configuration that records nothing yet.
 constexpr const char* kEmptyConfiguration = "<?xml version=\"1.0\" encoding=\"GB2312\"?>\r\n<data/>\r\n";
 
+// A manifest that must not be used: the problem found, as for the trace.
 class UntrustedManifestError : public std::runtime_error {
  public:
-  using std::runtime_error::runtime_error;
+  UntrustedManifestError(SetUpFailure::Kind kind, const std::string& problem)
+      : std::runtime_error(problem), kind_(kind) {}
+  SetUpFailure::Kind kind() const { return kind_; }
+
+ private:
+  SetUpFailure::Kind kind_;
 };
 
 }  // namespace
 
 UpdateEngine::UpdateEngine(const std::string& serverUrl, const Services& services, NewServer newServer)
-    : services_(services), newServer_(newServer), serverUrl_(serverUrl) {
-  if (newServer_ == NewServer::AskFirst && !IsClearWebAddress(serverUrl_)) {
-    throw ServerRefused(UnclearWebAddressText(serverUrl_));
-  }
-  try {
-    SetUp();
-  } catch (const std::exception& e) {
-    services_.messageBox.Show(e.what(), kEngineCaption, platform::MbOk);
-  }
-  if (declined_) {
-    throw ServerRefused("您拒绝使用网页指定的更新服务器“" + ServerDisplayName(serverUrl_) + "”，本次没有更新。");
-  }
-}
+    : services_(services), newServer_(newServer), serverUrl_(serverUrl) {}
 
 UpdateEngine::~UpdateEngine() = default;
 
-void UpdateEngine::SetUp() {
-  mirrors_ = ConfiguredMirrors(services_.registry, services_.trace);
+std::optional<SetUpFailure> UpdateEngine::SetUp() {
+  if (newServer_ == NewServer::AskFirst && !IsClearWebAddress(serverUrl_)) {
+    throw ServerRefused(ServerRefused::Reason::UnclearAddress, serverUrl_);
+  }
+  std::optional<SetUpFailure> failure;
+  try {
+    Gather();
+  } catch (const UntrustedManifestError& e) {
+    failure = SetUpFailure{e.kind(), e.what(), std::string(kManifestName)};
+  } catch (const BadServerAddress& e) {
+    failure = SetUpFailure{SetUpFailure::Kind::UnusableAddress, e.address(), {}};
+  } catch (const std::exception& e) {
+    failure = SetUpFailure{SetUpFailure::Kind::Error, e.what(), {}};
+  }
+  if (declined_) throw ServerRefused(ServerRefused::Reason::Declined, serverUrl_);
+  return failure;
+}
+
+void UpdateEngine::Gather() {
+  TakeMirrors();
   folders_.app = FolderOf(services_.programPath);
   folders_.system = platform::SystemDirectory() + "\\";
   folders_.windows = platform::WindowsDirectory() + "\\";
@@ -74,7 +86,7 @@ void UpdateEngine::SetUp() {
   hasDatabaseEngine_ = IsDatabaseEngineInstalled(services_.registry);
   configDir_ = base::Trimmed(folders_.app);
 
-  configPath_ = JoinPath(configDir_, ConfigFileName(serverUrl_, services_.trace));
+  configPath_ = JoinPath(configDir_, ConfigFileNameTraced());
   if (platform::FileExists(configPath_)) {
     config_ = LoadXmlFile(configPath_);
   } else {
@@ -86,11 +98,37 @@ void UpdateEngine::SetUp() {
   FetchManifest();
 }
 
+// The branch mirrors configured on this machine; the trace names those used
+// and those ignored.
+void UpdateEngine::TakeMirrors() {
+  const std::optional<MirrorList> list = ConfiguredMirrors(services_.registry);
+  if (!list) return;
+  const TraceFile& trace = services_.trace;
+  if (!list->ignored.empty()) trace.Write("镜像.已忽略", MirrorsShown(list->ignored));
+  trace.Write("镜像", list->addresses.empty() ? "无可用地址" : MirrorsShown(list->addresses));
+  mirrors_ = list->addresses;
+}
+
+// The address's host and port are traced before an address that names no
+// plain file is refused.
+std::string UpdateEngine::ConfigFileNameTraced() const {
+  const TraceFile& trace = services_.trace;
+  const std::string host = UrlHost(serverUrl_);
+  const std::string port = UrlPort(serverUrl_);
+  trace.Write("取IP-url", serverUrl_);
+  trace.Write("取IP", host);
+  trace.Write("取端口-url", serverUrl_);
+  trace.Write("取端口", port);
+  trace.Write("host", host);
+  trace.Write("port", port);
+  return ConfigFileName(serverUrl_);
+}
+
 // Every user of the machine may write to the usual temporary folders; what
 // the updater stages, journals and starts as administrator lies where only
 // administrators can write, each folder on the way checked.
 void UpdateEngine::PreparePrivateFolders() {
-  const std::string programData = platform::ProgramDataDirectory();
+  const std::string programData = services_.programData();
   privateFolder_ = platform::EnsurePrivateFolder(programData, kPrivateFolder);
   folders_.staging =
       platform::EnsurePrivateFolder(programData, std::string(kPrivateFolder) + "\\" + kStagingFolderName) + "\\";
@@ -123,12 +161,8 @@ void UpdateEngine::UseTemplate(const std::string& bytes) {
 bool UpdateEngine::ApprovedFirstUse() {
   if (newServer_ != NewServer::AskFirst || serverUrl_.empty()) return true;
   if (ConfiguredPublisherKeys(services_.registry)) return true;
-  const std::string text = "网页要求从更新服务器“" + ServerDisplayName(serverUrl_) +
-                           "”下载并安装程序，本机以前从未使用过这台服务器。\r\n\r\n"
-                           "只有在您信任这台服务器时才选择“是”。是否继续？";
-  const unsigned flags = platform::MbYesNo | platform::MbIconQuestion | platform::MbDefaultButton2;
-  if (services_.messageBox.Show(text, kEngineCaption, flags) == platform::IdYes) return true;
-  declined_ = true;  // the constructor raises ServerRefused
+  if (services_.notices.ApprovesFirstUse(serverUrl_)) return true;
+  declined_ = true;  // SetUp raises ServerRefused
   return false;
 }
 
@@ -161,8 +195,7 @@ void UpdateEngine::FetchManifest() {
     }
     services_.trace.Write(kSignatureTraceKey, problem.empty() ? "已校验" : "未通过：" + problem);
     if (!problem.empty()) {
-      throw UntrustedManifestError("更新说明（" + std::string(kManifestName) + "）没有可信发布者的有效签名：" +
-                                   problem + "。\r\n为安全起见，本次不安装任何更新。");
+      throw UntrustedManifestError(SetUpFailure::Kind::UnsignedManifest, problem);
     }
   }
   std::unique_ptr<xml::XmlDocument> manifest = LoadXmlFromBytes(bytes);
@@ -191,8 +224,7 @@ void UpdateEngine::CheckFreshness(const xml::XmlDocument& manifest, const std::s
                                             : age.serial   ? "已接受：序号 " + std::to_string(*age.serial)
                                                            : "无序号");
   if (!problem.empty()) {
-    throw UntrustedManifestError("更新说明（" + std::string(kManifestName) + "）不能使用：" + problem +
-                                 "。\r\n为安全起见，本次不安装任何更新。");
+    throw UntrustedManifestError(SetUpFailure::Kind::StaleManifest, problem);
   }
   if (age.serial) RememberAccepted(services_.registry, server, {*age.serial, digest});
 }

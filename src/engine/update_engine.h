@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <unordered_set>
@@ -14,6 +15,7 @@
 #include "engine/manifest_entry.h"
 #include "engine/presence.h"
 #include "engine/services.h"
+#include "engine/set_up_outcome.h"
 
 namespace xml {
 class XmlDocument;
@@ -33,28 +35,23 @@ struct RolloutMachine;
 // asking: the client program names its own server, a web page does not.
 enum class NewServer { Trusted, AskFirst };
 
-// The constructor's refusal of a server a web page named: its address is not
-// clear (see IsClearWebAddress), or the user declined it. Nothing has been
-// fetched, and the address must not be handed on to the client program.
-class ServerRefused : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
-
 using ManifestEntries = std::vector<std::shared_ptr<const ManifestEntry>>;
 // Steps done and steps in all.
 using ProgressCallback = std::function<void(std::int32_t done, std::int32_t total)>;
 
 class UpdateEngine {
  public:
-  // Fails towards the caller only with ServerRefused: any other failure
-  // during set-up is shown in a message box and the engine keeps what it had
-  // gathered by then.
+  // Only keeps its inputs: nothing is read or fetched before SetUp.
   UpdateEngine(const std::string& serverUrl, const Services& services, NewServer newServer = NewServer::Trusted);
   ~UpdateEngine();
   UpdateEngine(const UpdateEngine&) = delete;
   UpdateEngine& operator=(const UpdateEngine&) = delete;
 
+  // Finds the machine's folders, recovers an interrupted installation, reads
+  // or fetches the client configuration and fetches the manifest. Throws
+  // only ServerRefused; any other failure comes back, and the engine goes on
+  // with what it had gathered by then.
+  [[nodiscard]] std::optional<SetUpFailure> SetUp();
   // Builds the update list for the application; true when it is not empty.
   bool CheckForUpdates(const std::string& appName);
   // Downloads and installs the update list and records the result in the
@@ -70,7 +67,7 @@ class UpdateEngine {
   std::unique_ptr<xml::XmlDocument> FetchServerDocument(const std::string& fileName);
   // Stores the entry's package in the staging folder, checked against what
   // the manifest says was published, and held there until it is unpacked;
-  // null after a failure that has been shown to the user.
+  // null after a failure the user has been told of.
   std::shared_ptr<StagedPackage> DownloadPackage(const ManifestEntry& entry);
   // Unpacks one package into the target folder. True when every file of it
   // is in place (files kept by the overwrite rule count as in place); false
@@ -107,7 +104,10 @@ class UpdateEngine {
 
  private:
   struct Installation;
-  void SetUp();
+  void Gather();
+  void TakeMirrors();
+  // The client configuration's name for the server, the look-up traced.
+  std::string ConfigFileNameTraced() const;
   void PreparePrivateFolders();
   void UseTemplate(const std::string& bytes);
   bool ApprovedFirstUse();
@@ -154,8 +154,6 @@ class UpdateEngine {
   std::vector<std::string> mirrors_;  // branch mirrors, in the order they are tried
 };
 
-// Caption of the engine's own message boxes.
-inline constexpr const char* kEngineCaption = "AutoUpdate";
 // Below the machine's program-data folder: the updater's private folder and
 // the staging folder in it.
 inline constexpr const char* kPrivateFolder = "ZEPRA\\AutoUpdate";

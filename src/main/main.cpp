@@ -5,6 +5,7 @@
 #include "app/progress_view.h"
 #include "app/progress_window.h"
 #include "app/update_worker.h"
+#include "app/user_notices.h"
 #include "engine/services.h"
 #include "engine/stall_limit.h"
 #include "engine/trace_file.h"
@@ -13,6 +14,7 @@
 #include "platform/files.h"
 #include "platform/internet.h"
 #include "platform/machine_setting.h"
+#include "platform/private_folder.h"
 #include "platform/process.h"
 #include "platform/system_services.h"
 #include "platform/window.h"
@@ -27,8 +29,9 @@ int main() {
   http::HttpFetcher fetcher(*internet);
   const std::string programPath = platform::ProgramPath();
   const engine::TraceFile trace(programPath);
-  const engine::Services services{*system.messageBox, *system.processes, *system.registry, *system.shell,
-                                  fetcher,           trace,             programPath};
+  app::UserNotices notices(*system.messageBox);
+  const engine::Services services{notices, *system.messageBox, *system.processes, *system.registry, *system.shell,
+                                  fetcher, trace,              programPath,       platform::ProgramDataDirectory};
   // A server the client program names is its own; one a web page names is
   // asked about the first time.
   const engine::NewServer newServer =
@@ -37,7 +40,7 @@ int main() {
                            [&](const app::LaunchParams& params, app::IStatusSink& sink) {
                              app::UpdateWorker::Create(params, sink, [&](const std::string& serverUrl) {
                                return std::make_unique<engine::UpdateEngine>(serverUrl, services, newServer);
-                             });
+                             }, notices);
                            });
   const int code = app::RunProgressWindow(form, args, *system.registry, *system.messageBox,
                                           platform::StartupShowCommand());

@@ -7,6 +7,7 @@
 #include <mutex>
 #include <thread>
 
+#include "engine/server_address.h"
 #include "engine/update_engine.h"
 #include "platform/files.h"
 #include "platform/machine_lock.h"
@@ -61,7 +62,7 @@ class Worker : public EngineTest {
     app::LaunchParams params;
     params.appName = "ZEPRA";
     params.serverUrl = server;
-    app::UpdateWorker worker(params, sink, Factory());
+    app::UpdateWorker worker(params, sink, Factory(), notices);
     worker.Execute();
     return sink.posted_;
   }
@@ -110,7 +111,7 @@ TEST_F(Worker, ErrorDuringTheRunEndsWithItsText) {
   params.appName = "ZEPRA";
   params.serverUrl = kServer;
   RemovingSink removing(sink, AppPath(kConfigName));
-  app::UpdateWorker worker(params, removing, Factory());
+  app::UpdateWorker worker(params, removing, Factory(), notices);
   worker.Execute();
   ASSERT_EQ(sink.posted_.size(), 6u);
   EXPECT_EQ((std::vector<std::string>(sink.posted_.begin(), sink.posted_.begin() + 5)),
@@ -126,29 +127,73 @@ TEST_F(Worker, ADeclinedServerEndsWithTheRefusal) {
   app::LaunchParams params;
   params.appName = "ZEPRA";
   params.serverUrl = kServer;
-  app::UpdateWorker worker(params, sink, [this](const std::string& url) {
-    return std::make_unique<engine::UpdateEngine>(url, services, engine::NewServer::AskFirst);
-  });
+  app::UpdateWorker worker(
+      params, sink,
+      [this](const std::string& url) {
+        return std::make_unique<engine::UpdateEngine>(url, services, engine::NewServer::AskFirst);
+      },
+      notices);
   worker.Execute();
   EXPECT_EQ(sink.posted_,
             (std::vector<std::string>{"1", "5:您拒绝使用网页指定的更新服务器“10.0.0.5:8080”，本次没有更新。"}));
   EXPECT_TRUE(web.requested.empty());
 }
 
+// An address a web page gave that could name another host is refused with
+// the reason and the form an address must have.
+TEST_F(Worker, AnUnclearAddressEndsWithTheRefusal) {
+  app::LaunchParams params;
+  params.appName = "ZEPRA";
+  params.serverUrl = "http://a@b/";
+  app::UpdateWorker worker(
+      params, sink,
+      [this](const std::string& url) {
+        return std::make_unique<engine::UpdateEngine>(url, services, engine::NewServer::AskFirst);
+      },
+      notices);
+  worker.Execute();
+  EXPECT_EQ(sink.posted_,
+            (std::vector<std::string>{
+                "1", "5:网页指定的更新服务器地址“http://a@b/”无效，本次没有更新。\r\n"
+                     "地址应为“http://主机名:端口/路径”：主机名只能由英文字母、数字、“-”、“_”和“.”组成（中文域名须写成 "
+                     "punycode 形式），端口必须是 1 到 65535 之间的数字。"}));
+  EXPECT_TRUE(messages.shown.empty());
+  EXPECT_TRUE(web.requested.empty());
+}
+
 TEST_F(Worker, FailedSetUpIsShownAndTheApplicationCountsAsCurrent) {
   web.Unreachable();
   EXPECT_EQ(RunWorker(), (std::vector<std::string>{"1", "2", "4"}));
-  EXPECT_EQ(messages.shown.size(), 1u);
+  ASSERT_EQ(messages.shown.size(), 1u);
+  EXPECT_EQ(messages.shown[0].caption, "AutoUpdate");
+  EXPECT_NE(messages.shown[0].text.find("12029"), std::string::npos);
 }
 
 TEST_F(Worker, ErrorTextWithLineBreaksArrivesUnchanged) {
   app::LaunchParams params;
   params.serverUrl = kServer;
-  app::UpdateWorker worker(params, sink, [](const std::string&) -> std::unique_ptr<engine::UpdateEngine> {
-    throw std::runtime_error("line one\r\nline two");
-  });
+  app::UpdateWorker worker(
+      params, sink,
+      [](const std::string&) -> std::unique_ptr<engine::UpdateEngine> {
+        throw std::runtime_error("line one\r\nline two");
+      },
+      notices);
   worker.Execute();
   EXPECT_EQ(sink.posted_, (std::vector<std::string>{"1", "0:line one\r\nline two"}));
+}
+
+// An address that would make the configuration's name a path ends the run
+// with the application's wording of it.
+TEST_F(Worker, AnUnusableAddressEndsWithItsText) {
+  app::LaunchParams params;
+  params.serverUrl = "http://CON:1/";
+  app::UpdateWorker worker(
+      params, sink,
+      [](const std::string& url) -> std::unique_ptr<engine::UpdateEngine> { throw engine::BadServerAddress(url); },
+      notices);
+  worker.Execute();
+  EXPECT_EQ(sink.posted_, (std::vector<std::string>{"1", "0:服务器地址“http://CON:1/”无效：其中的主机名或端口含有路径分隔符、"
+                                                         "冒号或文件名中不允许的字符，不能用来命名客户端配置文件。"}));
 }
 
 TEST_F(Worker, CreateRunsOnItsOwnThreadWithACopy) {
@@ -157,7 +202,7 @@ TEST_F(Worker, CreateRunsOnItsOwnThreadWithACopy) {
   app::LaunchParams params;
   params.appName = "ZEPRA";
   params.serverUrl = kServer;
-  app::UpdateWorker::Create(params, sink, Factory());
+  app::UpdateWorker::Create(params, sink, Factory(), notices);
   params.serverUrl = "changed after the start";
   EXPECT_EQ(sink.WaitForEnd(), (std::vector<std::string>{"1", "2", "4"}));
 }
@@ -173,7 +218,7 @@ TEST_F(Worker, WaitsForTheUpdaterAlreadyRunning) {
   app::LaunchParams params;
   params.appName = "ZEPRA";
   params.serverUrl = kServer;
-  app::UpdateWorker::Create(params, sink, Factory());
+  app::UpdateWorker::Create(params, sink, Factory(), notices);
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   {
     std::vector<std::string> soFar = sink.Snapshot();

@@ -4,11 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <optional>
 
 #include "http/capped_string_sink.h"
 #include "platform/codepage.h"
 #include "platform/files.h"
+#include "platform/private_folder.h"
 #include "support/engine/engine_fixture.h"
 #include "support/engine/signing_vectors.h"
 #include "xml/xml_document.h"
@@ -227,8 +229,9 @@ TEST_F(EngineSetUp, UnwritableTraceFileStopsSetUp) {
   // A program in a folder that does not exist cannot have its trace file.
   const std::string gone = box.path("gone\\AutoUpdate.exe");
   const engine::TraceFile goneTrace(gone);
-  const engine::Services elsewhere{messages, processes, registry, shell, web, goneTrace, gone};
-  auto engine = std::make_unique<engine::UpdateEngine>(kServer, elsewhere);
+  const engine::Services elsewhere{notices, messages, processes, registry, shell, web, goneTrace, gone,
+                                   services.programData};
+  auto engine = SetUp(std::make_unique<engine::UpdateEngine>(kServer, elsewhere));
   ASSERT_EQ(messages.shown.size(), 1u);
   EXPECT_EQ(messages.shown[0].text, "Unable to write to " + box.path("gone\\debug.ini"));
   EXPECT_TRUE(web.requested.empty());
@@ -296,6 +299,66 @@ TEST_F(EngineSetUp, SignedManifests) {
   }
 }
 
+// Set-up traces how it read the server address, in this order, and does so
+// before an address that names no plain file is refused.
+TEST_F(EngineSetUp, TracesTheAddressLookUpInOrder) {
+  struct Case {
+    std::string address, host, port, configName;  // configName: "" when refused
+  };
+  const Case cases[] = {{"http://one:1/", "one", "1", "one_1_AutoUpdateIniC.xml"}, {"http://h:1:2/p", "h", "1:2", ""}};
+  for (const auto& [address, host, port, configName] : cases) {
+    SCOPED_TRACE(address);
+    platform::RemoveFile(AppPath("debug.ini"));
+    messages.shown.clear();
+    if (!configName.empty()) WriteAppFile(configName, kTemplate);
+    const auto engine = MakeEngine(address);
+    const std::string lookUp = platform::Utf8ToAnsi("[debug]\r\n取IP-url=" + address + "\r\n取IP=" + host +
+                                                    "\r\n取端口-url=" + address + "\r\n取端口=" + port +
+                                                    "\r\nhost=" + host + "\r\nport=" + port + "\r\n");
+    EXPECT_EQ(ReadAppFile("debug.ini").substr(0, lookUp.size()), lookUp);
+    EXPECT_EQ(messages.shown.size(), configName.empty() ? 1u : 0u);
+  }
+}
+
+// Constructing an engine only keeps its inputs: set-up is a step of its own,
+// and what it could not do comes back to the caller, who decides what the
+// user sees.
+TEST_F(EngineSetUp, SetUpIsAStepOfItsOwnAndReturnsWhatFailed) {
+  registry.values[{platform::RegistryRoot::LocalMachine, "SOFTWARE\\ZEPRA\\AutoUpdate", "PublisherKeys"}] =
+      testing_support::kKey1;
+  UseLocalConfig(kTemplate);
+  ServeManifest(testing_support::kSignedManifest);
+  struct Case {
+    const char* what;
+    std::string address;
+    std::function<void()> arrange;
+    engine::SetUpFailure::Kind kind;
+    std::string detail, file;
+  };
+  const Case cases[] = {
+      {"unusable address", "http://CON:1/", [] {}, engine::SetUpFailure::Kind::UnusableAddress, "http://CON:1/", ""},
+      {"unsigned", kServer, [] {}, engine::SetUpFailure::Kind::UnsignedManifest, "签名文件缺失或无法读取", "AutoUpdateIniS.xml"},
+      {"unreachable", kServer, [&] { web.Unreachable(12029); }, engine::SetUpFailure::Kind::Error,
+       "请求后台数据时出现异常。\r\n函数：InternetOpenUrl() 错误代码: 12029", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    c.arrange();
+    engine::UpdateEngine engine(c.address, services);
+    EXPECT_TRUE(web.requested.empty());
+    EXPECT_FALSE(box.exists("ProgramData\\ZEPRA"));
+    const std::optional<engine::SetUpFailure> failure = engine.SetUp();
+    ASSERT_TRUE(failure);
+    EXPECT_EQ(failure->kind, c.kind);
+    EXPECT_EQ(failure->detail, c.detail);
+    EXPECT_EQ(failure->file, c.file);
+    EXPECT_TRUE(messages.shown.empty());
+    EXPECT_TRUE(box.exists("ProgramData\\ZEPRA\\AutoUpdate\\staging"));
+    platform::RemoveFolderTree(box.path("ProgramData\\ZEPRA"));
+    web.requested.clear();
+  }
+}
+
 // Publishing replaces the signature, then the manifest: a run that read the
 // old manifest and then the new signature reads both again and uses them.
 TEST_F(EngineSetUp, AManifestReplacedWhileItsSignatureIsReadIsReadAgain) {
@@ -333,9 +396,10 @@ TEST_F(EngineSetUp, AServerFromAWebPageIsAskedForOnFirstUse) {
     messages.answer = answer;
     std::unique_ptr<engine::UpdateEngine> engine;
     try {
-      engine = std::make_unique<engine::UpdateEngine>(kServer, services, engine::NewServer::AskFirst);
+      engine = MakeEngine(kServer, engine::NewServer::AskFirst);
     } catch (const engine::ServerRefused& e) {
-      EXPECT_EQ(std::string(e.what()), "您拒绝使用网页指定的更新服务器“10.0.0.5:8080”，本次没有更新。");
+      EXPECT_EQ(e.reason(), engine::ServerRefused::Reason::Declined);
+      EXPECT_EQ(e.address(), kServer);
     }
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_EQ(messages.shown[0].text, question);
@@ -347,7 +411,7 @@ TEST_F(EngineSetUp, AServerFromAWebPageIsAskedForOnFirstUse) {
   }
   // Known now (its configuration is here), or named by the client program: no question.
   messages.shown.clear();
-  engine::UpdateEngine known(kServer, services, engine::NewServer::AskFirst);
+  MakeEngine(kServer, engine::NewServer::AskFirst);
   platform::RemoveFile(AppPath(kConfigName));
   MakeEngine();
   EXPECT_TRUE(messages.shown.empty());
@@ -363,10 +427,10 @@ TEST_F(EngineSetUp, AServerFromAWebPageIsNotAskedForWithPublisherKeys) {
   web.Serve(std::string(kServer) + "AutoUpdateIniS.xml.sig",
             testing_support::FromHex(testing_support::kSignedManifestSignatureHex));
   messages.answer = platform::IdNo;
-  engine::UpdateEngine engine(kServer, services, engine::NewServer::AskFirst);
+  const auto engine = MakeEngine(kServer, engine::NewServer::AskFirst);
   EXPECT_TRUE(messages.shown.empty());
   EXPECT_TRUE(platform::FileExists(AppPath(kConfigName)));
-  EXPECT_NE(engine.manifest(), nullptr);
+  EXPECT_NE(engine->manifest(), nullptr);
 }
 
 // An address a web page gave that could name another host than the one shown
@@ -376,10 +440,11 @@ TEST_F(EngineSetUp, AnUnclearAddressFromAWebPageIsRefusedAtOnce) {
                               "http://evil\\10.0.0.5:8080/", "http://10.0.0.5:80a/", "http://服务器:80/"}) {
     SCOPED_TRACE(address);
     try {
-      engine::UpdateEngine engine(address, services, engine::NewServer::AskFirst);
+      MakeEngine(address, engine::NewServer::AskFirst);
       ADD_FAILURE() << "not refused";
     } catch (const engine::ServerRefused& e) {
-      EXPECT_EQ(std::string(e.what()), engine::UnclearWebAddressText(address));
+      EXPECT_EQ(e.reason(), engine::ServerRefused::Reason::UnclearAddress);
+      EXPECT_EQ(e.address(), address);
     }
     EXPECT_TRUE(messages.shown.empty());
     EXPECT_TRUE(web.requested.empty());

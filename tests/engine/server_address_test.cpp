@@ -26,8 +26,6 @@ struct AddressCase {
 };
 
 TEST(ServerAddress, HostPortAndConfigName) {
-  Sandbox box;
-  const engine::TraceFile trace(box.programPath());
   const AddressCase cases[] = {
       {"http://server:8080/update/", "server", "8080", "server_8080_AutoUpdateIniC.xml"},
       {"HTTP://Server:81", "Server", "81", "Server_81_AutoUpdateIniC.xml"},
@@ -53,13 +51,13 @@ TEST(ServerAddress, HostPortAndConfigName) {
   };
   for (const AddressCase& c : cases) {
     SCOPED_TRACE(c.address);
-    EXPECT_EQ(engine::UrlHost(c.address, trace), c.host);
-    EXPECT_EQ(engine::UrlPort(c.address, trace), c.port);
+    EXPECT_EQ(engine::UrlHost(c.address), c.host);
+    EXPECT_EQ(engine::UrlPort(c.address), c.port);
     EXPECT_EQ(engine::IsUsableServerAddress(c.address), c.configName != nullptr);
     if (c.configName) {
-      EXPECT_EQ(engine::ConfigFileName(c.address, trace), c.configName);
+      EXPECT_EQ(engine::ConfigFileName(c.address), c.configName);
     } else {
-      EXPECT_THROW(engine::ConfigFileName(c.address, trace), engine::BadServerAddress);
+      EXPECT_THROW(engine::ConfigFileName(c.address), engine::BadServerAddress);
     }
   }
 }
@@ -126,22 +124,6 @@ TEST(ServerAddress, DisplayNameIsTheContactedHost) {
     SCOPED_TRACE(address);
     EXPECT_EQ(engine::ServerDisplayName(address), shown);
   }
-}
-
-TEST(ServerAddress, ConfigNameWritesSixKeysLatestValues) {
-  Sandbox box;
-  const engine::TraceFile trace(box.programPath());
-  engine::ConfigFileName("http://one:1/", trace);
-  engine::ConfigFileName("http://two:2/", trace);
-  const std::string expected = platform::Utf8ToAnsi(
-      "[debug]\r\n"
-      "取IP-url=http://two:2/\r\n"
-      "取IP=two\r\n"
-      "取端口-url=http://two:2/\r\n"
-      "取端口=2\r\n"
-      "host=two\r\n"
-      "port=2\r\n");
-  EXPECT_EQ(box.read("Client\\Update\\debug.ini"), expected);
 }
 
 TEST(TraceFile, UnwritableFolderRaisesWithFullPath) {

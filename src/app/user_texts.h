@@ -1,0 +1,28 @@
+#pragma once
+// Every sentence the user reads about a run, in one place, with the values
+// each one inserts. The texts are what users and their support staff know:
+// they stay exactly as they are.
+#include <string>
+
+namespace app::texts {
+
+// Captions of the run's message boxes.
+inline constexpr const char* kUpdaterCaption = "AutoUpdate";
+inline constexpr const char* kInformationCaption = "Information";
+
+// The first use of a server a web page named, as a yes/no question.
+std::string FirstUseQuestion(const std::string& serverName);
+// Why a web page's server address is refused, and that the user refused one.
+std::string UnclearWebAddress(const std::string& address);
+std::string DeclinedServer(const std::string& serverName);
+// A manifest without a trusted signature, and one whose age rules it out.
+// An address that would make the client configuration's name a path.
+std::string UnusableServerAddress(const std::string& address);
+std::string UnsignedManifest(const std::string& file, const std::string& problem);
+std::string StaleManifest(const std::string& file, const std::string& problem);
+std::string PackageNotDownloaded(const std::string& url, const std::string& error);
+std::string ModuleNotInstalled(const std::string& module, const std::string& failure);
+std::string DatabaseEngineSetupNotRun();
+std::string ShortcutNameInvalid(const std::string& title);
+
+}  // namespace app::texts
