@@ -42,7 +42,7 @@ std::string ZipProblem(const std::string& path) {
   std::unique_ptr<zip::BufferedFileStream> archive;
   std::unique_ptr<zip::ArchiveDirectory> directory;
   try {
-    archive = std::make_unique<zip::BufferedFileStream>(path, zip::kArchiveBufferSize, false,
+    archive = std::make_unique<zip::BufferedFileStream>(path, zip::kArchiveBufferSize,
                                                         platform::FileMode::ReadDenyWrite);
     directory = std::make_unique<zip::ArchiveDirectory>(*archive, path);
   } catch (const std::exception& e) {

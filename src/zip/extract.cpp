@@ -58,7 +58,7 @@ class DecodedFile {
   // then).
   explicit DecodedFile(const std::string& path)
       : path_(path),
-        stream_(std::make_unique<BufferedFileStream>(path, kOutputBufferSize, false, platform::FileMode::Create)) {}
+        stream_(std::make_unique<BufferedFileStream>(path, kOutputBufferSize, platform::FileMode::Create)) {}
   ~DecodedFile() { Discard(); }
   DecodedFile(const DecodedFile&) = delete;
   DecodedFile& operator=(const DecodedFile&) = delete;

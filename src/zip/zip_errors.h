@@ -16,7 +16,7 @@ class ZipError : public std::runtime_error {
    public:                                 \
     using ZipError::ZipError;    \
   };
-AU_ZIP_ERROR(StreamError)             // "Putback overflow", "Seek error", "Invalid seek origin (%d)"
+AU_ZIP_ERROR(StreamError)             // "Seek error", "Invalid seek origin (%d)"
 AU_ZIP_ERROR(ArchiveOpenError)              // "Cannot open file "%s". %s"
 AU_ZIP_ERROR(OutputCreateError)            // "Cannot create file "%s". %s"
 AU_ZIP_ERROR(IncompleteZipError)           // "Incomplete Zip File"

@@ -33,7 +33,7 @@ TEST_F(ZipWindows, AnArchiveReadByNameShutsOutWritersButNotReaders) {
   Builder b;
   b.Add("a.txt", "a");
   Package(b);
-  auto reading = std::make_unique<BufferedFileStream>(archive, kArchiveBufferSize, false,
+  auto reading = std::make_unique<BufferedFileStream>(archive, kArchiveBufferSize,
                                                       platform::FileMode::ReadDenyWrite);
   HANDLE w = Open(archive, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE);
   EXPECT_EQ(w, INVALID_HANDLE_VALUE);

@@ -91,7 +91,7 @@ TEST_F(ZipWriterTest, TheReaderReadsBackNamesMethodsTimesAndBytes) {
       EXPECT_EQ(entry.Header().compressionMethod, Sources()[i].method);
       EXPECT_EQ(entry.Header().dateTime, TimeOf(i));
     }
-    BufferedFileStream archive(path, 4096, false, platform::FileMode::ReadDenyWrite);
+    BufferedFileStream archive(path, 4096, platform::FileMode::ReadDenyWrite);
     for (size_t i = 0; i < d.Count(); ++i) {
       ZipEntry local;
       archive.Seek(static_cast<int64_t>(d.Entry(i).LocalHeaderOffset()), SeekFromStart);
