@@ -17,6 +17,7 @@ using ziptest::Dos;
 class ZipRead : public testing_support::UnzipFixture {
  protected:
   const ArchiveDirectory& Open(const std::string& bytes, const std::string& name = "r.zip") {
+    opened.reset();  // the archive read before is let go
     opened = std::make_unique<testing_support::OpenDirectory>(Write(name, bytes));
     return opened->directory;
   }
