@@ -1,5 +1,6 @@
 #include "zip/extract.h"
 
+#include <algorithm>
 #include <memory>
 #include <optional>
 #include <vector>
