@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <exception>
 
-#include "platform/ownerless_message_box.h"
-#include "zip/unzipper.h"
+#include "platform/file_stream.h"
+#include "zip/extract.h"
 
 int main(int argc, char** argv) {
   if (argc != 3) {
@@ -13,21 +13,14 @@ int main(int argc, char** argv) {
     return 2;
   }
   try {
-    zip::Unzipper z(platform::OwnerlessMessageBox());
-    zip::UnzipSettings& settings = z.settings();
-    z.SetDestDir(argv[2]);
-    z.SetRootDir(argv[2]);
-    settings.overwrite = zip::Overwrite::Always;
-    settings.recreateFolders = true;
-    z.SetZipName(argv[1]);
-    settings.extractAll = true;
-    settings.replaceReadOnly = true;
-    const int n = z.ExtractFiles();
-    if (z.FailedCount() != 0) {
-      std::fprintf(stderr, "%d entries failed\n", z.FailedCount());
+    platform::FileStream archive(argv[1], platform::FileMode::ReadDenyWrite);
+    zip::IExtractionTarget target;
+    const zip::ExtractResult result = zip::Extract(archive, argv[2], zip::ExtractOptions{}, target);
+    if (result.failed != 0) {
+      std::fprintf(stderr, "%d entries failed\n", result.failed);
       return 1;
     }
-    std::printf("%d\n", n);
+    std::printf("%d\n", result.written);
   } catch (const std::exception& e) {
     std::fprintf(stderr, "%s\n", e.what());
     return 1;

@@ -12,7 +12,8 @@
 #include <system_error>
 
 #include "platform/file_names.h"
-#include "zip/unzipper.h"
+#include "platform/file_stream.h"
+#include "zip/extract.h"
 
 namespace fs = std::filesystem;
 
@@ -40,11 +41,6 @@ Jail& TheJail() {
   return jail;
 }
 
-class NoMessages : public platform::IMessageBox {
- public:
-  int Show(const std::string&, const std::string&, unsigned) override { return platform::IdNo; }
-};
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -53,25 +49,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::ofstream out(jail.archive, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
   }
-  static NoMessages quiet;
   {
-    zip::Unzipper z(quiet);
-    zip::UnzipSettings& settings = z.settings();
-    settings.processMessages = false;
-    z.SetDestDir(jail.dest.string());
-    z.SetRootDir(jail.dest.string());
-    settings.recreateFolders = true;
-    settings.extractAll = true;
-    settings.replaceReadOnly = true;
-    // The first byte picks the overwrite mode and the incomplete-archive
-    // rule, so that both recovery paths are reached.
-    settings.overwrite = size && (data[0] & 1) ? zip::Overwrite::IfNewer : zip::Overwrite::Always;
-    settings.incompleteArchive = size && (data[0] & 2) ? zip::IncompleteArchive::AssumeDamaged
-                                                       : zip::IncompleteArchive::AssumeMultiPart;
-    z.SetZipName(jail.archive.string());
+    // The first byte picks the overwrite rule.
+    const zip::ExtractOptions options{size && (data[0] & 1) ? zip::Overwrite::IfNewer : zip::Overwrite::Always, true};
+    zip::IExtractionTarget target;
     try {
-      z.ExtractFiles();
-      z.ExtractFiles();  // again over what the first run left
+      platform::FileStream archive(jail.archive.string(), platform::FileMode::ReadDenyWrite);
+      zip::Extract(archive, jail.dest.string(), options, target);
+      zip::Extract(archive, jail.dest.string(), options, target);  // again over what the first run left
     } catch (const std::runtime_error&) {
       // Broken archives end in the subsystem's errors; anything else escapes.
     }

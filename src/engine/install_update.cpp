@@ -21,7 +21,7 @@
 #include "platform/private_folder.h"
 #include "platform/processes.h"
 #include "xml/xml_document.h"
-#include "zip/unzipper.h"
+#include "zip/extract.h"
 #include "zip/zip_errors.h"
 
 namespace engine {
@@ -117,18 +117,17 @@ void UpdateEngine::DownloadAll(Installation& run) {
 
 void UpdateEngine::UnpackAll(Installation& run) {
   run.journal = std::make_unique<InstallJournal>(JournalPath());
-  zip::Unzipper zipper(services_.messageBox);
   for (std::int32_t i = 0; i < run.count; ++i) {
-    UnpackEntry(run, zipper, i);
+    UnpackEntry(run, i);
     Progress(run.count + i, run.total);
   }
 }
 
-void UpdateEngine::UnpackEntry(Installation& run, zip::Unzipper& zipper, std::int32_t index) {
+void UpdateEngine::UnpackEntry(Installation& run, std::int32_t index) {
   const ManifestEntry& e = *updates_[static_cast<size_t>(index)];
   services_.trace.Write(e.fileName, e.version);
   std::string failure;
-  const bool installed = UnpackEntryPackage(run, zipper, e, run.staged[static_cast<size_t>(index)].get(), failure);
+  const bool installed = UnpackEntryPackage(run, e, run.staged[static_cast<size_t>(index)].get(), failure);
   run.staged[static_cast<size_t>(index)].reset();  // unpacked: no longer held
   if (!installed) run.Failed(e);
   // A package that came whole but could not be put in place says why; the
@@ -145,8 +144,8 @@ void UpdateEngine::UnpackEntry(Installation& run, zip::Unzipper& zipper, std::in
 
 // Unpacks a downloaded package into the folder its entry names; false when
 // it did not install. Components to register are noted.
-bool UpdateEngine::UnpackEntryPackage(Installation& run, zip::Unzipper& zipper, const ManifestEntry& e,
-                                      StagedPackage* staged, std::string& failure) {
+bool UpdateEngine::UnpackEntryPackage(Installation& run, const ManifestEntry& e, StagedPackage* staged,
+                                      std::string& failure) {
   if (e.setupPath == kDatabaseEngineToken) {
     run.databaseEntrySeen = true;
     if (hasDatabaseEngine_) return true;
@@ -160,16 +159,13 @@ bool UpdateEngine::UnpackEntryPackage(Installation& run, zip::Unzipper& zipper, 
       failure = e.what();
       return false;
     }
-    {
-      WrittenFiles::Recording recording(run.databaseFiles, zipper);
-      if (!UnpackPackage(nullptr, zipper, *staged, true, run.databaseFolder, failure)) return false;
-    }
+    if (!UnpackPackage(nullptr, *staged, true, run.databaseFolder, failure, &run.databaseFiles)) return false;
     return HoldDatabaseEngineSetup(run);
   }
   const std::string& folder = e.setupPath == kSystemFolderToken    ? folders_.system
                               : e.setupPath == kWindowsFolderToken ? folders_.windows
                                                                    : folders_.app;
-  if (!staged || !UnpackPackage(run.journal.get(), zipper, *staged, e.replace, folder, failure)) return false;
+  if (!staged || !UnpackPackage(run.journal.get(), *staged, e.replace, folder, failure)) return false;
   if (e.registerComponent) run.registrations.push_back(JoinPath(folder, WithoutZipAnyCase(e.fileName)));
   return true;
 }
@@ -182,74 +178,53 @@ std::string WithSystemText(const std::string& text) {
   return reason.empty() ? text : text + "（" + reason + "）";
 }
 
-// Notes the first file the unzipper passes over for anything but the
-// overwrite rule, with the system's reason, while it lives.
-class FirstFailure {
+// One package's extraction as the engine sees it: the files go to `files`
+// (the package's transaction, or the record of what was written), the first
+// file that could not be put in place is noted for the user with the
+// system's reason, and data compressed by an unknown method is shown.
+class Unpacking : public zip::IExtractionTarget {
  public:
-  FirstFailure(zip::Unzipper& zipper, std::string& failure) : events_(zipper.events()) {
-    events_.onSkippingFile = [&failure](zip::Unzipper&, zip::SkipReason reason, const std::string& file, int,
-                                        bool&) {
-      if (reason == zip::SkipReason::NoOverwrite || !failure.empty()) return;
-      failure = reason == zip::SkipReason::UnsafeName ? "软件包中的“" + file + "”不是可以安装的文件名"
-                                                       : WithSystemText("无法写入文件“" + file + "”");
-    };
-  }
-  FirstFailure(const FirstFailure&) = delete;
-  FirstFailure& operator=(const FirstFailure&) = delete;
-  ~FirstFailure() { events_.onSkippingFile = nullptr; }
+  Unpacking(zip::IExtractionTarget& files, const Services& services, std::string& failure)
+      : files_(files), services_(services), failure_(failure) {}
 
- private:
-  zip::UnzipEvents& events_;
-};
-
-// The unzipper puts files in place, creates folders and decodes through the
-// package's transaction while it lives.
-class RoutedThrough {
- public:
-  RoutedThrough(zip::Unzipper& zipper, PackageTransaction& transaction) : events_(zipper.events()) {
-    events_.onReplace = [&transaction](zip::Unzipper&, const std::string& decoded, const std::string& target) {
-      return transaction.Replace(decoded, target);
-    };
-    events_.onFolderCreated = [&transaction](zip::Unzipper&, const std::string& folder) {
-      transaction.FolderCreated(folder);
-    };
-    events_.onDecodeInto = [&transaction](zip::Unzipper&, const std::string& path) { transaction.Decoding(path); };
+  void FolderCreated(const std::string& folder) override { files_.FolderCreated(folder); }
+  void Decoding(const std::string& decodedPath) override { files_.Decoding(decodedPath); }
+  void Decoded(const uint8_t* data, size_t count) override { files_.Decoded(data, count); }
+  bool Replace(const std::string& decoded, const std::string& target) override {
+    return files_.Replace(decoded, target);
   }
-  RoutedThrough(const RoutedThrough&) = delete;
-  RoutedThrough& operator=(const RoutedThrough&) = delete;
-  ~RoutedThrough() {
-    events_.onReplace = nullptr;
-    events_.onFolderCreated = nullptr;
-    events_.onDecodeInto = nullptr;
+  void Written(const std::string& path) override { files_.Written(path); }
+  void Failed(const std::string& path, zip::EntryFailure why) override {
+    if (why == zip::EntryFailure::UnsupportedMethod) {
+      services_.messageBox.Show("Unknown Compression Method", "Zip Error", platform::MbOk);
+      return;
+    }
+    // A damaged entry fails the package without a reason of its own.
+    if (why == zip::EntryFailure::Damaged || !failure_.empty()) return;
+    failure_ = why == zip::EntryFailure::UnsafeName ? "软件包中的“" + path + "”不是可以安装的文件名"
+                                                    : WithSystemText("无法写入文件“" + path + "”");
   }
 
  private:
-  zip::UnzipEvents& events_;
+  zip::IExtractionTarget& files_;
+  const Services& services_;
+  std::string& failure_;
 };
 
 }  // namespace
 
-bool UpdateEngine::UnpackPackage(InstallJournal* journal, zip::Unzipper& zipper, StagedPackage& package,
-                                 bool replace, const std::string& targetDir, std::string& failure) {
-  zip::UnzipSettings& settings = zipper.settings();
-  zipper.SetDestDir(targetDir);
-  zipper.SetRootDir(targetDir);
-  settings.overwrite = replace ? zip::Overwrite::Always : zip::Overwrite::IfNewer;
-  settings.recreateFolders = true;
-  zipper.SetArchiveFile(package.file());
-  settings.extractAll = true;
-  settings.replaceReadOnly = true;
-  bool installed = false;
+bool UpdateEngine::UnpackPackage(InstallJournal* journal, StagedPackage& package, bool replace,
+                                 const std::string& targetDir, std::string& failure, zip::IExtractionTarget* record) {
+  const zip::ExtractOptions options{replace ? zip::Overwrite::Always : zip::Overwrite::IfNewer, true};
   std::optional<PackageTransaction> transaction;
   if (journal) transaction.emplace(*journal);
+  zip::IExtractionTarget justFiles;
+  Unpacking target(transaction ? *transaction : record ? *record : justFiles, services_, failure);
+  bool installed = false;
   try {
-    FirstFailure first(zipper, failure);
-    std::optional<RoutedThrough> routed;
-    if (transaction) routed.emplace(zipper, *transaction);
-    zipper.ExtractFiles();
-    // Files kept by the overwrite rule are fine; any other file passed over
-    // means the package is not installed, and none of it stays.
-    installed = zipper.FailedCount() == 0;
+    // Files kept by the overwrite rule are fine; any other file that did not
+    // come out means the package is not installed, and none of it stays.
+    installed = zip::Extract(package.file(), targetDir, options, target).failed == 0;
   } catch (const zip::OutputWriteError&) {
     installed = false;  // the disk refused the bytes (full, or gone)
     if (failure.empty()) failure = WithSystemText("无法写入解压出的文件");

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "platform/file_stream.h"
+#include "zip/extraction_target.h"
 
 namespace engine {
 
@@ -54,17 +55,18 @@ class InstallJournal {
   std::unique_ptr<platform::FileStream> file_;
 };
 
-class PackageTransaction {
+// As an extraction's target it puts the package's files in place.
+class PackageTransaction : public zip::IExtractionTarget {
  public:
   explicit PackageTransaction(InstallJournal& journal);
   PackageTransaction(const PackageTransaction&) = delete;
   PackageTransaction& operator=(const PackageTransaction&) = delete;
 
   // Puts `decoded` in the place of `target`; false when the system refuses.
-  bool Replace(const std::string& decoded, const std::string& target);
-  void FolderCreated(const std::string& folder);
+  bool Replace(const std::string& decoded, const std::string& target) override;
+  void FolderCreated(const std::string& folder) override;
   // A file about to be decoded: gone again if the package is undone.
-  void Decoding(const std::string& decodedPath);
+  void Decoding(const std::string& decodedPath) override;
   // Puts every original back and removes what the package added.
   void RollBack();
 

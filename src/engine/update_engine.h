@@ -22,7 +22,7 @@ class XmlDocument;
 class XmlNode;
 }
 namespace zip {
-class Unzipper;
+class IExtractionTarget;
 }
 
 namespace engine {
@@ -72,11 +72,12 @@ class UpdateEngine {
   // Unpacks one package into the target folder. True when every file of it
   // is in place (files kept by the overwrite rule count as in place); false
   // when the archive is missing or damaged or a file could not be written.
-  // With a journal the package is one transaction: undone when it fails.
+  // With a journal the package is one transaction: undone when it fails;
+  // without one, `record` (if any) is told of every file written.
   // `failure` says why, for the user, when a file of it could not be put in
   // place or the archive could not be read.
-  bool UnpackPackage(InstallJournal* journal, zip::Unzipper& zipper, StagedPackage& package, bool replace,
-                     const std::string& targetDir, std::string& failure);
+  bool UnpackPackage(InstallJournal* journal, StagedPackage& package, bool replace, const std::string& targetDir,
+                     std::string& failure, zip::IExtractionTarget* record = nullptr);
   void CreateShortcut(const std::string& appName);
   void CreateDesktopLink(const std::string& target, const std::string& title);
 
@@ -124,9 +125,9 @@ class UpdateEngine {
   void Progress(std::int32_t done, std::int32_t total);
   void DownloadAll(Installation& run);
   void UnpackAll(Installation& run);
-  void UnpackEntry(Installation& run, zip::Unzipper& zipper, std::int32_t index);
-  bool UnpackEntryPackage(Installation& run, zip::Unzipper& zipper, const ManifestEntry& entry,
-                          StagedPackage* staged, std::string& failure);
+  void UnpackEntry(Installation& run, std::int32_t index);
+  bool UnpackEntryPackage(Installation& run, const ManifestEntry& entry, StagedPackage* staged,
+                          std::string& failure);
   bool HoldDatabaseEngineSetup(Installation& run);
   void RunAutoRun(const ManifestEntry& entry);
   void Record(const Installation& run);

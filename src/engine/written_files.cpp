@@ -5,31 +5,15 @@
 
 namespace engine {
 
-WrittenFiles::Recording::Recording(WrittenFiles& files, zip::Unzipper& zipper) : events_(zipper.events()) {
-  events_.onDecoded = [&files](zip::Unzipper&, int index, const uint8_t* data, size_t count) {
-    files.Decoded(index, data, count);
-  };
-  events_.onEndEntry = [&files](zip::Unzipper&, int index, const std::string& path) { files.Written(index, path); };
+void WrittenFiles::Decoding(const std::string&) { hash_ = std::make_unique<platform::Sha256>(); }
+
+void WrittenFiles::Decoded(const uint8_t* data, size_t count) {
+  if (hash_) hash_->Update({reinterpret_cast<const char*>(data), count});
 }
 
-WrittenFiles::Recording::~Recording() {
-  events_.onDecoded = nullptr;
-  events_.onEndEntry = nullptr;
-}
-
-void WrittenFiles::Decoded(int index, const uint8_t* data, size_t count) {
-  if (index != index_ || !hash_) {
-    index_ = index;
-    hash_ = std::make_unique<platform::Sha256>();
-  }
-  hash_->Update({reinterpret_cast<const char*>(data), count});
-}
-
-void WrittenFiles::Written(int index, const std::string& path) {
-  // An empty file decodes no bytes at all.
-  const std::string digest = index == index_ && hash_ ? hash_->Finish() : platform::Sha256().Finish();
+void WrittenFiles::Written(const std::string& path) {
+  const std::string digest = hash_ ? hash_->Finish() : platform::Sha256().Finish();
   hash_.reset();
-  index_ = -1;
   digests_[base::UpperAscii(path)] = {path, digest};
 }
 

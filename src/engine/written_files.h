@@ -10,27 +10,20 @@
 
 #include "platform/crypto.h"
 #include "platform/file_stream.h"
-#include "zip/unzipper.h"
+#include "zip/extraction_target.h"
 
 namespace engine {
 
-class WrittenFiles {
+// As an extraction's target it notes each file written, with its bytes.
+class WrittenFiles : public zip::IExtractionTarget {
  public:
   WrittenFiles() = default;
   WrittenFiles(const WrittenFiles&) = delete;
   WrittenFiles& operator=(const WrittenFiles&) = delete;
 
-  // Notes what the unzipper writes while it lives.
-  class Recording {
-   public:
-    Recording(WrittenFiles& files, zip::Unzipper& zipper);
-    ~Recording();
-    Recording(const Recording&) = delete;
-    Recording& operator=(const Recording&) = delete;
-
-   private:
-    zip::UnzipEvents& events_;
-  };
+  void Decoding(const std::string& decodedPath) override;
+  void Decoded(const uint8_t* data, size_t count) override;
+  void Written(const std::string& path) override;
 
   bool Contains(const std::string& path) const;
   // Opens every file so that nobody can write, rename or delete it, and
@@ -40,11 +33,7 @@ class WrittenFiles {
   void Release() { holds_.clear(); }
 
  private:
-  void Decoded(int index, const uint8_t* data, size_t count);
-  void Written(int index, const std::string& path);
-
-  int index_ = -1;  // the entry being hashed
-  std::unique_ptr<platform::Sha256> hash_;
+  std::unique_ptr<platform::Sha256> hash_;  // of the entry being decoded
   std::map<std::string, std::pair<std::string, std::string>> digests_;  // upper-cased path → path, digest
   std::vector<std::unique_ptr<platform::FileStream>> holds_;
 };

@@ -2,6 +2,7 @@
 
 #include <ctime>
 #include <filesystem>
+#include <memory>
 
 #include "base/text.h"
 #include "engine/manifest_freshness.h"
@@ -12,12 +13,11 @@
 #include "engine/update_engine.h"
 #include "platform/file_names.h"
 #include "platform/files.h"
-#include "platform/message_box.h"
 #include "publish/freshness.h"
 #include "publish/manifest.h"
 #include "publish/package.h"
+#include "zip/archive_directory.h"
 #include "zip/dest_path.h"
-#include "zip/unzipper.h"
 
 namespace publish {
 namespace fs = std::filesystem;
@@ -37,31 +37,21 @@ class Findings {
   VerifyReport& report_;
 };
 
-// The zip component may want to show a box; a check shows none.
-class NoBox : public platform::IMessageBox {
- public:
-  int Show(const std::string& text, const std::string&, unsigned) override {
-    shown = text;
-    return 2;  // IDCANCEL
-  }
-  std::string shown;
-};
-
 // Why clients could not unpack the package; empty when they can.
 std::string ZipProblem(const std::string& path) {
-  NoBox box;
-  zip::Unzipper zipper(box);
-  zipper.settings().processMessages = false;
+  std::unique_ptr<zip::BufferedFileStream> archive;
+  std::unique_ptr<zip::ArchiveDirectory> directory;
   try {
-    zipper.SetZipName(path);
-    zipper.OpenArchive();
+    archive = std::make_unique<zip::BufferedFileStream>(path, zip::kArchiveBufferSize,
+                                                        platform::FileMode::ReadDenyWrite);
+    directory = std::make_unique<zip::ArchiveDirectory>(*archive, path);
   } catch (const std::exception& e) {
     return std::string("不是完整的 zip 文件：") + e.what();
   }
-  if (zipper.Rebuilt()) return "zip 文件的目录已损坏";
-  if (zipper.EntryCount() == 0) return "zip 文件是空的";
-  for (int i = 0; i < zipper.EntryCount(); ++i) {
-    const zip::ZipEntry& entry = zipper.Entry(i);
+  if (directory->Rebuilt()) return "zip 文件的目录已损坏";
+  if (directory->Count() == 0) return "zip 文件是空的";
+  for (size_t i = 0; i < directory->Count(); ++i) {
+    const zip::ZipEntry& entry = directory->Entry(i);
     if (!zip::IsSafeEntryName(entry.Directory(), entry.FileName())) {
       return "含有不安全的文件名“" + entry.Directory() + entry.FileName() + "”";
     }

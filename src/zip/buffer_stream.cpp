@@ -8,8 +8,8 @@
 
 namespace zip {
 
-BufferedStream::BufferedStream(Stream& underlying, size_t bufferSize, bool flushOnDestroy)
-    : underlying_(underlying), buffer_(std::max<size_t>(bufferSize, 1)), flushOnDestroy_(flushOnDestroy) {
+BufferedStream::BufferedStream(Stream& underlying, size_t bufferSize)
+    : underlying_(underlying), buffer_(std::max<size_t>(bufferSize, 1)) {
   underPos_ = underlying_.Position();
 }
 
@@ -20,7 +20,6 @@ void BufferedStream::FinishBeforeDestroy() {
   finished_ = true;
   try {
     if (mode_ == Mode::Writing) Flush();
-    if (flushOnDestroy_ && wroteAnything_ && underlying_.IsFile()) underlying_.FlushToDisk();
   } catch (...) {
     // Nothing can be reported from a destructor; the data that could be
     // written has been.
@@ -102,7 +101,6 @@ size_t BufferedStream::Write(const void* in, size_t count) {
     if (pos_ == buffer_.size() && !Flush()) break;
   }
   if (mode_ == Mode::Writing && pos_ == 0) mode_ = Mode::Idle;
-  if (done > 0) wroteAnything_ = true;
   return done;
 }
 
@@ -146,17 +144,8 @@ bool BufferedStream::SetSize(int64_t size) {
   return ok;
 }
 
-bool BufferedStream::FlushToDisk() { return Flush() && underlying_.FlushToDisk(); }
-
-void BufferedStream::PutBack(uint8_t byte) {
-  if (mode_ != Mode::Reading || pos_ == 0) throw StreamError("Putback overflow");
-  buffer_[--pos_] = byte;
-}
-
-BufferedFileStream::BufferedFileStream(const std::string& path, size_t bufferSize, bool flushOnClose,
-                                       platform::FileMode mode)
-    : detail::FileOwner(path, mode),
-      BufferedStream(file, bufferSize, flushOnClose && mode == platform::FileMode::Create) {}
+BufferedFileStream::BufferedFileStream(const std::string& path, size_t bufferSize, platform::FileMode mode)
+    : detail::FileOwner(path, mode), BufferedStream(file, bufferSize) {}
 
 BufferedFileStream::~BufferedFileStream() { FinishBeforeDestroy(); }
 

@@ -15,9 +15,8 @@ namespace zip {
 
 class BufferedStream : public Stream {
  public:
-  // flushOnDestroy: after pending bytes are written on destruction, the
-  // system's cache of a file that was written to is flushed too.
-  BufferedStream(Stream& underlying, size_t bufferSize, bool flushOnDestroy = false);
+  // Pending bytes are written on destruction.
+  BufferedStream(Stream& underlying, size_t bufferSize);
   ~BufferedStream() override;
   BufferedStream(const BufferedStream&) = delete;
   BufferedStream& operator=(const BufferedStream&) = delete;
@@ -27,14 +26,8 @@ class BufferedStream : public Stream {
   int64_t Seek(int64_t offset, int origin) override;
   int64_t Size() override;
   bool SetSize(int64_t size) override;
-  bool IsFile() const override { return underlying_.IsFile(); }
-  bool FlushToDisk() override;
-  // Puts one byte back in front of the read position ("Putback overflow" at
-  // the start of the buffer).
-  void PutBack(uint8_t byte);
   // Writes the pending bytes; false when fewer could be written.
   bool Flush();
-  bool FlushesOnDestroy() const { return flushOnDestroy_; }
 
  protected:
   // Derived classes that own the underlying stream flush before it goes.
@@ -53,8 +46,6 @@ class BufferedStream : public Stream {
   size_t pos_ = 0;   // read or write position in the buffer
   size_t end_ = 0;   // end of valid data while reading
   Mode mode_ = Mode::Idle;
-  bool flushOnDestroy_;
-  bool wroteAnything_ = false;
   bool finished_ = false;
   int64_t underPos_ = 0;  // the underlying stream's position as we left it
 };
@@ -70,8 +61,7 @@ struct FileOwner {
 class BufferedFileStream : private detail::FileOwner, public BufferedStream {
  public:
   // ArchiveOpenError / OutputCreateError when the file cannot be opened.
-  // flushOnClose: flush the system's cache when a created file is closed.
-  BufferedFileStream(const std::string& path, size_t bufferSize, bool flushOnClose, platform::FileMode mode);
+  BufferedFileStream(const std::string& path, size_t bufferSize, platform::FileMode mode);
   ~BufferedFileStream() override;
 };
 

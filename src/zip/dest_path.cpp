@@ -12,16 +12,10 @@ bool StartsWithText(std::string_view s, std::string_view prefix) {
 
 }  // namespace
 
-std::string MapDestinationDir(const std::string& destDir, const std::string& directory, bool recreateDirs,
-                              const std::vector<std::string>& relativePaths) {
-  if (!recreateDirs || directory.empty()) return destDir + "\\";
+std::string MapDestinationDir(const std::string& destDir, const std::string& directory, const std::string& root) {
+  if (directory.empty()) return destDir + "\\";
   std::string d = directory;
-  for (const std::string& prefix : relativePaths) {
-    if (StartsWithText(d, prefix)) {
-      d.erase(0, prefix.size());
-      break;
-    }
-  }
+  if (StartsWithText(d, root)) d.erase(0, root.size());
   if (d.empty() || (d[0] != '\\' && !(d.size() > 1 && d[1] == ':'))) return destDir + "\\" + d;
   if (destDir.empty()) return d;
   if (d[0] == '\\') return destDir + d;

@@ -2,16 +2,14 @@
 // Where an entry lands: the output folder for an entry's stored folder and
 // the entry-name guard.
 #include <string>
-#include <vector>
 
 namespace zip {
 
 // The output folder (ending with a backslash) for an entry whose stored
-// folder is `directory`: with recreateDirs the folder is kept below destDir,
-// after the first matching prefix of relativePaths (case-insensitive) has
-// been cut off.
-std::string MapDestinationDir(const std::string& destDir, const std::string& directory, bool recreateDirs,
-                              const std::vector<std::string>& relativePaths);
+// folder is `directory`: the folder is kept below destDir, less a leading
+// `root` (letter case ignored), so that an archive made with the full path
+// of the folder lands as if made relative to it.
+std::string MapDestinationDir(const std::string& destDir, const std::string& directory, const std::string& root);
 
 // False when a component of the stored folder or name is no plain file name
 // (platform::IsPlainName): ".." and what Windows reads as "..", a control

@@ -20,10 +20,6 @@ class Stream {
   virtual int64_t Seek(int64_t offset, int origin) = 0;
   virtual int64_t Size();
   virtual bool SetSize(int64_t size) = 0;
-  // Whether the stream stands for an OS file, and flushing the system's
-  // cache of it.
-  virtual bool IsFile() const { return false; }
-  virtual bool FlushToDisk() { return false; }
   int64_t Position() { return Seek(0, SeekFromCurrent); }
 };
 
@@ -36,8 +32,6 @@ class FileByteStream : public Stream {
   int64_t Seek(int64_t offset, int origin) override;
   int64_t Size() override { return file_->Size(); }
   bool SetSize(int64_t size) override { return file_->SetSize(size); }
-  bool IsFile() const override { return true; }
-  bool FlushToDisk() override { return file_->FlushToDisk(); }
 
  private:
   std::unique_ptr<platform::FileStream> file_;
@@ -53,7 +47,6 @@ class HeldFileByteStream : public Stream {
   int64_t Seek(int64_t offset, int origin) override;
   int64_t Size() override { return file_.Size(); }
   bool SetSize(int64_t) override { return false; }
-  bool IsFile() const override { return true; }
 
  private:
   platform::FileStream& file_;

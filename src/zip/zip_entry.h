@@ -13,9 +13,6 @@ inline constexpr uint32_t kEndSignature = 0x06054B50;
 inline constexpr uint32_t kZip64EndSignature = 0x06064B50;
 inline constexpr uint32_t kZip64LocatorSignature = 0x07064B50;
 
-// How entry names made on MS-DOS hosts are converted from the OEM code page.
-enum class OemNames { Always, Never, Flexible };
-
 // Clamps the parts of an MS-DOS date/time (time low 16 bits, date high 16
 // bits) into range; an in-range value comes back unchanged.
 uint32_t FixDosDateTime(uint32_t dosDateTime);
@@ -83,17 +80,12 @@ class ZipEntry {
   bool Encrypted() const { return header_.flags & 0x0001; }
   bool HasDataDescriptor() const { return header_.flags & 0x0008; }
 
-  // Chosen for the current extraction run.
-  bool Selected() const { return selected_; }
-  void SetSelected(bool selected) { selected_ = selected; }
-
  private:
   Zip64Extra& WritableZip64();  // made when missing
   EntryHeader header_;
   std::optional<Zip64Extra> zip64_;
   std::string fileName_;
   std::string directory_;
-  bool selected_ = false;
 };
 
 // The end-of-central-directory record as stored, less its signature.

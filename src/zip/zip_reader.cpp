@@ -169,13 +169,8 @@ bool FindEndOfCentral(BufferedStream& archive, EndOfCentralDirectory& end) {
   return true;
 }
 
-std::string EntryNameText(const std::string& stored, OemNames mode, bool fromMsDos, uint16_t versionMadeBy) {
-  bool oem = false;
-  if (fromMsDos) {
-    oem = mode == OemNames::Always ||
-          (mode == OemNames::Flexible && (versionMadeBy & 0x0B00) != 0x0B00);
-  }
-  std::string text = oem ? platform::OemToUtf8(stored) : platform::AnsiToUtf8(stored);
+std::string EntryNameText(const std::string& stored, bool fromMsDos) {
+  std::string text = fromMsDos ? platform::OemToUtf8(stored) : platform::AnsiToUtf8(stored);
   std::replace(text.begin(), text.end(), '/', '\\');
   return text;
 }
@@ -211,7 +206,7 @@ std::optional<Zip64Extra> ParseZip64Extra(const EntryHeader& header, const std::
   return found;
 }
 
-bool ReadCentralHeader(ZipEntry& entry, BufferedStream& archive, OemNames names) {
+bool ReadCentralHeader(ZipEntry& entry, BufferedStream& archive) {
   int64_t start = 0;
   uint8_t h[kCentralHeaderSize];
   std::string name;
@@ -226,13 +221,12 @@ bool ReadCentralHeader(ZipEntry& entry, BufferedStream& archive, OemNames names)
   header.externalAttributes = Get32(h + 38);
   header.localHeaderOffset32 = Get32(h + 42);
   entry.SetHeader(header);
-  entry.SetFullName(EntryNameText(name, names, (header.versionMadeBy >> 8) == 0, header.versionMadeBy));
-  entry.SetSelected(false);
+  entry.SetFullName(EntryNameText(name, (header.versionMadeBy >> 8) == 0));
   entry.SetZip64(header.extraFieldLength > 0 ? ReadCentralZip64(archive, header) : std::nullopt);
   return true;
 }
 
-bool ReadLocalHeader(ZipEntry& entry, BufferedStream& archive, OemNames names) {
+bool ReadLocalHeader(ZipEntry& entry, BufferedStream& archive) {
   int64_t start = 0;
   uint8_t h[kLocalHeaderSize];
   std::string name;
@@ -247,7 +241,7 @@ bool ReadLocalHeader(ZipEntry& entry, BufferedStream& archive, OemNames names) {
   entry.SetHeader(header);
   entry.SetZip64(std::nullopt);
   entry.SetLocalHeaderOffset(static_cast<uint64_t>(start));
-  entry.SetFullName(EntryNameText(name, names, true, 0));
+  entry.SetFullName(EntryNameText(name, true));
   if (header.localExtraFieldLength > 0) {
     std::optional<Zip64Extra> rec = ReadLocalZip64(archive);
     if (rec) {

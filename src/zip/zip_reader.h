@@ -13,20 +13,18 @@ namespace zip {
 // zero-length archive counts as found (no entries).
 bool FindEndOfCentral(BufferedStream& archive, EndOfCentralDirectory& end);
 
-// Reads one central header at the current position into `entry`, names
-// converted as `names` says. On success the position is at the start of the
+// Reads one central header at the current position into `entry`. On success the position is at the start of the
 // entry's extra field; on failure it is back where it was.
-bool ReadCentralHeader(ZipEntry& entry, BufferedStream& archive, OemNames names);
+bool ReadCentralHeader(ZipEntry& entry, BufferedStream& archive);
 
 // Reads one local header at the current position (for the recovery scan).
 // On success the position is at the end of the name.
-bool ReadLocalHeader(ZipEntry& entry, BufferedStream& archive, OemNames names);
+bool ReadLocalHeader(ZipEntry& entry, BufferedStream& archive);
 
 // Stored name bytes to the program's text: slashes become backslashes, and
-// the bytes are read in the OEM or the ANSI code page as `mode` and the host
-// byte of "version made by" say (fromMsDos: made on MS-DOS, or a local
-// header where the host is not known).
-std::string EntryNameText(const std::string& stored, OemNames mode, bool fromMsDos, uint16_t versionMadeBy);
+// the bytes are read in the OEM code page when made on MS-DOS (or in a local
+// header, where the host is not known), in the ANSI code page otherwise.
+std::string EntryNameText(const std::string& stored, bool fromMsDos);
 
 // The last Zip64 block (header ID 1) of an extra field, with the values
 // the header's escaped fields stand for.

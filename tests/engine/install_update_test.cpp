@@ -250,6 +250,63 @@ TEST_F(Install, APackageThatCannotBePutInPlaceIsReported) {
   EXPECT_EQ(Attr("data/ZEPRA/b.dll", "version"), "<absent>");
 }
 
+// What the user is shown for an entry that does not come out, and whether
+// its module counts as installed.
+struct EntryCase {
+  std::string what;
+  std::string name, data;
+  uint16_t method;
+  int64_t crc;     // -1: the data's
+  uint16_t flags;  // 1: encrypted
+  std::vector<std::string> boxes;  // "caption|start of the text" of each box
+  bool installed;
+};
+
+class InstallEntry : public Install, public ::testing::WithParamInterface<EntryCase> {};
+
+TEST_P(InstallEntry, ShowsWhatTheEntryNeeds) {
+  const EntryCase& c = GetParam();
+  SetUpServer("<x.dll Version=\"2\" FileName=\"x.zip\"/>");
+  ziptest::Builder zip;
+  ziptest::Entry& e = zip.Add(c.name, c.data, c.method);
+  e.crc = c.crc;
+  e.flags = c.flags;
+  if (c.method != 0 && c.method != 8) {
+    e.payload = c.data;
+    e.payloadSet = true;
+  }
+  web.Serve(std::string(kServer) + "clientfile/x.zip", zip.Build());
+  Run();
+  std::vector<std::string> boxes;
+  for (size_t i = 0; i < messages.shown.size(); ++i) {
+    const auto& shown = messages.shown[i];
+    const std::string want = i < c.boxes.size() ? c.boxes[i] : "";
+    const std::string start = want.substr(want.find('|') + 1);
+    boxes.push_back(shown.caption + "|" + (shown.text.rfind(start, 0) == 0 ? start : shown.text));
+  }
+  EXPECT_EQ(boxes, c.boxes);
+  if (!messages.shown.empty() && messages.shown[0].caption == "Zip Error") {
+    EXPECT_EQ(messages.shown[0].text, "Unknown Compression Method");
+    EXPECT_EQ(messages.shown[0].flags, platform::MbOk);
+  }
+  EXPECT_EQ(Attr("data/ZEPRA/x.dll", "version"), c.installed ? "2" : "<absent>");
+}
+
+const char* const kNotInstalled = "AutoUpdate|模块“x.dll”没有安装，原有文件保持不变：\r\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Entries, InstallEntry,
+    ::testing::Values(
+        EntryCase{"fine", "x.dll", "X", 8, -1, 0, {}, true},
+        // An unknown method is shown as it is met; the entry then fails its
+        // check, which names no reason of its own.
+        EntryCase{"unknown_method", "x.dll", "BZh", 12, -1, 0, {"Zip Error|Unknown Compression Method"}, false},
+        EntryCase{"unknown_method_empty", "x.dll", "", 99, 0, 0, {"Zip Error|Unknown Compression Method"}, true},
+        EntryCase{"bad_crc", "x.dll", "X", 8, 1234, 0, {}, false},
+        EntryCase{"unsafe_name", "../x.dll", "X", 8, -1, 0, {std::string(kNotInstalled) + "软件包中的“"}, false},
+        EntryCase{"encrypted", "x.dll", "X", 0, -1, 1, {std::string(kNotInstalled) + "无法写入文件“"}, false}),
+    [](const ::testing::TestParamInfo<EntryCase>& info) { return info.param.what; });
+
 // The configuration may have come from a server: a shortcut points at a
 // program of this installation or is not made.
 TEST_F(Install, ShortcutTargetsOnlyTheProgramFolder) {

@@ -12,8 +12,8 @@ using testing_support::ZipBuilder;
 class WrittenFilesTest : public testing_support::UnzipFixture {
  protected:
   void ExtractRecorded(const std::string& zip) {
-    engine::WrittenFiles::Recording recording(files, z);
-    Extract(zip);
+    platform::FileStream archive(Write("p.zip", zip), platform::FileMode::ReadDenyWrite);
+    zip::Extract(archive, dest, options, files);
   }
   engine::WrittenFiles files;
 };
@@ -33,6 +33,23 @@ TEST_F(WrittenFilesTest, HeldOnlyWhileEveryFileHoldsWhatWasWritten) {
   files.Release();
   platform::RemoveFile(Out("e"));
   EXPECT_FALSE(files.HoldUnchanged());
+}
+
+TEST_F(WrittenFilesTest, EachFileHasTheDigestOfItsOwnBytes) {
+  // A file that failed its check between two good ones leaves nothing
+  // behind in the next one's digest.
+  ziptest::Builder zip;
+  zip.Add("one.exe", "first");
+  zip.Add("bad.exe", "broken", 8).crc = 1234;
+  zip.Add("two.exe", "");
+  ExtractRecorded(zip.Build());
+  platform::WriteWholeFile(Out("two.exe"), "x");
+  EXPECT_FALSE(files.HoldUnchanged());
+  platform::WriteWholeFile(Out("two.exe"), "");
+  platform::WriteWholeFile(Out("one.exe"), "firsT");
+  EXPECT_FALSE(files.HoldUnchanged());
+  platform::WriteWholeFile(Out("one.exe"), "first");
+  EXPECT_TRUE(files.HoldUnchanged());
 }
 
 TEST_F(WrittenFilesTest, AFileThatFailedItsCheckIsNotCountedAsWritten) {

@@ -137,24 +137,6 @@ TEST(BufferStream, WritingAfterReadingContinuesAtTheLogicalPosition) {
   EXPECT_EQ(mem.Data().substr(0, 8), "012xyz67");
 }
 
-TEST(BufferStream, PutBackAndItsOverflow) {
-  MemoryStream mem("abc");
-  BufferedStream s(mem, 8);
-  char c;
-  s.Read(&c, 1);
-  s.PutBack('Z');
-  s.Read(&c, 1);
-  EXPECT_EQ(c, 'Z');
-  BufferedStream fresh(mem, 8);
-  mem.Seek(0, 0);
-  try {
-    fresh.PutBack('x');
-    FAIL();
-  } catch (const StreamError& e) {
-    EXPECT_STREQ(e.what(), "Putback overflow");
-  }
-}
-
 TEST(BufferStream, PendingBytesAreWrittenOnDestroy) {
   MemoryStream mem;
   {
@@ -168,15 +150,13 @@ TEST(BufferedFileStream, CreatesWritesSizesAndReadsBack) {
   testing_support::TempDir dir;
   const std::string path = dir / "out.bin";
   {
-    BufferedFileStream f(path, 8192, true, platform::FileMode::Create);
-    EXPECT_TRUE(f.FlushesOnDestroy());
+    BufferedFileStream f(path, 8192, platform::FileMode::Create);
     f.Write(Digits(20000).data(), 20000);
     EXPECT_EQ(f.Size(), 20000);
     EXPECT_TRUE(f.SetSize(100));
     EXPECT_EQ(f.Size(), 100);
   }
-  BufferedFileStream r(path, 8192, true, platform::FileMode::ReadDenyWrite);
-  EXPECT_FALSE(r.FlushesOnDestroy());  // nothing to flush on a read-only stream
+  BufferedFileStream r(path, 8192, platform::FileMode::ReadDenyWrite);
   std::string back(200, '\0');
   EXPECT_EQ(r.Read(back.data(), back.size()), 100u);
   EXPECT_EQ(back.substr(0, 100), Digits(100));
@@ -185,12 +165,12 @@ TEST(BufferedFileStream, CreatesWritesSizesAndReadsBack) {
 TEST(BufferedFileStream, OpenFailuresPassThrough) {
   testing_support::TempDir dir;
   try {
-    BufferedFileStream f(dir / "missing.zip", 8192, false, platform::FileMode::ReadDenyWrite);
+    BufferedFileStream f(dir / "missing.zip", 8192, platform::FileMode::ReadDenyWrite);
     FAIL();
   } catch (const ArchiveOpenError& e) {
     EXPECT_NE(std::string(e.what()).find("Cannot open file \"" + (dir / "missing.zip") + "\". "), std::string::npos);
   }
-  EXPECT_THROW(BufferedFileStream(dir / "no/such/x.bin", 8192, false, platform::FileMode::Create),
+  EXPECT_THROW(BufferedFileStream(dir / "no/such/x.bin", 8192, platform::FileMode::Create),
                OutputCreateError);
 }
 

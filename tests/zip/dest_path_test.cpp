@@ -6,9 +6,7 @@ namespace zip {
 namespace {
 
 struct MapCase {
-  std::string dest, dir;
-  bool recreate;
-  std::vector<std::string> relative;
+  std::string dest, dir, root;
   std::string expected;
 };
 
@@ -16,22 +14,22 @@ class MapDestinationDirTable : public ::testing::TestWithParam<MapCase> {};
 
 TEST_P(MapDestinationDirTable, Maps) {
   const MapCase& c = GetParam();
-  EXPECT_EQ(MapDestinationDir(c.dest, c.dir, c.recreate, c.relative), c.expected);
+  EXPECT_EQ(MapDestinationDir(c.dest, c.dir, c.root), c.expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Rules, MapDestinationDirTable,
     ::testing::Values(
-        MapCase{"D:\\App", "bin\\", true, {}, "D:\\App\\bin\\"},
-        MapCase{"D:\\App", "bin\\", false, {}, "D:\\App\\"},
-        MapCase{"D:\\App", "", true, {}, "D:\\App\\"},
-        MapCase{"D:", "bin\\", true, {}, "D:\\bin\\"},                      // drive root kept as the root
-        MapCase{"D:\\App", "\\abs\\", true, {}, "D:\\App\\abs\\"},           // leading backslash stays inside
-        MapCase{"D:\\App", "C:\\x\\", true, {}, "D:\\App\\x\\"},             // a drive is dropped
-        MapCase{"", "\\abs\\", true, {}, "\\abs\\"},
-        MapCase{"D:\\App", "D:\\App\\bin\\", true, {"d:\\app\\"}, "D:\\App\\bin\\"},  // root prefix cut, any case
-        MapCase{"D:\\App", "other\\bin\\", true, {"x\\", "OTHER\\"}, "D:\\App\\bin\\"},
-        MapCase{"D:\\App", "bin\\", true, {""}, "D:\\App\\bin\\"}));
+        MapCase{"D:\\App", "bin\\", "D:\\App\\", "D:\\App\\bin\\"},
+        MapCase{"D:\\App", "", "D:\\App\\", "D:\\App\\"},
+        MapCase{"D:", "bin\\", "D:\\", "D:\\bin\\"},                            // drive root kept as the root
+        MapCase{"D:\\App", "\\abs\\", "D:\\App\\", "D:\\App\\abs\\"},         // leading backslash stays inside
+        MapCase{"D:\\App", "C:\\x\\", "D:\\App\\", "D:\\App\\x\\"},           // a drive is dropped
+        MapCase{"", "\\abs\\", "x\\", "\\abs\\"},
+        MapCase{"D:\\App", "D:\\App\\bin\\", "d:\\app\\", "D:\\App\\bin\\"},  // root prefix cut, any case
+        MapCase{"D:\\App", "d:\\APP\\", "D:\\App\\", "D:\\App\\"},
+        MapCase{"D:\\App", "D:\\Apple\\", "D:\\App\\", "D:\\App\\Apple\\"},  // no cut inside a name
+        MapCase{"D:\\App", "bin\\", "", "D:\\App\\bin\\"}));
 
 struct SafeCase {
   std::string dir, name;

@@ -40,7 +40,6 @@ TEST(ZipHeaderInfo, DefaultsOfANewEntry) {
   EXPECT_EQ(e.Header().internalAttributes, 1);
   EXPECT_EQ(e.Header().externalAttributes, 0x20u);
   EXPECT_FALSE(e.Zip64());
-  EXPECT_FALSE(e.Selected());
 }
 
 TEST(ZipHeaderInfo, NamesSplitAndLengths) {

@@ -1,15 +1,16 @@
-// The archive component against the real Windows file system and message
-// queue: share modes, a target held open by another program, read-only
-// replacement, times and attributes, and the message pump.
+// Extraction against the real Windows file system: share modes, a target
+// held open by another program, read-only replacement, times and attributes.
 #include <windows.h>
 
 #include <gtest/gtest.h>
+
+#include <memory>
 
 #include "platform/files.h"
 #include "platform/win32/wide.h"
 #include "support/zip/unzip_fixture.h"
 #include "support/zip/zip_builder.h"
-#include "zip/unzipper.h"
+#include "zip/buffer_stream.h"
 
 namespace zip {
 namespace {
@@ -20,10 +21,7 @@ using ziptest::Dos;
 
 class ZipWindows : public testing_support::UnzipFixture {
  protected:
-  void Package(const Builder& b) {
-    archive = Write("p.zip", b.Build());
-    z.SetZipName(archive);
-  }
+  void Package(const Builder& b) { archive = Write("p.zip", b.Build()); }
   HANDLE Open(const std::string& path, DWORD access, DWORD share) {
     return CreateFileW(Widen(path).c_str(), access, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   }
@@ -31,12 +29,12 @@ class ZipWindows : public testing_support::UnzipFixture {
   std::string archive;
 };
 
-TEST_F(ZipWindows, OpenArchiveShutsOutWritersButNotReaders) {
+TEST_F(ZipWindows, AnArchiveReadByNameShutsOutWritersButNotReaders) {
   Builder b;
   b.Add("a.txt", "a");
   Package(b);
-  z.settings().keepOpen = true;
-  z.OpenArchive();
+  auto reading = std::make_unique<BufferedFileStream>(archive, kArchiveBufferSize,
+                                                      platform::FileMode::ReadDenyWrite);
   HANDLE w = Open(archive, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE);
   EXPECT_EQ(w, INVALID_HANDLE_VALUE);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
@@ -44,7 +42,7 @@ TEST_F(ZipWindows, OpenArchiveShutsOutWritersButNotReaders) {
   HANDLE r = Open(archive, GENERIC_READ, FILE_SHARE_READ);
   EXPECT_NE(r, INVALID_HANDLE_VALUE);
   if (r != INVALID_HANDLE_VALUE) CloseHandle(r);
-  z.ClearArchive();
+  reading.reset();
   w = Open(archive, GENERIC_WRITE, 0);
   EXPECT_NE(w, INVALID_HANDLE_VALUE);
   if (w != INVALID_HANDLE_VALUE) CloseHandle(w);
@@ -59,10 +57,10 @@ TEST_F(ZipWindows, TargetHeldOpenWithoutShareWriteIsPassedOver) {
   Package(b);
   HANDLE held = Open(Out("busy.dll"), GENERIC_READ, FILE_SHARE_READ);
   ASSERT_NE(held, INVALID_HANDLE_VALUE);
-  EXPECT_EQ(z.ExtractFiles(), 1);
+  EXPECT_EQ(ExtractFile(archive).written, 1);
   CloseHandle(held);
-  EXPECT_EQ(skips, std::vector<SkipReason>{SkipReason::CreateError});
-  EXPECT_EQ(z.FailedCount(), 1);
+  EXPECT_EQ(target.failures, std::vector<EntryFailure>{EntryFailure::Unwritable});
+  EXPECT_EQ(last.failed, 1);
   EXPECT_EQ(platform::ReadWholeFile(Out("busy.dll")), "running");
   EXPECT_FALSE(platform::FileExists(Out("busy.dll.~unzip")));
   EXPECT_EQ(platform::ReadWholeFile(Out("free.dll")), "free");
@@ -77,7 +75,7 @@ TEST_F(ZipWindows, ReadOnlyTargetReplacedAndAttributesAndTimesSet) {
   e.dosTime = Dos(2022, 7, 8, 9, 10, 12);
   e.external = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE;
   Package(b);
-  EXPECT_EQ(z.ExtractFiles(), 1);
+  EXPECT_EQ(ExtractFile(archive).written, 1);
   EXPECT_EQ(platform::ReadWholeFile(Out("ro.dll")), "new");
   DWORD attrs = GetFileAttributesW(Widen(Out("ro.dll")).c_str());
   EXPECT_TRUE(attrs & FILE_ATTRIBUTE_HIDDEN);
@@ -94,43 +92,6 @@ TEST_F(ZipWindows, ReadOnlyTargetReplacedAndAttributesAndTimesSet) {
   EXPECT_EQ(st.wHour, 9);
   EXPECT_EQ(st.wMinute, 10);
   EXPECT_EQ(st.wSecond, 12);
-}
-
-LRESULT CALLBACK CountingProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-  if (msg == WM_APP + 7) {
-    ++*reinterpret_cast<int*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    return 0;
-  }
-  return DefWindowProcW(hwnd, msg, wp, lp);
-}
-
-TEST_F(ZipWindows, YieldPointsPumpTheQueueAndKeepTheQuitMessage) {
-  WNDCLASSW wc{};
-  wc.lpfnWndProc = CountingProc;
-  wc.hInstance = GetModuleHandleW(nullptr);
-  wc.lpszClassName = L"AuZipPumpTest";
-  RegisterClassW(&wc);
-  HWND hwnd = CreateWindowW(L"AuZipPumpTest", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
-  ASSERT_NE(hwnd, nullptr);
-  int seen = 0;
-  SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&seen));
-  PostMessageW(hwnd, WM_APP + 7, 0, 0);
-  PostMessageW(hwnd, WM_APP + 7, 0, 0);
-  Builder b;
-  b.Add("a.txt", "a");
-  Package(b);
-  z.settings().processMessages = false;
-  EXPECT_EQ(z.ExtractFiles(), 1);
-  EXPECT_EQ(seen, 0);
-  z.settings().processMessages = true;
-  EXPECT_EQ(z.ExtractFiles(), 1);
-  EXPECT_EQ(seen, 2);
-  PostQuitMessage(3);
-  EXPECT_EQ(z.ExtractFiles(), 1);
-  MSG msg;
-  ASSERT_TRUE(PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
-  EXPECT_EQ(msg.wParam, 3u);
-  DestroyWindow(hwnd);
 }
 
 }  // namespace
