@@ -4,20 +4,22 @@
 #include <optional>
 #include <thread>
 
-#include "engine/update_engine.h"
+#include "app/user_texts.h"
 #include "platform/com_apartment.h"
 #include "platform/machine_lock.h"
 
 namespace app {
 
-void UpdateWorker::Create(const LaunchParams& params, IStatusSink& sink, EngineFactory makeEngine) {
+void UpdateWorker::Start(const LaunchParams& params, IProgressReport& report, const engine::Services& services,
+                         engine::NewServer newServer) {
   // The copy is complete before the body starts.
-  auto worker = std::make_unique<UpdateWorker>(params, sink, std::move(makeEngine));
+  auto worker = std::make_unique<UpdateWorker>(params, report, services, newServer);
   std::thread([self = std::move(worker)] { self->Execute(); }).detach();
 }
 
-UpdateWorker::UpdateWorker(const LaunchParams& params, IStatusSink& sink, EngineFactory makeEngine)
-    : params_(params), sink_(sink), makeEngine_(std::move(makeEngine)) {}
+UpdateWorker::UpdateWorker(const LaunchParams& params, IProgressReport& report, const engine::Services& services,
+                           engine::NewServer newServer)
+    : params_(params), report_(report), services_(services), newServer_(newServer) {}
 
 void UpdateWorker::Execute() {
   platform::ComApartment com;
@@ -28,38 +30,38 @@ void UpdateWorker::Execute() {
   try {
     oneAtATime.emplace(kUpdaterLockName);
     if (!oneAtATime->TryTake()) {
-      PostStatus(Status::Waiting);
+      report_.OnStatus(Status::Waiting);
       oneAtATime->Take();
     }
   } catch (const std::exception& e) {
-    PostError(e.what());
+    report_.OnError(e.what());
     return;
   }
   Run();
 }
 
 void UpdateWorker::Run() {
-  PostStatus(Status::Connecting);
+  report_.OnStatus(Status::Connecting);
   try {
-    engine_ = makeEngine_(params_.serverUrl);
-    engine_->SetProgressCallback([this](std::int32_t done, std::int32_t total) { PostProgress(done, total); });
-    PostStatus(Status::Checking);
+    engine_ = std::make_unique<engine::UpdateEngine>(params_.serverUrl, services_, newServer_);
+    engine_->SetProgressCallback([this](std::int32_t done, std::int32_t total) { report_.OnProgress(done, total); });
+    report_.OnStatus(Status::Checking);
     if (engine_->CheckForUpdates(params_.appName)) {
-      PostStatus(Status::Updating);
+      report_.OnStatus(Status::Updating);
       engine_->Install();
-      PostStatus(Status::Finished);
+      report_.OnStatus(Status::Finished);
     } else {
-      PostStatus(Status::Current);
+      report_.OnStatus(Status::Current);
     }
     engine_.reset();
   } catch (const engine::ServerRefused& e) {
-    sink_.PostRefusal(e.what());
+    report_.OnRefusal(e.what());
     engine_.reset();
   } catch (const std::exception& e) {
-    PostError(e.what());
+    report_.OnError(e.what());
     engine_.reset();
   } catch (...) {
-    PostError("未知错误。");
+    report_.OnError(texts::kUnknownError);
     engine_.reset();
   }
 }

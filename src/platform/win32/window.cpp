@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <map>
+#include <memory>
 #include <utility>
 
 #include "platform/os_error.h"
@@ -17,6 +18,21 @@ using win32::Widen;
 
 // Posted to ourselves once the window has been shown.
 constexpr UINT kShown = WM_APP + 1;
+// Carries a posted task: its lParam owns a heap Task until the task runs.
+constexpr UINT kRunTask = WM_APP + 2;
+
+using Task = std::function<void()>;
+
+void RunTask(LPARAM posted) {
+  const std::unique_ptr<Task> task(reinterpret_cast<Task*>(posted));
+  (*task)();
+}
+
+// Tasks still queued for a window that is going: freed, never run.
+void DropQueuedTasks(HWND window) {
+  MSG msg;
+  while (PeekMessageW(&msg, window, kRunTask, kRunTask, PM_REMOVE)) delete reinterpret_cast<Task*>(msg.lParam);
+}
 
 struct GdiObjectTraits {
   using type = HGDIOBJ;
@@ -145,6 +161,7 @@ struct Window::Impl {
   }
 
   static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCDESTROY) DropQueuedTasks(window);
     if (message == WM_NCCREATE) {
       auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
       SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
@@ -163,6 +180,9 @@ LRESULT Window::Impl::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case kShown:
       events.OnShown();
+      return 0;
+    case kRunTask:
+      RunTask(lParam);
       return 0;
     case WM_CLOSE:
       if (events.OnCloseRequest()) DestroyWindow(window);
@@ -191,10 +211,6 @@ LRESULT Window::Impl::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       Paint();
       return 0;
     default:
-      if (message >= WM_USER && message < WM_APP) {
-        events.OnPosted(message, static_cast<std::uintptr_t>(wParam), static_cast<std::intptr_t>(lParam));
-        return 0;
-      }
       break;
   }
   return DefWindowProcW(window, message, wParam, lParam);
@@ -270,8 +286,10 @@ void Window::RequestClose() {
   if (impl_->window) PostMessageW(impl_->window, WM_CLOSE, 0, 0);
 }
 
-bool Window::Post(unsigned message, std::uintptr_t first, std::intptr_t second) {
-  return PostMessageW(impl_->handle, message, static_cast<WPARAM>(first), static_cast<LPARAM>(second)) != FALSE;
+void Window::Post(std::function<void()> task) {
+  auto owned = std::make_unique<Task>(std::move(task));
+  // A window that is gone takes nothing: the task is freed here.
+  if (PostMessageW(impl_->handle, kRunTask, 0, reinterpret_cast<LPARAM>(owned.get()))) owned.release();
 }
 
 int Window::RunMessageLoop() {
