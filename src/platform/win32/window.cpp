@@ -31,7 +31,15 @@ void RunTask(LPARAM posted) {
 // Tasks still queued for a window that is going: freed, never run.
 void DropQueuedTasks(HWND window) {
   MSG msg;
-  while (PeekMessageW(&msg, window, kRunTask, kRunTask, PM_REMOVE)) delete reinterpret_cast<Task*>(msg.lParam);
+  while (PeekMessageW(&msg, window, kRunTask, kRunTask, PM_REMOVE)) {
+    // The quit request comes whatever the filter, after every task: it
+    // goes back for the message loop.
+    if (msg.message == WM_QUIT) {
+      PostQuitMessage(static_cast<int>(msg.wParam));
+      return;
+    }
+    delete reinterpret_cast<Task*>(msg.lParam);
+  }
 }
 
 struct GdiObjectTraits {
