@@ -218,8 +218,6 @@ LRESULT Window::Impl::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_PAINT:
       Paint();
       return 0;
-    default:
-      break;
   }
   return DefWindowProcW(window, message, wParam, lParam);
 }
