@@ -4,10 +4,10 @@
 
 #include <functional>
 #include <map>
-#include <memory>
 #include <utility>
 
 #include "platform/os_error.h"
+#include "platform/task_queue.h"
 #include "platform/win32/handle.h"
 #include "platform/win32/wide.h"
 
@@ -18,29 +18,8 @@ using win32::Widen;
 
 // Posted to ourselves once the window has been shown.
 constexpr UINT kShown = WM_APP + 1;
-// Carries a posted task: its lParam owns a heap Task until the task runs.
+// Tells the window that a task is waiting in its queue.
 constexpr UINT kRunTask = WM_APP + 2;
-
-using Task = std::function<void()>;
-
-void RunTask(LPARAM posted) {
-  const std::unique_ptr<Task> task(reinterpret_cast<Task*>(posted));
-  (*task)();
-}
-
-// Tasks still queued for a window that is going: freed, never run.
-void DropQueuedTasks(HWND window) {
-  MSG msg;
-  while (PeekMessageW(&msg, window, kRunTask, kRunTask, PM_REMOVE)) {
-    // The quit request comes whatever the filter, after every task: it
-    // goes back for the message loop.
-    if (msg.message == WM_QUIT) {
-      PostQuitMessage(static_cast<int>(msg.wParam));
-      return;
-    }
-    delete reinterpret_cast<Task*>(msg.lParam);
-  }
-}
 
 struct GdiObjectTraits {
   using type = HGDIOBJ;
@@ -147,6 +126,7 @@ struct Window::Impl {
   WindowLook look;
   std::wstring fontFace;
   std::map<std::pair<int, bool>, GdiObject> fonts;
+  TaskQueue tasks;  // one kRunTask message per task
   HWND window = nullptr;  // until WM_DESTROY
   HWND handle = nullptr;  // for posting from other threads: a post to a gone window fails
   bool shown = false;
@@ -169,7 +149,6 @@ struct Window::Impl {
   }
 
   static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_NCDESTROY) DropQueuedTasks(window);
     if (message == WM_NCCREATE) {
       auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
       SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
@@ -190,7 +169,8 @@ LRESULT Window::Impl::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       events.OnShown();
       return 0;
     case kRunTask:
-      RunTask(lParam);
+      // Whoever sent the message, the oldest task runs: the order stays.
+      if (TaskQueue::Task task = tasks.Pop()) task();
       return 0;
     case WM_CLOSE:
       if (events.OnCloseRequest()) DestroyWindow(window);
@@ -198,6 +178,7 @@ LRESULT Window::Impl::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_QUERYENDSESSION:
       return events.OnCloseRequest() ? TRUE : FALSE;
     case WM_DESTROY:
+      tasks.Close();
       SetWindowLongPtrW(window, GWLP_USERDATA, 0);
       window = nullptr;
       PostQuitMessage(0);
@@ -262,6 +243,7 @@ Window::Window(const WindowLook& look, WindowEvents& events) : impl_(std::make_u
 }
 
 Window::~Window() {
+  impl_->tasks.Close();
   if (impl_->window) {
     SetWindowLongPtrW(impl_->window, GWLP_USERDATA, 0);
     DestroyWindow(impl_->window);
@@ -293,9 +275,9 @@ void Window::RequestClose() {
 }
 
 void Window::Post(std::function<void()> task) {
-  auto owned = std::make_unique<Task>(std::move(task));
-  // A window that is gone takes nothing: the task is freed here.
-  if (PostMessageW(impl_->handle, kRunTask, 0, reinterpret_cast<LPARAM>(owned.get()))) owned.release();
+  // A window that is gone takes nothing. Should the message be refused (a
+  // full queue), the task runs with the next one, or is freed with the rest.
+  if (impl_->tasks.Push(std::move(task))) PostMessageW(impl_->handle, kRunTask, 0, 0);
 }
 
 int Window::RunMessageLoop() {
