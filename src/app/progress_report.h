@@ -1,6 +1,7 @@
 #pragma once
 // What an update run reports to the window: each stage it reaches, its
-// progress, and how it failed.
+// progress, and how it failed. The window logic takes the reports on its own
+// thread; the worker reports through a PostedReport that carries them there.
 #include <cstdint>
 #include <string>
 
