@@ -1,6 +1,7 @@
 #include "app/progress_view.h"
 
 #include <iterator>
+#include <utility>
 
 #include "app/window_layout.h"
 
@@ -21,7 +22,12 @@ bool Inside(const layout::Rect& r, int x, int y) {
 
 }  // namespace
 
-ProgressView::ProgressView(ProgressWindow& form) : form_(form), window_(Look(), *this) { form_.AttachHost(this); }
+ProgressView::ProgressView(ProgressWindow& form)
+    : form_(form),
+      window_(Look(), *this),
+      report_([this](std::function<void()> task) { window_.Post(std::move(task)); }, form_) {
+  form_.AttachHost(this);
+}
 
 ProgressView::~ProgressView() { form_.AttachHost(nullptr); }
 
@@ -29,36 +35,6 @@ void ProgressView::Invalidate() {
   window_.Invalidate();
   // The error state waits for a click: a window started hidden must be seen.
   if (form_.State().closeButtonVisible && !window_.IsVisible()) window_.ShowNormal();
-}
-
-void ProgressView::PostStatus(Status status) {
-  window_.Post(kUpdateStatusMessage, static_cast<std::uintptr_t>(status), 0);
-}
-
-void ProgressView::PostError(std::string_view text) { PostText(Status::Failed, text); }
-
-void ProgressView::PostRefusal(std::string_view text) { PostText(Status::Refused, text); }
-
-void ProgressView::PostText(Status status, std::string_view text) {
-  char* block = NewStatusText(text);
-  if (!window_.Post(kUpdateStatusMessage, static_cast<std::uintptr_t>(status),
-                    reinterpret_cast<std::intptr_t>(block))) {
-    FreeStatusText(block);  // nobody will receive it
-  }
-}
-
-void ProgressView::PostProgress(std::int32_t done, std::int32_t total) {
-  // Sign-extended into the wider parameters of a 64-bit build; the window
-  // reads them back as 32-bit values.
-  window_.Post(kUpdateProgressMessage, static_cast<std::uintptr_t>(static_cast<std::intptr_t>(done)), total);
-}
-
-void ProgressView::OnPosted(unsigned message, std::uintptr_t first, std::intptr_t second) {
-  if (message == kUpdateStatusMessage) form_.OnStatus(first, second);
-  if (message == kUpdateProgressMessage) {
-    form_.OnProgress(static_cast<std::int32_t>(static_cast<std::uint32_t>(first)),
-                     static_cast<std::int32_t>(static_cast<std::uint32_t>(second)));
-  }
 }
 
 bool ProgressView::OnButton(int x, int y) const {

@@ -1,12 +1,12 @@
 #pragma once
 // The progress window on screen: paints what the window logic decides,
-// forwards close requests, clicks and the worker's posted messages to it, and
-// runs the window's message loop.
+// forwards close requests and clicks to it, carries the worker's reports
+// over to the window's thread, and runs the window's message loop.
 #include <memory>
 
 #include "app/launch_params.h"
 #include "app/progress_window.h"
-#include "app/status_messages.h"
+#include "app/posted_report.h"
 #include "platform/window.h"
 
 namespace platform {
@@ -16,7 +16,7 @@ class IRegistry;
 
 namespace app {
 
-class ProgressView : public IWindowHost, public IStatusSink, private platform::WindowEvents {
+class ProgressView : public IWindowHost, private platform::WindowEvents {
  public:
   explicit ProgressView(ProgressWindow& form);
   ~ProgressView() override;
@@ -29,27 +29,21 @@ class ProgressView : public IWindowHost, public IStatusSink, private platform::W
   // IWindowHost
   void Invalidate() override;
   void Close() override { window_.RequestClose(); }
-  IStatusSink& StatusSink() override { return *this; }
-
-  // IStatusSink: posted to the window's thread, safe from any thread. The
-  // text of status 0 travels as a heap block that the window takes over.
-  void PostStatus(Status status) override;
-  void PostError(std::string_view text) override;
-  void PostRefusal(std::string_view text) override;
-  void PostProgress(std::int32_t done, std::int32_t total) override;
+  // Safe from any thread: each report reaches the window logic on the
+  // window's thread.
+  IProgressReport& Report() override { return report_; }
 
  private:
-  void PostText(Status status, std::string_view text);
   void OnPaint(platform::Canvas& canvas) override;
   void OnShown() override { form_.OnFirstShown(); }
   bool OnCloseRequest() override { return form_.MayClose(); }
   bool OnMouseDown(int x, int y) override { return OnButton(x, y); }
   void OnMouseUp(int x, int y) override;
-  void OnPosted(unsigned message, std::uintptr_t first, std::intptr_t second) override;
   bool OnButton(int x, int y) const;
 
   ProgressWindow& form_;
   platform::Window window_;
+  PostedReport report_;
 };
 
 // The program's run after the argument test: window creation (reading the

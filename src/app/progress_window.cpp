@@ -62,60 +62,57 @@ void ProgressWindow::OnFirstShown() {
     if (host_) host_->Close();
     return;
   }
-  if (startWorker_ && host_) startWorker_(params_, host_->StatusSink());
+  if (startWorker_ && host_) startWorker_(params_, host_->Report());
 }
 
-void ProgressWindow::OnStatus(std::uintptr_t code, std::intptr_t text) {
+void ProgressWindow::OnStatus(Status status) {
   const std::string& app = params_.appName;
-  const std::string& url = params_.serverUrl;
-  switch (static_cast<Status>(static_cast<int>(code))) {
-    case Status::Failed:
-      ShowError("无法从“" + url + "”更新［" + app + "］。", text);
-      break;
-    case Status::Refused:
-      // The client program is not handed the refused server either.
-      params_.serverUrl.clear();
-      params_.serverPort.clear();
-      ShowError("本次没有更新［" + app + "］。", text);
+  switch (status) {
+    case Status::Waiting:
+      ShowHint(texts::Waiting());
       break;
     case Status::Connecting:
-      state_.hint.text = "正在连接服务器“" + url + "”……";
-      Changed();
-      break;
-    case Status::Waiting:
-      state_.hint.text = "另一个更新程序正在运行，正在等待它结束……";
-      Changed();
+      ShowHint(texts::Connecting(params_.serverUrl));
       break;
     case Status::Checking:
-      state_.hint.text = "正在检查［" + app + "］最新版本……";
-      Changed();
+      ShowHint(texts::Checking(app));
       break;
     case Status::Updating:
-      state_.hint.text = "正在更新［" + app + "］……";
       state_.percent = {"0%", true};
       state_.barWidth = 0;
       state_.barVisible = true;
-      Changed();
+      ShowHint(texts::Updating(app));
       break;
     case Status::Current:
-      state_.hint.text = "［" + app + "］已经是最新版本。";
-      Changed();
+      ShowHint(texts::Current(app));
       CloseAndStartClient();
       break;
     case Status::Finished:
-      state_.hint.text = "更新［" + app + "］完成。";
-      Changed();
+      ShowHint(texts::Finished(app));
       CloseAndStartClient();
-      break;
-    default:
       break;
   }
 }
 
-void ProgressWindow::ShowError(const std::string& hint, std::intptr_t text) {
-  StatusText owned(reinterpret_cast<char*>(text));
-  state_.hint.text = hint;
-  state_.error.text = owned ? owned.get() : "";
+void ProgressWindow::OnError(std::string text) {
+  ShowError(texts::Failed(params_.serverUrl, params_.appName), std::move(text));
+}
+
+void ProgressWindow::OnRefusal(std::string text) {
+  // The client program is not handed the refused server either.
+  params_.serverUrl.clear();
+  params_.serverPort.clear();
+  ShowError(texts::Refused(params_.appName), std::move(text));
+}
+
+void ProgressWindow::ShowHint(std::string hint) {
+  state_.hint.text = std::move(hint);
+  Changed();
+}
+
+void ProgressWindow::ShowError(std::string hint, std::string text) {
+  state_.hint.text = std::move(hint);
+  state_.error.text = std::move(text);
   state_.error.visible = true;
   state_.closeButtonVisible = true;
   Changed();

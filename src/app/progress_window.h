@@ -1,14 +1,16 @@
 #pragma once
-// The progress window's behaviour, apart from its painting: what each status
-// and progress message shows, when the window may close, and the close action
+// The progress window's behaviour, apart from its painting: what each report
+// of the update run shows, when the window may close, and the close action
 // that starts the client program. A view (the Win32 window) paints State()
-// and forwards messages, clicks and close requests here.
+// and passes on the run's reports, clicks and close requests, all on the
+// window's thread.
 #include <cstdint>
 #include <functional>
 #include <string>
 
 #include "app/launch_params.h"
-#include "app/status_messages.h"
+#include "app/progress_report.h"
+#include "app/user_texts.h"
 
 namespace platform {
 class IMessageBox;
@@ -30,7 +32,7 @@ struct LabelState {
 
 // What the window shows; the view paints exactly this.
 struct FormState {
-  LabelState hint{"正在更新……", true};
+  LabelState hint{texts::kStarting, true};
   LabelState error{"错误信息", false};
   LabelState percent{"30%", false};
   std::int32_t barWidth = 144;
@@ -45,13 +47,14 @@ class IWindowHost {
   virtual ~IWindowHost() = default;
   virtual void Invalidate() = 0;  // State() changed
   virtual void Close() = 0;       // a close request, answered by MayClose
-  virtual IStatusSink& StatusSink() = 0;  // where a worker posts to this window
+  // Where a run on another thread reports to this window.
+  virtual IProgressReport& Report() = 0;
 };
 
 // Starts the update worker with its own copy of the launch parameters.
-using WorkerStarter = std::function<void(const LaunchParams&, IStatusSink&)>;
+using WorkerStarter = std::function<void(const LaunchParams&, IProgressReport&)>;
 
-class ProgressWindow {
+class ProgressWindow : public IProgressReport {
  public:
   ProgressWindow(platform::IProcessLauncher& processes, const engine::TraceFile& trace, std::string programPath,
                  WorkerStarter startWorker = {});
@@ -69,12 +72,14 @@ class ProgressWindow {
   // First showing: closes at once after "REG", else starts the worker.
   void OnFirstShown();
 
-  // kUpdateStatusMessage: for codes 0 and 5, text is a block from
-  // NewStatusText, owned (and freed) from here on. Code 5 also drops the
-  // server's address and port from what the client program is given.
-  void OnStatus(std::uintptr_t code, std::intptr_t text);
-  // kUpdateProgressMessage. A total of 0 or less changes nothing.
-  void OnProgress(std::int32_t done, std::int32_t total);
+  // The run's reports. Current and Finished run the close action; an error
+  // or a refusal waits for the button. A refusal also drops the server's
+  // address and port from what the client program is given.
+  void OnStatus(Status status) override;
+  // A total of 0 or less changes nothing.
+  void OnProgress(std::int32_t done, std::int32_t total) override;
+  void OnError(std::string text) override;
+  void OnRefusal(std::string text) override;
   bool MayClose() const { return canClose_; }
   // The close action: start the client program and close.
   void CloseAndStartClient();
@@ -92,8 +97,9 @@ class ProgressWindow {
 
  private:
   void Changed();
-  // The error state: the hint, the text block (taken over) and the button.
-  void ShowError(const std::string& hint, std::intptr_t text);
+  void ShowHint(std::string hint);
+  // The error state: the hint, the error text and the button.
+  void ShowError(std::string hint, std::string text);
 
   platform::IProcessLauncher& processes_;
   const engine::TraceFile& trace_;

@@ -24,16 +24,16 @@ std::string RefusalText(const engine::ServerRefused& refusal) {
 
 }  // namespace
 
-void UpdateWorker::Create(const LaunchParams& params, IStatusSink& sink, EngineFactory makeEngine,
-                          UserNotices& notices) {
+void UpdateWorker::Start(const LaunchParams& params, IProgressReport& report, const engine::Services& services,
+                         engine::NewServer newServer, UserNotices& notices) {
   // The copy is complete before the body starts.
-  auto worker = std::make_unique<UpdateWorker>(params, sink, std::move(makeEngine), notices);
+  auto worker = std::make_unique<UpdateWorker>(params, report, services, newServer, notices);
   std::thread([self = std::move(worker)] { self->Execute(); }).detach();
 }
 
-UpdateWorker::UpdateWorker(const LaunchParams& params, IStatusSink& sink, EngineFactory makeEngine,
-                           UserNotices& notices)
-    : params_(params), sink_(sink), makeEngine_(std::move(makeEngine)), notices_(notices) {}
+UpdateWorker::UpdateWorker(const LaunchParams& params, IProgressReport& report, const engine::Services& services,
+                           engine::NewServer newServer, UserNotices& notices)
+    : params_(params), report_(report), services_(services), newServer_(newServer), notices_(notices) {}
 
 void UpdateWorker::Execute() {
   platform::ComApartment com;
@@ -44,42 +44,42 @@ void UpdateWorker::Execute() {
   try {
     oneAtATime.emplace(kUpdaterLockName);
     if (!oneAtATime->TryTake()) {
-      PostStatus(Status::Waiting);
+      report_.OnStatus(Status::Waiting);
       oneAtATime->Take();
     }
   } catch (const std::exception& e) {
-    PostError(e.what());
+    report_.OnError(e.what());
     return;
   }
   Run();
 }
 
 void UpdateWorker::Run() {
-  PostStatus(Status::Connecting);
+  report_.OnStatus(Status::Connecting);
   try {
-    engine_ = makeEngine_(params_.serverUrl);
+    engine_ = std::make_unique<engine::UpdateEngine>(params_.serverUrl, services_, newServer_);
     if (const std::optional<engine::SetUpFailure> failure = engine_->SetUp()) notices_.SetUpFailed(*failure);
-    engine_->SetProgressCallback([this](std::int32_t done, std::int32_t total) { PostProgress(done, total); });
-    PostStatus(Status::Checking);
+    engine_->SetProgressCallback([this](std::int32_t done, std::int32_t total) { report_.OnProgress(done, total); });
+    report_.OnStatus(Status::Checking);
     if (engine_->CheckForUpdates(params_.appName)) {
-      PostStatus(Status::Updating);
+      report_.OnStatus(Status::Updating);
       engine_->Install();
-      PostStatus(Status::Finished);
+      report_.OnStatus(Status::Finished);
     } else {
-      PostStatus(Status::Current);
+      report_.OnStatus(Status::Current);
     }
     engine_.reset();
   } catch (const engine::ServerRefused& e) {
-    sink_.PostRefusal(RefusalText(e));
+    report_.OnRefusal(RefusalText(e));
     engine_.reset();
   } catch (const engine::BadServerAddress& e) {
-    PostError(texts::UnusableServerAddress(e.address()));
+    report_.OnError(texts::UnusableServerAddress(e.address()));
     engine_.reset();
   } catch (const std::exception& e) {
-    PostError(e.what());
+    report_.OnError(e.what());
     engine_.reset();
   } catch (...) {
-    PostError("未知错误。");
+    report_.OnError(texts::kUnknownError);
     engine_.reset();
   }
 }

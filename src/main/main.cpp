@@ -37,10 +37,8 @@ int main() {
   const engine::NewServer newServer =
       app::IsPositionalForm(args) ? engine::NewServer::Trusted : engine::NewServer::AskFirst;
   app::ProgressWindow form(*system.processes, trace, programPath,
-                           [&](const app::LaunchParams& params, app::IStatusSink& sink) {
-                             app::UpdateWorker::Create(params, sink, [&](const std::string& serverUrl) {
-                               return std::make_unique<engine::UpdateEngine>(serverUrl, services, newServer);
-                             }, notices);
+                           [&](const app::LaunchParams& params, app::IProgressReport& report) {
+                             app::UpdateWorker::Start(params, report, services, newServer, notices);
                            });
   const int code = app::RunProgressWindow(form, args, *system.registry, *system.messageBox,
                                           platform::StartupShowCommand());

@@ -1,8 +1,9 @@
 #pragma once
 // One borderless window at the centre of the screen, painted by its owner
-// through a canvas of filled shapes and text, with messages posted to it from
+// through a canvas of filled shapes and text, with tasks posted to it from
 // other threads. The owner decides what it shows; the system only draws it.
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -49,8 +50,6 @@ class WindowEvents {
   // comes up, wherever that is.
   virtual bool OnMouseDown(int x, int y) = 0;
   virtual void OnMouseUp(int x, int y) = 0;
-  // A message given to Post.
-  virtual void OnPosted(unsigned message, std::uintptr_t first, std::intptr_t second) = 0;
 };
 
 struct WindowLook {
@@ -77,9 +76,10 @@ class Window {
   void Invalidate();
   // A close request, answered by OnCloseRequest.
   void RequestClose();
-  // Posts a message to the window's thread; safe from any thread. False
-  // when the window is gone.
-  bool Post(unsigned message, std::uintptr_t first, std::intptr_t second);
+  // Runs the task on the window's thread after everything posted before it;
+  // safe from any thread, never waits. A task the window can no longer run
+  // (it is gone, or closed first) is dropped without running.
+  void Post(std::function<void()> task);
   // Runs until the window has closed; returns the exit code.
   int RunMessageLoop();
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 #include <limits>
 
 #include "app/window_layout.h"
@@ -14,6 +15,7 @@
 namespace {
 using app::FormState;
 using app::ProgressWindow;
+using app::Status;
 using testing_support::RecordingMessageBox;
 using testing_support::RecordingProcesses;
 
@@ -21,13 +23,13 @@ const std::string kProgram = "C:\\Zepra\\Update\\AutoUpdate.exe";
 // The positional form writes no trace.
 const engine::TraceFile kNoTrace("Q:\\nowhere\\AutoUpdate.exe");
 
-class RecordingSink : public app::IStatusSink {
+class RecordingReport : public app::IProgressReport {
  public:
-  void PostStatus(app::Status status) override { statuses.push_back(static_cast<int>(status)); }
-  void PostError(std::string_view text) override { errors.emplace_back(text); }
-  void PostRefusal(std::string_view text) override { errors.emplace_back(text); }
-  void PostProgress(std::int32_t, std::int32_t) override { ++progress; }
-  std::vector<int> statuses;
+  void OnStatus(Status status) override { statuses.push_back(status); }
+  void OnError(std::string text) override { errors.push_back(std::move(text)); }
+  void OnRefusal(std::string text) override { errors.push_back(std::move(text)); }
+  void OnProgress(std::int32_t, std::int32_t) override { ++progress; }
+  std::vector<Status> statuses;
   std::vector<std::string> errors;
   int progress = 0;
 };
@@ -40,11 +42,11 @@ class RecordingHost : public app::IWindowHost {
     ++closeRequests;
     if (form_.MayClose()) closed = true;
   }
-  app::IStatusSink& StatusSink() override { return sink; }
+  app::IProgressReport& Report() override { return report; }
   int invalidated = 0;
   int closeRequests = 0;
   bool closed = false;
-  RecordingSink sink;
+  RecordingReport report;
 
  private:
   ProgressWindow& form_;
@@ -61,9 +63,6 @@ struct Window {
       : form(processes, kNoTrace, kProgram, std::move(worker)), host(form) {
     form.AttachHost(&host);
     form.OnCreate(Positional(appName, clientExe), registry, boxes, "20000101");
-  }
-  void Status(std::uintptr_t code, const char* error = nullptr) {
-    form.OnStatus(code, reinterpret_cast<std::intptr_t>(error ? app::NewStatusText(error) : nullptr));
   }
   RecordingProcesses processes;
   testing_support::FakeRegistry registry;
@@ -83,45 +82,41 @@ TEST(ProgressWindowState, InitialLook) {
   EXPECT_FALSE(w.form.MayClose());
 }
 
-TEST(ProgressWindowStatus, HintTextPerCode) {
+TEST(ProgressWindowStatus, HintTextPerReport) {
   struct Case {
-    std::uintptr_t code;
+    std::function<void(app::IProgressReport&)> report;
     const char* hint;
   };
   const Case cases[] = {
-      {1, "正在连接服务器“http://srv:81/upd/”……"},
-      {2, "正在检查［Sales］最新版本……"},
-      {3, "正在更新［Sales］……"},
-      {4, "［Sales］已经是最新版本。"},
-      {9, "更新［Sales］完成。"},
-      {6, "另一个更新程序正在运行，正在等待它结束……"},
-      {0, "无法从“http://srv:81/upd/”更新［Sales］。"},
-      {5, "本次没有更新［Sales］。"},
+      {[](auto& r) { r.OnStatus(Status::Connecting); }, "正在连接服务器“http://srv:81/upd/”……"},
+      {[](auto& r) { r.OnStatus(Status::Checking); }, "正在检查［Sales］最新版本……"},
+      {[](auto& r) { r.OnStatus(Status::Updating); }, "正在更新［Sales］……"},
+      {[](auto& r) { r.OnStatus(Status::Current); }, "［Sales］已经是最新版本。"},
+      {[](auto& r) { r.OnStatus(Status::Finished); }, "更新［Sales］完成。"},
+      {[](auto& r) { r.OnStatus(Status::Waiting); }, "另一个更新程序正在运行，正在等待它结束……"},
+      {[](auto& r) { r.OnError("boom"); }, "无法从“http://srv:81/upd/”更新［Sales］。"},
+      {[](auto& r) { r.OnRefusal("boom"); }, "本次没有更新［Sales］。"},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.code);
+    SCOPED_TRACE(c.hint);
     Window w;
-    w.Status(c.code, c.code == 0 || c.code == 5 ? "boom" : nullptr);
+    c.report(w.form);
     EXPECT_EQ(w.form.State().hint, (app::LabelState{c.hint, true}));
     EXPECT_GT(w.host.invalidated, 0);
   }
 }
 
-TEST(ProgressWindowStatus, OtherCodesChangeNothing) {
-  for (std::uintptr_t code : {7u, 8u, 10u, 100u, 1125u}) {
-    SCOPED_TRACE(code);
+// Only the error and the refusal show the error text and the button.
+TEST(ProgressWindowStatus, StagesLeaveTheErrorHidden) {
+  for (Status status : {Status::Waiting, Status::Connecting, Status::Checking, Status::Updating}) {
+    SCOPED_TRACE(static_cast<int>(status));
     Window w;
-    w.Status(3);
-    w.form.OnProgress(1, 4);
-    const FormState before = w.form.State();
-    w.Status(code);
-    EXPECT_EQ(w.form.State(), before);
+    w.form.OnStatus(status);
+    EXPECT_FALSE(w.form.State().error.visible);
+    EXPECT_FALSE(w.form.State().closeButtonVisible);
     EXPECT_TRUE(w.processes.started.empty());
     EXPECT_FALSE(w.form.MayClose());
   }
-  Window w;
-  w.Status(std::numeric_limits<std::uintptr_t>::max());
-  EXPECT_EQ(w.form.State(), FormState{});
 }
 
 TEST(ProgressWindowStatus, UpdatingShowsEmptyBarAndZeroPercent) {
@@ -129,7 +124,7 @@ TEST(ProgressWindowStatus, UpdatingShowsEmptyBarAndZeroPercent) {
   w.form.OnProgress(3, 4);  // before status 3: hidden components change
   EXPECT_FALSE(w.form.State().barVisible);
   EXPECT_EQ(w.form.State().percent.text, "75%");
-  w.Status(3);
+  w.form.OnStatus(Status::Updating);
   const FormState& s = w.form.State();
   EXPECT_EQ(s.percent, (app::LabelState{"0%", true}));
   EXPECT_TRUE(s.barVisible);
@@ -138,9 +133,9 @@ TEST(ProgressWindowStatus, UpdatingShowsEmptyBarAndZeroPercent) {
 
 TEST(ProgressWindowStatus, FailureShowsTextAndButtonAndKeepsTheBar) {
   Window w;
-  w.Status(3);
+  w.form.OnStatus(Status::Updating);
   w.form.OnProgress(1, 4);
-  w.Status(0, "第一行\r\nsecond line");
+  w.form.OnError("第一行\r\nsecond line");
   const FormState& s = w.form.State();
   EXPECT_EQ(s.error, (app::LabelState{"第一行\r\nsecond line", true}));
   EXPECT_TRUE(s.closeButtonVisible);
@@ -157,8 +152,8 @@ TEST(ProgressWindowStatus, FailureShowsTextAndButtonAndKeepsTheBar) {
 // program, once the user closes the window, is given no address or port.
 TEST(ProgressWindowStatus, RefusalShowsTheTextAndStartsTheClientWithoutTheServer) {
   Window w("ZEPRA", "");
-  w.Status(1);
-  w.Status(5, "您拒绝使用网页指定的更新服务器“srv:81”，本次没有更新。");
+  w.form.OnStatus(Status::Connecting);
+  w.form.OnRefusal("您拒绝使用网页指定的更新服务器“srv:81”，本次没有更新。");
   const FormState& s = w.form.State();
   EXPECT_EQ(s.error, (app::LabelState{"您拒绝使用网页指定的更新服务器“srv:81”，本次没有更新。", true}));
   EXPECT_TRUE(s.closeButtonVisible);
@@ -174,15 +169,15 @@ TEST(ProgressWindowStatus, RefusalShowsTheTextAndStartsTheClientWithoutTheServer
 
 TEST(ProgressWindowStatus, FailureWithoutTextShowsAnEmptyError) {
   Window w;
-  w.Status(0);
+  w.form.OnError("");
   EXPECT_EQ(w.form.State().error, (app::LabelState{"", true}));
 }
 
 TEST(ProgressWindowStatus, CurrentAndFinishedRunTheCloseAction) {
-  for (std::uintptr_t code : {4u, 9u}) {
-    SCOPED_TRACE(code);
+  for (Status status : {Status::Current, Status::Finished}) {
+    SCOPED_TRACE(static_cast<int>(status));
     Window w;
-    w.Status(code);
+    w.form.OnStatus(status);
     ASSERT_EQ(w.processes.started.size(), 1u);
     EXPECT_EQ(w.processes.started[0].commandLine, w.form.BuildClientCommand());
     EXPECT_EQ(w.processes.started[0].showMode, 1);
@@ -218,7 +213,7 @@ TEST(ProgressWindowProgress, PercentAndFillWidth) {
   for (const Case& c : cases) {
     SCOPED_TRACE(std::to_string(c.done) + "/" + std::to_string(c.total));
     Window w;
-    w.Status(3);
+    w.form.OnStatus(Status::Updating);
     w.form.OnProgress(c.done, c.total);
     EXPECT_EQ(w.form.State().percent.text, c.percent);
     EXPECT_EQ(w.form.State().barWidth, c.width);
@@ -229,7 +224,7 @@ TEST(ProgressWindowProgress, NonPositiveTotalChangesNothing) {
   for (std::int32_t total : {0, -1, -4, std::numeric_limits<std::int32_t>::min()}) {
     SCOPED_TRACE(total);
     Window w;
-    w.Status(3);
+    w.form.OnStatus(Status::Updating);
     w.form.OnProgress(1, 4);
     const FormState before = w.form.State();
     const int invalidated = w.host.invalidated;
@@ -243,7 +238,8 @@ TEST(ProgressWindowClose, RefusedUntilTheCloseAction) {
   Window w;
   w.host.Close();
   EXPECT_FALSE(w.host.closed);
-  for (std::uintptr_t code : {1u, 2u, 3u, 0u}) w.Status(code, code == 0 ? "x" : nullptr);
+  for (Status status : {Status::Connecting, Status::Checking, Status::Updating}) w.form.OnStatus(status);
+  w.form.OnError("x");
   w.host.Close();
   EXPECT_FALSE(w.host.closed);
   w.form.CloseAndStartClient();
@@ -255,7 +251,7 @@ TEST(ProgressWindowClose, RefusedUntilTheCloseAction) {
 TEST(ProgressWindowClose, FailedClientStartClosesAllTheSame) {
   Window w;
   w.processes.startSucceeds = false;
-  w.Status(0, "x");
+  w.form.OnError("x");
   w.form.CloseAndStartClient();
   EXPECT_TRUE(w.host.closed);
 }
@@ -331,7 +327,7 @@ TEST(CloseAction, TheClientIsStartedByItsFullPath) {
 
 TEST(CloseAction, ZepraIsStartedFromTheUpdatersFolder) {
   Window w("ZEPRA", "D:\\elsewhere\\other.exe");
-  w.Status(0, "x");
+  w.form.OnError("x");
   w.form.CloseAndStartClient();
   ASSERT_EQ(w.processes.started.size(), 1u);
   EXPECT_EQ(w.processes.started[0].commandLine,
@@ -354,7 +350,7 @@ TEST(OnFirstShown, RegFirstClosesWithoutWorker) {
   testing_support::FakeRegistry registry;
   RecordingMessageBox boxes;
   ProgressWindow form(processes, kNoTrace, kProgram,
-                      [&](const app::LaunchParams&, app::IStatusSink&) { ++workers; });
+                      [&](const app::LaunchParams&, app::IProgressReport&) { ++workers; });
   RecordingHost host(form);
   form.AttachHost(&host);
   form.OnCreate(args, registry, boxes, "20000101");
@@ -368,16 +364,16 @@ TEST(OnFirstShown, RegFirstClosesWithoutWorker) {
 
 TEST(OnFirstShown, StartsTheWorkerWithACopyOfTheParameters) {
   app::LaunchParams seen;
-  app::IStatusSink* sink = nullptr;
-  Window w("Sales", "c.exe", [&](const app::LaunchParams& p, app::IStatusSink& s) {
+  app::IProgressReport* report = nullptr;
+  Window w("Sales", "c.exe", [&](const app::LaunchParams& p, app::IProgressReport& r) {
     seen = p;
-    sink = &s;
-    s.PostStatus(app::Status::Connecting);
+    report = &r;
+    r.OnStatus(Status::Connecting);
   });
   w.form.OnFirstShown();
   EXPECT_EQ(seen, w.form.Params());
-  EXPECT_EQ(sink, &w.host.sink);
-  EXPECT_EQ(w.host.sink.statuses, std::vector<int>{1});
+  EXPECT_EQ(report, &w.host.report);
+  EXPECT_EQ(w.host.report.statuses, std::vector<Status>{Status::Connecting});
   EXPECT_FALSE(w.host.closed);
 }
 

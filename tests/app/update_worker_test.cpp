@@ -7,27 +7,28 @@
 #include <mutex>
 #include <thread>
 
+#include "engine/engine_fixture.h"
 #include "engine/server_address.h"
 #include "engine/update_engine.h"
 #include "platform/files.h"
 #include "platform/machine_lock.h"
-#include "support/engine/engine_fixture.h"
-#include "support/zip/zip_builder.h"
+#include "support/zip_builder.h"
 
 namespace {
 using engine_testing::EngineTest;
 using engine_testing::kConfigName;
 using engine_testing::kServer;
 
-// Records what the worker posts, in order, as text: "1", "p0/2", "0:text".
-class RecordingSink : public app::IStatusSink {
+// Records what the worker reports, in order, as text: "connecting",
+// "p0/2", "error:text".
+class RecordingReport : public app::IProgressReport {
  public:
-  void PostStatus(app::Status status) override {
-    Add(std::to_string(static_cast<int>(status)), status == app::Status::Finished || status == app::Status::Current);
+  void OnStatus(app::Status status) override {
+    Add(Name(status), status == app::Status::Finished || status == app::Status::Current);
   }
-  void PostError(std::string_view text) override { Add("0:" + std::string(text), true); }
-  void PostRefusal(std::string_view text) override { Add("5:" + std::string(text), true); }
-  void PostProgress(std::int32_t done, std::int32_t total) override {
+  void OnError(std::string text) override { Add("error:" + text, true); }
+  void OnRefusal(std::string text) override { Add("refusal:" + text, true); }
+  void OnProgress(std::int32_t done, std::int32_t total) override {
     Add("p" + std::to_string(done) + "/" + std::to_string(total), false);
   }
   std::vector<std::string> WaitForEnd() {
@@ -42,6 +43,17 @@ class RecordingSink : public app::IStatusSink {
   std::vector<std::string> posted_;
 
  private:
+  static std::string Name(app::Status status) {
+    switch (status) {
+      case app::Status::Waiting: return "waiting";
+      case app::Status::Connecting: return "connecting";
+      case app::Status::Checking: return "checking";
+      case app::Status::Updating: return "updating";
+      case app::Status::Current: return "current";
+      case app::Status::Finished: return "finished";
+    }
+    return "?";
+  }
   void Add(std::string s, bool last) {
     std::lock_guard lock(mutex_);
     posted_.push_back(std::move(s));
@@ -55,25 +67,25 @@ class RecordingSink : public app::IStatusSink {
 
 class Worker : public EngineTest {
  protected:
-  app::EngineFactory Factory() {
-    return [this](const std::string& url) { return std::make_unique<engine::UpdateEngine>(url, services); };
-  }
-  std::vector<std::string> RunWorker(const std::string& server = kServer) {
+  static app::LaunchParams Params() {
     app::LaunchParams params;
     params.appName = "ZEPRA";
-    params.serverUrl = server;
-    app::UpdateWorker worker(params, sink, Factory(), notices);
-    worker.Execute();
-    return sink.posted_;
+    params.serverUrl = kServer;
+    return params;
   }
-  RecordingSink sink;
+  std::vector<std::string> RunWorker() {
+    app::UpdateWorker worker(Params(), report, services, engine::NewServer::Trusted, notices);
+    worker.Execute();
+    return report.posted_;
+  }
+  RecordingReport report;
 };
 
 TEST_F(Worker, AlreadyCurrent) {
   UseLocalConfig("<data><ZEPRA><a.dll Version=\"1\"/></ZEPRA></data>");
   ServeManifest("<data><ZEPRA><a.dll Version=\"1\" IsReplace=\"1\"/></ZEPRA></data>");
   WriteAppFile("a.dll", "x");
-  EXPECT_EQ(RunWorker(), (std::vector<std::string>{"1", "2", "4"}));
+  EXPECT_EQ(RunWorker(), (std::vector<std::string>{"connecting", "checking", "current"}));
 }
 
 TEST_F(Worker, UpdateWithProgressThenFinished) {
@@ -81,25 +93,26 @@ TEST_F(Worker, UpdateWithProgressThenFinished) {
   ServeManifest("<data><ZEPRA><a.dll Version=\"2\" FileName=\"a.zip\"/><b.dll Version=\"2\" FileName=\"b.zip\"/></ZEPRA></data>");
   web.Serve(std::string(kServer) + "clientfile/a.zip", testing_support::ZipBuilder().File("a.dll", "A").Bytes());
   web.Serve(std::string(kServer) + "clientfile/b.zip", testing_support::ZipBuilder().File("b.dll", "B").Bytes());
-  EXPECT_EQ(RunWorker(), (std::vector<std::string>{"1", "2", "3", "p0/4", "p1/4", "p2/4", "p3/4", "p4/4", "9"}));
+  EXPECT_EQ(RunWorker(), (std::vector<std::string>{"connecting", "checking", "updating", "p0/4", "p1/4", "p2/4", "p3/4", "p4/4",
+                                      "finished"}));
   EXPECT_EQ(ReadAppFile("b.dll"), "B");
 }
 
 // Removes the client configuration when the first progress step arrives, so
 // that the recording after the downloads fails.
-class RemovingSink : public app::IStatusSink {
+class RemovingReport : public app::IProgressReport {
  public:
-  RemovingSink(RecordingSink& inner, std::string path) : inner_(inner), path_(std::move(path)) {}
-  void PostStatus(app::Status status) override { inner_.PostStatus(status); }
-  void PostError(std::string_view text) override { inner_.PostError(text); }
-  void PostRefusal(std::string_view text) override { inner_.PostRefusal(text); }
-  void PostProgress(std::int32_t done, std::int32_t total) override {
+  RemovingReport(RecordingReport& inner, std::string path) : inner_(inner), path_(std::move(path)) {}
+  void OnStatus(app::Status status) override { inner_.OnStatus(status); }
+  void OnError(std::string text) override { inner_.OnError(std::move(text)); }
+  void OnRefusal(std::string text) override { inner_.OnRefusal(std::move(text)); }
+  void OnProgress(std::int32_t done, std::int32_t total) override {
     platform::RemoveFile(path_);
-    inner_.PostProgress(done, total);
+    inner_.OnProgress(done, total);
   }
 
  private:
-  RecordingSink& inner_;
+  RecordingReport& inner_;
   std::string path_;
 };
 
@@ -107,104 +120,69 @@ TEST_F(Worker, ErrorDuringTheRunEndsWithItsText) {
   UseLocalConfig("<data/>");
   ServeManifest("<data><ZEPRA><a.dll Version=\"2\" FileName=\"a.zip\"/></ZEPRA></data>");
   web.Serve(std::string(kServer) + "clientfile/a.zip", testing_support::ZipBuilder().File("a.dll", "A").Bytes());
-  app::LaunchParams params;
-  params.appName = "ZEPRA";
-  params.serverUrl = kServer;
-  RemovingSink removing(sink, AppPath(kConfigName));
-  app::UpdateWorker worker(params, removing, Factory(), notices);
+  RemovingReport removing(report, AppPath(kConfigName));
+  app::UpdateWorker worker(Params(), removing, services, engine::NewServer::Trusted, notices);
   worker.Execute();
-  ASSERT_EQ(sink.posted_.size(), 6u);
-  EXPECT_EQ((std::vector<std::string>(sink.posted_.begin(), sink.posted_.begin() + 5)),
-            (std::vector<std::string>{"1", "2", "3", "p0/2", "p1/2"}));
-  EXPECT_EQ(sink.posted_[5].substr(0, 2), "0:");
-  EXPECT_NE(sink.posted_[5].find(AppPath(kConfigName)), std::string::npos);
+  ASSERT_EQ(report.posted_.size(), 6u);
+  EXPECT_EQ((std::vector<std::string>(report.posted_.begin(), report.posted_.begin() + 5)),
+            (std::vector<std::string>{"connecting", "checking", "updating", "p0/2", "p1/2"}));
+  EXPECT_EQ(report.posted_[5].substr(0, 6), "error:");
+  EXPECT_NE(report.posted_[5].find(AppPath(kConfigName)), std::string::npos);
 }
 
-// A server the user declined ends the run with its own status, which tells
-// the window to hand the client program no address.
+// A server the user declined ends the run with the refusal, which tells the
+// window to hand the client program no address.
 TEST_F(Worker, ADeclinedServerEndsWithTheRefusal) {
   messages.answer = platform::IdNo;
-  app::LaunchParams params;
-  params.appName = "ZEPRA";
-  params.serverUrl = kServer;
-  app::UpdateWorker worker(
-      params, sink,
-      [this](const std::string& url) {
-        return std::make_unique<engine::UpdateEngine>(url, services, engine::NewServer::AskFirst);
-      },
-      notices);
+  app::UpdateWorker worker(Params(), report, services, engine::NewServer::AskFirst, notices);
   worker.Execute();
-  EXPECT_EQ(sink.posted_,
-            (std::vector<std::string>{"1", "5:您拒绝使用网页指定的更新服务器“10.0.0.5:8080”，本次没有更新。"}));
+  EXPECT_EQ(report.posted_, (std::vector<std::string>{
+                                "connecting", "refusal:您拒绝使用网页指定的更新服务器“10.0.0.5:8080”，本次没有更新。"}));
   EXPECT_TRUE(web.requested.empty());
+}
+
+TEST_F(Worker, FailedSetUpIsShownAndTheApplicationCountsAsCurrent) {
+  web.Unreachable();
+  EXPECT_EQ(RunWorker(), (std::vector<std::string>{"connecting", "checking", "current"}));
+  ASSERT_EQ(messages.shown.size(), 1u);
+  EXPECT_EQ(messages.shown[0].caption, "AutoUpdate");
+  EXPECT_NE(messages.shown[0].text.find("12029"), std::string::npos);
 }
 
 // An address a web page gave that could name another host is refused with
 // the reason and the form an address must have.
 TEST_F(Worker, AnUnclearAddressEndsWithTheRefusal) {
-  app::LaunchParams params;
-  params.appName = "ZEPRA";
+  app::LaunchParams params = Params();
   params.serverUrl = "http://a@b/";
-  app::UpdateWorker worker(
-      params, sink,
-      [this](const std::string& url) {
-        return std::make_unique<engine::UpdateEngine>(url, services, engine::NewServer::AskFirst);
-      },
-      notices);
+  app::UpdateWorker worker(params, report, services, engine::NewServer::AskFirst, notices);
   worker.Execute();
-  EXPECT_EQ(sink.posted_,
+  EXPECT_EQ(report.posted_,
             (std::vector<std::string>{
-                "1", "5:网页指定的更新服务器地址“http://a@b/”无效，本次没有更新。\r\n"
+                "connecting", "refusal:网页指定的更新服务器地址“http://a@b/”无效，本次没有更新。\r\n"
                      "地址应为“http://主机名:端口/路径”：主机名只能由英文字母、数字、“-”、“_”和“.”组成（中文域名须写成 "
                      "punycode 形式），端口必须是 1 到 65535 之间的数字。"}));
   EXPECT_TRUE(messages.shown.empty());
   EXPECT_TRUE(web.requested.empty());
 }
 
-TEST_F(Worker, FailedSetUpIsShownAndTheApplicationCountsAsCurrent) {
-  web.Unreachable();
-  EXPECT_EQ(RunWorker(), (std::vector<std::string>{"1", "2", "4"}));
-  ASSERT_EQ(messages.shown.size(), 1u);
-  EXPECT_EQ(messages.shown[0].caption, "AutoUpdate");
-  EXPECT_NE(messages.shown[0].text.find("12029"), std::string::npos);
-}
-
-TEST_F(Worker, ErrorTextWithLineBreaksArrivesUnchanged) {
-  app::LaunchParams params;
-  params.serverUrl = kServer;
-  app::UpdateWorker worker(
-      params, sink,
-      [](const std::string&) -> std::unique_ptr<engine::UpdateEngine> {
-        throw std::runtime_error("line one\r\nline two");
-      },
-      notices);
-  worker.Execute();
-  EXPECT_EQ(sink.posted_, (std::vector<std::string>{"1", "0:line one\r\nline two"}));
-}
-
 // An address that would make the configuration's name a path ends the run
 // with the application's wording of it.
 TEST_F(Worker, AnUnusableAddressEndsWithItsText) {
-  app::LaunchParams params;
+  app::LaunchParams params = Params();
   params.serverUrl = "http://CON:1/";
-  app::UpdateWorker worker(
-      params, sink,
-      [](const std::string& url) -> std::unique_ptr<engine::UpdateEngine> { throw engine::BadServerAddress(url); },
-      notices);
+  app::UpdateWorker worker(params, report, services, engine::NewServer::Trusted, notices);
   worker.Execute();
-  EXPECT_EQ(sink.posted_, (std::vector<std::string>{"1", "0:服务器地址“http://CON:1/”无效：其中的主机名或端口含有路径分隔符、"
-                                                         "冒号或文件名中不允许的字符，不能用来命名客户端配置文件。"}));
+  EXPECT_EQ(report.posted_, (std::vector<std::string>{"connecting", "error:服务器地址“http://CON:1/”无效：其中的主机名或端口含有路径分隔符、"
+                                                      "冒号或文件名中不允许的字符，不能用来命名客户端配置文件。"}));
 }
 
-TEST_F(Worker, CreateRunsOnItsOwnThreadWithACopy) {
+TEST_F(Worker, StartRunsOnItsOwnThreadWithACopy) {
   UseLocalConfig("<data/>");
   ServeManifest("<data><ZEPRA/></data>");
-  app::LaunchParams params;
-  params.appName = "ZEPRA";
-  params.serverUrl = kServer;
-  app::UpdateWorker::Create(params, sink, Factory(), notices);
+  app::LaunchParams params = Params();
+  app::UpdateWorker::Start(params, report, services, engine::NewServer::Trusted, notices);
   params.serverUrl = "changed after the start";
-  EXPECT_EQ(sink.WaitForEnd(), (std::vector<std::string>{"1", "2", "4"}));
+  EXPECT_EQ(report.WaitForEnd(), (std::vector<std::string>{"connecting", "checking", "current"}));
 }
 
 // A second updater waits, saying so, until the first lets go, and only then
@@ -215,18 +193,15 @@ TEST_F(Worker, WaitsForTheUpdaterAlreadyRunning) {
   WriteAppFile("a.dll", "x");
   platform::MachineLock first(app::kUpdaterLockName);
   ASSERT_TRUE(first.TryTake());
-  app::LaunchParams params;
-  params.appName = "ZEPRA";
-  params.serverUrl = kServer;
-  app::UpdateWorker::Create(params, sink, Factory(), notices);
+  app::UpdateWorker::Start(Params(), report, services, engine::NewServer::Trusted, notices);
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   {
-    std::vector<std::string> soFar = sink.Snapshot();
-    EXPECT_EQ(soFar, std::vector<std::string>{"6"});
+    std::vector<std::string> soFar = report.Snapshot();
+    EXPECT_EQ(soFar, std::vector<std::string>{"waiting"});
     EXPECT_TRUE(web.requested.empty());
   }
   first.Release();
-  EXPECT_EQ(sink.WaitForEnd(), (std::vector<std::string>{"6", "1", "2", "4"}));
+  EXPECT_EQ(report.WaitForEnd(), (std::vector<std::string>{"waiting", "connecting", "checking", "current"}));
 }
 
 }  // namespace

@@ -396,18 +396,9 @@ def client_command(client_exe, params):
 
 # ------------------------------------------------ what Wine traced of a run
 
-# Run a program with this WINEDEBUG to read its message boxes and the status
-# and progress messages its window received from stderr.
-TRACE_CHANNELS = "-all,+msgbox,+message"
-WM_UPDATE_STATUS, WM_UPDATE_PROGRESS = 0x465, 0x466
-_DISPATCHED = re.compile(r'spy_enter_message \(0x[0-9a-f]+\) L"VelqorCastrel[^"]*" \[(0465|0466)\] '
-                         r'WM_USER\+10[12] dispatched\s+wp=([0-9a-f]+) lp=([0-9a-f]+)')
+# Run a program with this WINEDEBUG to read its message boxes from stderr.
+TRACE_CHANNELS = "-all,+msgbox"
 _MSGBOX = re.compile(r'trace:msgbox:MSGBOX_OnInit L"((?:[^"\\]|\\.)*)"')
-
-
-def _signed32(hex_text):
-    value = int(hex_text, 16) & 0xFFFFFFFF
-    return value - (1 << 32) if value & 0x80000000 else value
 
 
 def _unescape_wine(text):
@@ -433,26 +424,11 @@ def _unescape_wine(text):
 
 
 class Trace:
-    """Status codes, progress steps and message box texts from a traced run."""
+    """Message box texts from a traced run."""
 
     def __init__(self, path):
         text = Path(path).read_bytes().decode("latin-1") if Path(path).exists() else ""
-        self.events = []
-        for match in _DISPATCHED.finditer(text):
-            message, wp, lp = match.groups()
-            if int(message, 16) == WM_UPDATE_STATUS:
-                self.events.append(("status", _signed32(wp)))
-            else:
-                self.events.append(("progress", _signed32(wp), _signed32(lp)))
         self.boxes = [_unescape_wine(m) for m in _MSGBOX.findall(text)]
-
-    @property
-    def statuses(self):
-        return [e[1] for e in self.events if e[0] == "status"]
-
-    @property
-    def progress(self):
-        return [(e[1], e[2]) for e in self.events if e[0] == "progress"]
 
 
 # --------------------------------------------------- update runs, end to end

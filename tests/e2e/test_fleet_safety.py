@@ -7,7 +7,6 @@ import unittest
 from harness import STAGING, UpdateTestCase, wait_for_file, wait_until
 from sample_app import Module, make_zip, recorded_versions
 
-STATUS_WAITING = 6
 
 
 class FleetSafety(UpdateTestCase):
@@ -25,9 +24,8 @@ class FleetSafety(UpdateTestCase):
 
         first, second = self.start_update(self.params()), self.start_update(self.params())
         self.finish(first)
-        trace = self.finish(second)
+        self.finish(second)
 
-        self.assertIn(STATUS_WAITING, trace.statuses)
         files = {f"kit/{p.name}": p.read_bytes() for p in self.app_file("kit").iterdir()}
         self.assertEqual(files, new)
         self.assertEqual(recorded_versions(self.config(), "ZEPRA"), {"kit": "2"})
@@ -94,10 +92,9 @@ class FleetSafety(UpdateTestCase):
         # that was still coming can no longer be given its name; the one that
         # was checked is unpacked through the handle it was checked through.
         boxes = self.dismiss_box("Information", 1)
-        trace = self.finish(proc)
+        self.finish(proc)
 
         self.assertIn("b.dll.zip", boxes[0])
-        self.assertEqual(trace.statuses[-1], 9)
         self.assertEqual(self.app_file("a.dll").read_bytes(), b"a.dll 2\r\n")
         self.assertEqual(self.app_file("b.dll").read_bytes(), b"b.dll 1\r\n")
         self.assertEqual(recorded_versions(self.config(), "ZEPRA"), {"a.dll": "2", "b.dll": "1"})

@@ -11,8 +11,6 @@ import unittest
 from harness import BUTTON_FACE, NATIVE_REGSVR32, STAGING, UpdateTestCase, client_command, wait_for_file
 from sample_app import Module, make_zip, recorded_versions
 
-STATUS_CONNECTING, STATUS_CHECKING, STATUS_UPDATING, STATUS_CURRENT, STATUS_REFUSED, STATUS_FINISHED = 1, 2, 3, 4, 5, 9
-UPDATED = [STATUS_CONNECTING, STATUS_CHECKING, STATUS_UPDATING, STATUS_FINISHED]
 SYSTEM_DIR = "C:\\windows\\system32"
 SW_HIDE = 0
 
@@ -34,9 +32,8 @@ class Hardening(UpdateTestCase):
         self.server_folder.publish("ZEPRA", [Module("x.ocx", "1", register=True, files={"x.ocx": b"ocx"})])
         self.serve()
 
-        trace = self.run_update(self.params(), extra_env=NATIVE_REGSVR32)
+        self.run_update(self.params(), extra_env=NATIVE_REGSVR32)
 
-        self.assertEqual(trace.statuses, UPDATED)
         self.assertTrue(wait_for_file(regsvr32_log, 30), "Regsvr32 of the system folder did not run")
         self.assertEqual(regsvr32_log.read_text(encoding="utf-8"), f'Regsvr32 /s "{self.UPDATER_DIR}\\x.ocx " \n')
         time.sleep(1)
@@ -56,7 +53,6 @@ class Hardening(UpdateTestCase):
         self.trust_new_server()
 
         self.assertEqual(self.machine.wait_exit(proc, 90), 0)
-        self.assertEqual(self.trace().statuses, UPDATED)
         self.assertEqual(recorded_versions(self.config(), "ZEPRA"), {"a.dll": "2"})
         self.assertEqual(self.client_args(self.app_path("ZEPRA.exe"))[1], "U0042")
         self.assertFalse(evil_log.exists(), "the program named by the page ran")
@@ -70,7 +66,6 @@ class Hardening(UpdateTestCase):
         proc = self.launch_update(line, SW_HIDE)
 
         self.assertEqual(self.machine.wait_exit(proc, 90), 0)
-        self.assertEqual(self.trace().statuses, UPDATED)
         self.assertEqual(recorded_versions(self.config(), "ZEPRA"), {"a.dll": "2"})
         self.assertEqual(self.client_record(self.app_path("ZEPRA.exe")),
                          client_command(self.app_path("ZEPRA.exe"), params))
@@ -85,9 +80,8 @@ class Hardening(UpdateTestCase):
         params[6] = 'C:\\dir\\'        # one backslash before the closing quote stays one
         params[7] = 'a\\"b'
 
-        trace = self.run_update(params)
+        self.run_update(params)
 
-        self.assertEqual(trace.statuses, UPDATED)
         record = self.client_record(client)
         self.assertEqual(record, client_command(client, params))
         self.assertIn(' "C:\\dir\\" "a\\"b" ', record)
@@ -102,9 +96,8 @@ class Hardening(UpdateTestCase):
 
         proc = self.start_update([f"ZEPRA:?UID={uid}&url={marked}\\"])
         self.trust_new_server()
-        trace = self.finish(proc)
+        self.finish(proc)
 
-        self.assertEqual(trace.statuses, [STATUS_CONNECTING, STATUS_CHECKING, STATUS_CURRENT])
         args = self.client_args(self.app_path("ZEPRA.exe"))
         self.assertEqual(len(args), 13)
         self.assertEqual(args[1], "abcd")
@@ -122,7 +115,6 @@ class Hardening(UpdateTestCase):
         x, y, _, _ = self.machine.geometry(self.machine.wait_window())
         self.machine.wait_screen("refused-server", lambda im: im.count(x + 192, y + 144, 121, 33, BUTTON_FACE) > 2000,
                                  timeout=60)
-        self.assertEqual(self.trace().statuses, [STATUS_CONNECTING, STATUS_REFUSED])
         self.assertIsNone(proc.poll(), "waits for the button")
         self.machine.xdotool("mousemove", "--sync", x + 252, y + 160)
         self.machine.xdotool("click", "1")
@@ -170,9 +162,8 @@ class Hardening(UpdateTestCase):
 
         # Wine prefers its own wininet; Windows takes a DLL beside the program
         # first, as this setting makes Wine do.
-        trace = self.run_update(self.params(), extra_env={"WINEDLLOVERRIDES": "mscoree,mshtml=;wininet=n,b"})
+        self.run_update(self.params(), extra_env={"WINEDLLOVERRIDES": "mscoree,mshtml=;wininet=n,b"})
 
-        self.assertEqual(trace.statuses, UPDATED)
         self.assertEqual(recorded_versions(self.config(), "ZEPRA"), {"a.dll": "2"})
         self.assertFalse(marker.exists(), "the planted wininet.dll was loaded")
 
@@ -190,10 +181,9 @@ class Hardening(UpdateTestCase):
 
         proc = self.start_update(self.params())
         boxes = self.dismiss_box("AutoUpdate", 1)
-        trace = self.finish(proc)
+        self.finish(proc)
 
         self.assertIn("模块“a.dll”没有安装", boxes[0])
-        self.assertEqual(trace.statuses, UPDATED)
         self.assertEqual(self.app_file("b.dll").read_bytes(), b"b.dll 1\r\n")
         self.assertEqual(recorded_versions(self.config(), "ZEPRA"), {"a.dll": "1", "b.dll": "1"})
 
@@ -205,9 +195,8 @@ class Hardening(UpdateTestCase):
         proc = self.start_update(self.params())
 
         boxes = self.dismiss_box("AutoUpdate", 1)
-        trace = self.finish(proc)
+        self.finish(proc)
 
-        self.assertEqual(trace.statuses, UPDATED)
         self.assertEqual(boxes, ["快捷方式名称“../../../../evil”无效。"])
         self.assertEqual(list(self.machine.host_path("C:\\").rglob("evil*")), [])
 
@@ -225,7 +214,6 @@ class Hardening(UpdateTestCase):
         boxes = self.dismiss_box("Information", 2)
         trace = self.finish(proc)
 
-        self.assertEqual(trace.statuses, UPDATED)
         size = len(self.server_folder.package_path("b.dll.zip").read_bytes())
         url = self.server_folder.url(self.server.port)
         tail = "\r\n\r\n请检查文件是否存在，或网络是否连通。"
@@ -251,7 +239,7 @@ class Hardening(UpdateTestCase):
 
         trace = self.run_update(self.params())
 
-        self.assertEqual((trace.statuses, trace.boxes), (UPDATED, []))
+        self.assertEqual(trace.boxes, [])
         for name, module in big.items():
             self.assertEqual(self.app_file(name).read_bytes(), module.files[name])
             self.assertEqual(self.machine.host_path(f"{STAGING}\\{name}.zip").read_bytes(), module.package())
@@ -279,9 +267,8 @@ class FolderWithBlanks(UpdateTestCase):
         self.serve()
         params = self.params()
 
-        trace = self.run_update(params)
+        self.run_update(params)
 
-        self.assertEqual(trace.statuses, UPDATED)
         self.assertEqual(self.app_file("tool.log").read_text(encoding="utf-8"), self.app_path("tool.exe") + "\n")
         client = self.app_path("ZEPRA.exe")
         self.assertEqual(self.client_args(client)[0], client)
@@ -306,9 +293,8 @@ class ChineseFolders(UpdateTestCase):
                 self.machine.install(self.programs.client, self.app_path("ZEPRA.exe"))
                 self.trace_file.unlink(missing_ok=True)
 
-                trace = self.run_update(self.params())
+                self.run_update(self.params())
 
-                self.assertEqual(trace.statuses, UPDATED)
                 self.assertEqual(self.app_file("a.dll").read_bytes(), b"a.dll 2\r\n")
                 config = self.config()
                 self.assertEqual(recorded_versions(config, "ZEPRA"), {"a.dll": "2"})

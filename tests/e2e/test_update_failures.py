@@ -11,8 +11,6 @@ from harness import (BACKGROUND, BUTTON_FACE, FULL_BAR, RATE_FILL, STAGING, Upda
                      wait_for_file)
 from sample_app import DECLARATION, ENCODING, Module, config_name, recorded_versions
 
-STATUS_FAILED, STATUS_CONNECTING, STATUS_CHECKING, STATUS_UPDATING, STATUS_FINISHED = 0, 1, 2, 3, 9
-UPDATED = [STATUS_CONNECTING, STATUS_CHECKING, STATUS_UPDATING, STATUS_FINISHED]
 POLICY_KEY = "HKLM\\SOFTWARE\\ZEPRA\\AutoUpdate"
 
 
@@ -35,7 +33,6 @@ class Failures(UpdateTestCase):
         # Not silently: the page came, but it is no package.
         self.assertEqual(len(trace.boxes), 1)
         self.assertIn("模块“b.dll”没有安装", boxes[0])
-        self.assertEqual(trace.statuses, UPDATED)
         self.assertEqual(self.app_file("a.dll").read_bytes(), b"a.dll 2\r\n")
         self.assertEqual(self.app_file("b.dll").read_bytes(), b"b.dll 1\r\n")
         self.assertEqual(recorded_versions(self.config(), "ZEPRA"), {"a.dll": "2", "b.dll": "1"})
@@ -59,13 +56,11 @@ class Failures(UpdateTestCase):
         server.close()
         self.dismiss_box("Information", 1)
         boxes = self.dismiss_box("Information", 2)
-        trace = self.finish(proc)
+        self.finish(proc)
 
         self.assertEqual(len(boxes), 2)
         self.assertIn("clientfile/b.dll.zip", boxes[1])
-        self.assertEqual(trace.statuses, UPDATED)
         # Progress steps are reported for the failed entries all the same.
-        self.assertEqual(trace.progress, [(i, 6) for i in range(7)])
         self.assertEqual(self.app_file("a.dll").read_bytes(), b"a.dll 2\r\n")
         self.assertEqual(self.app_file("b.dll").read_bytes(), b"b.dll 1\r\n", "stale package unpacked")
         self.assertEqual(recorded_versions(self.config(), "ZEPRA"), {"a.dll": "2", "b.dll": "1"})
@@ -83,11 +78,10 @@ class Failures(UpdateTestCase):
 
         proc = self.start_update(self.params())
         boxes = self.dismiss_box("AutoUpdate", 1)
-        trace = self.finish(proc)
+        self.finish(proc)
 
         self.assertEqual(len(boxes), 1)
         self.assertIn("模块“a.dll”没有安装", boxes[0])
-        self.assertEqual(trace.statuses, UPDATED)
         self.assertEqual(self.app_file("a.dll").read_bytes(), b"a.dll 1\r\n")
         self.assertEqual(self.app_file("b.dll").read_bytes(), b"b.dll 2\r\n")
         self.assertEqual(recorded_versions(self.config(), "ZEPRA"), {"a.dll": "1", "b.dll": "2"})
@@ -106,13 +100,12 @@ class Failures(UpdateTestCase):
 
         proc = self.start_update(self.params())
         boxes = self.dismiss_box("AutoUpdate", 1)
-        trace = self.finish(proc)
+        self.finish(proc)
 
         # Said before the client starts, with the system's reason.
         self.assertEqual(len(boxes), 1)
         self.assertIn("模块“kit”没有安装", boxes[0])
         self.assertIn("three.dll", boxes[0])
-        self.assertEqual(trace.statuses, UPDATED)
         self.assertEqual({n: self.app_file(f"kit\\{n}.dll").read_bytes() for n in ("one", "two", "three")},
                          {n: f"{n} 1".encode() for n in ("one", "two", "three")})
         self.assertEqual(recorded_versions(self.config(), "ZEPRA"), {"kit": "1"})
@@ -129,9 +122,8 @@ class Failures(UpdateTestCase):
         self.machine.start(holder, [self.app_path("a.dll"), "300", "C:\\tools\\holding"])
         self.assertTrue(wait_for_file(self.machine.host_path("C:\\tools\\holding"), 60))
 
-        trace = self.run_update(self.params())
+        self.run_update(self.params())
 
-        self.assertEqual(trace.statuses, UPDATED)
         self.assertEqual(self.app_file("a.dll").read_bytes(), b"a.dll 2\r\n")
         self.assertEqual(recorded_versions(self.config(), "ZEPRA"), {"a.dll": "2"})
         leftovers = [p.name for p in self.app_file("a.dll").parent.iterdir() if ".~old" in p.name]
@@ -164,9 +156,6 @@ class Failures(UpdateTestCase):
         x, y = self.window_origin()
         image = self.machine.wait_screen(
             "update-error-state", lambda im: im.count(x + 192, y + 144, 121, 33, BUTTON_FACE) > 2000, timeout=60)
-        trace = self.trace()
-        self.assertEqual(trace.statuses, [STATUS_CONNECTING, STATUS_CHECKING, STATUS_UPDATING, STATUS_FAILED])
-        self.assertEqual(trace.progress, [(0, 4), (1, 4), (2, 4), (3, 4)])
         self.assertGreater(image.count(x + 192, y + 144, 121, 33, BUTTON_FACE), 2000, "button")
         self.assertGreater(image.count_light(x + 32, y + 72, 400, 18), 30, "error text")
         self.assertEqual(image.count(x + 33, y + 109, FULL_BAR, 1, RATE_FILL), FULL_BAR * 3 // 4, "bar kept")
@@ -190,10 +179,9 @@ class Failures(UpdateTestCase):
 
         proc = self.start_update([f"ZEPRA:?UID={uid}&url={url}"])
         question = self.trust_new_server()[0]
-        trace = self.finish(proc)
+        self.finish(proc)
 
         self.assertIn(f"“127.0.0.1:{self.server.port}”", question)
-        self.assertEqual(trace.statuses, UPDATED)
         self.assertEqual(self.app_file("a.dll").read_bytes(), b"a.dll 2\r\n")
         self.assertEqual(recorded_versions(self.config(), "ZEPRA"), {"a.dll": "2"})
         user = raw[3:23].decode("gbk")  # the user id: 20 bytes after the first three
@@ -219,10 +207,7 @@ class Failures(UpdateTestCase):
         self.assertEqual(image.pixel(x + 250, y + 190), BACKGROUND)
         self.assertGreater(image.count_light(x + 32, y + 144, 60, 28), 20, "percentage")
         self.assertEqual(image.count(x + 192, y + 144, 121, 33, BUTTON_FACE), 0, "no button")
-        self.assertEqual(self.trace().progress, [(0, 6), (1, 6)])
-        trace = self.finish(proc)
-        self.assertEqual(trace.statuses, UPDATED)
-        self.assertEqual(trace.progress, [(i, 6) for i in range(7)])
+        self.finish(proc)
 
     # -- a server that goes silent half-way through a package
 
@@ -246,7 +231,7 @@ class Failures(UpdateTestCase):
         trace = self.run_update(self.params())
 
         self.assertLess(time.monotonic() - started, 60)
-        self.assertEqual((trace.statuses, trace.boxes), (UPDATED, []))
+        self.assertEqual(trace.boxes, [])
         self.assertEqual(self.app_file("b.dll").read_bytes(), large.files["b.dll"])
         self.assertEqual(self.machine.host_path(STAGING + "\\b.dll.zip").read_bytes(), large.package())
         self.assertEqual(recorded_versions(self.config(), "ZEPRA"), {"a.dll": "2", "b.dll": "2"})
@@ -264,11 +249,10 @@ class Failures(UpdateTestCase):
         proc = self.start_update(params)
 
         boxes = self.dismiss_box("Information", 1, timeout=60)
-        trace = self.finish(proc)
+        self.finish(proc)
 
         start = f'文件 "{self.server_folder.url(self.server.port)}clientfile/b.dll.zip" 无法下载。错误信息：'
         self.assertTrue(boxes[0].startswith(start), boxes[0])
-        self.assertEqual(trace.statuses, UPDATED)
         self.assertEqual(self.app_file("a.dll").read_bytes(), b"a.dll 2\r\n")
         self.assertEqual(self.app_file("b.dll").read_bytes(), b"b.dll 1\r\n")
         self.assertEqual(recorded_versions(self.config(), "ZEPRA"), {"a.dll": "2", "b.dll": "1"})

@@ -1,6 +1,5 @@
 """Whole updates through the real AutoUpdate.exe: what gets installed where,
-what is recorded in the client configuration, what is started, and how the
-window is told about it."""
+what is recorded in the client configuration and what is started."""
 import re
 import time
 import unittest
@@ -8,16 +7,9 @@ import unittest
 from harness import NATIVE_REGSVR32, PRIVATE, STAGING, UpdateTestCase, client_command, wait_for_file
 from sample_app import Module, config_name, recorded_versions
 
-STATUS_CONNECTING, STATUS_CHECKING, STATUS_UPDATING, STATUS_CURRENT, STATUS_FINISHED = 1, 2, 3, 4, 9
-UPDATED = [STATUS_CONNECTING, STATUS_CHECKING, STATUS_UPDATING, STATUS_FINISHED]
 SYSTEM_DIR = "C:\\windows\\system32"
 WINDOWS_DIR = "C:\\windows"
 BDE_KEY = "HKLM\\Software\\Borland\\BLW32"
-
-
-def full_progress(n):
-    """The progress steps of a run over n entries with none skipped."""
-    return [(i, 2 * n) for i in range(2 * n + 1)]
 
 
 class Install(UpdateTestCase):
@@ -33,10 +25,8 @@ class Install(UpdateTestCase):
         self.installed("ZEPRA", modules)
         params = self.params("ZEPRA", client="C:\\elsewhere\\ignored.exe")
 
-        trace = self.run_update(params)
+        self.run_update(params)
 
-        self.assertEqual(trace.statuses, [STATUS_CONNECTING, STATUS_CHECKING, STATUS_CURRENT])
-        self.assertEqual(trace.progress, [])
         self.assertEqual(self.server.requests(), ["/upd/AutoUpdateIniS.xml"])
         self.assertIn("等更新模块=0\r\n", self.debug_ini())
         self.assertEqual(self.client_record(self.app_path("ZEPRA.exe")),
@@ -51,9 +41,8 @@ class Install(UpdateTestCase):
         self.machine.install(self.programs.client, client)
         params = self.params("Sales", client=client)
 
-        trace = self.run_update(params)
+        self.run_update(params)
 
-        self.assertEqual(trace.statuses, [STATUS_CONNECTING, STATUS_CHECKING, STATUS_CURRENT])
         self.assertEqual(self.client_record(client), client_command(client, params))
         self.assertFalse(self.app_file("client-command.txt").exists(), "ZEPRA.exe is only for ZEPRA")
 
@@ -67,10 +56,8 @@ class Install(UpdateTestCase):
         self.installed("ZEPRA", old)
         params = self.params()
 
-        trace = self.run_update(params)
+        self.run_update(params)
 
-        self.assertEqual(trace.statuses, UPDATED)
-        self.assertEqual(trace.progress, full_progress(2))
         self.assertEqual(self.server.requests(),
                          ["/upd/AutoUpdateIniS.xml", "/upd/clientfile/a.dll.zip", "/upd/clientfile/b.dll.zip"])
         for m in new:
@@ -91,10 +78,8 @@ class Install(UpdateTestCase):
         self.installed("ZEPRA", [Module("a.dll", "1.0")])
         self.app_file("a.dll").unlink()
 
-        trace = self.run_update(self.params())
+        self.run_update(self.params())
 
-        self.assertEqual(trace.statuses, UPDATED)
-        self.assertEqual(trace.progress, full_progress(2))
         self.assertEqual(self.server.requests()[1:], ["/upd/clientfile/a.dll.zip"] * 2)
         self.assertEqual(self.app_file("a.dll").read_bytes(), b"a.dll 2.0\r\n")
         self.assertEqual(recorded_versions(self.config(), "ZEPRA"), {"a.dll": "2.0"})
@@ -110,9 +95,8 @@ class Install(UpdateTestCase):
         self.server_folder.publish("ZEPRA", modules)
         self.serve()
 
-        trace = self.run_update(self.params(), extra_env=NATIVE_REGSVR32)
+        self.run_update(self.params(), extra_env=NATIVE_REGSVR32)
 
-        self.assertEqual(trace.statuses, UPDATED)
         self.assertEqual(self.machine.host_path(SYSTEM_DIR + "\\x.ocx").read_bytes(), b"ocx")
         self.assertEqual(self.machine.host_path(WINDOWS_DIR + "\\y.dll").read_bytes(), b"y")
         self.assertEqual(self.app_file("z.dll").read_bytes(), b"z")
@@ -137,10 +121,8 @@ class Install(UpdateTestCase):
         self.serve()
         self.installed("ZEPRA", [current])
 
-        trace = self.run_update(self.params())
+        self.run_update(self.params())
 
-        self.assertEqual(trace.statuses, UPDATED)
-        self.assertEqual(trace.progress, full_progress(1))
         self.assertEqual(self.server.requests()[1:], ["/upd/clientfile/reports.zip"])
         for name, data in files.items():
             self.assertEqual(self.app_file(name.replace("/", "\\")).read_bytes(), data, name)
@@ -154,9 +136,8 @@ class Install(UpdateTestCase):
         self.serve()
 
         proc = self.start_update(self.params(), extra_env={"AU_RECORDER_DELAY_MS": "2000"})
-        trace = self.finish(proc)
+        self.finish(proc)
 
-        self.assertEqual(trace.statuses, UPDATED)
         log = self.app_file("tool.log")
         # Already there when the updater ended: it was waited for.
         self.assertTrue(log.exists(), "the AutoRun program did not run, or was not waited for")
@@ -177,11 +158,9 @@ class Install(UpdateTestCase):
         self.server_folder.publish("ZEPRA", self.bde_modules())
         self.serve()
 
-        trace = self.run_update(self.params())
+        self.run_update(self.params())
 
-        self.assertEqual(trace.statuses, UPDATED)
         # Its download step and its progress call are left out.
-        self.assertEqual(trace.progress, [(0, 4), (2, 4), (3, 4), (4, 4)])
         self.assertEqual(self.server.requests()[2:], ["/upd/clientfile/a.dll.zip"])
         self.assertFalse(self.machine.host_path(STAGING + "\\BdeSetup.exe").exists())
         self.assertEqual(recorded_versions(self.config(), "ZEPRA"), {"a.dll": "1", "bde": "5.2"})
@@ -197,11 +176,9 @@ class Install(UpdateTestCase):
         log = self.machine.host_path("C:\\tools\\bde.log")
         log.parent.mkdir(parents=True)
 
-        trace = self.finish(self.start_update(self.params(), extra_env={"AU_RECORDER_DELAY_MS": "2000",
+        self.finish(self.start_update(self.params(), extra_env={"AU_RECORDER_DELAY_MS": "2000",
                                                                          "AU_RECORDER_LOG": "C:\\tools\\bde.log"}))
 
-        self.assertEqual(trace.statuses, UPDATED)
-        self.assertEqual(trace.progress, full_progress(2))
         self.assertTrue(log.exists(), "the BDE setup did not run, or was not waited for")
         # Started from a folder of its own that only administrators can
         # write, as its current folder; the folder is gone afterwards.
@@ -222,7 +199,6 @@ class Install(UpdateTestCase):
 
         trace = self.run_update(self.params())
 
-        self.assertEqual(trace.statuses, UPDATED)
         self.assertEqual(trace.boxes, [])
         app = self.config().find("ZEPRA")
         target = self.app_path("ZEPRA.exe")

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "platform/os_error.h"
+#include "platform/task_queue.h"
 #include "platform/win32/handle.h"
 #include "platform/win32/wide.h"
 
@@ -17,6 +18,8 @@ using win32::Widen;
 
 // Posted to ourselves once the window has been shown.
 constexpr UINT kShown = WM_APP + 1;
+// Tells the window that a task is waiting in its queue.
+constexpr UINT kRunTask = WM_APP + 2;
 
 struct GdiObjectTraits {
   using type = HGDIOBJ;
@@ -123,6 +126,7 @@ struct Window::Impl {
   WindowLook look;
   std::wstring fontFace;
   std::map<std::pair<int, bool>, GdiObject> fonts;
+  TaskQueue tasks;  // one kRunTask message per task
   HWND window = nullptr;  // until WM_DESTROY
   HWND handle = nullptr;  // for posting from other threads: a post to a gone window fails
   bool shown = false;
@@ -164,12 +168,17 @@ LRESULT Window::Impl::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case kShown:
       events.OnShown();
       return 0;
+    case kRunTask:
+      // Whoever sent the message, the oldest task runs: the order stays.
+      if (TaskQueue::Task task = tasks.Pop()) task();
+      return 0;
     case WM_CLOSE:
       if (events.OnCloseRequest()) DestroyWindow(window);
       return 0;  // refused without a word
     case WM_QUERYENDSESSION:
       return events.OnCloseRequest() ? TRUE : FALSE;
     case WM_DESTROY:
+      tasks.Close();
       SetWindowLongPtrW(window, GWLP_USERDATA, 0);
       window = nullptr;
       PostQuitMessage(0);
@@ -190,12 +199,6 @@ LRESULT Window::Impl::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_PAINT:
       Paint();
       return 0;
-    default:
-      if (message >= WM_USER && message < WM_APP) {
-        events.OnPosted(message, static_cast<std::uintptr_t>(wParam), static_cast<std::intptr_t>(lParam));
-        return 0;
-      }
-      break;
   }
   return DefWindowProcW(window, message, wParam, lParam);
 }
@@ -240,6 +243,7 @@ Window::Window(const WindowLook& look, WindowEvents& events) : impl_(std::make_u
 }
 
 Window::~Window() {
+  impl_->tasks.Close();
   if (impl_->window) {
     SetWindowLongPtrW(impl_->window, GWLP_USERDATA, 0);
     DestroyWindow(impl_->window);
@@ -270,8 +274,10 @@ void Window::RequestClose() {
   if (impl_->window) PostMessageW(impl_->window, WM_CLOSE, 0, 0);
 }
 
-bool Window::Post(unsigned message, std::uintptr_t first, std::intptr_t second) {
-  return PostMessageW(impl_->handle, message, static_cast<WPARAM>(first), static_cast<LPARAM>(second)) != FALSE;
+void Window::Post(std::function<void()> task) {
+  // A window that is gone takes nothing. Should the message be refused (a
+  // full queue), the task runs with the next one, or is freed with the rest.
+  if (impl_->tasks.Push(std::move(task))) PostMessageW(impl_->handle, kRunTask, 0, 0);
 }
 
 int Window::RunMessageLoop() {

@@ -2,10 +2,10 @@
 //
 // Shows the updater's real progress window, read from LAUNCH-ARGS as the
 // updater would, and plays a scripted update into it from a second thread,
-// posting exactly what the update worker posts. Steps, in order:
-//   1, 2, 3, 4, 9, ...   status code
-//   error:TEXT           status 0 with TEXT ("\n" in TEXT becomes a line break)
-//   progress:DONE/TOTAL  progress message
+// reporting through what the update worker reports to. Steps, in order:
+//   6, 1, 2, 3, 4, 9     waiting, connecting, checking, updating, current, finished
+//   error:TEXT           the error with TEXT ("\n" in TEXT becomes a line break)
+//   progress:DONE/TOTAL  a progress step
 //   sleep:MS             pause
 //   mark:PATH            write PATH (tells a test that the steps before it were posted)
 //   gate:PATH            wait until PATH exists (a test says when to go on), at most 120 s
@@ -55,7 +55,18 @@ bool StartsWith(const std::string& s, const char* prefix, std::string& rest) {
   return true;
 }
 
-void Play(const std::vector<std::string>& steps, app::IStatusSink& sink) {
+app::Status StatusOf(int code) {
+  switch (code) {
+    case 6: return app::Status::Waiting;
+    case 1: return app::Status::Connecting;
+    case 2: return app::Status::Checking;
+    case 3: return app::Status::Updating;
+    case 4: return app::Status::Current;
+    default: return app::Status::Finished;
+  }
+}
+
+void Play(const std::vector<std::string>& steps, app::IProgressReport& report) {
   for (const std::string& step : steps) {
     std::string rest;
     if (StartsWith(step, "error:", rest)) {
@@ -68,10 +79,10 @@ void Play(const std::vector<std::string>& steps, app::IStatusSink& sink) {
           text += rest[i];
         }
       }
-      sink.PostError(text);
+      report.OnError(text);
     } else if (StartsWith(step, "progress:", rest)) {
       const size_t slash = rest.find('/');
-      sink.PostProgress(std::stoi(rest.substr(0, slash)), std::stoi(rest.substr(slash + 1)));
+      report.OnProgress(std::stoi(rest.substr(0, slash)), std::stoi(rest.substr(slash + 1)));
     } else if (StartsWith(step, "sleep:", rest)) {
       Sleep(static_cast<DWORD>(std::stoul(rest)));
     } else if (StartsWith(step, "mark:", rest)) {
@@ -79,7 +90,7 @@ void Play(const std::vector<std::string>& steps, app::IStatusSink& sink) {
     } else if (StartsWith(step, "gate:", rest)) {
       for (int i = 0; i < 1200 && !platform::FileExists(rest); ++i) Sleep(100);
     } else {
-      sink.PostStatus(static_cast<app::Status>(std::stoi(step)));
+      report.OnStatus(StatusOf(std::stoi(step)));
     }
   }
 }
@@ -104,9 +115,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
 
   platform::SystemServices services = platform::CreateSystemServices();
   // Started by the window's first showing, like the update worker.
-  auto startScript = [steps](const app::LaunchParams&, app::IStatusSink& sink) {
+  auto startScript = [steps](const app::LaunchParams&, app::IProgressReport& report) {
     EnumThreadWindows(GetCurrentThreadId(), HookWindow, 0);
-    std::thread(Play, steps, std::ref(sink)).detach();
+    std::thread(Play, steps, std::ref(report)).detach();
   };
   const std::string programPath = platform::ProgramPath();
   const engine::TraceFile trace(programPath);
