@@ -13,7 +13,6 @@
 #include "engine/xml_routines.h"
 #include "http/fetcher.h"
 #include "platform/files.h"
-#include "platform/message_box.h"
 #include "platform/processes.h"
 #include "platform/registry.h"
 #include "platform/shell_link.h"
@@ -22,7 +21,6 @@
 namespace {
 
 struct Quiet : engine::IUserNotices,
-               platform::IMessageBox,
                platform::IProcessLauncher,
                platform::IRegistry,
                platform::IShell {
@@ -32,7 +30,7 @@ struct Quiet : engine::IUserNotices,
   void DatabaseEngineSetupNotRun() override {}
   void ShortcutNameInvalid(const std::string&) override {}
   void ShortcutNotCreated(const std::string&) override {}
-  int Show(const std::string&, const std::string&, unsigned) override { return 1; }
+  void UnsupportedCompression() override {}
   bool Start(const std::string&, const std::string&, int) override { return false; }
   using platform::IProcessLauncher::RunAndWait;
   std::uint32_t RunAndWait(const std::string&, const std::string&, int, const std::string&) override { return 0; }
@@ -40,6 +38,9 @@ struct Quiet : engine::IUserNotices,
     return false;
   }
   std::optional<std::string> ReadString(platform::RegistryRoot, const std::string&, const std::string&) override {
+    return std::nullopt;
+  }
+  std::optional<std::string> ReadString64(platform::RegistryRoot, const std::string&, const std::string&) override {
     return std::nullopt;
   }
   std::string DesktopDirectory() override { return {}; }
@@ -81,8 +82,7 @@ double Measure(int n, const std::string& root, Quiet& os) {
   server.manifest = Document(n, true);
   const std::string program = app + "AutoUpdate.exe";
   const engine::TraceFile trace(program);
-  const engine::Services services{os,    os,      os, os, os, server,
-                                  trace, program, [] { return std::string("C:\\ProgramData"); }};
+  const engine::Services services{os, os, os, os, server, trace, program, [] { return std::string("C:\\ProgramData"); }};
   engine::UpdateEngine update("http://bench:80/", services);
   if (update.SetUp()) {
     std::fprintf(stderr, "set-up failed\n");

@@ -52,6 +52,10 @@ void UserNotices::ShortcutNotCreated(const std::string& error) {
   messageBox_.Show(error, texts::kUpdaterCaption, platform::MbOk);
 }
 
+void UserNotices::UnsupportedCompression() {
+  messageBox_.Show(texts::kUnsupportedCompression, texts::kZipErrorCaption, platform::MbOk);
+}
+
 void UserNotices::SetUpFailed(const engine::SetUpFailure& failure) {
   messageBox_.Show(SetUpFailureText(failure), texts::kUpdaterCaption, platform::MbOk);
 }

@@ -24,6 +24,7 @@ class UserNotices : public engine::IUserNotices {
   void DatabaseEngineSetupNotRun() override;
   void ShortcutNameInvalid(const std::string& title) override;
   void ShortcutNotCreated(const std::string& error) override;
+  void UnsupportedCompression() override;
   // The run goes on after it, with what set-up gathered.
   void SetUpFailed(const engine::SetUpFailure& failure);
 

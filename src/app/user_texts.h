@@ -25,6 +25,7 @@ std::string Refused(const std::string& appName);
 // Captions of the run's message boxes.
 inline constexpr const char* kUpdaterCaption = "AutoUpdate";
 inline constexpr const char* kInformationCaption = "Information";
+inline constexpr const char* kZipErrorCaption = "Zip Error";
 
 // The first use of a server a web page named, as a yes/no question.
 std::string FirstUseQuestion(const std::string& serverName);
@@ -39,6 +40,7 @@ std::string StaleManifest(const std::string& file, const std::string& problem);
 std::string PackageNotDownloaded(const std::string& url, const std::string& error);
 std::string ModuleNotInstalled(const std::string& module, const std::string& failure);
 std::string DatabaseEngineSetupNotRun();
+inline constexpr const char* kUnsupportedCompression = "Unknown Compression Method";
 std::string ShortcutNameInvalid(const std::string& title);
 
 }  // namespace app::texts

@@ -196,7 +196,7 @@ class Unpacking : public zip::IExtractionTarget {
   void Written(const std::string& path) override { files_.Written(path); }
   void Failed(const std::string& path, zip::EntryFailure why) override {
     if (why == zip::EntryFailure::UnsupportedMethod) {
-      services_.messageBox.Show("Unknown Compression Method", "Zip Error", platform::MbOk);
+      services_.notices.UnsupportedCompression();
       return;
     }
     // A damaged entry fails the package without a reason of its own.

@@ -8,7 +8,6 @@
 #include <string>
 
 namespace platform {
-class IMessageBox;
 class IProcessLauncher;
 class IRegistry;
 class IShell;
@@ -24,7 +23,6 @@ class TraceFile;
 
 struct Services {
   IUserNotices& notices;
-  platform::IMessageBox& messageBox;  // the unzipper's own questions only
   platform::IProcessLauncher& processes;
   platform::IRegistry& registry;
   platform::IShell& shell;

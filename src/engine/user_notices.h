@@ -28,6 +28,8 @@ class IUserNotices {
   virtual void ShortcutNameInvalid(const std::string& title) = 0;
   // The shell could not create the desktop shortcut.
   virtual void ShortcutNotCreated(const std::string& error) = 0;
+  // An entry of a package is compressed in a way this updater cannot unpack.
+  virtual void UnsupportedCompression() = 0;
 };
 
 }  // namespace engine

@@ -30,7 +30,7 @@ int main() {
   const std::string programPath = platform::ProgramPath();
   const engine::TraceFile trace(programPath);
   app::UserNotices notices(*system.messageBox);
-  const engine::Services services{notices, *system.messageBox, *system.processes, *system.registry, *system.shell,
+  const engine::Services services{notices, *system.processes, *system.registry, *system.shell,
                                   fetcher, trace,              programPath,       platform::ProgramDataDirectory};
   // A server the client program names is its own; one a web page names is
   // asked about the first time.

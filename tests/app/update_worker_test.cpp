@@ -7,15 +7,15 @@
 #include <mutex>
 #include <thread>
 
-#include "engine/engine_fixture.h"
 #include "engine/server_address.h"
 #include "engine/update_engine.h"
 #include "platform/files.h"
 #include "platform/machine_lock.h"
-#include "support/zip_builder.h"
+#include "support/app/user_run_fixture.h"
+#include "support/zip/zip_builder.h"
 
 namespace {
-using engine_testing::EngineTest;
+using EngineTest = app_testing::UserRunTest;
 using engine_testing::kConfigName;
 using engine_testing::kServer;
 
@@ -165,15 +165,18 @@ TEST_F(Worker, AnUnclearAddressEndsWithTheRefusal) {
   EXPECT_TRUE(web.requested.empty());
 }
 
-// An address that would make the configuration's name a path ends the run
-// with the application's wording of it.
-TEST_F(Worker, AnUnusableAddressEndsWithItsText) {
+// An address that would make the configuration's name a path is shown in
+// the application's wording, and the client counts as current.
+TEST_F(Worker, AnUnusableAddressIsShownInItsText) {
   app::LaunchParams params = Params();
   params.serverUrl = "http://CON:1/";
   app::UpdateWorker worker(params, report, services, engine::NewServer::Trusted, notices);
   worker.Execute();
-  EXPECT_EQ(report.posted_, (std::vector<std::string>{"connecting", "error:服务器地址“http://CON:1/”无效：其中的主机名或端口含有路径分隔符、"
-                                                      "冒号或文件名中不允许的字符，不能用来命名客户端配置文件。"}));
+  EXPECT_EQ(report.posted_, (std::vector<std::string>{"connecting", "checking", "current"}));
+  ASSERT_EQ(messages.shown.size(), 1u);
+  EXPECT_EQ(messages.shown[0].text, "服务器地址“http://CON:1/”无效：其中的主机名或端口含有路径分隔符、"
+                                    "冒号或文件名中不允许的字符，不能用来命名客户端配置文件。");
+  EXPECT_TRUE(web.requested.empty());
 }
 
 TEST_F(Worker, StartRunsOnItsOwnThreadWithACopy) {

@@ -34,6 +34,8 @@ TEST(UserNotices, EachNoticeIsOneBoxWithItsTextCaptionAndFlags) {
        "AutoUpdate", platform::MbOk},
       {"shortcut", [](app::UserNotices& n) { n.ShortcutNotCreated("拒绝访问。"); }, "拒绝访问。", "AutoUpdate",
        platform::MbOk},
+      {"compression", [](app::UserNotices& n) { n.UnsupportedCompression(); }, "Unknown Compression Method",
+       "Zip Error", platform::MbOk},
       {"set-up error",
        [](app::UserNotices& n) { n.SetUpFailed({engine::SetUpFailure::Kind::Error, "请求后台数据时出现异常。", {}}); },
        "请求后台数据时出现异常。", "AutoUpdate", platform::MbOk},

@@ -1,18 +1,21 @@
 #pragma once
 // A sandboxed machine for engine tests: program folder, system folders, the
 // program-data folder, recording OS fakes and a web server answering from a
-// table. The user's notices are the application's own, shown in recorded
-// message boxes, so that tests read what the user would.
+// table. The user's notices are a type of the test's choosing: engine tests
+// take none (any notice fails them); tests of what the user reads take the
+// application's own, shown in recorded message boxes.
 #include <gtest/gtest.h>
 
 #include <memory>
 #include <optional>
 #include <string>
+#include <type_traits>
 
-#include "app/user_notices.h"
 #include "engine/services.h"
 #include "engine/trace_file.h"
 #include "engine/update_engine.h"
+#include "engine/set_up_outcome.h"
+#include "engine/user_notices.h"
 #include "support/http/fake_web_server.h"
 #include "support/platform/fakes.h"
 #include "support/platform/sandbox.h"
@@ -22,20 +25,40 @@ namespace engine_testing {
 inline constexpr const char* kServer = "http://10.0.0.5:8080/upd/";
 inline constexpr const char* kConfigName = "10.0.0.5_8080_AutoUpdateIniC.xml";
 
-class EngineTest : public ::testing::Test {
+// For runs that must tell the user nothing: every notice fails the test.
+class NoNotices : public engine::IUserNotices {
+ public:
+  bool ApprovesFirstUse(const std::string& server) override { return Unexpected("first use of " + server); }
+  void PackageNotDownloaded(const std::string& url, const std::string&) override { Unexpected(url); }
+  void ModuleNotInstalled(const std::string& module, const std::string&) override { Unexpected(module); }
+  void DatabaseEngineSetupNotRun() override { Unexpected("database engine"); }
+  void ShortcutNameInvalid(const std::string& title) override { Unexpected(title); }
+  void ShortcutNotCreated(const std::string& error) override { Unexpected(error); }
+  void UnsupportedCompression() override { Unexpected("compression"); }
+  void SetUpFailed(const engine::SetUpFailure& failure) { Unexpected(failure.detail); }
+
+ private:
+  static bool Unexpected(const std::string& what) {
+    ADD_FAILURE() << "unexpected notice: " << what;
+    return false;
+  }
+};
+
+template <class Notices>
+class EngineRun : public ::testing::Test {
  protected:
-  EngineTest() { box.mkdirs("ProgramData"); }  // as on every machine
+  EngineRun() { box.mkdirs("ProgramData"); }  // as on every machine
 
   testing_support::Sandbox box;
   testing_support::RecordingMessageBox messages;
-  app::UserNotices notices{messages};
+  Notices notices = MakeNotices();
   testing_support::RecordingProcesses processes;
   testing_support::FakeRegistry registry;
   testing_support::FakeShell shell;
   testing_support::FakeWebServer web;
   engine::TraceFile trace{box.programPath()};
-  engine::Services services{notices, messages, processes, registry,         shell,
-                            web,     trace,    box.programPath(), [this] { return box.path("ProgramData"); }};
+  engine::Services services{notices, processes, registry,         shell,
+                            web,     trace,     box.programPath(), [this] { return box.path("ProgramData"); }};
 
   // An engine set up as the worker sets it up: a failure is shown and the
   // engine goes on with what it gathered.
@@ -59,6 +82,17 @@ class EngineTest : public ::testing::Test {
   // The updater's private folder and the staging folder in it.
   std::string PrivatePath(const std::string& name) const { return box.path("ProgramData\\ZEPRA\\AutoUpdate\\" + name); }
   std::string Staged(const std::string& name) const { return PrivatePath("staging\\" + name); }
+
+ private:
+  Notices MakeNotices() {
+    if constexpr (std::is_constructible_v<Notices, platform::IMessageBox&>) {
+      return Notices(messages);
+    } else {
+      return Notices();
+    }
+  }
 };
+
+using EngineTest = EngineRun<NoNotices>;
 
 }  // namespace engine_testing

@@ -9,12 +9,12 @@
 #include "engine/xml_routines.h"
 #include "platform/codepage.h"
 #include "platform/files.h"
-#include "support/engine/engine_fixture.h"
+#include "support/app/user_run_fixture.h"
 #include "support/zip/zip_builder.h"
 #include "xml/xml_document.h"
 
 namespace {
-using engine_testing::EngineTest;
+using EngineTest = app_testing::UserRunTest;
 using engine_testing::kConfigName;
 using engine_testing::kServer;
 using testing_support::ZipBuilder;

@@ -8,10 +8,10 @@
 #include "engine/manifest_freshness.h"
 #include "platform/codepage.h"
 #include "platform/signing_key.h"
-#include "support/engine/engine_fixture.h"
+#include "support/app/user_run_fixture.h"
 
 namespace {
-using engine_testing::EngineTest;
+using EngineTest = app_testing::UserRunTest;
 using engine_testing::kServer;
 
 class Freshness : public EngineTest {

@@ -8,10 +8,10 @@
 #include "platform/codepage.h"
 #include "platform/crypto.h"
 #include "platform/files.h"
-#include "support/engine/engine_fixture.h"
+#include "support/app/user_run_fixture.h"
 
 namespace {
-using engine_testing::EngineTest;
+using EngineTest = app_testing::UserRunTest;
 
 engine::ManifestEntry Entry(const std::string& fileName, const std::string& sha256 = "", const std::string& size = "") {
   engine::ManifestEntry entry;

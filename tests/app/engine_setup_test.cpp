@@ -11,12 +11,12 @@
 #include "platform/codepage.h"
 #include "platform/files.h"
 #include "platform/private_folder.h"
-#include "support/engine/engine_fixture.h"
+#include "support/app/user_run_fixture.h"
 #include "support/engine/signing_vectors.h"
 #include "xml/xml_document.h"
 
 namespace {
-using engine_testing::EngineTest;
+using EngineTest = app_testing::UserRunTest;
 using engine_testing::kConfigName;
 using engine_testing::kServer;
 
@@ -229,7 +229,7 @@ TEST_F(EngineSetUp, UnwritableTraceFileStopsSetUp) {
   // A program in a folder that does not exist cannot have its trace file.
   const std::string gone = box.path("gone\\AutoUpdate.exe");
   const engine::TraceFile goneTrace(gone);
-  const engine::Services elsewhere{notices, messages, processes, registry, shell, web, goneTrace, gone,
+  const engine::Services elsewhere{notices, processes, registry, shell, web, goneTrace, gone,
                                    services.programData};
   auto engine = SetUp(std::make_unique<engine::UpdateEngine>(kServer, elsewhere));
   ASSERT_EQ(messages.shown.size(), 1u);
