@@ -7,7 +7,6 @@
 #include "base/base64.h"
 #include "base/text.h"
 #include "engine/server_address.h"
-#include "engine/trace_file.h"
 #include "platform/codepage.h"
 
 namespace app {
@@ -107,15 +106,14 @@ std::string TodayWorkDate() {
   return FormatWorkDate(local->tm_year + 1900, local->tm_mon + 1, local->tm_mday);
 }
 
-void ReadParams(const Arguments& args, const std::string& workDate, const engine::TraceFile& trace,
-                LaunchParams& params) {
-  if (args.empty()) return;
+std::optional<PortLookup> ReadParams(const Arguments& args, const std::string& workDate, LaunchParams& params) {
+  if (args.empty()) return std::nullopt;
   if (IsPositionalForm(args)) {
     std::string* fields[] = {&params.appName, &params.userId,   &params.userId2,    &params.appCode,
                              &params.workDate, &params.extra1,  &params.extra2,     &params.extra3,
                              &params.extra4,   &params.serverUrl, &params.serverPort, &params.clientExe};
     for (size_t k = 0; k < kPositionalCount; ++k) *fields[k] = base::Trimmed(args[k]);
-    return;
+    return std::nullopt;
   }
   // URL form: only the first argument counts, whatever else the caller's
   // quoting split off it.
@@ -132,13 +130,12 @@ void ReadParams(const Arguments& args, const std::string& workDate, const engine
   params.extra4 = " ";
   params.serverUrl = OutsideValue(UrlKeyValue(url, "url"));
   const std::string port = engine::UrlPort(params.serverUrl);
-  trace.Write("取端口-url", params.serverUrl);
-  trace.Write("取端口", port);
   params.serverPort = port;
   // The engine refuses such an address before any request: no port of it
   // reaches the client program either.
   if (!engine::IsClearWebAddress(params.serverUrl)) params.serverPort.clear();
   params.clientExe.clear();
+  return PortLookup{params.serverUrl, port};
 }
 
 }  // namespace app

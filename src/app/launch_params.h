@@ -1,13 +1,10 @@
 #pragma once
 // The launch parameters of one run and how they are read from the command
 // line: twelve positional arguments, or one ZEPRA: URL given by a browser.
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
-
-namespace engine {
-class TraceFile;
-}
 
 namespace app {
 
@@ -50,15 +47,19 @@ bool IsUrlForm(const Arguments& args);
 // Twelve arguments or more, the first no URL: the client program's own start.
 bool IsPositionalForm(const Arguments& args);
 
-// Fills params field by field in declaration order, so that an error raised
-// part-way (the trace file write in the URL form) leaves the fields before it
-// filled. The URL form traces its port look-up. URL-form values come from
-// outside: they are read through OutsideValue, and a server address that
-// engine::IsClearWebAddress refuses gives no port. workDate is
-// today's local date as "yyyymmdd". Registration is not done here; see
-// IsRegistrationStart.
-void ReadParams(const Arguments& args, const std::string& workDate, const engine::TraceFile& trace,
-                LaunchParams& params);
+// The URL form's look-up of the server's port, for the caller's trace file.
+struct PortLookup {
+  std::string url;
+  std::string port;
+  bool operator==(const PortLookup&) const = default;
+};
+
+// Fills params from the arguments; the URL form also returns its port
+// look-up. URL-form values come from outside: they are read through
+// OutsideValue, and a server address that engine::IsClearWebAddress refuses
+// gives no port. workDate is today's local date as "yyyymmdd". Registration
+// is not done here; see IsRegistrationStart.
+std::optional<PortLookup> ReadParams(const Arguments& args, const std::string& workDate, LaunchParams& params);
 
 // What is kept of a value a web page gave: no quotes, control characters or
 // bidirectional formatting characters (which could make the text shown differ

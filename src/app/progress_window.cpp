@@ -1,10 +1,12 @@
 #include "app/progress_window.h"
 
 #include <exception>
+#include <optional>
 
 #include "app/protocol_registration.h"
 #include "app/window_layout.h"
 #include "engine/paths.h"
+#include "engine/trace_file.h"
 #include "platform/file_names.h"
 #include "platform/message_box.h"
 #include "platform/processes.h"
@@ -50,10 +52,24 @@ void ProgressWindow::OnCreate(const Arguments& args, platform::IRegistry& regist
       RegisterProtocol(registry, programPath_);
       terminate_ = true;
     }
-    ReadParams(args, workDate, trace_, params_);
+    ReadParams(args, workDate);
   } catch (const std::exception& e) {
     messageBox.Show(ErrorBoxText(e.what()), kApplicationTitle, platform::MbOk | kMbIconError);
   }
+}
+
+// The URL form's port look-up goes to the trace file, and the port is
+// handed on only once it is there: a run whose trace cannot be written
+// gives the client program no port.
+void ProgressWindow::ReadParams(const Arguments& args, const std::string& workDate) {
+  LaunchParams read;
+  const std::optional<PortLookup> lookup = app::ReadParams(args, workDate, read);
+  params_ = read;
+  if (!lookup) return;
+  params_.serverPort.clear();
+  trace_.Write("取端口-url", lookup->url);
+  trace_.Write("取端口", lookup->port);
+  params_.serverPort = read.serverPort;
 }
 
 void ProgressWindow::OnFirstShown() {

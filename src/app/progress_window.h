@@ -96,6 +96,7 @@ class ProgressWindow : public IProgressReport {
   const LaunchParams& Params() const { return params_; }
 
  private:
+  void ReadParams(const Arguments& args, const std::string& workDate);
   void Changed();
   void ShowHint(std::string hint);
   // The error state: the hint, the error text and the button.

@@ -2,15 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/trace_file.h"
-#include "platform/codepage.h"
-#include "platform/files.h"
-#include "support/platform/sandbox.h"
 
 namespace {
 using app::Arguments;
 using app::LaunchParams;
-using testing_support::Sandbox;
 
 Arguments Twelve() {
   return {"App", "user", "user2", "code", "20240102", "e1", "e2", "e3", "e4", "http://h:81/", "81", "C:\\c.exe"};
@@ -40,14 +35,11 @@ TEST(StartForms, RegistrationAndRegFirst) {
   }
 }
 
-// The positional form writes no trace: a trace file where none can be.
-const engine::TraceFile kNoTrace("Q:\\nowhere\\AutoUpdate.exe");
-
 TEST(ReadParamsPositional, TwelveFieldsInOrderTrimmed) {
   Arguments args = {" App ", "\tuser", "user2\r\n", "code", "20240102", " ", "e2", "e3", "e4 ",
                     "http://h:81/", "81", "  C:\\Program Files\\c.exe  "};
   LaunchParams p;
-  app::ReadParams(args, "19990101", kNoTrace, p);
+  app::ReadParams(args, "19990101", p);
   const LaunchParams expected{"App", "user", "user2", "code", "20240102", "", "e2",
                             "e3",  "e4",   "http://h:81/", "81", "C:\\Program Files\\c.exe"};
   EXPECT_EQ(p, expected);
@@ -58,18 +50,15 @@ TEST(ReadParamsPositional, ThirteenthIgnoredAndRegIsJustAName) {
   args[0] = "REG";
   args.push_back("extra");
   LaunchParams p;
-  app::ReadParams(args, "19990101", kNoTrace, p);
+  app::ReadParams(args, "19990101", p);
   EXPECT_EQ(p.appName, "REG");
   EXPECT_EQ(p.clientExe, "C:\\c.exe");
   EXPECT_EQ(p.workDate, "20240102");  // taken as given, not today's date
 }
 
-TEST(ReadParamsPositional, WritesNoTraceFile) {
-  Sandbox box;
-  const engine::TraceFile trace(box.programPath());
+TEST(ReadParamsPositional, LooksUpNoPort) {
   LaunchParams p;
-  app::ReadParams(Twelve(), "19990101", trace, p);
-  EXPECT_FALSE(platform::FileExists(trace.path()));
+  EXPECT_EQ(app::ReadParams(Twelve(), "19990101", p), std::nullopt);
 }
 
 struct KeyCase {
@@ -154,14 +143,12 @@ std::string Encode(const std::string& raw) {
 }
 
 TEST(ReadParamsUrl, FieldsFromKeysAndFixedValues) {
-  Sandbox box;
-  const engine::TraceFile trace(box.programPath());
   const std::string uid = Encode("ts=U0012345678901234567890");
   for (const std::string& url : {"ZEPRA:?UID=" + uid + "&url=http://srv:8080/upd/",
                                 "ZEPRA:?url=http://srv:8080/upd/&uid=" + uid}) {
     SCOPED_TRACE(url);
     LaunchParams p;
-    app::ReadParams({url}, "20240607", trace, p);
+    app::ReadParams({url}, "20240607", p);
     const LaunchParams expected{"ZEPRA", "U0012345678901234567", "U0012345678901234567", "ZEPRA", "20240607",
                               " ",     " ",                   " ",                   " ",     "http://srv:8080/upd/",
                               "8080",  ""};
@@ -170,10 +157,8 @@ TEST(ReadParamsUrl, FieldsFromKeysAndFixedValues) {
 }
 
 TEST(ReadParamsUrl, OnlyTheFirstOfSeveralArgumentsCounts) {
-  Sandbox box;
-  const engine::TraceFile trace(box.programPath());
   LaunchParams p;
-  app::ReadParams({"ZEPRA:?url=http://a:1/", "url=http://b:2/", "x"}, "20240607", trace, p);
+  app::ReadParams({"ZEPRA:?url=http://a:1/", "url=http://b:2/", "x"}, "20240607", p);
   EXPECT_EQ(p.serverUrl, "http://a:1/");
   EXPECT_EQ(p.serverPort, "1");
 }
@@ -181,8 +166,6 @@ TEST(ReadParamsUrl, OnlyTheFirstOfSeveralArgumentsCounts) {
 TEST(ReadParamsUrl, AUrlFirstIsTheUrlFormHoweverManyArguments) {
   // Raw quotes in a page's link can split its URL into twelve arguments or
   // more; the last of them must never become the client program.
-  Sandbox box;
-  const engine::TraceFile trace(box.programPath());
   for (const char* first : {"ZEPRA:?url=http://a:1/", "zepra:?url=http://a:1/", "Zepra:"}) {
     SCOPED_TRACE(first);
     Arguments args = Twelve();
@@ -190,7 +173,7 @@ TEST(ReadParamsUrl, AUrlFirstIsTheUrlFormHoweverManyArguments) {
     args.push_back("C:\\evil.exe");
     EXPECT_TRUE(app::IsUrlForm(args));
     LaunchParams p;
-    app::ReadParams(args, "20240607", trace, p);
+    app::ReadParams(args, "20240607", p);
     EXPECT_EQ(p.appName, "ZEPRA");
     EXPECT_EQ(p.clientExe, "");
   }
@@ -202,10 +185,8 @@ TEST(ReadParamsUrl, AUrlFirstIsTheUrlFormHoweverManyArguments) {
 }
 
 TEST(ReadParamsUrl, QuotesControlsAndTrailingBackslashesAreDropped) {
-  Sandbox box;
-  const engine::TraceFile trace(box.programPath());
   LaunchParams p;
-  app::ReadParams({"ZEPRA:?UID=" + Encode("ts=a\"b\x01" "c\\\"") + "&url=http://h:1/\"x\t\\"}, "20240607", trace, p);
+  app::ReadParams({"ZEPRA:?UID=" + Encode("ts=a\"b\x01" "c\\\"") + "&url=http://h:1/\"x\t\\"}, "20240607", p);
   EXPECT_EQ(p.userId, "abc");
   EXPECT_EQ(p.userId2, "abc");
   EXPECT_EQ(p.serverUrl, "http://h:1/x");
@@ -241,8 +222,6 @@ TEST(OutsideValue, DropsQuotesControlsBidiFormattingAndTrailingBackslashes) {
 // A web page's server address the engine will refuse gives the client no
 // port; the address itself is kept for the engine to name in its refusal.
 TEST(ReadParamsUrl, PortOnlyOfAClearAddress) {
-  Sandbox box;
-  const engine::TraceFile trace(box.programPath());
   const std::pair<const char*, const char*> cases[] = {
       {"http://srv:8080/upd/", "8080"},
       {"HTTP://srv:1/", "1"},
@@ -257,22 +236,20 @@ TEST(ReadParamsUrl, PortOnlyOfAClearAddress) {
   for (const auto& [address, port] : cases) {
     SCOPED_TRACE(address);
     LaunchParams p;
-    app::ReadParams({std::string("ZEPRA:?url=") + address}, "20240607", trace, p);
+    app::ReadParams({std::string("ZEPRA:?url=") + address}, "20240607", p);
     EXPECT_EQ(p.serverUrl, address);
     EXPECT_EQ(p.serverPort, port);
   }
   LaunchParams p;
-  app::ReadParams({"ZEPRA:?url=http://srv\xE2\x80\xAE:81/"}, "20240607", trace, p);
+  app::ReadParams({"ZEPRA:?url=http://srv\xE2\x80\xAE:81/"}, "20240607", p);
   EXPECT_EQ(p.serverUrl, "http://srv:81/");
   EXPECT_EQ(p.serverPort, "81");
 }
 
 TEST(ReadParamsUrl, MissingKeysGiveEmptyFields) {
-  Sandbox box;
-  const engine::TraceFile trace(box.programPath());
   LaunchParams p;
   p.clientExe = "left over";
-  app::ReadParams({"REG"}, "20240607", trace, p);
+  app::ReadParams({"REG"}, "20240607", p);
   EXPECT_EQ(p.appName, "ZEPRA");
   EXPECT_EQ(p.userId, "");
   EXPECT_EQ(p.userId2, "");
@@ -281,32 +258,13 @@ TEST(ReadParamsUrl, MissingKeysGiveEmptyFields) {
   EXPECT_EQ(p.clientExe, "");
 }
 
-TEST(ReadParamsUrl, RecordsThePortLookupInTheTraceFile) {
-  Sandbox box;
-  const engine::TraceFile trace(box.programPath());
+TEST(ReadParamsUrl, ReturnsThePortLookup) {
   LaunchParams p;
-  app::ReadParams({"ZEPRA:?url=http://127.0.0.1:8123/upd/"}, "20240607", trace, p);
-  const std::string expected = platform::Utf8ToAnsi(
-      "[debug]\r\n"
-      "取端口-url=http://127.0.0.1:8123/upd/\r\n"
-      "取端口=8123\r\n");
-  EXPECT_EQ(box.read("Client\\Update\\debug.ini"), expected);
-}
-
-TEST(ReadParamsUrl, UnwritableTraceFileRaisesAfterEarlierFields) {
-  Sandbox box;
-  const engine::TraceFile trace(box.programPath());
-  // A folder where the trace file should be makes every write fail.
-  box.mkdirs("Client\\Update\\debug.ini");
-  LaunchParams p;
-  try {
-    app::ReadParams({"ZEPRA:?url=http://h:9/"}, "20240607", trace, p);
-    FAIL() << "no error";
-  } catch (const engine::TraceWriteError& e) {
-    EXPECT_EQ(std::string(e.what()), "Unable to write to " + trace.path());
-  }
-  EXPECT_EQ(p.appName, "ZEPRA");
-  EXPECT_EQ(p.serverUrl, "http://h:9/");
+  EXPECT_EQ(app::ReadParams({"ZEPRA:?url=http://127.0.0.1:8123/upd/"}, "20240607", p),
+            (app::PortLookup{"http://127.0.0.1:8123/upd/", "8123"}));
+  // An address the engine refuses is looked up all the same; only the
+  // client program gets no port of it.
+  EXPECT_EQ(app::ReadParams({"ZEPRA:?url=http://a@b:81/"}, "20240607", p), (app::PortLookup{"http://a@b:81/", "81"}));
   EXPECT_EQ(p.serverPort, "");
 }
 

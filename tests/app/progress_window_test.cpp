@@ -8,6 +8,7 @@
 
 #include "app/window_layout.h"
 #include "engine/trace_file.h"
+#include "platform/codepage.h"
 #include "platform/os_error.h"
 #include "support/platform/fakes.h"
 #include "support/platform/sandbox.h"
@@ -414,8 +415,25 @@ TEST(OnCreate, ErrorsAreShownAndStartUpGoesOn) {
   EXPECT_EQ(boxes.shown[0].text, "Unable to write to " + trace.path() + ".");
   EXPECT_EQ(boxes.shown[0].caption, app::kApplicationTitle);
   EXPECT_EQ(boxes.shown[0].flags, 0x10u);
+  // The fields read before the failed write are kept; the port is not.
+  EXPECT_EQ(form.Params().appName, "ZEPRA");
   EXPECT_EQ(form.Params().serverUrl, "http://h:7/");
+  EXPECT_EQ(form.Params().serverPort, "");
   EXPECT_FALSE(form.EndRequested());
+}
+
+TEST(OnCreate, TheUrlFormTracesItsPortLookup) {
+  testing_support::Sandbox box;
+  RecordingProcesses processes;
+  testing_support::FakeRegistry registry;
+  RecordingMessageBox boxes;
+  const engine::TraceFile trace(box.programPath());
+  ProgressWindow form(processes, trace, box.programPath());
+  form.OnCreate({"ZEPRA:?url=http://127.0.0.1:8123/upd/"}, registry, boxes, "20000101");
+  EXPECT_EQ(box.read("Client\\Update\\debug.ini"),
+            platform::Utf8ToAnsi("[debug]\r\n取端口-url=http://127.0.0.1:8123/upd/\r\n取端口=8123\r\n"));
+  EXPECT_EQ(form.Params().serverPort, "8123");
+  EXPECT_TRUE(boxes.shown.empty());
 }
 
 TEST(ErrorBoxText, FullStopRule) {
