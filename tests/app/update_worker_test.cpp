@@ -78,6 +78,12 @@ class Worker : public EngineTest {
     worker.Execute();
     return report.posted_;
   }
+  // A started worker outlives its last report: the test must not end (and
+  // free what the worker still uses) before it has let go of the lock.
+  static void WaitUntilTheWorkerLetsGo() {
+    platform::MachineLock after(app::kUpdaterLockName);
+    after.Take();
+  }
   RecordingReport report;
 };
 
@@ -186,6 +192,7 @@ TEST_F(Worker, StartRunsOnItsOwnThreadWithACopy) {
   app::UpdateWorker::Start(params, report, services, engine::NewServer::Trusted, notices);
   params.serverUrl = "changed after the start";
   EXPECT_EQ(report.WaitForEnd(), (std::vector<std::string>{"connecting", "checking", "current"}));
+  WaitUntilTheWorkerLetsGo();
 }
 
 // A second updater waits, saying so, until the first lets go, and only then
@@ -205,6 +212,7 @@ TEST_F(Worker, WaitsForTheUpdaterAlreadyRunning) {
   }
   first.Release();
   EXPECT_EQ(report.WaitForEnd(), (std::vector<std::string>{"waiting", "connecting", "checking", "current"}));
+  WaitUntilTheWorkerLetsGo();
 }
 
 }  // namespace
