@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/hex.h"
+#include "base/text.h"
 #include "engine/paths.h"
 #include "engine/server_layout.h"
 #include "engine/staged_package.h"
@@ -45,13 +46,6 @@ bool IsSha256Hex(std::string_view text) {
   return text.size() == 64 && text.find_first_not_of("0123456789abcdefABCDEF") == std::string_view::npos;
 }
 
-std::string Lower(std::string text) {
-  for (char& c : text) {
-    if (c >= 'A' && c <= 'F') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return text;
-}
-
 // What the manifest says the publisher released, when it says it.
 struct Published {
   std::optional<std::uint64_t> size;
@@ -71,7 +65,7 @@ Published PublishedOf(const ManifestEntry& entry) {
     throw NotAsPublishedError("更新说明中“" + entry.name + "”的 SHA256 值“" + entry.sha256 +
                               "”不是 64 位十六进制数。");
   }
-  published.sha256 = Lower(entry.sha256);
+  published.sha256 = base::LowerAscii(entry.sha256);
   if (IsDecimal(entry.size)) published.size = std::stoull(entry.size);
   return published;
 }

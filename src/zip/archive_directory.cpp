@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "base/text.h"
 #include "zip/zip_errors.h"
 #include "zip/zip_reader.h"
 
@@ -13,9 +14,7 @@ bool IsExeName(const std::string& path) {
   const size_t slash = path.find_last_of("\\/:");
   const size_t dot = path.find_last_of('.');
   if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return false;
-  std::string extension = path.substr(dot);
-  for (char& c : extension) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return extension == ".EXE";
+  return base::SameTextByLocale(path.substr(dot), ".EXE");
 }
 
 // A self-extracting archive: its entries come after the program.
