@@ -18,7 +18,7 @@ as_root() {
 packages=(
   cmake ninja-build g++ make pkg-config
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix libz-mingw-w64-dev
-  zlib1g-dev libssl-dev openssl googletest libgtest-dev
+  zlib1g-dev libssl-dev openssl googletest libgtest-dev libdivsufsort-dev
   clang libclang-rt-14-dev
   wine wine32:i386 wine64
   xvfb xauth xdotool imagemagick fonts-wqy-microhei locales

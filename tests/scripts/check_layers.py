@@ -4,7 +4,8 @@
 Each folder of src/ is a layer and may include its own headers and those of
 the layers below it, never one above or beside it:
 
-    main -> app -> engine -> http, zip, xml -> platform -> base
+    main -> app -> engine -> http, delta, xml -> platform -> base
+    delta -> zip
     publish (the publisher's tool) -> engine
 
 Only platform/ includes the operating system's headers: elsewhere an
@@ -27,10 +28,11 @@ import sys
 from pathlib import Path
 
 BELOW = {
-    "main": {"app", "engine", "http", "zip", "xml", "platform", "base"},
-    "app": {"engine", "http", "zip", "xml", "platform", "base"},
-    "publish": {"engine", "http", "zip", "xml", "platform", "base"},
-    "engine": {"http", "zip", "xml", "platform", "base"},
+    "main": {"app", "engine", "http", "delta", "zip", "xml", "platform", "base"},
+    "app": {"engine", "http", "delta", "zip", "xml", "platform", "base"},
+    "publish": {"engine", "http", "delta", "zip", "xml", "platform", "base"},
+    "engine": {"http", "delta", "zip", "xml", "platform", "base"},
+    "delta": {"zip", "platform", "base"},
     "http": {"platform", "base"},
     "zip": {"platform", "base"},
     "xml": {"platform", "base"},
