@@ -40,7 +40,7 @@ BELOW = {
     "base": set(),
 }
 # Third-party headers and the lowest layer that links their library.
-THIRD_PARTY = {"zlib.h": "zip"}
+THIRD_PARTY = {"zlib.h": "zip", "divsufsort.h": "publish"}
 # Test folders named after what they test rather than after a layer.
 TEST_FOLDERS = {"posix": "platform", "win32": "platform"}
 TEST_PROGRAMS = ("win32", "programs")
