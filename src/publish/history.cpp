@@ -4,6 +4,7 @@
 #include <set>
 
 #include "base/text.h"
+#include "delta/delta_attributes.h"
 #include "engine/server_layout.h"
 #include "platform/files.h"
 #include "publish/manifest.h"
@@ -29,19 +30,6 @@ unsigned long SerialOf(const std::string& name) {
   return std::stoul(digits);
 }
 
-// The history's manifests, oldest first.
-std::vector<fs::path> HistoryFiles(const fs::path& server) {
-  std::vector<std::pair<unsigned long, fs::path>> found;
-  std::error_code error;
-  for (fs::directory_iterator it(server / kHistoryName, error), end; !error && it != end; it.increment(error)) {
-    const unsigned long serial = SerialOf(it->path().filename().string());
-    if (serial > 0 && it->is_regular_file()) found.emplace_back(serial, it->path());
-  }
-  std::sort(found.begin(), found.end());
-  std::vector<fs::path> files;
-  for (const auto& [serial, path] : found) files.push_back(path);
-  return files;
-}
 
 void Keep(const fs::path& history, unsigned long serial, const std::string& bytes) {
   std::string digits = std::to_string(serial);
@@ -53,7 +41,7 @@ void Keep(const fs::path& history, unsigned long serial, const std::string& byte
 }
 
 // Package names as stored below clientfile/ ("/" between folders, ASCII
-// letters upper-cased) of every FileName in the manifest.
+// letters upper-cased) of every FileName and DeltaFileName in the manifest.
 void AddNamedPackages(const fs::path& path, std::set<std::string>& names) {
   const auto bytes = platform::ReadWholeFile(path.string());
   const auto doc = ParseManifest(bytes.value_or(""));
@@ -65,7 +53,10 @@ void AddNamedPackages(const fs::path& path, std::set<std::string>& names) {
     for (const xml::XmlNode* entry : group->childNodes()) {
       for (size_t i = 0; i < entry->attributes().length(); ++i) {
         const xml::XmlNode& a = *entry->attributes().item(i);
-        if (!base::SameTextAscii(a.nodeName(), "FileName")) continue;
+        if (!base::SameTextAscii(a.nodeName(), "FileName") &&
+            !base::SameTextAscii(a.nodeName(), delta::kDeltaFileNameAttribute)) {
+          continue;
+        }
         std::string name = a.nodeValue();
         std::replace(name.begin(), name.end(), '\\', '/');
         names.insert(base::UpperAscii(InClientCodePage(name)));
@@ -91,6 +82,19 @@ void RemovePackagesNotNamed(const fs::path& server, const std::set<std::string>&
 }
 
 }  // namespace
+
+std::vector<fs::path> HistoryFiles(const fs::path& server) {
+  std::vector<std::pair<unsigned long, fs::path>> found;
+  std::error_code error;
+  for (fs::directory_iterator it(server / kHistoryName, error), end; !error && it != end; it.increment(error)) {
+    const unsigned long serial = SerialOf(it->path().filename().string());
+    if (serial > 0 && it->is_regular_file()) found.emplace_back(serial, it->path());
+  }
+  std::sort(found.begin(), found.end());
+  std::vector<fs::path> files;
+  for (const auto& [serial, path] : found) files.push_back(path);
+  return files;
+}
 
 void RecordManifest(const fs::path& server, const std::optional<std::string>& replaced, const std::string& published) {
   const fs::path history = server / kHistoryName;

@@ -19,6 +19,9 @@ inline constexpr const char* kHistoryName = ".au-publish-history";
 void RecordManifest(const std::filesystem::path& server, const std::optional<std::string>& replaced,
                     const std::string& published);
 
+// The kept manifests, oldest first.
+std::vector<std::filesystem::path> HistoryFiles(const std::filesystem::path& server);
+
 // Removes the history manifests beyond the newest `keep`, then every file
 // below clientfile/ that neither the current manifest nor a kept one names.
 // What it removed, relative to the server folder. PublishError, removing

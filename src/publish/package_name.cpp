@@ -28,4 +28,9 @@ std::string ContentPackageName(std::string_view module, std::string_view sha256H
   return std::string(module) + "." + std::string(sha256Hex.substr(0, kContentDigits)) + ".zip";
 }
 
+std::string DeltaPackageName(std::string_view module, std::string_view fromSha256Hex, std::string_view sha256Hex) {
+  return std::string(module) + "." + std::string(fromSha256Hex.substr(0, kContentDigits)) + "-" +
+         std::string(sha256Hex.substr(0, kContentDigits)) + ".delta.zip";
+}
+
 }  // namespace publish

@@ -22,4 +22,8 @@ bool NeedsPlainName(std::string_view module, const AttributeList& attributes, st
 std::string PlainPackageName(std::string_view module);
 std::string ContentPackageName(std::string_view module, std::string_view sha256Hex);
 
+// A delta package: "<module>.<16 hex of the package it starts from>-<16 hex
+// of its own SHA-256>.delta.zip", so that its name ties it to its base.
+std::string DeltaPackageName(std::string_view module, std::string_view fromSha256Hex, std::string_view sha256Hex);
+
 }  // namespace publish

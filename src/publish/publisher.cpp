@@ -14,6 +14,7 @@
 #include "platform/file_names.h"
 #include "platform/files.h"
 #include "platform/signing_key.h"
+#include "publish/delta_offer.h"
 #include "publish/freshness.h"
 #include "publish/history.h"
 #include "publish/manifest.h"
@@ -29,6 +30,7 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr const char* kBuiltName = "built";  // below the staging folder: packages before they are named
+constexpr const char* kDeltaWorkName = "delta";  // below the staging folder: delta packages being made
 
 // The manifest already in the server folder, if any.
 struct Previous {
@@ -94,6 +96,7 @@ struct Planned {
   ModuleReport report;
   EntryElement entry;
   fs::path package;  // in the staging folder; empty when the published one stays
+  fs::path deltaPackage;  // in the staging folder; empty when none is offered
 };
 
 std::string VersionFor(const BuildOptions& options, const std::string& name, const std::string& previous) {
@@ -105,14 +108,20 @@ std::string VersionFor(const BuildOptions& options, const std::string& name, con
   return *options.version;
 }
 
+// The package the entry names in the server folder; empty when its name
+// cannot be one.
+fs::path PublishedPath(const fs::path& packages, const engine::ManifestEntry& entry) {
+  if (!platform::IsPlainRelativePath(entry.fileName)) return {};
+  std::string relative = entry.fileName;
+  for (char& c : relative) c = c == '\\' ? '/' : c;
+  return packages / InClientCodePage(relative);
+}
+
 // Whether the package the entry names is in the server folder and holds
 // exactly these bytes.
 bool Published(const fs::path& packages, const engine::ManifestEntry& entry, const PackageDigest& digest) {
-  if (!platform::IsPlainRelativePath(entry.fileName)) return false;
-  std::string relative = entry.fileName;
-  for (char& c : relative) c = c == '\\' ? '/' : c;
-  const fs::path published = packages / InClientCodePage(relative);
-  return fs::is_regular_file(published) && fs::file_size(published) == digest.size &&
+  const fs::path published = PublishedPath(packages, entry);
+  return !published.empty() && fs::is_regular_file(published) && fs::file_size(published) == digest.size &&
          (entry.sha256.empty() || base::SameTextAscii(entry.sha256, digest.sha256)) &&
          HashFile(published.string()).sha256 == digest.sha256;
 }
@@ -122,6 +131,20 @@ bool Published(const fs::path& packages, const engine::ManifestEntry& entry, con
 void AddRollout(AttributeList& attributes, const BuildOptions& options, const engine::ManifestEntry* kept) {
   if (kept && kept->rollout) attributes.emplace_back("Rollout", *kept->rollout);
   if (!kept && options.rollout) attributes.emplace_back("Rollout", std::to_string(*options.rollout));
+}
+
+// A delta from the previous package, when that is still on the server as
+// the previous manifest recorded it and the delta is worth it.
+void OfferDelta(Planned& plan, AttributeList& attributes, const ReleaseModule& module, const engine::ManifestEntry& old,
+                const PackageDigest& full, const StagingFolder& staging, const fs::path& packages) {
+  const fs::path previous = PublishedPath(packages, old);
+  if (previous.empty() || !fs::is_regular_file(previous)) return;
+  if (!old.sha256.empty() && !base::SameTextAscii(old.sha256, HashFile(previous.string()).sha256)) return;
+  const std::optional<DeltaOffer> offer = MakeDeltaOffer(module, previous, full, staging / kDeltaWorkName / module.name);
+  if (!offer) return;
+  plan.deltaPackage = staging / InClientCodePage(offer->fileName);
+  fs::rename(offer->package, plan.deltaPackage);
+  AddDeltaAttributes(attributes, *offer, old.version);
 }
 
 Planned Plan(const BuildOptions& options, const ReleaseModule& module, const Settings& settings,
@@ -154,6 +177,7 @@ Planned Plan(const BuildOptions& options, const ReleaseModule& module, const Set
   attributes.emplace_back("SHA256", digest.sha256);
   attributes.emplace_back("Size", std::to_string(digest.size));
   AddRollout(attributes, options, same ? old : nullptr);
+  if (!same && old) OfferDelta(plan, attributes, module, *old, digest, staging, packages);
   plan.entry = {module.name, std::move(attributes)};
   return plan;
 }
@@ -197,6 +221,7 @@ void Commit(const std::vector<Planned>& plans, const fs::path& server, const Sta
   fs::create_directories(packages);
   for (const Planned& plan : plans) {
     if (!plan.package.empty()) fs::rename(plan.package, packages / plan.package.filename());
+    if (!plan.deltaPackage.empty()) fs::rename(plan.deltaPackage, packages / plan.deltaPackage.filename());
   }
   if (configTemplate) PublishSigned(server, staging, std::string(engine::kConfigTemplateName), *configTemplate, key);
   PublishSigned(server, staging, std::string(engine::kManifestName), manifest, key);

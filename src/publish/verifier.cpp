@@ -13,6 +13,7 @@
 #include "engine/update_engine.h"
 #include "platform/file_names.h"
 #include "platform/files.h"
+#include "publish/delta_verify.h"
 #include "publish/freshness.h"
 #include "publish/manifest.h"
 #include "publish/package.h"
@@ -70,8 +71,19 @@ std::string RolloutText(const engine::ManifestEntry& entry, Findings& findings, 
   return "比例 100%";
 }
 
+// The entry's delta package, when it offers one.
+void CheckDelta(const fs::path& server, const std::string& what, const std::string& group,
+                const xml::XmlNode* node, const fs::path& package, Findings& findings) {
+  if (!node) return;
+  const std::optional<DeltaFinding> finding = CheckDeltaEntry(server, group, *node, package);
+  if (!finding) return;
+  if (finding->unchecked) return findings.Note(what + "：差异包：" + finding->problem);
+  if (!finding->problem.empty()) return findings.Bad(what + "：差异包：" + finding->problem);
+  findings.Good(what + "：差异包");
+}
+
 void CheckPackage(const fs::path& server, const std::string& group, const engine::ManifestEntry& entry,
-                  Findings& findings) {
+                  const xml::XmlNode* node, Findings& findings) {
   const std::string name = group + "/" + entry.name;
   const std::string what = name + "（" + entry.fileName + "，" + RolloutText(entry, findings, name) + "）";
   if (!platform::IsPlainRelativePath(entry.fileName)) return findings.Bad(what + "：FileName 不能用作本地文件名");
@@ -89,6 +101,15 @@ void CheckPackage(const fs::path& server, const std::string& group, const engine
   }
   if (const std::string problem = ZipProblem(path.string()); !problem.empty()) return findings.Bad(what + "：" + problem);
   findings.Good(what);
+  CheckDelta(server, what, group, node, path, findings);
+}
+
+// The group's element of that entry.
+const xml::XmlNode* EntryNode(const xml::XmlNode& group, const std::string& name) {
+  for (const xml::XmlNode* child : group.childNodes()) {
+    if (child->nodeType() == xml::NodeType::Element && base::SameTextAscii(child->nodeName(), name)) return child;
+  }
+  return nullptr;
 }
 
 void CheckSignature(const fs::path& server, const std::string& manifest, const std::optional<std::string>& keysText,
@@ -149,7 +170,9 @@ VerifyReport Verify(const std::string& serverDir, const std::optional<std::strin
     if (group->nodeType() != xml::NodeType::Element) continue;
     engine::ManifestEntries entries;
     engine::UpdateEngine::ReadEntries(entries, doc.get(), group->nodeName());
-    for (const auto& entry : entries) CheckPackage(server, group->nodeName(), *entry, findings);
+    for (const auto& entry : entries) {
+      CheckPackage(server, group->nodeName(), *entry, EntryNode(*group, entry->name), findings);
+    }
   }
   return report;
 }
