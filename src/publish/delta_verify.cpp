@@ -1,6 +1,6 @@
 #include "publish/delta_verify.h"
 
-#include <unistd.h>
+#include <random>
 
 #include "base/text.h"
 #include "delta/delta_attributes.h"
@@ -22,9 +22,12 @@ namespace {
 class TempFolder {
  public:
   TempFolder() {
-    std::string pattern = (fs::temp_directory_path() / "au-publish-verify-XXXXXX").string();
-    if (!::mkdtemp(pattern.data())) throw PublishError("无法创建临时文件夹。");
-    path_ = pattern;
+    std::random_device random;
+    for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
+      const fs::path candidate = fs::temp_directory_path() / ("au-publish-verify-" + std::to_string(random()));
+      if (fs::create_directory(candidate)) path_ = candidate;
+    }
+    if (path_.empty()) throw PublishError("无法创建临时文件夹。");
   }
   ~TempFolder() {
     std::error_code ignored;

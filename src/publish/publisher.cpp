@@ -140,7 +140,12 @@ void OfferDelta(Planned& plan, AttributeList& attributes, const ReleaseModule& m
   const fs::path previous = PublishedPath(packages, old);
   if (previous.empty() || !fs::is_regular_file(previous)) return;
   if (!old.sha256.empty() && !base::SameTextAscii(old.sha256, HashFile(previous.string()).sha256)) return;
-  const std::optional<DeltaOffer> offer = MakeDeltaOffer(module, previous, full, staging / kDeltaWorkName / module.name);
+  std::optional<DeltaOffer> offer;
+  try {
+    offer = MakeDeltaOffer(module, previous, full, staging / kDeltaWorkName / module.name);
+  } catch (const PublishError&) {
+    return;  // a previous package that does not unpack: clients get the full package, as without deltas
+  }
   if (!offer) return;
   plan.deltaPackage = staging / InClientCodePage(offer->fileName);
   fs::rename(offer->package, plan.deltaPackage);
