@@ -147,6 +147,7 @@ void OfferDelta(Planned& plan, AttributeList& attributes, const ReleaseModule& m
     return;  // a previous package that does not unpack: clients get the full package, as without deltas
   }
   if (!offer) return;
+  plan.report.deltaFileName = offer->fileName;
   plan.deltaPackage = staging / InClientCodePage(offer->fileName);
   fs::rename(offer->package, plan.deltaPackage);
   AddDeltaAttributes(attributes, *offer, old.version);
@@ -266,7 +267,7 @@ std::vector<ModuleReport> Build(const BuildOptions& options) {
   for (const auto& old : previous.entries) {
     bool kept = false;
     for (const Planned& plan : plans) kept = kept || base::SameTextAscii(plan.report.name, old->name);
-    if (!kept) reports.push_back({old->name, Change::Removed, old->version, ""});
+    if (!kept) reports.push_back({old->name, Change::Removed, old->version, "", ""});
   }
   return reports;
 }
@@ -293,7 +294,8 @@ std::string ChangeTable(const std::vector<ModuleReport>& reports) {
   std::string out;
   for (const ModuleReport& r : reports) {
     out += std::string(kWords[static_cast<int>(r.change)]) + "  " + r.name + "  " +
-           (r.oldVersion.empty() ? "-" : r.oldVersion) + " -> " + (r.newVersion.empty() ? "-" : r.newVersion) + "\n";
+           (r.oldVersion.empty() ? "-" : r.oldVersion) + " -> " + (r.newVersion.empty() ? "-" : r.newVersion) +
+           (r.deltaFileName.empty() ? "" : "  差异包 " + r.deltaFileName) + "\n";
   }
   return out;
 }

@@ -42,6 +42,7 @@ struct ModuleReport {
   Change change;
   std::string oldVersion;  // empty when added
   std::string newVersion;  // empty when removed
+  std::string deltaFileName;  // the delta package offered; empty when none
 };
 
 // Publishes the release; what happened to each module, in name order.

@@ -58,7 +58,7 @@ class DeltaPublish : public ::testing::Test {
     Write(release / "reports" / "big.bin", big);
     Write(release / "reports" / "报表" / "new.txt", "new");
     Write(release / "a.dll", "a 2");
-    publish::Build(Options("2"));
+    reports = publish::Build(Options("2"));
   }
 
   publish::BuildOptions Options(const std::string& version) const {
@@ -105,6 +105,7 @@ class DeltaPublish : public ::testing::Test {
   fs::path keyPath = fs::path(dir.path()) / "publisher.pem";
   std::optional<platform::SigningKey> key;
   std::string big;
+  std::vector<publish::ModuleReport> reports;
 };
 
 TEST_F(DeltaPublish, ChangedModuleGetsADeltaInTheSignedManifest) {
@@ -122,6 +123,21 @@ TEST_F(DeltaPublish, ChangedModuleGetsADeltaInTheSignedManifest) {
   // A small module whose delta would not pay gets none.
   EXPECT_EQ(Entry("a.dll").count("DeltaFileName"), 0u);
   EXPECT_EQ(Problems(true), 0);
+  const std::string table = publish::ChangeTable(reports);
+  EXPECT_NE(table.find("reports  1 -> 2  差异包 " + entry.at("DeltaFileName") + "\n"), std::string::npos) << table;
+  EXPECT_NE(table.find("a.dll  1 -> 2\n"), std::string::npos) << table;
+}
+
+TEST_F(DeltaPublish, NoDeltaFromAPreviousPackageThatIsNotAsPublished) {
+  const fs::path previous = server / "clientfile" / Entry("reports")["FileName"];
+  std::string bytes = Read(previous);
+  bytes[bytes.size() / 2] ^= 1;
+  Write(previous, bytes);
+  big[3000] = 'w';
+  Write(release / "reports" / "big.bin", big);
+  publish::Build(Options("3"));
+  EXPECT_EQ(Entry("reports").at("Version"), "3");
+  EXPECT_EQ(Entry("reports").count("DeltaFileName"), 0u);
 }
 
 TEST_F(DeltaPublish, IndexSaysWhatBecomesOfEachFile) {
