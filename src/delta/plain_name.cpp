@@ -1,17 +1,17 @@
 #include "delta/plain_name.h"
 
+#include "platform/file_names.h"
+
 namespace delta {
 namespace {
 
 constexpr std::size_t kMaxName = 1024;
 
 bool IsPlainPart(std::string_view part) {
-  if (part.empty() || part == "." || part == "..") return false;
   for (char c : part) {
-    const auto u = static_cast<unsigned char>(c);
-    if (u < 0x20 || u == 0x7f || std::string_view("\\:<>\"|?*").find(c) != std::string_view::npos) return false;
+    if (c == 0x7f) return false;
   }
-  return true;
+  return platform::IsPlainName(part);
 }
 
 }  // namespace

@@ -5,9 +5,10 @@
 
 namespace delta {
 
-// Relative, '/' between non-empty parts, no part "." or "..", and none of
-// the characters that make a Windows name leave its folder or open a stream
-// or device: '\', ':', control characters, and <>"|?*. At most 1024 bytes.
+// Relative, '/' between parts that are each a plain name
+// (platform::IsPlainName: not empty, not made of dots and blanks only, no
+// device name, none of '\', ':', control characters and <>"|?*), so that
+// it cannot leave its folder or open a stream or device. At most 1024 bytes.
 bool IsPlainRelativeName(std::string_view name);
 
 }  // namespace delta
