@@ -32,8 +32,8 @@ void Write(const fs::path& path, const std::string& bytes) {
 
 std::string Read(const fs::path& path) { return platform::ReadWholeFile(path.string()).value_or(""); }
 
-std::string Incompressible(std::size_t size, unsigned seed) {
-  std::mt19937 random(seed);
+std::string Incompressible(std::size_t size, unsigned variant) {
+  std::mt19937 random(variant);
   std::string out(size, '\0');
   for (char& c : out) c = static_cast<char>(random());
   return out;

@@ -9,17 +9,17 @@
 
 namespace {
 
-std::string RandomBytes(std::size_t size, unsigned seed) {
-  std::mt19937 random(seed);
+std::string RandomBytes(std::size_t size, unsigned variant) {
+  std::mt19937 random(variant);
   std::string out(size, '\0');
   for (char& c : out) c = static_cast<char>(random());
   return out;
 }
 
 // Text-like bytes: words from a small vocabulary, as in code or resources.
-std::string Words(std::size_t count, unsigned seed) {
+std::string Words(std::size_t count, unsigned variant) {
   static const char* const kWords[] = {"alpha ", "beta ", "gamma\n", "delta ", "报表 ", "0x1234 "};
-  std::mt19937 random(seed);
+  std::mt19937 random(variant);
   std::string out;
   for (std::size_t i = 0; i < count; ++i) out += kWords[random() % 6];
   return out;
