@@ -7,6 +7,7 @@
 #include <unordered_set>
 
 #include "base/text.h"
+#include "engine/delta_offer.h"
 #include "engine/folder_tokens.h"
 #include "engine/installation.h"
 #include "engine/package_transaction.h"
@@ -71,6 +72,8 @@ bool UpdateEngine::Install() {
   run.mainFileName = AttributeOr(group, "mainfile", appName_ + ".exe");
   run.desktopFlag = AttributeOr(group, "IsDeskTop", "0");
   run.staged.resize(updates_.size());
+  run.deltas.resize(updates_.size());
+  run.deltaRefusals.resize(updates_.size());
 
   DownloadAll(run);
   UnpackAll(run);
@@ -99,6 +102,10 @@ void UpdateEngine::DownloadAll(Installation& run) {
     const bool databaseEngine = e.setupPath == kDatabaseEngineToken;
     if (databaseEngine && hasDatabaseEngine_) continue;
     if (databaseEngine) run.databasePackage = e.fileName;
+    if (DownloadDelta(run, i)) {
+      Progress(i, run.total);
+      continue;
+    }
     // An entry listed twice comes twice: the earlier download lets go of
     // the file first, and both unpack the later one.
     const std::string path = JoinPath(folders_.staging, e.fileName);
@@ -127,7 +134,12 @@ void UpdateEngine::UnpackEntry(Installation& run, std::int32_t index) {
   const ManifestEntry& e = *updates_[static_cast<size_t>(index)];
   services_.trace.Write(e.fileName, e.version);
   std::string failure;
-  const bool installed = UnpackEntryPackage(run, e, run.staged[static_cast<size_t>(index)].get(), failure);
+  const bool installed = InstalledFromDelta(run, index) ||
+                         UnpackEntryPackage(run, e, run.staged[static_cast<size_t>(index)].get(), failure);
+  if (OffersDelta(e)) {
+    const std::string& why = run.deltaRefusals[static_cast<size_t>(index)];
+    services_.trace.Write(e.name + ".安装方式", why.empty() ? "差异包" : "完整包：" + why);
+  }
   run.staged[static_cast<size_t>(index)].reset();  // unpacked: no longer held
   if (!installed) run.Failed(e);
   // A package that came whole but could not be put in place says why; the
@@ -162,12 +174,20 @@ bool UpdateEngine::UnpackEntryPackage(Installation& run, const ManifestEntry& e,
     if (!UnpackPackage(nullptr, *staged, true, run.databaseFolder, failure, &run.databaseFiles)) return false;
     return HoldDatabaseEngineSetup(run);
   }
-  const std::string& folder = e.setupPath == kSystemFolderToken    ? folders_.system
-                              : e.setupPath == kWindowsFolderToken ? folders_.windows
-                                                                   : folders_.app;
+  const std::string& folder = TargetFolderOf(e);
   if (!staged || !UnpackPackage(run.journal.get(), *staged, e.replace, folder, failure)) return false;
-  if (e.registerComponent) run.registrations.push_back(JoinPath(folder, WithoutZipAnyCase(e.fileName)));
+  NoteRegistration(run, e);
   return true;
+}
+
+void UpdateEngine::NoteRegistration(Installation& run, const ManifestEntry& e) const {
+  if (e.registerComponent) run.registrations.push_back(JoinPath(TargetFolderOf(e), WithoutZipAnyCase(e.fileName)));
+}
+
+const std::string& UpdateEngine::TargetFolderOf(const ManifestEntry& e) const {
+  return e.setupPath == kSystemFolderToken    ? folders_.system
+         : e.setupPath == kWindowsFolderToken ? folders_.windows
+                                              : folders_.app;
 }
 
 namespace {

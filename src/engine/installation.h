@@ -27,6 +27,12 @@ struct UpdateEngine::Installation {
   std::string appTitle;
   // Per entry, its package as downloaded and held; null when it failed.
   std::vector<std::shared_ptr<StagedPackage>> staged;
+  // Per entry, its delta package as downloaded and held, while it is to be
+  // tried; null otherwise.
+  std::vector<std::shared_ptr<StagedPackage>> deltas;
+  // Per entry that offers a delta, why its full package is installed
+  // instead; empty while the delta is in use.
+  std::vector<std::string> deltaRefusals;
   // Entries (by upper-cased name) that did not install: their versions are
   // not recorded, so the next run tries again.
   std::unordered_set<std::string> notInstalled;

@@ -20,6 +20,12 @@ struct ManifestEntry {
   std::string sha256;
   std::string size;
   std::optional<std::string> rollout;  // the Rollout percentage as written, when given (rollout.h)
+  // The delta package offered beside the package, as written; all empty
+  // when none is (docs/delta-format.md).
+  std::string deltaFileName;
+  std::string deltaFrom;  // the Version the delta starts from
+  std::string deltaSha256;
+  std::string deltaSize;
 };
 
 }  // namespace engine

@@ -8,6 +8,7 @@
 #include "base/hex.h"
 #include "base/text.h"
 #include "engine/paths.h"
+#include "engine/published_value.h"
 #include "engine/server_layout.h"
 #include "engine/staged_package.h"
 #include "engine/staging_file.h"
@@ -38,14 +39,6 @@ class NotAFileError : public std::runtime_error {
 
 constexpr const char* kOriginName = "源服务器";
 
-bool IsDecimal(std::string_view text) {
-  return !text.empty() && text.size() <= 19 && text.find_first_not_of("0123456789") == std::string_view::npos;
-}
-
-bool IsSha256Hex(std::string_view text) {
-  return text.size() == 64 && text.find_first_not_of("0123456789abcdefABCDEF") == std::string_view::npos;
-}
-
 // What the manifest says the publisher released, when it says it.
 struct Published {
   std::optional<std::uint64_t> size;
@@ -54,7 +47,7 @@ struct Published {
 
 // Manifests written for earlier updaters may carry a Size attribute of their
 // own meaning: one that is no byte count is passed over.
-bool IsIgnoredSize(const ManifestEntry& entry) { return !entry.size.empty() && !IsDecimal(entry.size); }
+bool IsIgnoredSize(const ManifestEntry& entry) { return !entry.size.empty() && !IsByteCount(entry.size); }
 
 // NotAsPublishedError when an entry's SHA256 is not a value of its kind. The
 // size counts only beside a hash.
@@ -66,7 +59,7 @@ Published PublishedOf(const ManifestEntry& entry) {
                               "”不是 64 位十六进制数。");
   }
   published.sha256 = base::LowerAscii(entry.sha256);
-  if (IsDecimal(entry.size)) published.size = std::stoull(entry.size);
+  if (IsByteCount(entry.size)) published.size = std::stoull(entry.size);
   return published;
 }
 
@@ -184,7 +177,7 @@ std::shared_ptr<StagedPackage> StageFromFirst(http::IFetcher& fetcher, const std
 
 // Every source but the last is passed over without a word to the user when
 // it fails; the trace says why, and which source served the package.
-std::shared_ptr<StagedPackage> UpdateEngine::DownloadPackage(const ManifestEntry& entry) {
+std::shared_ptr<StagedPackage> UpdateEngine::FetchPackage(const ManifestEntry& entry, std::string& why) {
   const std::string& fileName = entry.fileName;
   const std::string url = ServerFileUrl(serverUrl_, std::string(kPackageFolder) + fileName);
   std::string passedOver;
@@ -211,9 +204,19 @@ std::shared_ptr<StagedPackage> UpdateEngine::DownloadPackage(const ManifestEntry
     } catch (const TraceWriteError&) {
       // Telling the user matters more than the note.
     }
-    services_.notices.PackageNotDownloaded(url, e.what());
+    why = e.what();
     return nullptr;
   }
+}
+
+std::shared_ptr<StagedPackage> UpdateEngine::DownloadPackage(const ManifestEntry& entry) {
+  std::string why;
+  auto staged = FetchPackage(entry, why);
+  if (!staged) {
+    services_.notices.PackageNotDownloaded(ServerFileUrl(serverUrl_, std::string(kPackageFolder) + entry.fileName),
+                                           why);
+  }
+  return staged;
 }
 
 }  // namespace engine

@@ -17,7 +17,8 @@ namespace {
 
 // The entry attributes, matched by their upper-cased names.
 enum class EntryField {
-  SetupPath, Version, FileName, IsReplace, IsRegister, Script, AutoRun, Sha256, Size, Rollout
+  SetupPath, Version, FileName, IsReplace, IsRegister, Script, AutoRun, Sha256, Size, Rollout,
+  DeltaFileName, DeltaFrom, DeltaSha256, DeltaSize
 };
 struct FieldName {
   std::string_view upper;
@@ -29,6 +30,8 @@ constexpr FieldName kFields[] = {
     {"ISREGISTER", EntryField::IsRegister}, {"SCRIPT", EntryField::Script},
     {"AUTORUN", EntryField::AutoRun},     {"SHA256", EntryField::Sha256},
     {"SIZE", EntryField::Size},           {"ROLLOUT", EntryField::Rollout},
+    {"DELTAFILENAME", EntryField::DeltaFileName}, {"DELTAFROM", EntryField::DeltaFrom},
+    {"DELTASHA256", EntryField::DeltaSha256}, {"DELTASIZE", EntryField::DeltaSize},
 };
 
 void Store(ManifestEntry& entry, EntryField field, const std::string& value) {
@@ -43,6 +46,10 @@ void Store(ManifestEntry& entry, EntryField field, const std::string& value) {
     case EntryField::Sha256: entry.sha256 = value; break;
     case EntryField::Size: entry.size = value; break;
     case EntryField::Rollout: entry.rollout = value; break;
+    case EntryField::DeltaFileName: entry.deltaFileName = value; break;
+    case EntryField::DeltaFrom: entry.deltaFrom = value; break;
+    case EntryField::DeltaSha256: entry.deltaSha256 = value; break;
+    case EntryField::DeltaSize: entry.deltaSize = value; break;
   }
 }
 
@@ -75,6 +82,7 @@ RolloutMachine ReadRolloutMachine(platform::IRegistry& registry) {
 bool UpdateEngine::CheckForUpdates(const std::string& appName) {
   if (serverUrl_.empty()) return false;
   updates_.clear();
+  recordedVersions_.clear();
   {
     ManifestEntries server, client;
     ReadEntries(server, manifest_.get(), appName);
@@ -114,6 +122,7 @@ void UpdateEngine::ChooseUpdates(const ManifestEntries& server, const ManifestEn
       updates_.push_back(s);
       continue;
     }
+    recordedVersions_.emplace(base::UpperAscii(s->name), found->second->version);
     // Two rules, each on its own: an entry newer and missing goes in twice.
     // A newer version waits for this machine's turn in a staged rollout,
     // unless the entry is missing anyway.

@@ -9,6 +9,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -122,6 +123,9 @@ class UpdateEngine {
   void ChooseUpdates(const ManifestEntries& server, const ManifestEntries& client);
   // Whether a newer version of the entry reaches this machine yet (rollout.h).
   bool TakesInRollout(const RolloutMachine& machine, const ManifestEntry& entry);
+  // DownloadPackage without a word to the user: null after a failure, and
+  // why.
+  std::shared_ptr<StagedPackage> FetchPackage(const ManifestEntry& entry, std::string& why);
   void Progress(std::int32_t done, std::int32_t total);
   void DownloadAll(Installation& run);
   void UnpackAll(Installation& run);
@@ -129,6 +133,18 @@ class UpdateEngine {
   bool UnpackEntryPackage(Installation& run, const ManifestEntry& entry, StagedPackage* staged,
                           std::string& failure);
   bool HoldDatabaseEngineSetup(Installation& run);
+  const std::string& TargetFolderOf(const ManifestEntry& entry) const;
+  // A component to register once everything is recorded.
+  void NoteRegistration(Installation& run, const ManifestEntry& entry) const;
+  // Fetches the entry's delta package when one is to be tried; false when
+  // the full package is needed.
+  bool DownloadDelta(Installation& run, std::int32_t index);
+  // Installs the entry from its delta package, if one came, as one package
+  // transaction; false (nothing of it left) when the full package is needed,
+  // which is then fetched if it was not.
+  bool InstalledFromDelta(Installation& run, std::int32_t index);
+  // Whether another entry of the update list has the entry's name or package.
+  bool ListedTwice(std::int32_t index) const;
   void RunAutoRun(const ManifestEntry& entry);
   void Record(const Installation& run);
   xml::XmlNode* RecordApplication(xml::XmlNode* root, const Installation& run);
@@ -153,6 +169,9 @@ class UpdateEngine {
   ProgressCallback onProgress_;
   std::string configPath_;
   std::vector<std::string> mirrors_;  // branch mirrors, in the order they are tried
+  // The version the client configuration records for each entry of the
+  // server manifest it names, by upper-cased name.
+  std::unordered_map<std::string, std::string> recordedVersions_;
 };
 
 // Below the machine's program-data folder: the updater's private folder and

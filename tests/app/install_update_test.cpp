@@ -87,6 +87,8 @@ TEST_F(Install, ThreeModulesProgressFilesAndRecording) {
   EXPECT_EQ(Attr("data/setup", "path"), box.path("Client"));
   // The trace records each package with its version.
   EXPECT_NE(ReadAppFile("debug.ini").find("b.dll.zip=3\r\n"), std::string::npos);
+  // No delta offered, no word of one.
+  EXPECT_EQ(ReadAppFile("debug.ini").find(platform::Utf8ToAnsi("安装方式")), std::string::npos);
   // Nothing registered, nothing started (the clean-up command names no
   // program: it is not started); the staged packages stay.
   EXPECT_TRUE(Started().empty());

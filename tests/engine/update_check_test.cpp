@@ -239,7 +239,8 @@ TEST_F(UpdateCheck, EntryFieldsAreRead) {
   engine::ManifestEntries list;
   auto doc = engine::LoadXmlFromBytes(Doc(
       "APP", "<x.ocx SetupPath=\"#System32\" FileName=\"x.ocx.zip\" IsRegister=\"1\" Script=\"s\" AutoRun=\"r.exe\" "
-             "Version=\"7\" IsReplace=\"1\" Other=\"o\" rollout=\"30\"/><!-- note --><Reports/>"));
+             "Version=\"7\" IsReplace=\"1\" Other=\"o\" rollout=\"30\" DeltaFileName=\"x.d.zip\" deltafrom=\"6\" "
+             "DELTASHA256=\"AB\" DeltaSize=\"9\"/><!-- note --><Reports/>"));
   engine::UpdateEngine::ReadEntries(list, doc.get(), "APP");
   ASSERT_EQ(list.size(), 2u);
   const engine::ManifestEntry& e = *list[0];
@@ -252,7 +253,12 @@ TEST_F(UpdateCheck, EntryFieldsAreRead) {
   EXPECT_EQ(e.autoRun, "r.exe");
   EXPECT_EQ(e.version, "7");
   EXPECT_EQ(e.rollout, "30");
+  EXPECT_EQ(e.deltaFileName, "x.d.zip");
+  EXPECT_EQ(e.deltaFrom, "6");
+  EXPECT_EQ(e.deltaSha256, "AB");
+  EXPECT_EQ(e.deltaSize, "9");
   EXPECT_EQ(list[1]->name, "Reports");
+  EXPECT_EQ(list[1]->deltaFileName, "");
   EXPECT_FALSE(list[1]->rollout.has_value());
   EXPECT_FALSE(list[1]->registerComponent);
   engine::UpdateEngine::ReadEntries(list, nullptr, "APP");

@@ -1,0 +1,72 @@
+// Installing a module from the delta package its entry offers, and going
+// back to the full package in the same run when the delta does not do.
+#include <exception>
+
+#include "base/text.h"
+#include "engine/delta_install.h"
+#include "engine/delta_offer.h"
+#include "engine/installation.h"
+#include "engine/package_transaction.h"
+#include "engine/paths.h"
+#include "engine/trace_file.h"
+#include "engine/update_engine.h"
+#include "platform/private_folder.h"
+
+namespace engine {
+namespace {
+
+// Below the private folder: where a delta package is unpacked while it is
+// applied, emptied before and removed after.
+constexpr const char* kDeltaWorkFolder = "delta";
+
+}  // namespace
+
+bool UpdateEngine::ListedTwice(std::int32_t index) const {
+  const ManifestEntry& e = *updates_[static_cast<size_t>(index)];
+  for (size_t j = 0; j < updates_.size(); ++j) {
+    if (j == static_cast<size_t>(index)) continue;
+    const ManifestEntry& other = *updates_[j];
+    if (base::SameTextAscii(other.name, e.name) || base::SameTextAscii(other.fileName, e.fileName)) return true;
+  }
+  return false;
+}
+
+bool UpdateEngine::DownloadDelta(Installation& run, std::int32_t index) {
+  const size_t i = static_cast<size_t>(index);
+  const ManifestEntry& e = *updates_[i];
+  if (!OffersDelta(e)) return false;
+  const auto recorded = recordedVersions_.find(base::UpperAscii(e.name));
+  std::string& why = run.deltaRefusals[i];
+  why = WhyDeltaNotTried(e, recorded == recordedVersions_.end() ? nullptr : &recorded->second);
+  if (why.empty() && ListedTwice(index)) why = "模块在更新列表中出现不止一次";
+  if (!why.empty()) return false;
+  run.deltas[i] = FetchPackage(DeltaPackageEntry(e), why);
+  return run.deltas[i] != nullptr;
+}
+
+bool UpdateEngine::InstalledFromDelta(Installation& run, std::int32_t index) {
+  const size_t i = static_cast<size_t>(index);
+  const std::shared_ptr<StagedPackage> package = std::move(run.deltas[i]);
+  if (!package) return false;
+  const ManifestEntry& e = *updates_[i];
+  const std::string work = JoinPath(privateFolder_, kDeltaWorkFolder);
+  PackageTransaction transaction(*run.journal);
+  try {
+    platform::RemoveFolderTree(work);
+    InstallFromDelta(package->file(), platform::EnsurePrivateFolder(privateFolder_, kDeltaWorkFolder),
+                     TargetFolderOf(e), transaction);
+  } catch (const std::exception& failure) {
+    transaction.RollBack();
+    run.deltaRefusals[i] = failure.what();
+  }
+  platform::RemoveFolderTree(work);
+  if (!run.deltaRefusals[i].empty()) {
+    package->Remove();  // of no use: nothing of the delta stays
+    run.staged[i] = DownloadPackage(e);
+    return false;
+  }
+  NoteRegistration(run, e);
+  return true;
+}
+
+}  // namespace engine
