@@ -126,6 +126,11 @@ void InstallFromDelta(platform::FileStream& package, const std::string& workFold
     if (HasResult(f)) results.emplace_back(WriteResult(f, workFolder, targetDir, files), LocalPath(targetDir, f.path));
   }
   for (const auto& [written, target] : results) {
+    // A read-only file gives way, as it does to a full package.
+    const auto attributes = platform::FileAttributeBits(target);
+    if (attributes && (*attributes & platform::FileAttrReadOnly)) {
+      platform::SetFileAttributeBits(target, *attributes & ~static_cast<uint32_t>(platform::FileAttrReadOnly));
+    }
     if (!files.Replace(written, target)) throw DeltaNotUsableError("无法写入文件“" + target + "”");
   }
 }

@@ -13,13 +13,6 @@
 #include "platform/private_folder.h"
 
 namespace engine {
-namespace {
-
-// Below the private folder: where a delta package is unpacked while it is
-// applied, emptied before and removed after.
-constexpr const char* kDeltaWorkFolder = "delta";
-
-}  // namespace
 
 bool UpdateEngine::ListedTwice(std::int32_t index) const {
   const ManifestEntry& e = *updates_[static_cast<size_t>(index)];
@@ -49,11 +42,11 @@ bool UpdateEngine::InstalledFromDelta(Installation& run, std::int32_t index) {
   const std::shared_ptr<StagedPackage> package = std::move(run.deltas[i]);
   if (!package) return false;
   const ManifestEntry& e = *updates_[i];
-  const std::string work = JoinPath(privateFolder_, kDeltaWorkFolder);
+  const std::string work = JoinPath(privateFolder_, kDeltaWorkFolderName);
   PackageTransaction transaction(*run.journal);
   try {
     platform::RemoveFolderTree(work);
-    InstallFromDelta(package->file(), platform::EnsurePrivateFolder(privateFolder_, kDeltaWorkFolder),
+    InstallFromDelta(package->file(), platform::EnsurePrivateFolder(privateFolder_, kDeltaWorkFolderName),
                      TargetFolderOf(e), transaction);
   } catch (const std::exception& failure) {
     transaction.RollBack();

@@ -83,6 +83,8 @@ void UpdateEngine::Gather() {
   const std::vector<std::string> targets{folders_.app, folders_.system, folders_.windows, folders_.staging};
   RecoverFromJournal(JoinPath(folders_.app, kLegacyJournalName), targets);
   RecoverFromJournal(JournalPath(), targets);
+  // And what it unpacked of a delta package goes too.
+  platform::RemoveFolderTree(JoinPath(privateFolder_, kDeltaWorkFolderName));
   hasDatabaseEngine_ = IsDatabaseEngineInstalled(services_.registry);
   configDir_ = base::Trimmed(folders_.app);
 

@@ -178,5 +178,8 @@ class UpdateEngine {
 // the staging folder in it.
 inline constexpr const char* kPrivateFolder = "ZEPRA\\AutoUpdate";
 inline constexpr const char* kStagingFolderName = "staging";
+// Below the private folder: where a delta package is unpacked while it is
+// applied; gone again when it has been.
+inline constexpr const char* kDeltaWorkFolderName = "delta";
 
 }  // namespace engine

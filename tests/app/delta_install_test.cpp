@@ -11,6 +11,7 @@
 #include "engine/update_engine.h"
 #include "platform/codepage.h"
 #include "platform/crypto.h"
+#include "platform/file_info.h"
 #include "platform/files.h"
 #include "support/delta/patch_builder.h"
 #include "support/engine/engine_fixture.h"
@@ -49,6 +50,7 @@ constexpr const char* kNew = "a new file of release 2";
 // What is done to the machine, the manifest or the delta before the run.
 enum class Twist {
   None,
+  BaseReadOnly,          // a.dll is read-only: it gives way all the same
   BaseChangedByHand,     // a.dll is no longer release 1's
   BaseMissing,           // a.dll was deleted: the module is missing, and listed twice
   KeptMissing,           // an unchanged file was deleted
@@ -106,6 +108,10 @@ class DeltaInstall : public engine_testing::EngineRun<engine_testing::NoNotices>
     WriteAppFile("k.dll", twist == Twist::KeptChangedByHand ? "k.dll, changed" : kKept);
     if (twist == Twist::KeptMissing) platform::RemoveFile(AppPath("k.dll"));
     WriteAppFile("gone.dll", "old");
+    if (twist == Twist::BaseReadOnly) platform::SetFileAttributeBits(AppPath("a.dll"), platform::FileAttrReadOnly);
+    // What a run killed while it applied a delta left behind.
+    box.mkdirs("ProgramData\\ZEPRA\\AutoUpdate\\delta\\patch");
+    box.write("ProgramData\\ZEPRA\\AutoUpdate\\delta\\patch\\1", "left over");
   }
 
   bool Requested(const std::string& name) const {
@@ -155,6 +161,7 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, DeltaInstall,
     ::testing::Values(
         Case{Twist::None, true, "差异包"},
+        Case{Twist::BaseReadOnly, true, "差异包"},
         Case{Twist::BaseChangedByHand, true, "完整包：本机的“a.dll”不是差异包的起始版本"},
         Case{Twist::BaseMissing, false, "完整包：模块在更新列表中出现不止一次"},
         Case{Twist::KeptMissing, true, "完整包：本机没有文件“k.dll”"},

@@ -12,7 +12,7 @@ import unittest
 import zlib
 from pathlib import Path
 
-from harness import SOURCE, STAGING, UpdateTestCase
+from harness import PRIVATE, SOURCE, STAGING, UpdateTestCase
 from sample_app import parse, recorded_versions
 
 AU_PUBLISH = Path(os.environ.get("AU_PUBLISH", SOURCE / "build" / "native" / "src" / "au-publish"))
@@ -162,6 +162,7 @@ class Delta(UpdateTestCase):
         self.dismiss_box("AutoUpdate", 1)
         self.machine.wait_exit(recovery, 60)
         self.assert_release(old, first)
+        self.assertFalse(self.machine.host_path(PRIVATE + "\\delta").exists())
 
         # And the run after that installs release 2 from the delta.
         self.run_update(self.params())
