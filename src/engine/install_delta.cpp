@@ -14,14 +14,16 @@
 
 namespace engine {
 
-bool UpdateEngine::ListedTwice(std::int32_t index) const {
-  const ManifestEntry& e = *updates_[static_cast<size_t>(index)];
-  for (size_t j = 0; j < updates_.size(); ++j) {
-    if (j == static_cast<size_t>(index)) continue;
-    const ManifestEntry& other = *updates_[j];
-    if (base::SameTextAscii(other.name, e.name) || base::SameTextAscii(other.fileName, e.fileName)) return true;
+bool UpdateEngine::ListedTwice(Installation& run, std::int32_t index) const {
+  // Counted once per run: a long list must not be scanned per entry.
+  if (run.listed.empty()) {
+    for (const auto& e : updates_) {
+      ++run.listed["N" + base::UpperAscii(e->name)];
+      ++run.listed["F" + base::UpperAscii(e->fileName)];
+    }
   }
-  return false;
+  const ManifestEntry& e = *updates_[static_cast<size_t>(index)];
+  return run.listed["N" + base::UpperAscii(e.name)] > 1 || run.listed["F" + base::UpperAscii(e.fileName)] > 1;
 }
 
 bool UpdateEngine::DownloadDelta(Installation& run, std::int32_t index) {
@@ -31,7 +33,7 @@ bool UpdateEngine::DownloadDelta(Installation& run, std::int32_t index) {
   const auto recorded = recordedVersions_.find(base::UpperAscii(e.name));
   std::string& why = run.deltaRefusals[i];
   why = WhyDeltaNotTried(e, recorded == recordedVersions_.end() ? nullptr : &recorded->second);
-  if (why.empty() && ListedTwice(index)) why = "模块在更新列表中出现不止一次";
+  if (why.empty() && ListedTwice(run, index)) why = "模块在更新列表中出现不止一次";
   if (!why.empty()) return false;
   run.deltas[i] = FetchPackage(DeltaPackageEntry(e), why);
   return run.deltas[i] != nullptr;
