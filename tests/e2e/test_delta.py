@@ -1,8 +1,8 @@
 """Delta packages: a second release with one changed DLL, published by
-au-publish, installs from its delta package; a machine whose base file was
-changed by hand, or a delta package damaged on its way, gets the full package
-in the same run; a run killed while it applies a delta is undone by the next
-one like any package."""
+au-publish, installs from its delta package, also while the DLL is loaded; a
+machine whose base file was changed by hand, or a delta package damaged on its
+way, gets the full package in the same run; a run killed while it applies a
+delta is undone by the next one like any package."""
 import os
 import random
 import socket
@@ -12,7 +12,7 @@ import unittest
 import zlib
 from pathlib import Path
 
-from harness import PRIVATE, SOURCE, STAGING, UpdateTestCase
+from harness import PRIVATE, SOURCE, STAGING, UpdateTestCase, wait_for_file
 from sample_app import parse, recorded_versions
 
 AU_PUBLISH = Path(os.environ.get("AU_PUBLISH", SOURCE / "build" / "native" / "src" / "au-publish"))
@@ -141,6 +141,29 @@ class Delta(UpdateTestCase):
         self.assertEqual(requests[-1], second["a.dll"]["FileName"])
         self.assertIn("a.dll.安装方式=完整包：文件校验值不符：", self.debug_ini())
         self.assertFalse(self.machine.host_path(STAGING + "\\" + delta).exists())
+
+    def test_a_loaded_dll_is_set_aside_and_its_patched_version_put_in_place(self):
+        dll = self.programs.planted_dll.read_bytes()
+        kept = {"b.dll": b"b.dll, the same in both releases\r\n"}
+        old, new = dict(kept, **{"a.dll": dll}), dict(kept, **{"a.dll": dll + b"release two\r\n" * 8})
+        first = self.publish("release1", old)
+        second = self.publish("release2", new)
+        self.assertIn("DeltaFileName", second["a.dll"])
+        self.serve()
+        self.install_release(old, first)
+        holder = self.machine.install(self.programs.build / "tests/win32/programs/module_holder.exe",
+                                      "C:\\tools\\module_holder.exe")
+        self.machine.start(holder, [self.app_path("a.dll"), "300", "C:\\tools\\holding"])
+        self.assertTrue(wait_for_file(self.machine.host_path("C:\\tools\\holding"), 60))
+
+        trace = self.run_update(self.params())
+
+        self.assertEqual(trace.boxes, [])
+        self.assertEqual(self.app_file("a.dll").read_bytes(), new["a.dll"])
+        self.assertEqual(recorded_versions(self.config(), "ZEPRA"),
+                         {name: e["Version"] for name, e in second.items()})
+        self.assertIn("a.dll.安装方式=差异包\r\n", self.debug_ini())
+        self.assertEqual(self.package_requests(), [second["a.dll"]["DeltaFileName"]])
 
     def test_a_run_killed_while_it_applies_a_delta_is_undone_then_completed(self):
         old, new, first, second = self.two_releases(BIG)
