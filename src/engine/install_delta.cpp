@@ -36,7 +36,9 @@ bool UpdateEngine::DownloadDelta(Installation& run, std::int32_t index) {
   if (why.empty() && ListedTwice(run, index)) why = "模块在更新列表中出现不止一次";
   if (!why.empty()) return false;
   run.deltas[i] = FetchPackage(DeltaPackageEntry(e), why);
-  return run.deltas[i] != nullptr;
+  if (run.deltas[i]) return true;
+  if (why.empty()) why = "差异包未能下载";  // never taken for a delta in use
+  return false;
 }
 
 bool UpdateEngine::InstalledFromDelta(Installation& run, std::int32_t index) {
@@ -52,7 +54,7 @@ bool UpdateEngine::InstalledFromDelta(Installation& run, std::int32_t index) {
                      TargetFolderOf(e), transaction);
   } catch (const std::exception& failure) {
     transaction.RollBack();
-    run.deltaRefusals[i] = failure.what();
+    run.deltaRefusals[i] = *failure.what() ? failure.what() : "差异包无法使用";
   }
   platform::RemoveFolderTree(work);
   if (!run.deltaRefusals[i].empty()) {
