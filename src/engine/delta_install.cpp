@@ -10,6 +10,7 @@
 #include "platform/file_info.h"
 #include "platform/files.h"
 #include "zip/extract.h"
+#include "zip/hashing_stream.h"
 #include "zip/stream.h"
 
 namespace engine {
@@ -99,8 +100,10 @@ std::string WriteResult(const delta::DeltaFile& f, const std::string& workFolder
   const std::string result = target + kResultSuffix;
   EnsureFolders(targetDir, FolderOf(target), files);
   files.Decoding(result);
+  delta::FileDigest written;
   {
-    zip::FileByteStream out(result, platform::FileMode::Create);
+    zip::FileByteStream file(result, platform::FileMode::Create);
+    zip::HashingStream out(file);  // hashed as written, never read back
     zip::FileByteStream in(source, platform::FileMode::ReadDenyWrite);
     if (f.action == delta::DeltaAction::Patched) {
       zip::FileByteStream base(target, platform::FileMode::ReadDenyWrite);
@@ -108,8 +111,9 @@ std::string WriteResult(const delta::DeltaFile& f, const std::string& workFolder
     } else {
       Copy(in, out);
     }
+    written = {out.written(), base::ToHex(out.Finish())};
   }
-  if (DigestOfFile(result) != *f.result) throw DeltaNotUsableError("“" + f.path + "”的结果与差异包的索引不符");
+  if (written != *f.result) throw DeltaNotUsableError("“" + f.path + "”的结果与差异包的索引不符");
   if (const auto time = platform::FileDosDateTime(source)) platform::SetFileDosDateTime(result, *time);
   return result;
 }
