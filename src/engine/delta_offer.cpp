@@ -1,5 +1,8 @@
 #include "engine/delta_offer.h"
 
+#include <unordered_map>
+
+#include "base/text.h"
 #include "engine/folder_tokens.h"
 #include "engine/published_value.h"
 
@@ -27,6 +30,21 @@ ManifestEntry DeltaPackageEntry(const ManifestEntry& entry) {
   package.sha256 = entry.deltaSha256;
   package.size = entry.deltaSize;
   return package;
+}
+
+std::vector<bool> ListedTwice(const std::vector<std::shared_ptr<const ManifestEntry>>& entries) {
+  std::unordered_map<std::string, int> names;
+  std::unordered_map<std::string, int> packages;
+  for (const auto& e : entries) {
+    ++names[base::UpperAscii(e->name)];
+    ++packages[base::UpperAscii(e->fileName)];
+  }
+  std::vector<bool> twice;
+  twice.reserve(entries.size());
+  for (const auto& e : entries) {
+    twice.push_back(names[base::UpperAscii(e->name)] > 1 || packages[base::UpperAscii(e->fileName)] > 1);
+  }
+  return twice;
 }
 
 }  // namespace engine

@@ -3,7 +3,9 @@
 // (docs/delta-format.md): only for an ordinary module that replaces its
 // files, with all four attributes valid, on a machine whose configuration
 // records the very version the delta starts from.
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "engine/manifest_entry.h"
 
@@ -18,5 +20,8 @@ std::string WhyDeltaNotTried(const ManifestEntry& entry, const std::string* reco
 // The delta package as an entry of its own, to be fetched and checked as a
 // package: its name, digest and size.
 ManifestEntry DeltaPackageEntry(const ManifestEntry& entry);
+// Per entry of the update list, whether another entry has its name or its
+// package (in any ASCII letter case): its delta is not tried then.
+std::vector<bool> ListedTwice(const std::vector<std::shared_ptr<const ManifestEntry>>& entries);
 
 }  // namespace engine

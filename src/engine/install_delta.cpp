@@ -14,18 +14,6 @@
 
 namespace engine {
 
-bool UpdateEngine::ListedTwice(Installation& run, std::int32_t index) const {
-  // Counted once per run: a long list must not be scanned per entry.
-  if (run.listed.empty()) {
-    for (const auto& e : updates_) {
-      ++run.listed["N" + base::UpperAscii(e->name)];
-      ++run.listed["F" + base::UpperAscii(e->fileName)];
-    }
-  }
-  const ManifestEntry& e = *updates_[static_cast<size_t>(index)];
-  return run.listed["N" + base::UpperAscii(e.name)] > 1 || run.listed["F" + base::UpperAscii(e.fileName)] > 1;
-}
-
 bool UpdateEngine::DownloadDelta(Installation& run, std::int32_t index) {
   const size_t i = static_cast<size_t>(index);
   const ManifestEntry& e = *updates_[i];
@@ -33,7 +21,7 @@ bool UpdateEngine::DownloadDelta(Installation& run, std::int32_t index) {
   const auto recorded = recordedVersions_.find(base::UpperAscii(e.name));
   std::string& why = run.deltaRefusals[i];
   why = WhyDeltaNotTried(e, recorded == recordedVersions_.end() ? nullptr : &recorded->second);
-  if (why.empty() && ListedTwice(run, index)) why = "模块在更新列表中出现不止一次";
+  if (why.empty() && run.listedTwice[i]) why = "模块在更新列表中出现不止一次";
   if (!why.empty()) return false;
   run.deltas[i] = FetchPackage(DeltaPackageEntry(e), why);
   if (run.deltas[i]) return true;

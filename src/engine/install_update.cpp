@@ -74,6 +74,7 @@ bool UpdateEngine::Install() {
   run.staged.resize(updates_.size());
   run.deltas.resize(updates_.size());
   run.deltaRefusals.resize(updates_.size());
+  run.listedTwice = ListedTwice(updates_);  // once: a long list is not scanned per entry
 
   DownloadAll(run);
   UnpackAll(run);

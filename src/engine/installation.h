@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -34,10 +33,8 @@ struct UpdateEngine::Installation {
   // Per entry that offers a delta, why its full package is installed
   // instead; empty while the delta is in use.
   std::vector<std::string> deltaRefusals;
-  // How often the update list names each entry name ("N" and the upper-cased
-  // name) and each package ("F" and the upper-cased file name); counted when
-  // first needed.
-  std::unordered_map<std::string, int> listed;
+  // Per entry, whether another entry has its name or its package.
+  std::vector<bool> listedTwice;
   // Entries (by upper-cased name) that did not install: their versions are
   // not recorded, so the next run tries again.
   std::unordered_set<std::string> notInstalled;

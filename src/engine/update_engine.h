@@ -143,8 +143,6 @@ class UpdateEngine {
   // transaction; false (nothing of it left) when the full package is needed,
   // which is then fetched if it was not.
   bool InstalledFromDelta(Installation& run, std::int32_t index);
-  // Whether another entry of the update list has the entry's name or package.
-  bool ListedTwice(Installation& run, std::int32_t index) const;
   void RunAutoRun(const ManifestEntry& entry);
   void Record(const Installation& run);
   xml::XmlNode* RecordApplication(xml::XmlNode* root, const Installation& run);

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -65,6 +68,21 @@ TEST(DeltaOffer, OfferedByItsFileNameAndFetchedAsAPackageOfItsOwn) {
   EXPECT_FALSE(engine::OffersDelta(package));
   e.deltaFileName.clear();
   EXPECT_FALSE(engine::OffersDelta(e));
+}
+
+TEST(DeltaOffer, AnEntryListedTwiceByNameOrPackageInAnyLetterCase) {
+  const std::pair<const char*, const char*> listed[] = {
+      {"a.dll", "a.zip"}, {"b.dll", "B.ZIP"}, {"A.DLL", "c.zip"}, {"d.dll", "b.zip"},
+      {"e.dll", "e.zip"}, {"e.zip", "e.dll"},  // a name is never taken for a package
+  };
+  std::vector<std::shared_ptr<const engine::ManifestEntry>> entries;
+  for (const auto& [name, fileName] : listed) {
+    auto e = std::make_shared<engine::ManifestEntry>(Offering());
+    e->name = name;
+    e->fileName = fileName;
+    entries.push_back(std::move(e));
+  }
+  EXPECT_EQ(engine::ListedTwice(entries), (std::vector<bool>{true, true, true, true, false, false}));
 }
 
 }  // namespace
