@@ -21,18 +21,28 @@ using testing_support::ZipBuilder;
 
 using Calls = std::vector<std::pair<int, int>>;
 
+const char* const kEmptyConfig = "<?xml version=\"1.0\" encoding=\"GB2312\"?><data/>";
+
 class Install : public EngineTest {
  protected:
   // Serves a manifest of application ZEPRA with the given entries (and group
   // attributes), and a client configuration.
   void SetUpServer(const std::string& entries, const std::string& groupAttrs = "",
-                   const std::string& config = "<?xml version=\"1.0\" encoding=\"GB2312\"?><data/>") {
+                   const std::string& config = kEmptyConfig) {
     ServeManifest("<?xml version=\"1.0\" encoding=\"GB2312\"?><data><ZEPRA" + groupAttrs + ">" + entries +
                   "</ZEPRA></data>");
     UseLocalConfig(config);
   }
   void ServePackage(const std::string& name, const ZipBuilder& zip) {
     web.Serve(std::string(kServer) + "clientfile/" + name, zip.Bytes());
+  }
+  // Serves ZEPRA.exe in `package` as the one entry, with the title given,
+  // for an application with the desktop flag given.
+  void ServeMainProgram(const std::string& package, const std::string& title, const std::string& desktopFlag,
+                        const std::string& config = kEmptyConfig) {
+    SetUpServer("<ZEPRA.exe Version=\"1\" FileName=\"" + package + "\" Script=\"" + title + "\"/>",
+                " IsDeskTop=\"" + desktopFlag + "\"", config);
+    ServePackage(package, ZipBuilder().File("ZEPRA.exe", "MZ"));
   }
   // Creates the engine, checks and installs; returns the progress calls.
   Calls Run() {
@@ -158,8 +168,7 @@ TEST_F(Install, AutoRunProgramsAreWaitedFor) {
 }
 
 TEST_F(Install, MainFileEntryAndShortcut) {
-  SetUpServer("<ZEPRA.exe Version=\"1\" FileName=\"ZEPRA.exe.zip\" Script=\"Client\"/>", " IsDeskTop=\"1\"");
-  ServePackage("ZEPRA.exe.zip", ZipBuilder().File("ZEPRA.exe", "MZ"));
+  ServeMainProgram("ZEPRA.exe.zip", "Client", "1");
   Run();
   EXPECT_EQ(Attr("data/ZEPRA", "mainfile"), box.programFolder() + "ZEPRA.exe");
   EXPECT_EQ(Attr("data/ZEPRA", "name"), "Client");
@@ -172,8 +181,7 @@ TEST_F(Install, MainFileEntryAndShortcut) {
 
 TEST_F(Install, OnlyALowerCaseZipMakesTheMainFileEntry) {
   // ".ZIP" is not removed, so this package does not name the main program.
-  SetUpServer("<ZEPRA.exe Version=\"1\" FileName=\"ZEPRA.exe.ZIP\" Script=\"NotMain\"/>", " IsDeskTop=\"1\"");
-  ServePackage("ZEPRA.exe.ZIP", ZipBuilder().File("ZEPRA.exe", "MZ"));
+  ServeMainProgram("ZEPRA.exe.ZIP", "NotMain", "1");
   Run();
   EXPECT_EQ(ReadAppFile("ZEPRA.exe"), "MZ");
   EXPECT_EQ(Attr("data/ZEPRA", "mainfile"), "");
@@ -207,9 +215,7 @@ TEST_F(Install, ShortcutRules) {
     SCOPED_TRACE(std::string(c.flag) + "|" + c.title);
     shell.links.clear();
     messages.shown.clear();
-    SetUpServer("<ZEPRA.exe Version=\"1\" FileName=\"ZEPRA.exe.zip\" Script=\"" + std::string(c.title) + "\"/>",
-                " IsDeskTop=\"" + std::string(c.flag) + "\"");
-    ServePackage("ZEPRA.exe.zip", ZipBuilder().File("ZEPRA.exe", "MZ"));
+    ServeMainProgram("ZEPRA.exe.zip", c.title, c.flag);
     Run();
     if (*c.link) {
       ASSERT_EQ(shell.links.size(), 1u);
@@ -226,9 +232,7 @@ TEST_F(Install, ShortcutRules) {
 }
 
 TEST_F(Install, ExistingApplicationWithoutMainfileMakesNoLink) {
-  SetUpServer("<ZEPRA.exe Version=\"1\" FileName=\"ZEPRA.exe.zip\" Script=\"Client\"/>", " IsDeskTop=\"1\"",
-              "<data><ZEPRA name=\"Client\"/></data>");
-  ServePackage("ZEPRA.exe.zip", ZipBuilder().File("ZEPRA.exe", "MZ"));
+  ServeMainProgram("ZEPRA.exe.zip", "Client", "1", "<data><ZEPRA name=\"Client\"/></data>");
   Run();
   // mainfile is only changed where it exists; with no target there is no link.
   EXPECT_EQ(Attr("data/ZEPRA", "mainfile"), "<absent>");

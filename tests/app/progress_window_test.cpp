@@ -385,13 +385,19 @@ TEST(OnFirstShown, WithoutWorkerNothingHappens) {
   EXPECT_EQ(w.host.closeRequests, 0);
 }
 
-TEST(OnCreate, RegistrationStartRegistersAndAsksToEnd) {
+// A window of an updater in a folder of its own, whose trace is written
+// there, not yet created.
+class OnCreate : public ::testing::Test {
+ protected:
   testing_support::Sandbox box;
   RecordingProcesses processes;
   testing_support::FakeRegistry registry;
   RecordingMessageBox boxes;
-  const engine::TraceFile trace(box.programPath());
-  ProgressWindow form(processes, trace, box.programPath());
+  const engine::TraceFile trace{box.programPath()};
+  ProgressWindow form{processes, trace, box.programPath()};
+};
+
+TEST_F(OnCreate, RegistrationStartRegistersAndAsksToEnd) {
   form.OnCreate({"REG"}, registry, boxes, "20000101");
   EXPECT_TRUE(form.EndRequested());
   ASSERT_EQ(registry.writes.size(), 3u);
@@ -402,14 +408,8 @@ TEST(OnCreate, RegistrationStartRegistersAndAsksToEnd) {
   EXPECT_FALSE(form.MayClose());
 }
 
-TEST(OnCreate, ErrorsAreShownAndStartUpGoesOn) {
-  testing_support::Sandbox box;
+TEST_F(OnCreate, ErrorsAreShownAndStartUpGoesOn) {
   box.mkdirs("Client\\Update\\debug.ini");  // the trace file cannot be written
-  RecordingProcesses processes;
-  testing_support::FakeRegistry registry;
-  RecordingMessageBox boxes;
-  const engine::TraceFile trace(box.programPath());
-  ProgressWindow form(processes, trace, box.programPath());
   form.OnCreate({"ZEPRA:?url=http://h:7/"}, registry, boxes, "20000101");
   ASSERT_EQ(boxes.shown.size(), 1u);
   EXPECT_EQ(boxes.shown[0].text, "Unable to write to " + trace.path() + ".");
@@ -422,13 +422,7 @@ TEST(OnCreate, ErrorsAreShownAndStartUpGoesOn) {
   EXPECT_FALSE(form.EndRequested());
 }
 
-TEST(OnCreate, TheUrlFormTracesItsPortLookup) {
-  testing_support::Sandbox box;
-  RecordingProcesses processes;
-  testing_support::FakeRegistry registry;
-  RecordingMessageBox boxes;
-  const engine::TraceFile trace(box.programPath());
-  ProgressWindow form(processes, trace, box.programPath());
+TEST_F(OnCreate, TheUrlFormTracesItsPortLookup) {
   form.OnCreate({"ZEPRA:?url=http://127.0.0.1:8123/upd/"}, registry, boxes, "20000101");
   EXPECT_EQ(box.read("Client\\Update\\debug.ini"),
             platform::Utf8ToAnsi("[debug]\r\n取端口-url=http://127.0.0.1:8123/upd/\r\n取端口=8123\r\n"));
