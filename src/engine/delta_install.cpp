@@ -12,6 +12,7 @@
 #include "zip/extract.h"
 #include "zip/hashing_stream.h"
 #include "zip/stream.h"
+#include "zip/zip_errors.h"
 
 namespace engine {
 namespace {
@@ -27,9 +28,15 @@ std::string LocalPath(const std::string& folder, std::string relative) {
 
 void Unpack(platform::FileStream& package, const std::string& workFolder) {
   zip::IExtractionTarget plain;
-  if (zip::Extract(package, workFolder, {zip::Overwrite::Always, true}, plain).failed != 0) {
-    throw DeltaNotUsableError("差异包中有文件无法解压");
+  size_t failed = 0;
+  try {
+    failed = zip::Extract(package, workFolder, {zip::Overwrite::Always, true}, plain).failed;
+  } catch (const zip::ZipError& e) {
+    // The trace tells the administrator in the product's language; the
+    // archive's own words stay inside for whoever reads further.
+    throw DeltaNotUsableError(std::string("差异包已损坏或不是 zip 文件（") + e.what() + "）");
   }
+  if (failed != 0) throw DeltaNotUsableError("差异包中有文件无法解压");
 }
 
 std::vector<delta::DeltaFile> ReadIndex(const std::string& workFolder) {

@@ -61,6 +61,7 @@ enum class Twist {
   ResultDigestWrong,     // the index's result digest does not match the patch's result
   PatchBroken,           // the patch entry is no patch
   NoIndex,               // the delta package has no index
+  NotAZip,               // the delta package, as published, is no zip archive
   DeltaSizeInvalid,      // DeltaSize is no byte count
 };
 
@@ -81,6 +82,7 @@ class DeltaInstall : public engine_testing::EngineRun<engine_testing::NoNotices>
         {"gone.dll", delta::DeltaAction::Removed, DigestOf("old"), std::nullopt, ""},
     };
     if (twist == Twist::ResultDigestWrong) index[0].result = DigestOf(std::string(kResult) + "!");
+    if (twist == Twist::NotAZip) return "PK\x03\x04 cut short";
     ZipBuilder zip;
     if (twist != Twist::NoIndex) zip.File("delta-index.txt", delta::FormatDeltaIndex(index));
     zip.File("patch/1", twist == Twist::PatchBroken ? std::string("no patch") : PatchFor(kBase, kResult));
@@ -172,6 +174,7 @@ INSTANTIATE_TEST_SUITE_P(
         Case{Twist::ResultDigestWrong, true, "完整包：“a.dll”的结果与差异包的索引不符"},
         Case{Twist::PatchBroken, true, "完整包："},
         Case{Twist::NoIndex, true, "完整包：差异包中没有索引"},
+        Case{Twist::NotAZip, true, "完整包：差异包已损坏或不是 zip 文件（"},
         Case{Twist::DeltaSizeInvalid, false,
              "完整包：更新说明中差异包的 DeltaFrom、DeltaSHA256 或 DeltaSize 无效"}));
 
