@@ -71,8 +71,37 @@ struct Case {
   const char* how;    // the trace's a.dll.安装方式 value
 };
 
-class DeltaInstall : public engine_testing::EngineRun<engine_testing::NoNotices>,
-                     public ::testing::WithParamInterface<Case> {
+class DeltaRun : public engine_testing::EngineRun<engine_testing::NoNotices> {
+ protected:
+  // Serves one entry of application ZEPRA offering the delta `deltaBytes`
+  // from version 1 beside its full package, and records version 1.
+  void ServeEntry(const std::string& name, const std::string& full, const std::string& deltaBytes,
+                  const std::string& deltaSize, const std::string& recorded = "1") {
+    ServeManifest(std::string("<?xml version=\"1.0\" encoding=\"GB2312\"?><data><ZEPRA><") + name +
+                  " Version=\"2\" FileName=\"" + FileStem(name) + ".zip\" IsReplace=\"1\" SHA256=\"" + Sha(full) +
+                  "\" Size=\"" + std::to_string(full.size()) + "\" DeltaFileName=\"" + FileStem(name) +
+                  ".delta.zip\" DeltaFrom=\"1\" DeltaSHA256=\"" + Sha(deltaBytes) + "\" DeltaSize=\"" + deltaSize +
+                  "\"/></ZEPRA></data>");
+    UseLocalConfig("<?xml version=\"1.0\" encoding=\"GB2312\"?><data><ZEPRA><" + name + " version=\"" + recorded +
+                   "\"/></ZEPRA></data>");
+    web.Serve(std::string(kServer) + "clientfile/" + FileStem(name) + ".zip", full);
+  }
+  static std::string FileStem(const std::string& name) { return name.substr(0, name.find('.')); }
+  bool Requested(const std::string& name) const {
+    const std::string url = std::string(kServer) + "clientfile/" + name;
+    return std::count(web.requested.begin(), web.requested.end(), url) > 0;
+  }
+  // The value of a trace key, as text; "<none>" when it was never written.
+  std::string TraceValue(const std::string& key) const {
+    const std::string text = platform::AnsiToUtf8(ReadAppFile("debug.ini"));
+    const size_t at = text.find("\n" + key + "=");
+    if (at == std::string::npos) return "<none>";
+    const size_t begin = at + key.size() + 2;
+    return text.substr(begin, text.find_first_of("\r\n", begin) - begin);
+  }
+};
+
+class DeltaInstall : public DeltaRun, public ::testing::WithParamInterface<Case> {
  protected:
   std::string DeltaPackage(Twist twist) const {
     std::vector<delta::DeltaFile> index = {
@@ -94,13 +123,7 @@ class DeltaInstall : public engine_testing::EngineRun<engine_testing::NoNotices>
     const std::string deltaBytes = DeltaPackage(twist);
     const std::string full = ZipBuilder().File("a.dll", kResult).File("sub/n.txt", kNew).Bytes();
     const std::string size = twist == Twist::DeltaSizeInvalid ? "many" : std::to_string(deltaBytes.size());
-    ServeManifest(std::string("<?xml version=\"1.0\" encoding=\"GB2312\"?><data><ZEPRA>") +
-                  "<a.dll Version=\"2\" FileName=\"a.zip\" IsReplace=\"1\" SHA256=\"" + Sha(full) + "\" Size=\"" +
-                  std::to_string(full.size()) + "\" DeltaFileName=\"a.delta.zip\" DeltaFrom=\"1\" DeltaSHA256=\"" +
-                  Sha(deltaBytes) + "\" DeltaSize=\"" + size + "\"/></ZEPRA></data>");
-    UseLocalConfig(std::string("<?xml version=\"1.0\" encoding=\"GB2312\"?><data><ZEPRA><a.dll version=\"") +
-                   (twist == Twist::OtherRecordedVersion ? "0" : "1") + "\"/></ZEPRA></data>");
-    web.Serve(std::string(kServer) + "clientfile/a.zip", full);
+    ServeEntry("a.dll", full, deltaBytes, size, twist == Twist::OtherRecordedVersion ? "0" : "1");
     if (twist != Twist::DeltaMissing) {
       web.Serve(std::string(kServer) + "clientfile/a.delta.zip",
                 twist == Twist::DeltaDamaged ? deltaBytes.substr(0, deltaBytes.size() - 1) + "?" : deltaBytes);
@@ -114,19 +137,6 @@ class DeltaInstall : public engine_testing::EngineRun<engine_testing::NoNotices>
     // What a run killed while it applied a delta left behind.
     box.mkdirs("ProgramData\\ZEPRA\\AutoUpdate\\delta\\patch");
     box.write("ProgramData\\ZEPRA\\AutoUpdate\\delta\\patch\\1", "left over");
-  }
-
-  bool Requested(const std::string& name) const {
-    const std::string url = std::string(kServer) + "clientfile/" + name;
-    return std::count(web.requested.begin(), web.requested.end(), url) > 0;
-  }
-  // The value of a trace key, as text; "<none>" when it was never written.
-  std::string TraceValue(const std::string& key) const {
-    const std::string text = platform::AnsiToUtf8(ReadAppFile("debug.ini"));
-    const size_t at = text.find("\n" + key + "=");
-    if (at == std::string::npos) return "<none>";
-    const size_t begin = at + key.size() + 2;
-    return text.substr(begin, text.find_first_of("\r\n", begin) - begin);
   }
 };
 
@@ -177,5 +187,30 @@ INSTANTIATE_TEST_SUITE_P(
         Case{Twist::NotAZip, true, "完整包：差异包已损坏或不是 zip 文件（"},
         Case{Twist::DeltaSizeInvalid, false,
              "完整包：更新说明中差异包的 DeltaFrom、DeltaSHA256 或 DeltaSize 无效"}));
+
+// A folder module's index names its files below the folder, as its full
+// package does; they are patched where the full package would put them.
+TEST_F(DeltaRun, AFolderModulesFilesArePatchedInTheirFolder) {
+  const std::string base = "reports/daily.rpt of release 1";
+  const std::string result = "reports/daily.rpt of release 2, one line longer";
+  const std::vector<delta::DeltaFile> index = {
+      {"reports/daily.rpt", delta::DeltaAction::Patched, DigestOf(base), DigestOf(result), "p/1"},
+      {"reports/same.rpt", delta::DeltaAction::Unchanged, DigestOf(kKept), DigestOf(kKept), ""}};
+  const std::string deltaBytes =
+      ZipBuilder().File("delta-index.txt", delta::FormatDeltaIndex(index)).File("p/1", PatchFor(base, result)).Bytes();
+  ServeEntry("reports", ZipBuilder().File("reports/daily.rpt", result).File("reports/same.rpt", kKept).Bytes(),
+             deltaBytes, std::to_string(deltaBytes.size()));
+  web.Serve(std::string(kServer) + "clientfile/reports.delta.zip", deltaBytes);
+  box.mkdirs(AppFile("reports\\"));
+  WriteAppFile("reports\\daily.rpt", base);
+  WriteAppFile("reports\\same.rpt", kKept);
+  auto engine = MakeEngine();
+  ASSERT_TRUE(engine->CheckForUpdates("ZEPRA"));
+  ASSERT_TRUE(engine->Install());
+  EXPECT_EQ(ReadAppFile("reports\\daily.rpt"), result);
+  EXPECT_EQ(TraceValue("reports.安装方式"), "差异包");
+  EXPECT_FALSE(Requested("reports.zip"));
+  EXPECT_FALSE(platform::FileExists(AppPath("reports\\daily.rpt.~delta")));
+}
 
 }  // namespace
