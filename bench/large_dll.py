@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """A large 32-bit Windows DLL built from generated C sources, in two
 variants that differ by one small source change, as a business application's
-DLL between two releases: about 3.5 MB of code in 8000 exported functions
+DLL between two releases: about 2 MB of code in 8000 exported functions
 that call each other, read tables and format texts, and 16 MB of data
 (GBK text records, image-like bytes, already compressed bytes). The second
 variant adds two lines to one function in the middle of the code, so the
