@@ -33,4 +33,22 @@ if ! wineserver -k0 2>/dev/null; then
     fi
   ) 8>"$state/.server-lock" </dev/null >/dev/null 2>&1
 fi
-exec "$AU_WINE" "$@"
+# Now and then Wine's own loader fails its last check while the process ends,
+# after the program has returned: "Inconsistency detected by ld.so:
+# dl-fini.c ..." on stderr, and an exit code that is not the program's.
+# That run says nothing about the program, so it is run once more; any other
+# failure stands as it is.
+errors=$(mktemp)
+trap 'rm -f "$errors"' EXIT
+run_once() {  # stderr passes through tee, which also keeps a copy
+  { "$AU_WINE" "$@" 2>&1 1>&3 3>&- | tee "$errors" >&2; } 3>&1
+  return "${PIPESTATUS[0]}"
+}
+run_once "$@"
+rc=$?
+if [ $rc -ne 0 ] && grep -q '^Inconsistency detected by ld.so: dl-fini.c' "$errors"; then
+  echo "wine-run.sh: Wine's loader failed as the process ended; running it once more" >&2
+  run_once "$@"
+  rc=$?
+fi
+exit $rc
