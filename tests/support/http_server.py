@@ -42,7 +42,8 @@ every request it receives, and can act as the HTTP proxy of the client.
                       header=NAME: VALUE  an extra response header
                       proxy-auth=USER:PASS  a proxy-form request without these
                                       Basic credentials gets 407 with a
-                                      Proxy-Authenticate challenge
+                                      Proxy-Authenticate challenge, the
+                                      connection kept open for the retry
 Files are served with "Accept-Ranges: bytes"; a GET with "Range: bytes=N-"
 (N inside the file) gets 206 with "Content-Range: bytes N-LAST/LENGTH" and the
 rest of the file.
@@ -175,8 +176,9 @@ class Handler(BaseHTTPRequestHandler):
         path = decode_path(target)
         rule = cfg.rules.get(path, {"headers": []})
         if proxy_form and "proxy-auth" in rule and self.headers.get("Proxy-Authorization") != rule["proxy-auth"]:
+            # Kept open, as proxies do, for the retry that carries credentials.
             return self.send_page(407, "Proxy Authentication Required", send_body,
-                                  [("Proxy-Authenticate", 'Basic realm="proxy"')])
+                                  [("Proxy-Authenticate", 'Basic realm="proxy"')], keep_open=True)
         if "delay" in rule:
             time.sleep(rule["delay"])
         if "status" in rule:
@@ -218,9 +220,10 @@ class Handler(BaseHTTPRequestHandler):
         with open(full, "rb") as f:
             return f.read()
 
-    def send_page(self, status, reason, send_body, headers=()):
+    def send_page(self, status, reason, send_body, headers=(), keep_open=False):
         self.send_body(status, reason, error_page(status, reason), send_body,
-                       {"headers": list(headers), "content_type": "text/html; charset=utf-8"})
+                       {"headers": list(headers), "content_type": "text/html; charset=utf-8",
+                        "keep-open": keep_open})
 
     def send_body(self, status, reason, body, send_body, rule):
         self.send_response(status, reason)
@@ -229,9 +232,10 @@ class Handler(BaseHTTPRequestHandler):
             self.send_header("content-length" if rule.get("lower-length") else "Content-Length", str(len(body)))
         for name, value in rule["headers"]:
             self.send_header(name, value)
-        self.send_header("Connection", "close")
+        keep_open = rule.get("keep-open", False)
+        self.send_header("Connection", "keep-alive" if keep_open else "close")
         self.end_headers()
-        self.close_connection = True
+        self.close_connection = not keep_open
         if not send_body:
             return
         cut = rule.get("truncate", rule.get("drop", rule.get("stall")))
