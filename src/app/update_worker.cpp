@@ -24,11 +24,11 @@ std::string RefusalText(const engine::ServerRefused& refusal) {
 
 }  // namespace
 
-void UpdateWorker::Start(const LaunchParams& params, IProgressReport& report, const engine::Services& services,
+std::thread UpdateWorker::Start(const LaunchParams& params, IProgressReport& report, const engine::Services& services,
                          engine::NewServer newServer, UserNotices& notices) {
   // The copy is complete before the body starts.
   auto worker = std::make_unique<UpdateWorker>(params, report, services, newServer, notices);
-  std::thread([self = std::move(worker)] { self->Execute(); }).detach();
+  return std::thread([self = std::move(worker)] { self->Execute(); });
 }
 
 UpdateWorker::UpdateWorker(const LaunchParams& params, IProgressReport& report, const engine::Services& services,

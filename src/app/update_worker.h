@@ -2,6 +2,7 @@
 // The update worker: runs one whole update away from the window's thread and
 // reports every stage of it.
 #include <memory>
+#include <thread>
 
 #include "app/launch_params.h"
 #include "app/progress_report.h"
@@ -18,10 +19,10 @@ inline constexpr const char* kUpdaterLockName = "ZEPRA.AutoUpdate";
 class UpdateWorker {
  public:
   // Starts a thread at once with its own copy of the parameters; the object
-  // lives on that thread and frees itself when the body returns. Nobody waits
-  // for it: the program's end cuts it off.
+  // lives on that thread and frees itself when the body returns. The program
+  // detaches the thread and its end cuts it off; a test joins it.
   // `notices` shows what set-up could not do.
-  static void Start(const LaunchParams& params, IProgressReport& report, const engine::Services& services,
+  [[nodiscard]] static std::thread Start(const LaunchParams& params, IProgressReport& report, const engine::Services& services,
                     engine::NewServer newServer, UserNotices& notices);
 
   UpdateWorker(const LaunchParams& params, IProgressReport& report, const engine::Services& services,

@@ -38,7 +38,8 @@ int main() {
       app::IsPositionalForm(args) ? engine::NewServer::Trusted : engine::NewServer::AskFirst;
   app::ProgressWindow form(*system.processes, trace, programPath,
                            [&](const app::LaunchParams& params, app::IProgressReport& report) {
-                             app::UpdateWorker::Start(params, report, services, newServer, notices);
+                             // Nobody waits for it: the program's end cuts it off.
+                             app::UpdateWorker::Start(params, report, services, newServer, notices).detach();
                            });
   const int code = app::RunProgressWindow(form, args, *system.registry, *system.messageBox,
                                           platform::StartupShowCommand());

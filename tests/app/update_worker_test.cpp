@@ -85,12 +85,6 @@ class Worker : public EngineTest {
     worker.Execute();
     return report.posted_;
   }
-  // A started worker outlives its last report: the test must not end (and
-  // free what the worker still uses) before it has let go of the lock.
-  static void WaitUntilTheWorkerLetsGo() {
-    platform::MachineLock after(app::kUpdaterLockName);
-    after.Take();
-  }
   RecordingReport report;
 };
 
@@ -196,10 +190,10 @@ TEST_F(Worker, StartRunsOnItsOwnThreadWithACopy) {
   UseLocalConfig("<data/>");
   ServeManifest("<data><ZEPRA/></data>");
   app::LaunchParams params = Params();
-  app::UpdateWorker::Start(params, report, services, engine::NewServer::Trusted, notices);
+  std::thread worker = app::UpdateWorker::Start(params, report, services, engine::NewServer::Trusted, notices);
   params.serverUrl = "changed after the start";
   EXPECT_EQ(report.WaitForEnd(), (std::vector<std::string>{"connecting", "checking", "current"}));
-  WaitUntilTheWorkerLetsGo();
+  worker.join();
 }
 
 // A second updater waits, saying so, until the first lets go, and only then
@@ -210,7 +204,7 @@ TEST_F(Worker, WaitsForTheUpdaterAlreadyRunning) {
   WriteAppFile("a.dll", "x");
   platform::MachineLock first(app::kUpdaterLockName);
   ASSERT_TRUE(first.TryTake());
-  app::UpdateWorker::Start(Params(), report, services, engine::NewServer::Trusted, notices);
+  std::thread worker = app::UpdateWorker::Start(Params(), report, services, engine::NewServer::Trusted, notices);
   EXPECT_EQ(report.WaitForFirst(), std::vector<std::string>{"waiting"});
   // While the other updater holds on, this one does nothing more.
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
@@ -218,7 +212,7 @@ TEST_F(Worker, WaitsForTheUpdaterAlreadyRunning) {
   EXPECT_TRUE(web.requested.empty());
   first.Release();
   EXPECT_EQ(report.WaitForEnd(), (std::vector<std::string>{"waiting", "connecting", "checking", "current"}));
-  WaitUntilTheWorkerLetsGo();
+  worker.join();
 }
 
 }  // namespace
