@@ -24,8 +24,9 @@ std::string RefusalText(const engine::ServerRefused& refusal) {
 
 }  // namespace
 
-std::thread UpdateWorker::Start(const LaunchParams& params, IProgressReport& report, const engine::Services& services,
-                         engine::NewServer newServer, UserNotices& notices) {
+std::thread UpdateWorker::Start(const LaunchParams& params, IProgressReport& report,
+                                const engine::Services& services, engine::NewServer newServer,
+                                UserNotices& notices) {
   // The copy is complete before the body starts.
   auto worker = std::make_unique<UpdateWorker>(params, report, services, newServer, notices);
   return std::thread([self = std::move(worker)] { self->Execute(); });

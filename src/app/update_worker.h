@@ -22,8 +22,9 @@ class UpdateWorker {
   // lives on that thread and frees itself when the body returns. The program
   // detaches the thread and its end cuts it off; a test joins it.
   // `notices` shows what set-up could not do.
-  [[nodiscard]] static std::thread Start(const LaunchParams& params, IProgressReport& report, const engine::Services& services,
-                    engine::NewServer newServer, UserNotices& notices);
+  [[nodiscard]] static std::thread Start(const LaunchParams& params, IProgressReport& report,
+                                         const engine::Services& services, engine::NewServer newServer,
+                                         UserNotices& notices);
 
   UpdateWorker(const LaunchParams& params, IProgressReport& report, const engine::Services& services,
                engine::NewServer newServer, UserNotices& notices);
