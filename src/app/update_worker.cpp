@@ -1,8 +1,11 @@
 #include "app/update_worker.h"
 
 #include <exception>
+#include <memory>
 #include <optional>
+#include <string>
 #include <thread>
+#include <utility>
 
 #include "app/user_notices.h"
 #include "app/user_texts.h"
@@ -22,6 +25,14 @@ std::string RefusalText(const engine::ServerRefused& refusal) {
   return texts::DeclinedServer(engine::ServerDisplayName(refusal.address()));
 }
 
+UpdateWorker::FinalReport Ended(Status status) {
+  return [status](IProgressReport& report) { report.OnStatus(status); };
+}
+
+UpdateWorker::FinalReport Error(std::string text) {
+  return [text = std::move(text)](IProgressReport& report) { report.OnError(text); };
+}
+
 }  // namespace
 
 std::thread UpdateWorker::Start(const LaunchParams& params, IProgressReport& report,
@@ -37,6 +48,13 @@ UpdateWorker::UpdateWorker(const LaunchParams& params, IProgressReport& report, 
     : params_(params), report_(report), services_(services), newServer_(newServer), notices_(notices) {}
 
 void UpdateWorker::Execute() {
+  const FinalReport last = RunHoldingTheLock();
+  // Told once the run has let go of everything: the window closes on it and
+  // the program ends, with nothing of this thread's left to cut off.
+  last(report_);
+}
+
+UpdateWorker::FinalReport UpdateWorker::RunHoldingTheLock() {
   platform::ComApartment com;
   // One updater at a time on the machine: a second one started meanwhile
   // (a link clicked twice, a web page) waits, then runs as usual. Held
@@ -49,39 +67,30 @@ void UpdateWorker::Execute() {
       oneAtATime->Take();
     }
   } catch (const std::exception& e) {
-    report_.OnError(e.what());
-    return;
+    return Error(e.what());
   }
-  Run();
+  return Run();
 }
 
-void UpdateWorker::Run() {
+UpdateWorker::FinalReport UpdateWorker::Run() {
   report_.OnStatus(Status::Connecting);
   try {
-    engine_ = std::make_unique<engine::UpdateEngine>(params_.serverUrl, services_, newServer_);
-    if (const std::optional<engine::SetUpFailure> failure = engine_->SetUp()) notices_.SetUpFailed(*failure);
-    engine_->SetProgressCallback([this](std::int32_t done, std::int32_t total) { report_.OnProgress(done, total); });
+    engine::UpdateEngine engine(params_.serverUrl, services_, newServer_);
+    if (const std::optional<engine::SetUpFailure> failure = engine.SetUp()) notices_.SetUpFailed(*failure);
+    engine.SetProgressCallback([this](std::int32_t done, std::int32_t total) { report_.OnProgress(done, total); });
     report_.OnStatus(Status::Checking);
-    if (engine_->CheckForUpdates(params_.appName)) {
-      report_.OnStatus(Status::Updating);
-      engine_->Install();
-      report_.OnStatus(Status::Finished);
-    } else {
-      report_.OnStatus(Status::Current);
-    }
-    engine_.reset();
+    if (!engine.CheckForUpdates(params_.appName)) return Ended(Status::Current);
+    report_.OnStatus(Status::Updating);
+    engine.Install();
+    return Ended(Status::Finished);
   } catch (const engine::ServerRefused& e) {
-    report_.OnRefusal(RefusalText(e));
-    engine_.reset();
+    return [text = RefusalText(e)](IProgressReport& report) { report.OnRefusal(text); };
   } catch (const engine::BadServerAddress& e) {
-    report_.OnError(texts::UnusableServerAddress(e.address()));
-    engine_.reset();
+    return Error(texts::UnusableServerAddress(e.address()));
   } catch (const std::exception& e) {
-    report_.OnError(e.what());
-    engine_.reset();
+    return Error(e.what());
   } catch (...) {
-    report_.OnError(texts::kUnknownError);
-    engine_.reset();
+    return Error(texts::kUnknownError);
   }
 }
 

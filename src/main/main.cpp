@@ -1,6 +1,7 @@
 // AutoUpdate.exe: runs only when given arguments.
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "app/progress_view.h"
 #include "app/progress_window.h"
@@ -36,15 +37,16 @@ int main() {
   // asked about the first time.
   const engine::NewServer newServer =
       app::IsPositionalForm(args) ? engine::NewServer::Trusted : engine::NewServer::AskFirst;
+  std::thread worker;
   app::ProgressWindow form(*system.processes, trace, programPath,
                            [&](const app::LaunchParams& params, app::IProgressReport& report) {
-                             // Nobody waits for it: the program's end cuts it off.
-                             app::UpdateWorker::Start(params, report, services, newServer, notices).detach();
+                             worker = app::UpdateWorker::Start(params, report, services, newServer, notices);
                            });
   const int code = app::RunProgressWindow(form, args, *system.registry, *system.messageBox,
                                           platform::StartupShowCommand());
-  // Closing the window ends the program even while the worker is still
-  // freeing its engine: end the process here rather than tear down what the
-  // worker may still be using.
+  // The window closes only on the worker's last report, its last act: what
+  // is left of its thread is only the thread's own end, which the program
+  // waits for rather than cutting it off.
+  if (worker.joinable()) worker.join();
   platform::EndProcess(code);
 }

@@ -48,6 +48,7 @@ class RecordingReport : public app::IProgressReport {
     return posted_;
   }
   std::vector<std::string> posted_;
+  bool letGoBeforeTheEnd_ = false;
 
  private:
   static std::string Name(app::Status status) {
@@ -62,6 +63,9 @@ class RecordingReport : public app::IProgressReport {
     return "?";
   }
   void Add(std::string s, bool last) {
+    // The window closes on the last report and the program ends soon after:
+    // by then the run must have let go of the updaters' lock.
+    if (last) letGoBeforeTheEnd_ = platform::MachineLock(app::kUpdaterLockName).TryTake();
     std::lock_guard lock(mutex_);
     posted_.push_back(std::move(s));
     ended_ = ended_ || last;
@@ -93,6 +97,7 @@ TEST_F(Worker, AlreadyCurrent) {
   ServeManifest("<data><ZEPRA><a.dll Version=\"1\" IsReplace=\"1\"/></ZEPRA></data>");
   WriteAppFile("a.dll", "x");
   EXPECT_EQ(RunWorker(), (std::vector<std::string>{"connecting", "checking", "current"}));
+  EXPECT_TRUE(report.letGoBeforeTheEnd_);
 }
 
 TEST_F(Worker, UpdateWithProgressThenFinished) {
@@ -103,6 +108,7 @@ TEST_F(Worker, UpdateWithProgressThenFinished) {
   EXPECT_EQ(RunWorker(), (std::vector<std::string>{"connecting", "checking", "updating", "p0/4", "p1/4", "p2/4", "p3/4", "p4/4",
                                       "finished"}));
   EXPECT_EQ(ReadAppFile("b.dll"), "B");
+  EXPECT_TRUE(report.letGoBeforeTheEnd_);
 }
 
 // Removes the client configuration when the first progress step arrives, so
@@ -135,6 +141,7 @@ TEST_F(Worker, ErrorDuringTheRunEndsWithItsText) {
             (std::vector<std::string>{"connecting", "checking", "updating", "p0/2", "p1/2"}));
   EXPECT_EQ(report.posted_[5].substr(0, 6), "error:");
   EXPECT_NE(report.posted_[5].find(AppPath(kConfigName)), std::string::npos);
+  EXPECT_TRUE(report.letGoBeforeTheEnd_);
 }
 
 // A server the user declined ends the run with the refusal, which tells the
@@ -146,6 +153,7 @@ TEST_F(Worker, ADeclinedServerEndsWithTheRefusal) {
   EXPECT_EQ(report.posted_, (std::vector<std::string>{
                                 "connecting", "refusal:您拒绝使用网页指定的更新服务器“10.0.0.5:8080”，本次没有更新。"}));
   EXPECT_TRUE(web.requested.empty());
+  EXPECT_TRUE(report.letGoBeforeTheEnd_);
 }
 
 TEST_F(Worker, FailedSetUpIsShownAndTheApplicationCountsAsCurrent) {

@@ -501,8 +501,15 @@ class UpdateTestCase(E2ETestCase):
 
     def finish(self, proc, timeout=90):
         """Waits for the updater to end by itself; its trace."""
-        self.assertEqual(self.machine.wait_exit(proc, timeout), 0)
+        code = self.machine.wait_exit(proc, timeout)
+        self.assertEqual(code, 0, f"the updater ended with {code}; what it wrote on stderr:\n{self.stderr_lines()}")
         return self.trace()
+
+    def stderr_lines(self, last=40):
+        """The last lines of the traced runs' stderr that are no box trace:
+        what Wine or the X library said as a program ended."""
+        text = self.trace_file.read_bytes().decode("latin-1") if self.trace_file.exists() else ""
+        return "\n".join([line for line in text.splitlines() if "trace:msgbox:" not in line][-last:])
 
     def run_update(self, args, extra_env=None, timeout=90):
         return self.finish(self.start_update(args, extra_env), timeout)
