@@ -33,6 +33,10 @@ UpdateWorker::FinalReport Error(std::string text) {
   return [text = std::move(text)](IProgressReport& report) { report.OnError(text); };
 }
 
+UpdateWorker::FinalReport Refusal(std::string text) {
+  return [text = std::move(text)](IProgressReport& report) { report.OnRefusal(text); };
+}
+
 }  // namespace
 
 std::thread UpdateWorker::Start(const LaunchParams& params, IProgressReport& report,
@@ -84,7 +88,7 @@ UpdateWorker::FinalReport UpdateWorker::Run() {
     engine.Install();
     return Ended(Status::Finished);
   } catch (const engine::ServerRefused& e) {
-    return [text = RefusalText(e)](IProgressReport& report) { report.OnRefusal(text); };
+    return Refusal(RefusalText(e));
   } catch (const engine::BadServerAddress& e) {
     return Error(texts::UnusableServerAddress(e.address()));
   } catch (const std::exception& e) {

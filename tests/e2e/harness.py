@@ -402,11 +402,11 @@ def client_command(client_exe, params):
 
 # ------------------------------------------------ what Wine traced of a run
 
-# Run a program with this WINEDEBUG to read its message boxes from stderr.
 # What Wine's loader now and then prints as a process ends, after the
 # program returned; the exit code is then not the program's.
 _LOADER_FAULT = b"Inconsistency detected by ld.so: dl-fini.c"
 
+# Run a program with this WINEDEBUG to read its message boxes from stderr.
 TRACE_CHANNELS = "-all,+msgbox"
 _MSGBOX = re.compile(r'trace:msgbox:MSGBOX_OnInit L"((?:[^"\\]|\\.)*)"')
 
