@@ -32,16 +32,12 @@ class RecordingReport : public app::IProgressReport {
     Add("p" + std::to_string(done) + "/" + std::to_string(total), false);
   }
   std::vector<std::string> WaitForEnd() {
-    std::unique_lock lock(mutex_);
-    cv_.wait_for(lock, std::chrono::seconds(30), [&] { return ended_; });
-    return posted_;
+    return WaitUntil([&] { return ended_; });
   }
   // What was posted once the first report came: a worker's thread may be
   // slow to start on a busy machine.
   std::vector<std::string> WaitForFirst() {
-    std::unique_lock lock(mutex_);
-    cv_.wait_for(lock, std::chrono::seconds(30), [&] { return !posted_.empty(); });
-    return posted_;
+    return WaitUntil([&] { return !posted_.empty(); });
   }
   std::vector<std::string> Snapshot() {
     std::lock_guard lock(mutex_);
@@ -62,11 +58,18 @@ class RecordingReport : public app::IProgressReport {
     }
     return "?";
   }
+  template <typename Done>
+  std::vector<std::string> WaitUntil(Done done) {
+    std::unique_lock lock(mutex_);
+    cv_.wait_for(lock, std::chrono::seconds(30), done);
+    return posted_;
+  }
   void Add(std::string s, bool last) {
     // The window closes on the last report and the program ends soon after:
     // by then the run must have let go of the updaters' lock.
-    if (last) letGoBeforeTheEnd_ = platform::MachineLock(app::kUpdaterLockName).TryTake();
+    const bool letGo = last && platform::MachineLock(app::kUpdaterLockName).TryTake();
     std::lock_guard lock(mutex_);
+    letGoBeforeTheEnd_ = letGoBeforeTheEnd_ || letGo;
     posted_.push_back(std::move(s));
     ended_ = ended_ || last;
     cv_.notify_all();
